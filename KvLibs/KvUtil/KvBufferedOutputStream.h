@@ -1,0 +1,27 @@
+// An output stream that collects small writes in a byte array before passing them on.
+#pragma once
+
+#include "KvByteArray.h"
+#include "KvOutputStream.h"
+
+#include <cstdint>
+
+class KvBufferedOutputStream : public KvOutputStream {
+public:
+    KvBufferedOutputStream(KvHandle<KvOutputStream> out, uint32_t size);
+    // Passes on what it still holds.
+    ~KvBufferedOutputStream() override;
+
+    using KvOutputStream::write;
+    void write(uint8_t byte) override;
+    void write(const void* buffer, uint32_t length, uint32_t offset) override;
+    // Passes the buffered bytes on; the target's own flush is not called.
+    void flush() override;
+
+    uint32_t getCount() const { return m_count; }
+
+private:
+    KvHandle<KvByteArray> m_buffer;
+    uint32_t m_count;
+    KvHandle<KvOutputStream> m_out;
+};

@@ -1,0 +1,46 @@
+// An owned, uncounted copy of a text, for names, tokens and parameter keys and values.
+#pragma once
+
+#include <cstdint>
+
+class KvConstString {
+public:
+    KvConstString() : m_length(0), m_text(nullptr) {}
+    KvConstString(const char* text) : KvConstString() { setText(text); }
+    KvConstString(const char* text, uint32_t length) : KvConstString() { setText(text, length); }
+    KvConstString(const KvConstString& other) : KvConstString() { setText(other.m_text, other.m_length); }
+    KvConstString(KvConstString&& other) noexcept : m_length(other.m_length), m_text(other.m_text) {
+        other.m_length = 0;
+        other.m_text = nullptr;
+    }
+    virtual ~KvConstString();
+
+    KvConstString& operator=(const char* text) {
+        setText(text);
+        return *this;
+    }
+    KvConstString& operator=(const KvConstString& other) {
+        if (this != &other)
+            setText(other.m_text, other.m_length);
+        return *this;
+    }
+    KvConstString& operator=(KvConstString&& other) noexcept;
+
+    // Both return the new text, or null when it is empty. The source may be our own text.
+    const char* setText(const char* text);
+    const char* setText(const char* text, uint32_t length);
+
+    const char* data() const { return m_text; }
+    const char* c_str() const { return m_text ? m_text : ""; }
+    uint32_t length() const { return m_length; }
+    bool isEmpty() const { return m_length == 0; }
+    void toUpperCase();
+    void toLowerCase();
+    int32_t indexOf(const char* text, uint32_t start = 0) const;
+    bool equals(const char* text) const;
+    bool equalsIgnoreCase(const char* text) const;
+
+private:
+    uint32_t m_length;
+    char* m_text;
+};

@@ -1,0 +1,119 @@
+#include "KvErrorStream.h"
+
+#include "KvFileOutputStream.h"
+#include "KvMutex.h"
+#include "KvPlatformFile.h"
+
+#include <cstring>
+#include <iostream>
+#include <mutex>
+
+namespace {
+
+// The installed instance. Neither the holder nor its lock is ever destroyed: code that runs during
+// static initialisation or process exit may still log.
+struct InstanceHolder {
+    std::mutex mutex;
+    KvHandle<KvErrorStream> stream;
+};
+
+InstanceHolder& holder() {
+    static InstanceHolder* const instance = new InstanceHolder;
+    return *instance;
+}
+
+constexpr uint32_t kThreshold = 3;
+
+} // namespace
+
+KvErrorStream::KvErrorStream(KvHandle<KvOutputStream> sink)
+    : m_threshold(kThreshold), m_categories(new KvKeyTable), m_sink(std::move(sink)),
+      m_mutex(new KvMutex) {}
+
+KvErrorStream::~KvErrorStream() { KvMutex::destroy(m_mutex); }
+
+void KvErrorStream::write(const void* buffer, uint32_t length, uint32_t offset) {
+    if (!m_sink.isNull()) {
+        m_sink->write(buffer, length, offset);
+    } else if (buffer) {
+        std::cerr.write(static_cast<const char*>(buffer) + offset, length);
+    }
+}
+
+void KvErrorStream::write(uint8_t byte) {
+    if (!m_sink.isNull())
+        m_sink->write(byte);
+    else
+        std::cerr.put(static_cast<char>(byte));
+}
+
+void KvErrorStream::flush() {
+    if (!m_sink.isNull())
+        m_sink->flush();
+    else
+        std::cerr.flush();
+}
+
+void KvErrorStream::writeText(const char* text) {
+    if (text)
+        write(text, static_cast<uint32_t>(std::strlen(text)), 0);
+}
+
+KvHandle<KvErrorStream> KvErrorStream::instance() {
+    InstanceHolder& h = holder();
+    std::lock_guard<std::mutex> guard(h.mutex);
+    if (h.stream.isNull())
+        h.stream = new KvErrorStream;
+    return h.stream;
+}
+
+KvHandle<KvErrorStream> KvErrorStream::setInstance(KvHandle<KvErrorStream> stream) {
+    InstanceHolder& h = holder();
+    KvHandle<KvErrorStream> previous;
+    {
+        std::lock_guard<std::mutex> guard(h.mutex);
+        previous = h.stream;
+        h.stream = stream;
+    }
+    return previous;
+}
+
+void KvErrorStream::lock() { m_mutex->lock(); }
+
+void KvErrorStream::unlock() { m_mutex->unlock(); }
+
+KvOutputStream& KvErrorStream::getStream(uint32_t level) {
+    if (!isLevelEnabled(level))
+        return KvOutputSink::sNullStream();
+    if (!m_sink.isNull())
+        return *m_sink.get();
+    return *this;
+}
+
+KvOutputStream& KvErrorStream::getStream(const char* category, uint32_t level) {
+    if (!isLevelEnabled(level) || !category || !*category ||
+        !m_categories->containsKey(KvString(category)))
+        return KvOutputSink::sNullStream();
+    return getStream(level);
+}
+
+void KvErrorStream::addCategory(const char* name) {
+    m_categories->put(KvString(name), KvHandle<KvObject>());
+}
+
+void KvErrorStream::removeCategory(const char* name) { m_categories->remove(KvString(name)); }
+
+void KvErrorStream::sSetUpLog(const char* logName, const char* previousLogName) {
+    kvFileUnlink(previousLogName);
+    kvFileRename(logName, previousLogName);
+    KvHandle<KvFileOutputStream> file(new KvFileOutputStream(logName));
+    // When the old log could not be moved aside, start it afresh instead of writing over its head.
+    file->open(logName);
+    KvOutputStream::setGlobalStream(file);
+    KvHandle<KvErrorStream> stream(new KvErrorStream(file));
+    setInstance(stream);
+    stream->addCategory("KvException");
+    stream->addCategory("KvSocket");
+    stream->addCategory("KvThread");
+    stream->addCategory("KvSipMlException");
+}

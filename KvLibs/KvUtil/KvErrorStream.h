@@ -1,0 +1,55 @@
+// The process-wide diagnostic stream. Callers ask it for a stream for a level (and a category) and
+// write to what they get: the attached sink, or the null stream when the level or category is off.
+#pragma once
+
+#include "KvKeyTable.h"
+#include "KvOutputSink.h"
+#include "KvOutputStream.h"
+
+#include <cstdint>
+
+class KvMutex;
+
+class KvErrorStream : public KvOutputStream {
+public:
+    // The sink may be null: text then goes to the standard error output.
+    explicit KvErrorStream(KvHandle<KvOutputStream> sink = KvHandle<KvOutputStream>());
+    ~KvErrorStream() override;
+
+    using KvOutputStream::write;
+    void write(const void* buffer, uint32_t length, uint32_t offset) override;
+    void write(uint8_t byte) override;
+    void flush() override;
+    // Writes the text without its terminating NUL.
+    virtual void writeText(const char* text);
+
+    // The installed error stream, created without a sink on first use.
+    static KvHandle<KvErrorStream> instance();
+    // Installs a new process-wide error stream and returns the previous one.
+    static KvHandle<KvErrorStream> setInstance(KvHandle<KvErrorStream> stream);
+
+    bool isLevelEnabled(uint32_t level) const { return level < m_threshold; }
+    uint32_t getLevel() const { return m_threshold; }
+
+    // Held around multi-part traces so that they do not interleave with each other.
+    void lock();
+    void unlock();
+
+    KvOutputStream& getStream(uint32_t level);
+    KvOutputStream& getStream(const char* category, uint32_t level);
+
+    void addCategory(const char* name);
+    void removeCategory(const char* name);
+
+    // The application's log set-up: keeps the previous run's log under previousLogName, starts
+    // an empty log file, makes it the process-wide output stream, attaches an error stream to it
+    // and enters the stack's categories.
+    static void sSetUpLog(const char* logName = "./Sip.log",
+                          const char* previousLogName = "./SipPrv.log");
+
+private:
+    uint32_t m_threshold;
+    KvHandle<KvKeyTable> m_categories;
+    KvHandle<KvOutputStream> m_sink;
+    KvMutex* m_mutex;
+};

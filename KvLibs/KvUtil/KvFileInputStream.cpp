@@ -1,0 +1,116 @@
+#include "KvFileInputStream.h"
+
+#include "KvException.h"
+#include "KvLibraryLock.h"
+#include "KvPlatformFile.h"
+
+#include <set>
+
+namespace {
+
+// The descriptors of all file input streams, guarded by the library lock. Never destroyed:
+// streams may outlive static destruction.
+std::set<int>& registry() {
+    static std::set<int>* const descriptors = new std::set<int>;
+    return *descriptors;
+}
+
+} // namespace
+
+KvFileInputStream::KvFileInputStream(int fd)
+    : m_fd(fd), m_markPosition(0), m_markSet(false), m_seekable(false), m_ownsFd(false) {
+    enterInRegistry();
+}
+
+KvFileInputStream::KvFileInputStream(const char* fileName)
+    : m_fd(-1), m_markPosition(0), m_markSet(false), m_seekable(false), m_ownsFd(false) {
+    KV_ASSERT(fileName != nullptr, "filename expected");
+    m_fd = kvFileOpenRead(fileName);
+    if (m_fd < 0)
+        KvSystemError::sThrow(fileName);
+    m_ownsFd = true;
+    enterInRegistry();
+}
+
+void KvFileInputStream::enterInRegistry() {
+    m_seekable = m_fd >= 0 && kvFileSeekFromCurrent(m_fd, 0) >= 0;
+    KvLibraryLockGuard guard;
+    try {
+        registry().insert(m_fd);
+    } catch (...) {
+        if (m_ownsFd)
+            kvFileClose(m_fd);
+        throw;
+    }
+}
+
+KvFileInputStream::~KvFileInputStream() {
+    if (!m_ownsFd)
+        return;
+    KvLibraryLockGuard guard;
+    // After closeAll the number is no longer ours and may already name another file.
+    if (registry().erase(m_fd) != 0)
+        kvFileClose(m_fd);
+}
+
+void KvFileInputStream::closeAll() {
+    KvLibraryLockGuard guard;
+    for (int fd : registry())
+        kvFileClose(fd);
+    registry().clear();
+}
+
+int KvFileInputStream::read() {
+    uint8_t byte = 0;
+    int64_t count = kvFileRead(m_fd, &byte, 1);
+    if (count < 0)
+        KvSystemError::sThrow("KvFileInputStream::read");
+    return count == 0 ? -1 : byte;
+}
+
+int32_t KvFileInputStream::read(void* buffer, int32_t length, int32_t offset) {
+    if (!buffer || length <= 0 || offset < 0)
+        return 0;
+    int64_t count = kvFileRead(m_fd, static_cast<uint8_t*>(buffer) + offset,
+                               static_cast<uint32_t>(length));
+    if (count < 0)
+        KvSystemError::sThrow("KvFileInputStream::read");
+    return count == 0 ? -1 : static_cast<int32_t>(count);
+}
+
+int64_t KvFileInputStream::skip(int64_t count) {
+    if (!m_seekable)
+        return KvInputStream::skip(count);
+    if (count <= 0)
+        return 0;
+    int64_t from = kvFileSeekFromCurrent(m_fd, 0);
+    int64_t to = from < 0 ? -1 : kvFileSeekFromCurrent(m_fd, count);
+    if (to < 0)
+        KvSystemError::sThrow("KvFileInputStream::skip");
+    return to - from;
+}
+
+void KvFileInputStream::mark(int32_t) {
+    if (!m_seekable)
+        return;
+    int64_t position = kvFileSeekFromCurrent(m_fd, 0);
+    if (position < 0)
+        KvSystemError::sThrow("KvFileInputStream::mark");
+    m_markPosition = position;
+    m_markSet = true;
+}
+
+void KvFileInputStream::reset() {
+    if (!m_seekable || !m_markSet)
+        return;
+    if (kvFileSeekFromStart(m_fd, m_markPosition) < 0)
+        KvSystemError::sThrow("KvFileInputStream::reset");
+    m_markSet = false;
+}
+
+bool KvFileInputStream::block() {
+    if (!m_seekable)
+        KvException::sThrow("KvFileInputStream::block implementation pending");
+    notifyObserver(KvHandle<KvObject>());
+    return true;
+}

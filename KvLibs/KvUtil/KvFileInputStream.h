@@ -1,0 +1,40 @@
+// An input stream over a file descriptor. Every descriptor is entered in a process-wide registry
+// so that the process can close its open files when it ends.
+#pragma once
+
+#include "KvInputStream.h"
+
+#include <cstdint>
+
+class KvFileInputStream : public KvInputStream {
+public:
+    // Wraps an open descriptor without taking it over.
+    explicit KvFileInputStream(int fd);
+    // Opens the file read-only.
+    explicit KvFileInputStream(const char* fileName);
+    ~KvFileInputStream() override;
+
+    using KvInputStream::read;
+    int read() override;
+    int32_t read(void* buffer, int32_t length, int32_t offset) override;
+    int64_t skip(int64_t count) override;
+    int32_t available() override { return 0; }
+    bool markSupported() override { return m_seekable; }
+    void mark(int32_t readLimit) override;
+    void reset() override;
+    bool block() override;
+
+    int getDescriptor() const { return m_fd; }
+
+    // Closes every registered descriptor; the streams' destructors then leave them alone.
+    static void closeAll();
+
+private:
+    void enterInRegistry();
+
+    int32_t m_fd;
+    int64_t m_markPosition;
+    bool m_markSet;
+    bool m_seekable;
+    bool m_ownsFd;
+};

@@ -1,0 +1,54 @@
+#include "KvInputStream.h"
+
+#include "KvByteArray.h"
+#include "KvErrorStream.h"
+#include "KvException.h"
+#include "KvOutputStream.h"
+
+int32_t KvInputStream::read(void* buffer, int32_t length, int32_t offset) {
+    uint8_t* bytes = static_cast<uint8_t*>(buffer) + offset;
+    int32_t count = 0;
+    try {
+        while (count < length) {
+            int c = read();
+            if (c < 0)
+                break;
+            bytes[count++] = static_cast<uint8_t>(c);
+        }
+    } catch (KvHandle<KvException>& e) {
+        KvErrorStream::instance()->getStream("KvException", 0)
+            << "catch exception in KvInputStream::read(): " << e->getMessage() << endl;
+        if (count == 0)
+            throw;
+        return count;
+    }
+    if (count == 0 && length > 0)
+        return -1;
+    return count;
+}
+
+int64_t KvInputStream::skip(int64_t count) {
+    uint8_t chunk[64];
+    int64_t skipped = 0;
+    while (skipped < count) {
+        int32_t want = static_cast<int32_t>(count - skipped < 64 ? count - skipped : 64);
+        int32_t got = read(chunk, want, 0);
+        if (got <= 0)
+            break;
+        skipped += got;
+    }
+    return skipped;
+}
+
+void KvInputStream::mark(int32_t) {}
+
+void KvInputStream::reset() { KV_ASSERT_FAILED("KvInputStream::reset()"); }
+
+int32_t KvInputStream::read(const KvHandle<KvByteArray>& array, uint32_t offset, uint32_t length) {
+    if (array.isNull() || offset >= array->size())
+        return 0;
+    uint32_t rest = array->size() - offset;
+    if (length == 0 || length > rest)
+        length = rest;
+    return read(array->getData(), static_cast<int32_t>(length), static_cast<int32_t>(offset));
+}

@@ -1,0 +1,112 @@
+#include "KvObject.h"
+
+#include "KvErrorStream.h"
+#include "KvException.h"
+#include "KvOutputStream.h"
+#include "KvPlatformSync.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <mutex>
+#include <string>
+#include <typeindex>
+#include <unordered_map>
+
+namespace {
+void kvReportFatal(const char* text) {
+    KvErrorStream::instance()->getStream(0) << text << endl;
+}
+} // namespace
+
+KvObject::~KvObject() {
+    if (m_refCount != 0) {
+        // Handles still point here: going on would leave them dangling, and a destructor must not
+        // throw. Report the fault and stop.
+        kvReportFatal("Destructing KvObject with live references");
+        std::abort();
+    }
+}
+
+KvObject* KvObject::clone() const {
+    KV_ASSERT_FAILED("cloning is not supported");
+    return nullptr;
+}
+
+int32_t KvObject::compareWith(const KvObject* other) const {
+    auto self = reinterpret_cast<uintptr_t>(this);
+    auto that = reinterpret_cast<uintptr_t>(other);
+    return self < that ? -1 : (self > that ? 1 : 0);
+}
+
+uint32_t KvObject::hash() const { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this)); }
+
+void KvObject::print(KvOutputStream& stream) const {
+    stream << m_refCount << " \t(" << KvHex(reinterpret_cast<uintptr_t>(this)) << ")\t"
+           << getClassName();
+}
+
+int32_t KvObject::addReference() { return kvInterlockedIncrement(&m_refCount); }
+
+int32_t KvObject::removeReference(bool deleteAtZero) {
+    int32_t count = kvInterlockedDecrement(&m_refCount);
+    if (count == 0 && deleteAtZero)
+        delete this;
+    return count;
+}
+
+const char* KvObject::getClassName() const {
+    static std::mutex mutex;
+    static std::unordered_map<std::type_index, std::string> names;
+    std::type_index type(typeid(*this));
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = names.find(type);
+    if (it == names.end()) {
+        int status = 0;
+        char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+        std::string name = (status == 0 && demangled) ? demangled : type.name();
+        std::free(demangled);
+        it = names.emplace(type, std::move(name)).first;
+    }
+    return it->second.c_str();
+}
+
+bool KvObject::isSameClass(const KvObject* other) const {
+    return other && typeid(*this) == typeid(*other);
+}
+
+int32_t KvObject::getRefCount() const {
+    return std::atomic_ref<int32_t>(const_cast<int32_t&>(m_refCount)).load(std::memory_order_relaxed);
+}
+
+KvOutputStream& operator<<(KvOutputStream& stream, const KvObject* object) {
+    if (object)
+        object->print(stream);
+    else
+        stream << "Nil KvObject";
+    return stream;
+}
+
+void KvHandleBase::constructFromCast(KvObject* source, KvObject* castResult) {
+    m_object = castResult;
+    if (castResult)
+        castResult->addReference();
+    else if (source)
+        KV_ASSERT_FAILED("dynamic_cast failed on KvHandle construnction");
+}
+
+void KvHandleBase::assignFromCast(KvObject* source, KvObject* castResult) {
+    if (castResult == m_object)
+        return;
+    if (!castResult && source) {
+        release(); // a failed conversion leaves the handle null, with nothing leaked
+        KV_ASSERT_FAILED("dynamic_cast failed on KvHandle assignment");
+    }
+    assign(castResult);
+}
+
+bool KvHandleBase::sEquals(const KvObject* left, const KvObject* right) {
+    if (!left || !right)
+        return left == right;
+    return left->compareWith(right) == 0;
+}

@@ -1,0 +1,175 @@
+#include "KvObserver.h"
+
+#include "KvException.h"
+#include "KvMultiSourceObserver.h"
+#include "KvMutex.h"
+
+#include <algorithm>
+
+KvObserver::~KvObserver() {
+    KvObservable* source = m_source.get();
+    if (source) {
+        // Our source still names us: clear its link without counting us, we are going away.
+        if (source->m_observer.get() == this)
+            source->m_observer.abandon();
+        m_source.release();
+    }
+}
+
+void KvObserver::update(KvHandle<KvObject>, KvHandle<KvObject>) {}
+
+void KvObserver::detach() {
+    if (!m_source.isNull()) {
+        KvHandle<KvObservable> source = m_source; // keeps it alive while it lets go of us
+        source->detachObserver(this);
+    }
+}
+
+KvObservable::~KvObservable() {
+    if (m_observer.isNull())
+        return;
+    KvHandle<KvObserver> observer = m_observer;
+    m_observer.release();
+    // The observer's link to us would dangle; we are no longer counted, so drop it raw.
+    if (observer->m_source.get() == this) {
+        observer->m_source.abandon();
+        kvInterlockedDecrement(&m_refCount);
+    }
+    observer->update(KvHandle<KvObject>(), KvHandle<KvObject>(new KvException("Disconnecting")));
+}
+
+void KvObservable::update(KvHandle<KvObject>, KvHandle<KvObject> argument) {
+    notifyObserver(argument);
+}
+
+void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
+    if (!m_observer.isNull())
+        KvException::sThrow("KvObservable::attachObserver() ... The current implementation only "
+                            "allows a single observer");
+    if (observer.isNull())
+        return;
+    KvObservable* present = observer->m_source.get();
+    if (!present) {
+        m_observer = observer;
+        observer->m_source = this;
+        return;
+    }
+    if (auto* multi = dynamic_cast<KvMultiSourceObserver*>(present)) {
+        multi->addSource(this);
+        return;
+    }
+    new KvMultiSourceObserver(observer.get(), this); // held by the observer and its sources
+}
+
+void KvObservable::detachObserver(KvObserver* observer) {
+    if (!observer || m_observer.get() != observer)
+        return;
+    KvHandle<KvObserver> keep = m_observer; // the observer may be held by us alone
+    m_observer.release();
+    if (keep->m_source.get() == this)
+        keep->m_source.release();
+}
+
+bool KvObservable::block() {
+    bool result = true;
+    if (!m_source.isNull())
+        result = m_source->block();
+    notifyObserver(KvHandle<KvObject>());
+    return result;
+}
+
+void KvObservable::notifyObserver(KvHandle<KvObject> argument) {
+    KvHandle<KvObserver> observer = m_observer;
+    if (!observer.isNull())
+        observer->update(KvHandle<KvObject>(this), argument);
+}
+
+int32_t KvAggregatedObserver::addReference() { return m_owner->addReference(); }
+
+int32_t KvAggregatedObserver::removeReference(bool deleteAtZero) {
+    return m_owner->removeReference(deleteAtZero);
+}
+
+void KvAggregatedObserver::update(KvHandle<KvObject> source, KvHandle<KvObject> argument) {
+    m_owner->update(source, argument);
+}
+
+KvMultiSourceObserver::KvMultiSourceObserver(KvObserver* observer, KvObservable* newSource)
+    : m_mutex(new KvMutex) {
+    KvHandle<KvObservable> oldSource = observer->m_source;
+    observer->m_source = this;
+    m_observer = observer;
+    if (!oldSource.isNull()) {
+        oldSource->m_observer.release();
+        addSource(oldSource.get());
+    }
+    addSource(newSource);
+}
+
+KvMultiSourceObserver::~KvMultiSourceObserver() {
+    clearSources(true);
+    KvMutex::destroy(m_mutex);
+}
+
+void KvMultiSourceObserver::addSource(KvObservable* source) {
+    KvLockGuard guard(m_mutex);
+    auto* aggregated = new KvAggregatedObserver(this);
+    source->attachObserver(KvHandle<KvObserver>(aggregated));
+    m_sources.push_back(aggregated);
+}
+
+void KvMultiSourceObserver::removeSource(KvObservable* source) {
+    KvHandle<KvObject> keepAlive(this); // detaching may drop the last count on us
+    KvLockGuard guard(m_mutex);
+    auto it = std::find_if(m_sources.begin(), m_sources.end(), [source](KvAggregatedObserver* a) {
+        return a->getSource().get() == source;
+    });
+    if (it == m_sources.end())
+        return;
+    KvAggregatedObserver* aggregated = *it;
+    m_sources.erase(it);
+    aggregated->detach();
+    delete aggregated;
+}
+
+void KvMultiSourceObserver::removeAllSources() {
+    KvHandle<KvObject> keepAlive(this);
+    clearSources(false);
+}
+
+void KvMultiSourceObserver::clearSources(bool destroying) {
+    KvLockGuard guard(m_mutex);
+    std::vector<KvAggregatedObserver*> sources;
+    sources.swap(m_sources);
+    for (KvAggregatedObserver* aggregated : sources) {
+        KvObservable* source = aggregated->getSource().get();
+        // Inside our destructor the count is gone already: unlink without counting.
+        if (source && source->getObserver().get() == aggregated) {
+            if (destroying)
+                source->m_observer.abandon();
+            else
+                source->m_observer.release();
+        }
+        aggregated->m_source.release();
+        delete aggregated;
+    }
+}
+
+size_t KvMultiSourceObserver::getSourceCount() const {
+    KvLockGuard guard(m_mutex);
+    return m_sources.size();
+}
+
+void KvMultiSourceObserver::update(KvHandle<KvObject> source, KvHandle<KvObject> argument) {
+    KvHandle<KvObserver> observer = m_observer;
+    if (!observer.isNull())
+        observer->update(source, argument);
+}
+
+void KvMultiSourceObserver::detachObserver(KvObserver* observer) {
+    if (observer && m_observer.get() == observer) {
+        KvHandle<KvObject> keepAlive(this);
+        clearSources(false);
+        KvObservable::detachObserver(observer);
+    }
+}

@@ -1,0 +1,79 @@
+#include "KvOutputStream.h"
+
+#include "KvByteArray.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+void KvOutputStream::write(const void* buffer, uint32_t length, uint32_t offset) {
+    if (!buffer)
+        return;
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer) + offset;
+    for (uint32_t i = 0; i < length; ++i)
+        write(bytes[i]);
+}
+
+void KvOutputStream::write(const KvHandle<KvByteArray>& array, uint32_t offset, uint32_t length) {
+    if (array.isNull() || offset >= array->size())
+        return;
+    uint32_t rest = array->size() - offset;
+    if (length == 0 || length > rest)
+        length = rest;
+    write(array->getData(), length, offset);
+}
+
+KvOutputStream& endl(KvOutputStream& stream) {
+    stream.write(static_cast<uint8_t>('\n'));
+    stream.flush();
+    return stream;
+}
+
+KvOutputStream& flush(KvOutputStream& stream) {
+    stream.flush();
+    return stream;
+}
+
+namespace {
+template <class... Args> KvOutputStream& writeFormatted(KvOutputStream& stream, const char* format, Args... args) {
+    char buffer[64];
+    int n = std::snprintf(buffer, sizeof buffer, format, args...);
+    if (n > 0)
+        stream.write(buffer, static_cast<uint32_t>(n < static_cast<int>(sizeof buffer) ? n : sizeof buffer - 1), 0);
+    return stream;
+}
+} // namespace
+
+KvOutputStream& operator<<(KvOutputStream& stream, const char* text) {
+    if (text)
+        stream.write(text, static_cast<uint32_t>(std::strlen(text)), 0);
+    return stream;
+}
+
+KvOutputStream& operator<<(KvOutputStream& stream, char c) {
+    stream.write(static_cast<uint8_t>(c));
+    return stream;
+}
+
+KvOutputStream& operator<<(KvOutputStream& stream, short value) { return writeFormatted(stream, "%d", value); }
+KvOutputStream& operator<<(KvOutputStream& stream, int value) { return writeFormatted(stream, "%d", value); }
+KvOutputStream& operator<<(KvOutputStream& stream, long value) { return writeFormatted(stream, "%ld", value); }
+KvOutputStream& operator<<(KvOutputStream& stream, long long value) {
+    return writeFormatted(stream, "%lld", value);
+}
+KvOutputStream& operator<<(KvOutputStream& stream, unsigned short value) {
+    return writeFormatted(stream, "%u", static_cast<unsigned>(value));
+}
+KvOutputStream& operator<<(KvOutputStream& stream, unsigned int value) {
+    return writeFormatted(stream, "%u", value);
+}
+KvOutputStream& operator<<(KvOutputStream& stream, unsigned long value) {
+    return writeFormatted(stream, "%lu", value);
+}
+KvOutputStream& operator<<(KvOutputStream& stream, unsigned long long value) {
+    return writeFormatted(stream, "%llu", value);
+}
+KvOutputStream& operator<<(KvOutputStream& stream, double value) { return writeFormatted(stream, "%f", value); }
+KvOutputStream& operator<<(KvOutputStream& stream, KvHex value) {
+    return writeFormatted(stream, "%08" PRIXPTR, value.value);
+}

@@ -1,0 +1,303 @@
+#include "KvParameters.h"
+
+#include "KvByteArray.h"
+#include "KvByteArrayInputStream.h"
+#include "KvException.h"
+#include "KvInputStream.h"
+#include "KvMutex.h"
+#include "KvOutputStream.h"
+#include "KvStreamTokenizer.h"
+
+#include <cstring>
+#include <string_view>
+#include <strings.h>
+
+namespace {
+bool isTrimSpace(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+std::string_view trimmed(const char* text, size_t length) {
+    size_t begin = 0;
+    while (begin < length && isTrimSpace(text[begin]))
+        ++begin;
+    while (length > begin && isTrimSpace(text[length - 1]))
+        --length;
+    return std::string_view(text + begin, length - begin);
+}
+
+std::string_view trimmed(const char* text) { return trimmed(text, text ? std::strlen(text) : 0); }
+
+bool equalsIgnoreCase(const KvConstString& key, std::string_view text) {
+    return key.length() == text.size() && ::strncasecmp(key.c_str(), text.data(), text.size()) == 0;
+}
+} // namespace
+
+KvParameters::KvParameters(const char* separator)
+    : m_head(nullptr), m_mutex(new KvMutex), m_count(0), m_separator(separator) {}
+
+KvParameters::KvParameters(const KvParameters& other)
+    : KvObject(), m_head(nullptr), m_mutex(new KvMutex), m_count(0),
+      m_separator(other.m_separator) {
+    other.lockList();
+    m_head = sCopyReversed(other.m_head);
+    m_count = other.m_count;
+    other.unlockList();
+}
+
+KvParameters& KvParameters::operator=(const KvParameters& other) {
+    if (this == &other)
+        return *this;
+    // Copy under the source's lock alone, then swap in under ours: two lists assigned to each
+    // other on two threads never wait on each other.
+    other.lockList();
+    Node* copy = nullptr;
+    uint32_t count = 0;
+    try {
+        copy = sCopyReversed(other.m_head);
+        count = other.m_count;
+    } catch (...) {
+        other.unlockList();
+        throw;
+    }
+    KvConstString separator = other.m_separator;
+    other.unlockList();
+
+    lockList();
+    Node* old = m_head;
+    m_head = copy;
+    m_count = count;
+    m_separator = separator;
+    unlockList();
+    sDeleteAll(old);
+    return *this;
+}
+
+KvParameters::~KvParameters() {
+    sDeleteAll(m_head);
+    KvMutex::destroy(m_mutex);
+}
+
+void KvParameters::lockList() const { m_mutex->lock(); }
+void KvParameters::unlockList() const { m_mutex->unlock(); }
+
+KvParameters::Node* KvParameters::sCopyReversed(const Node* head) {
+    Node* copy = nullptr;
+    try {
+        for (const Node* node = head; node; node = node->next)
+            copy = new Node{node->key, node->value, copy};
+    } catch (...) {
+        sDeleteAll(copy);
+        throw;
+    }
+    return copy;
+}
+
+void KvParameters::sDeleteAll(Node* head) {
+    while (head) {
+        Node* next = head->next;
+        delete head;
+        head = next;
+    }
+}
+
+const KvParameters::Node* KvParameters::find(const char* key) const {
+    std::string_view wanted = trimmed(key);
+    if (wanted.empty())
+        return nullptr;
+    for (const Node* node = m_head; node; node = node->next)
+        if (equalsIgnoreCase(node->key, wanted))
+            return node;
+    return nullptr;
+}
+
+void KvParameters::addAtHead(const char* key, uint32_t keyLength, const char* value,
+                             uint32_t valueLength) {
+    m_head = new Node{KvConstString(key, keyLength), KvConstString(value, valueLength), m_head};
+    ++m_count;
+}
+
+void KvParameters::setParameter(const char* key, const char* value) {
+    if (!value || !key || !*key)
+        return;
+    std::string_view k = trimmed(key);
+    std::string_view v = trimmed(value);
+    KvLockGuard guard(m_mutex);
+    for (Node* node = m_head; node; node = node->next) {
+        if (equalsIgnoreCase(node->key, k)) {
+            node->value.setText(v.data(), static_cast<uint32_t>(v.size()));
+            return;
+        }
+    }
+    addAtHead(k.data(), static_cast<uint32_t>(k.size()), v.data(), static_cast<uint32_t>(v.size()));
+}
+
+void KvParameters::removeParameter(const char* key) {
+    if (!key || !*key)
+        return;
+    std::string_view k = trimmed(key);
+    KvLockGuard guard(m_mutex);
+    for (Node** link = &m_head; *link; link = &(*link)->next) {
+        if (equalsIgnoreCase((*link)->key, k)) {
+            Node* gone = *link;
+            *link = gone->next;
+            delete gone;
+            --m_count;
+            return;
+        }
+    }
+}
+
+void KvParameters::removeAll() {
+    KvLockGuard guard(m_mutex);
+    sDeleteAll(m_head);
+    m_head = nullptr;
+    m_count = 0;
+}
+
+bool KvParameters::hasParameter(const char* key) const {
+    if (!key || !*key)
+        return false;
+    KvLockGuard guard(m_mutex);
+    return find(key) != nullptr;
+}
+
+KvString KvParameters::getParameter(const char* key) const {
+    if (!key || !*key)
+        return KvString();
+    KvLockGuard guard(m_mutex);
+    const Node* node = find(key);
+    if (!node || node->value.isEmpty())
+        return KvString();
+    return KvString(KvStringBuffer::create(node->value.data(), node->value.length()));
+}
+
+const char* KvParameters::getParameterText(const char* key) const {
+    if (!key || !*key)
+        return nullptr;
+    KvLockGuard guard(m_mutex);
+    const Node* node = find(key);
+    return node ? node->value.data() : nullptr;
+}
+
+uint32_t KvParameters::getCount() const {
+    KvLockGuard guard(m_mutex);
+    return m_count;
+}
+
+KvString KvParameters::serialize() const {
+    KvString text(KvStringBuffer::create(nullptr, 0, 80));
+    KvLockGuard guard(m_mutex);
+    for (const Node* node = m_head; node; node = node->next) {
+        text += node->key.c_str();
+        if (!node->value.isEmpty()) {
+            text += "=";
+            text += node->value.c_str();
+        }
+        if (node->next)
+            text += m_separator.c_str();
+    }
+    return text;
+}
+
+void KvParameters::writeTo(KvOutputStream& stream) const { stream << serialize(); }
+
+void KvParameters::parseString(const char* text) {
+    KvByteArrayInputStream stream(KvByteArray::sFromString(text));
+    parse(stream);
+}
+
+void KvParameters::parse(KvInputStream& stream) {
+    constexpr uint32_t kSize = 1024;
+    char buffer[kSize];
+    uint32_t position = 0;
+    uint32_t tokenStart = 0;
+    int32_t keyStart = -1; // start of the current key in the buffer; -1 in key mode
+    const char* separators = m_separator.c_str();
+
+    auto store = [&](int c) {
+        if (position >= kSize)
+            KvException::sThrow("KvParameters - Buffer overflow");
+        buffer[position++] = static_cast<char>(c);
+    };
+    auto endToken = [&]() { store('\0'); };
+    auto addPair = [&](bool atEnd) {
+        if (keyStart >= 0) {
+            const char* key = buffer + keyStart;
+            const char* value = buffer + tokenStart;
+            if (atEnd && (!*key || !*value))
+                KvException::sThrow("Parameter doesn't have Key/Value pair\n");
+            std::string_view k = trimmed(key);
+            std::string_view v = trimmed(value);
+            addAtHead(k.data(), static_cast<uint32_t>(k.size()), v.data(),
+                      static_cast<uint32_t>(v.size()));
+        } else {
+            std::string_view k = trimmed(buffer + tokenStart);
+            if (atEnd && k.empty())
+                return; // nothing follows the last separator: no lookup could find an empty key
+            addAtHead(k.data(), static_cast<uint32_t>(k.size()), nullptr, 0);
+        }
+    };
+
+    for (;;) {
+        if (position >= kSize)
+            KvException::sThrow("KvParameters - Buffer overflow");
+        stream.mark(1);
+        int c = stream.read();
+        if (c == '\r')
+            continue;
+        if (c == '"') {
+            store(c);
+            // The quoted part is bounded by the same buffer and by the end of the input.
+            for (;;) {
+                int q = stream.read();
+                if (q < 0)
+                    break;
+                store(q);
+                if (q == '\\') {
+                    int escaped = stream.read();
+                    if (escaped < 0)
+                        break;
+                    store(escaped);
+                } else if (q == '"') {
+                    break;
+                }
+            }
+            continue;
+        }
+        if (c == '=') {
+            if (keyStart >= 0) {
+                store(c);
+            } else {
+                endToken();
+                keyStart = static_cast<int32_t>(tokenStart);
+                tokenStart = position;
+            }
+            continue;
+        }
+        if (c == ',') {
+            stream.reset();
+            if (position == 0)
+                return;
+            break;
+        }
+        if (c == '\n') {
+            stream.mark(1);
+            int next = stream.read();
+            if (next == ' ' || next == '\t')
+                continue;
+            stream.reset();
+            break;
+        }
+        if (c < 0)
+            break;
+        if (KvStreamTokenizer::isDelimiter(c, separators)) {
+            endToken();
+            addPair(false);
+            keyStart = -1;
+            tokenStart = position;
+            continue;
+        }
+        store(c);
+    }
+    endToken();
+    addPair(true);
+}

@@ -1,0 +1,66 @@
+// An ordered key[=value] list (header, URL and Digest parameters), looked up without regard to case.
+// New pairs go to the head, so a list holds and writes its pairs in reverse order of insertion.
+#pragma once
+
+#include "KvConstString.h"
+#include "KvObject.h"
+#include "KvStringBuffer.h"
+
+#include <cstdint>
+
+class KvInputStream;
+class KvOutputStream;
+class KvMutex;
+
+class KvParameters : public KvObject {
+public:
+    explicit KvParameters(const char* separator = ";");
+    KvParameters(const KvParameters& other);
+    KvParameters& operator=(const KvParameters& other);
+    ~KvParameters() override;
+    KvObject* clone() const override { return new KvParameters(*this); }
+
+    void setParameter(const char* key, const char* value);
+    void removeParameter(const char* key);
+    void removeAll();
+    bool hasParameter(const char* key) const;
+    KvString getParameter(const char* key) const;
+    const char* getParameterText(const char* key) const;
+    uint32_t getCount() const;
+
+    KvString serialize() const;
+    void writeTo(KvOutputStream& stream) const;
+    void parseString(const char* text);
+    void parse(KvInputStream& stream);
+
+    // Visits each pair from the head, under the list's lock; value is null for a key alone.
+    template <class F> void forEach(F visit) const {
+        lockList();
+        try {
+            for (const Node* node = m_head; node; node = node->next)
+                visit(node->key.c_str(), node->value.data());
+        } catch (...) {
+            unlockList();
+            throw;
+        }
+        unlockList();
+    }
+
+private:
+    struct Node {
+        KvConstString key;
+        KvConstString value;
+        Node* next;
+    };
+    static Node* sCopyReversed(const Node* head);
+    static void sDeleteAll(Node* head);
+    const Node* find(const char* trimmedKey) const;
+    void addAtHead(const char* key, uint32_t keyLength, const char* value, uint32_t valueLength);
+    void lockList() const;
+    void unlockList() const;
+
+    Node* m_head;
+    KvMutex* m_mutex;
+    uint32_t m_count;
+    KvConstString m_separator;
+};

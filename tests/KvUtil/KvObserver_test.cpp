@@ -1,0 +1,130 @@
+#include "KvException.h"
+#include "KvMultiSourceObserver.h"
+#include "KvMutex.h"
+#include "KvObserver.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+class Recorder : public KvObserver {
+public:
+    void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override {
+        sources.push_back(source.get());
+        arguments.push_back(argument);
+    }
+    std::vector<KvObject*> sources;
+    std::vector<KvHandle<KvObject>> arguments;
+};
+class Source : public KvObservable {};
+} // namespace
+
+TEST(KvObservable, OneObserverOnly) {
+    KvHandle<Source> source(new Source);
+    KvHandle<Recorder> first(new Recorder), second(new Recorder);
+    source->attachObserver(first);
+    EXPECT_TRUE(source->hasObserver());
+    try {
+        source->attachObserver(second);
+        FAIL();
+    } catch (KvHandle<KvException>& e) {
+        EXPECT_STREQ(e->getText(), "KvObservable::attachObserver() ... The current implementation "
+                                   "only allows a single observer");
+    }
+    source->detachObserver(second.get()); // not the attached one: nothing
+    EXPECT_TRUE(source->hasObserver());
+    source->notifyObserver(KvHandle<KvObject>());
+    EXPECT_EQ(first->sources.size(), 1u);
+    EXPECT_EQ(first->sources[0], source.get());
+    first->detach();
+    EXPECT_FALSE(source->hasObserver());
+    EXPECT_TRUE(first->getSource().isNull());
+}
+
+TEST(KvObservable, TwoSourcesFanIntoOneObserver) {
+    KvHandle<Source> a(new Source), b(new Source), c(new Source);
+    KvHandle<Recorder> observer(new Recorder);
+    a->attachObserver(observer);
+    b->attachObserver(observer);
+    c->attachObserver(observer);
+    a->notifyObserver(KvHandle<KvObject>());
+    b->notifyObserver(KvHandle<KvObject>());
+    c->notifyObserver(KvHandle<KvObject>());
+    ASSERT_EQ(observer->sources.size(), 3u);
+    EXPECT_EQ(observer->sources[0], a.get());
+    EXPECT_EQ(observer->sources[1], b.get());
+    EXPECT_EQ(observer->sources[2], c.get());
+    auto* multi = dynamic_cast<KvMultiSourceObserver*>(observer->getSource().get());
+    ASSERT_NE(multi, nullptr);
+    EXPECT_EQ(multi->getSourceCount(), 3u);
+    multi->removeSource(b.get());
+    EXPECT_FALSE(b->hasObserver());
+    observer->detach();
+    EXPECT_FALSE(a->hasObserver());
+    EXPECT_FALSE(c->hasObserver());
+    EXPECT_TRUE(observer->getSource().isNull());
+}
+
+TEST(KvObservable, DestroyedSourceSaysDisconnecting) {
+    KvHandle<Recorder> observer(new Recorder);
+    {
+        Source local; // never counted: destroyed while observed
+        local.attachObserver(observer);
+    }
+    ASSERT_EQ(observer->arguments.size(), 1u);
+    EXPECT_EQ(observer->sources[0], nullptr);
+    KvHandle<KvException> e(observer->arguments[0]);
+    ASSERT_FALSE(e.isNull());
+    EXPECT_STREQ(e->getText(), "Disconnecting");
+    EXPECT_TRUE(observer->getSource().isNull());
+}
+
+TEST(KvObservable, BlockWithoutSourceIsTrueAndNotifies) {
+    KvHandle<Source> source(new Source);
+    KvHandle<Recorder> observer(new Recorder);
+    source->attachObserver(observer);
+    EXPECT_TRUE(source->block());
+    EXPECT_EQ(observer->sources.size(), 1u);
+    observer->detach();
+}
+
+TEST(KvMutex, RecursiveAndReleasedOnException) {
+    KvMutex* mutex = new KvMutex;
+    {
+        KvLockGuard outer(mutex);
+        KvLockGuard inner(mutex); // same thread again
+    }
+    try {
+        KvLockGuard guard(mutex);
+        KvException::sThrow("leave");
+    } catch (KvHandle<KvException>&) {
+    }
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        KvLockGuard guard(mutex);
+        done = true;
+    });
+    other.join();
+    EXPECT_TRUE(done);
+    KvMutex::destroy(mutex);
+    KvMutex::destroy(nullptr);
+}
+
+TEST(KvMutex, ContendedCountIsExact) {
+    KvMutex mutex;
+    int64_t count = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20000; ++i) {
+                KvLockGuard guard(&mutex);
+                ++count;
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(count, 80000);
+}
