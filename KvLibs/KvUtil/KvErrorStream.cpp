@@ -30,7 +30,9 @@ KvErrorStream::KvErrorStream(KvHandle<KvOutputStream> sink)
     : m_threshold(kThreshold), m_categories(new KvKeyTable), m_sink(std::move(sink)),
       m_mutex(new KvMutex) {}
 
-KvErrorStream::~KvErrorStream() { KvMutex::destroy(m_mutex); }
+KvErrorStream::~KvErrorStream() {
+    KvMutex::destroy(m_mutex);
+}
 
 void KvErrorStream::write(const void* buffer, uint32_t length, uint32_t offset) {
     if (!m_sink.isNull()) {
@@ -78,9 +80,13 @@ KvHandle<KvErrorStream> KvErrorStream::setInstance(KvHandle<KvErrorStream> strea
     return previous;
 }
 
-void KvErrorStream::lock() { m_mutex->lock(); }
+void KvErrorStream::lock() {
+    m_mutex->lock();
+}
 
-void KvErrorStream::unlock() { m_mutex->unlock(); }
+void KvErrorStream::unlock() {
+    m_mutex->unlock();
+}
 
 KvOutputStream& KvErrorStream::getStream(uint32_t level) {
     if (!isLevelEnabled(level))
@@ -101,7 +107,9 @@ void KvErrorStream::addCategory(const char* name) {
     m_categories->put(KvString(name), KvHandle<KvObject>());
 }
 
-void KvErrorStream::removeCategory(const char* name) { m_categories->remove(KvString(name)); }
+void KvErrorStream::removeCategory(const char* name) {
+    m_categories->remove(KvString(name));
+}
 
 void KvErrorStream::sSetUpLog(const char* logName, const char* previousLogName) {
     kvFileUnlink(previousLogName);

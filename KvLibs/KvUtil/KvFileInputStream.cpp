@@ -71,8 +71,8 @@ int KvFileInputStream::read() {
 int32_t KvFileInputStream::read(void* buffer, int32_t length, int32_t offset) {
     if (!buffer || length <= 0 || offset < 0)
         return 0;
-    int64_t count = kvFileRead(m_fd, static_cast<uint8_t*>(buffer) + offset,
-                               static_cast<uint32_t>(length));
+    int64_t count =
+        kvFileRead(m_fd, static_cast<uint8_t*>(buffer) + offset, static_cast<uint32_t>(length));
     if (count < 0)
         KvSystemError::sThrow("KvFileInputStream::read");
     return count == 0 ? -1 : static_cast<int32_t>(count);

@@ -46,4 +46,6 @@ void KvFileOutputStream::write(const void* buffer, uint32_t length, uint32_t off
     }
 }
 
-void KvFileOutputStream::write(uint8_t byte) { write(&byte, 1, 0); }
+void KvFileOutputStream::write(uint8_t byte) {
+    write(&byte, 1, 0);
+}

@@ -22,8 +22,8 @@ KvHashTableBase::KvHashTableBase(uint32_t entrySize, HashFunction hashFunction,
 KvHashTableBase::KvHashTableBase(const KvHashTableBase& other)
     : KvObject(), m_entrySize(other.m_entrySize), m_hashFunction(other.m_hashFunction),
       m_compareFunction(other.m_compareFunction), m_copyFunction(other.m_copyFunction),
-      m_bucketCount(other.m_bucketCount), m_entryCount(0),
-      m_buckets(new Node*[m_bucketCount]()), m_mutexes(nullptr), m_mutexCount(0) {
+      m_bucketCount(other.m_bucketCount), m_entryCount(0), m_buckets(new Node*[m_bucketCount]()),
+      m_mutexes(nullptr), m_mutexCount(0) {
     try {
         Iterator it(other);
         while (it.hasNext())
@@ -72,9 +72,13 @@ KvMutex* KvHashTableBase::getMutex(const void* key) const {
     return m_mutexes[bucketOf(key) % m_mutexCount];
 }
 
-void KvHashTableBase::lock(const void* key) const { getMutex(key)->lock(); }
+void KvHashTableBase::lock(const void* key) const {
+    getMutex(key)->lock();
+}
 
-void KvHashTableBase::unlock(const void* key) const { getMutex(key)->unlock(); }
+void KvHashTableBase::unlock(const void* key) const {
+    getMutex(key)->unlock();
+}
 
 void KvHashTableBase::lockAll() const {
     for (uint32_t i = 0; i < m_mutexCount; ++i)

@@ -1,9 +1,13 @@
 #include "KvInputStream.h"
 
+#include "KvBufferedInputStream.h"
 #include "KvByteArray.h"
+#include "KvFileInputStream.h"
 #include "KvErrorStream.h"
 #include "KvException.h"
 #include "KvOutputStream.h"
+
+#include <mutex>
 
 int32_t KvInputStream::read(void* buffer, int32_t length, int32_t offset) {
     uint8_t* bytes = static_cast<uint8_t*>(buffer) + offset;
@@ -51,4 +55,33 @@ int32_t KvInputStream::read(const KvHandle<KvByteArray>& array, uint32_t offset,
     if (length == 0 || length > rest)
         length = rest;
     return read(array->getData(), static_cast<int32_t>(length), static_cast<int32_t>(offset));
+}
+
+namespace {
+struct GlobalInput {
+    std::mutex mutex;
+    KvHandle<KvInputStream> stream;
+};
+GlobalInput& globalInput() {
+    static GlobalInput global;
+    return global;
+}
+} // namespace
+
+KvHandle<KvInputStream> KvInputStream::getGlobalStream() {
+    GlobalInput& global = globalInput();
+    std::lock_guard<std::mutex> guard(global.mutex);
+    if (global.stream.isNull()) {
+        KvHandle<KvInputStream> standardInput(new KvFileInputStream(0));
+        global.stream = new KvBufferedInputStream(standardInput);
+    }
+    return global.stream;
+}
+
+KvHandle<KvInputStream> KvInputStream::setGlobalStream(KvHandle<KvInputStream> stream) {
+    GlobalInput& global = globalInput();
+    std::lock_guard<std::mutex> guard(global.mutex);
+    KvHandle<KvInputStream> previous = global.stream;
+    global.stream = std::move(stream);
+    return previous;
 }

@@ -24,7 +24,9 @@ KvKeyTable::KvKeyTable(uint32_t bucketCount, uint32_t mutexCount)
 
 KvKeyTable::KvKeyTable(const KvKeyTable& other) : KvHashTableBase(other) {}
 
-KvKeyTable::~KvKeyTable() { releaseEntries(detachAll()); }
+KvKeyTable::~KvKeyTable() {
+    releaseEntries(detachAll());
+}
 
 std::vector<KvKeyTable::Entry> KvKeyTable::detachAll() {
     std::vector<Entry> entries;

@@ -21,4 +21,6 @@ void KvLibraryLock::lock() {
     mutex->lock();
 }
 
-void KvLibraryLock::unlock() { getMutex()->unlock(); }
+void KvLibraryLock::unlock() {
+    getMutex()->unlock();
+}

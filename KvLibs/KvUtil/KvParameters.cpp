@@ -38,7 +38,7 @@ KvParameters::KvParameters(const KvParameters& other)
     : KvObject(), m_head(nullptr), m_mutex(new KvMutex), m_count(0),
       m_separator(other.m_separator) {
     other.lockList();
-    m_head = sCopyReversed(other.m_head);
+    m_head = sCopy(other.m_head);
     m_count = other.m_count;
     other.unlockList();
 }
@@ -52,7 +52,7 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
     Node* copy = nullptr;
     uint32_t count = 0;
     try {
-        copy = sCopyReversed(other.m_head);
+        copy = sCopy(other.m_head);
         count = other.m_count;
     } catch (...) {
         other.unlockList();
@@ -79,11 +79,15 @@ KvParameters::~KvParameters() {
 void KvParameters::lockList() const { m_mutex->lock(); }
 void KvParameters::unlockList() const { m_mutex->unlock(); }
 
-KvParameters::Node* KvParameters::sCopyReversed(const Node* head) {
+KvParameters::Node* KvParameters::sCopy(const Node* head) {
+    // A copy keeps the source's order, so a copied header or message writes the same text.
     Node* copy = nullptr;
+    Node** tail = &copy;
     try {
-        for (const Node* node = head; node; node = node->next)
-            copy = new Node{node->key, node->value, copy};
+        for (const Node* node = head; node; node = node->next) {
+            *tail = new Node{node->key, node->value, nullptr};
+            tail = &(*tail)->next;
+        }
     } catch (...) {
         sDeleteAll(copy);
         throw;

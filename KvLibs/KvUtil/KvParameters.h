@@ -52,7 +52,7 @@ private:
         KvConstString value;
         Node* next;
     };
-    static Node* sCopyReversed(const Node* head);
+    static Node* sCopy(const Node* head);
     static void sDeleteAll(Node* head);
     const Node* find(const char* trimmedKey) const;
     void addAtHead(const char* key, uint32_t keyLength, const char* value, uint32_t valueLength);

@@ -22,9 +22,13 @@ int kvFileOpenReadWrite(const char* name) {
     return openRetrying(name, O_RDWR | O_CREAT, S_IRUSR | S_IWUSR);
 }
 
-int kvFileOpenTruncate(const char* name) { return openRetrying(name, O_WRONLY | O_TRUNC); }
+int kvFileOpenTruncate(const char* name) {
+    return openRetrying(name, O_WRONLY | O_TRUNC);
+}
 
-int kvFileOpenRead(const char* name) { return openRetrying(name, O_RDONLY); }
+int kvFileOpenRead(const char* name) {
+    return openRetrying(name, O_RDONLY);
+}
 
 int64_t kvFileRead(int fd, void* buffer, uint32_t length) {
     ssize_t count;
@@ -44,7 +48,9 @@ int64_t kvFileWrite(int fd, const void* buffer, uint32_t length) {
 
 // A close interrupted by a signal has already released the descriptor on Linux: never retry it,
 // the number may belong to another file by then.
-int kvFileClose(int fd) { return ::close(fd); }
+int kvFileClose(int fd) {
+    return ::close(fd);
+}
 
 int64_t kvFileSeekFromCurrent(int fd, int64_t distance) {
     return ::lseek(fd, static_cast<off_t>(distance), SEEK_CUR);
@@ -54,6 +60,10 @@ int64_t kvFileSeekFromStart(int fd, int64_t position) {
     return ::lseek(fd, static_cast<off_t>(position), SEEK_SET);
 }
 
-int kvFileUnlink(const char* name) { return ::unlink(name); }
+int kvFileUnlink(const char* name) {
+    return ::unlink(name);
+}
 
-int kvFileRename(const char* from, const char* to) { return std::rename(from, to); }
+int kvFileRename(const char* from, const char* to) {
+    return std::rename(from, to);
+}

@@ -169,12 +169,15 @@ TEST(KvParameters, BufferLimitIsEnforcedEverywhere) {
     EXPECT_EQ(fits.getCount(), 1u);
 }
 
-TEST(KvParameters, CopiesReverseAndCrossAssignmentDoesNotDeadlock) {
+TEST(KvParameters, CopiesKeepTheOrderAndCrossAssignmentDoesNotDeadlock) {
     KvParameters p;
     p.parseString("a=1;b=2;c=3");
     EXPECT_STREQ(p.serialize().data(), "c=3;b=2;a=1");
     KvParameters copy(p);
-    EXPECT_STREQ(copy.serialize().data(), "a=1;b=2;c=3");
+    EXPECT_STREQ(copy.serialize().data(), "c=3;b=2;a=1");
+    KvParameters assigned;
+    assigned = p;
+    EXPECT_STREQ(assigned.serialize().data(), "c=3;b=2;a=1");
 
     KvParameters a, b;
     a.parseString("x=1");

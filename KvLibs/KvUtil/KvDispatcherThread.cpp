@@ -1,0 +1,27 @@
+#include "KvDispatcherThread.h"
+
+#include "KvBaseEvent.h"
+
+#include <memory>
+
+KvDispatcherThread::KvDispatcherThread(uint32_t poolMaximum, bool lockedQueue)
+    : m_pool(this, poolMaximum), m_queue(lockedQueue) {}
+
+KvDispatcherThread::~KvDispatcherThread() = default;
+
+void KvDispatcherThread::stop() {
+    KvThread::stop();
+    m_queue.wake();
+}
+
+void KvDispatcherThread::run() {
+    while (getState() != EXITING) {
+        std::unique_ptr<KvBaseEvent> event(m_queue.get());
+        if (!event || getState() == EXITING)
+            break;
+        // One event's failure is that event's: the dispatcher goes on with the next.
+        sRunCaught("KvDispatcherThread::run", [&] { dispatch(event.get()); });
+    }
+    clearInstance();
+    m_pool.releaseOwner();
+}

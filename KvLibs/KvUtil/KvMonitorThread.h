@@ -1,0 +1,79 @@
+// The timer scheduler: one thread keeping absolute due times in order. A due timer is not run
+// here: it becomes a KvTimerEvent on the timer dispatcher, so that its observer is updated on a
+// pool worker, never on this thread and never under the queue's lock.
+#pragma once
+
+#include "KvThread.h"
+#include "KvTime.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+
+class KvMonitorThread;
+class KvMutex;
+
+// Due time -> (observer, argument); entries with equal due times keep their scheduling order.
+class KvTimerQueue {
+public:
+    struct Entry {
+        KvHandle<KvObserver> observer;
+        KvHandle<KvObject> argument; // may be null
+    };
+
+    explicit KvTimerQueue(KvMonitorThread* owner);
+    ~KvTimerQueue();
+    KvTimerQueue(const KvTimerQueue&) = delete;
+    KvTimerQueue& operator=(const KvTimerQueue&) = delete;
+
+    // Enters the timer; true when it is now the earliest, so the scheduler must recompute its wait.
+    bool insert(KvTime due, KvHandle<KvObserver> observer, KvHandle<KvObject> argument);
+    // With an observer: removes the first entry of that due time whose observer equals it. Without
+    // one: removes every entry of that due time (true even when there was none).
+    bool remove(const KvHandle<KvObserver>& observer, uint64_t id);
+    // Takes the first entry when it is due within a millisecond of now and returns 0; otherwise
+    // returns the microseconds until it is due, or -1 when the queue is empty.
+    int64_t takeDue(KvTime now, KvTime& due, Entry& entry);
+    void clear();
+    size_t size() const;
+
+    const KvHandle<KvThread>& getOwner() const { return m_owner; }
+    void releaseOwner() { m_owner.release(); }
+
+private:
+    std::multimap<KvTime, Entry> m_entries;
+    KvHandle<KvThread> m_owner;
+    KvMutex* m_mutex;
+};
+
+class KvMonitorThread : public KvThread {
+public:
+    KvMonitorThread();
+    ~KvMonitorThread() override;
+
+    void run() override;
+
+    // Schedules a timer delayMs milliseconds from now; returns its id, the due time.
+    uint64_t schedule(uint32_t delayMs, KvHandle<KvObserver> observer, KvHandle<KvObject> argument);
+    // Removes the timer (see KvTimerQueue::remove); true when something was removed. A timer that
+    // has fired is gone: cancelling it then returns false (with an observer).
+    bool cancel(KvHandle<KvObserver> observer, uint64_t id);
+    // Hands every due timer to the timer dispatcher; returns the microseconds until the next one,
+    // or 0 when none is pending.
+    int64_t fire();
+    size_t getPendingCount() const { return m_timerQueue.size(); }
+
+    // The calling thread's own scheduler when it is one, else the process-wide scheduler, made
+    // and started on first use.
+    static KvMonitorThread* instance();
+    static uint64_t forwardSchedule(KvMonitorThread* scheduler, uint32_t delayMs,
+                                    KvHandle<KvObserver> observer, KvHandle<KvObject> argument);
+    static uint64_t scheduleTimer(uint32_t delayMs, KvHandle<KvObserver> observer,
+                                  KvHandle<KvObject> argument = KvHandle<KvObject>());
+    static bool cancelTimer(KvHandle<KvObserver> observer, uint64_t id);
+
+private:
+    static KvHandle<KvMonitorThread> sInstanceHandle();
+
+    KvTimerQueue m_timerQueue;
+};

@@ -1,0 +1,3 @@
+#include "KvTimer.h"
+
+KvTimer::~KvTimer() = default;

@@ -1,0 +1,20 @@
+#include "KvSdpAttribute.h"
+
+#include "KvOutputStream.h"
+#include "KvSdpReader.h"
+
+KvSdpAttribute::~KvSdpAttribute() = default;
+
+void KvSdpAttribute::parse(KvInputStream& stream) {
+    m_value = KvSdpReader::readToken(stream);
+}
+
+void KvSdpAttribute::serialize(KvOutputStream& stream) const {
+    stream << m_value;
+}
+
+const char* KvSdpAttribute::getText() {
+    if (m_changed)
+        updateText();
+    return m_value.c_str();
+}

@@ -1,0 +1,63 @@
+#include "KvSdpAttributeField.h"
+
+#include "KvOutputStream.h"
+#include "KvSdpParseError.h"
+#include "KvSdpReader.h"
+#include "KvSdpRtpAttribute.h"
+
+#include <cstring>
+#include <string>
+
+KvSdpAttributeField::KvSdpAttributeField() : KvSdpField("a") {}
+
+KvSdpAttributeField::KvSdpAttributeField(const char* text) : KvSdpAttributeField() {
+    parseText(text);
+}
+
+KvSdpAttributeField::KvSdpAttributeField(const char* name, const KvHandle<KvSdpAttribute>& value)
+    : KvSdpField("a"), m_name(name), m_value(value) {}
+
+KvSdpAttributeField::KvSdpAttributeField(const char* name, const char* value)
+    : KvSdpField("a"), m_name(name) {
+    if (m_name.isEmpty())
+        KvSdpParseError::sThrow("Attempting to create Attribute Field with empty Name field");
+    if (value)
+        m_value = new KvSdpAttribute(value);
+}
+
+KvSdpAttributeField::~KvSdpAttributeField() = default;
+
+void KvSdpAttributeField::parse(KvInputStream& stream) {
+    if (KvSdpReader::isAtLineEnd(stream))
+        KvException::sThrow("KvSdpAttributeField::parse Incomplete Attribute Field");
+    std::string line;
+    KvSdpReader::readRestOfLine(stream, line);
+    size_t colon = line.find(':');
+    if (colon == std::string::npos) {
+        m_name = line.c_str();
+        m_value = KvHandle<KvSdpAttribute>();
+        return;
+    }
+    std::string name = line.substr(0, colon);
+    const char* value = line.c_str() + colon + 1;
+    if (name == "rtpmap")
+        m_value = new KvSdpRtpAttribute(value);
+    else
+        m_value = new KvSdpAttribute(value);
+    m_name = name.c_str();
+}
+
+void KvSdpAttributeField::serialize(KvOutputStream& stream) const {
+    if (m_name.isEmpty())
+        KvException::sThrow("Serializing Invalid Attribute Field");
+    stream << "a=" << m_name;
+    if (!m_value.isNull()) {
+        stream << ":";
+        m_value->serialize(stream);
+    }
+    stream << "\r\n";
+}
+
+const char* KvSdpAttributeField::getValueText() const {
+    return m_value.isNull() ? nullptr : m_value->getText();
+}

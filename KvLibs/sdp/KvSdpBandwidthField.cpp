@@ -1,0 +1,52 @@
+#include "KvSdpBandwidthField.h"
+
+#include "KvOutputStream.h"
+#include "KvSdpParseError.h"
+#include "KvSdpReader.h"
+
+#include <cstdint>
+#include <string>
+
+KvSdpBandwidthField::KvSdpBandwidthField() : KvSdpField("b"), m_amount(0) {}
+
+KvSdpBandwidthField::KvSdpBandwidthField(const char* text) : KvSdpBandwidthField() {
+    parseText(text);
+}
+
+KvSdpBandwidthField::KvSdpBandwidthField(const char* modifier, int32_t amount)
+    : KvSdpField("b"), m_modifier(modifier), m_amount(amount) {
+    if (m_modifier.isEmpty())
+        KvSdpParseError::sThrow("Trying to create Bandwidth field with blank type field");
+}
+
+KvSdpBandwidthField::~KvSdpBandwidthField() = default;
+
+void KvSdpBandwidthField::setAmount(const char* text) {
+    std::string_view value(text ? text : "");
+    while (!value.empty() && KvSdpReader::isBlank(value.front()))
+        value.remove_prefix(1);
+    while (!value.empty() && KvSdpReader::isBlank(value.back()))
+        value.remove_suffix(1);
+    uint32_t amount = 0;
+    if (!KvSdpReader::toNumber(value, INT32_MAX, amount))
+        KvException::sThrow("Invalid value for Amount in Bandwidth field");
+    m_amount = static_cast<int32_t>(amount);
+}
+
+void KvSdpBandwidthField::parse(KvInputStream& stream) {
+    if (KvSdpReader::isAtLineEnd(stream))
+        KvException::sThrow("KvSdpBandwidthField::parse() Invalid Bandwidth Field");
+    std::string line;
+    KvSdpReader::readRestOfLine(stream, line);
+    size_t colon = line.find(':');
+    if (colon == std::string::npos)
+        KvSdpParseError::sThrow("KvSdpBandwidthField::parse() Invalid Bandwidth Field");
+    setAmount(line.c_str() + colon + 1);
+    m_modifier = line.substr(0, colon).c_str();
+}
+
+void KvSdpBandwidthField::serialize(KvOutputStream& stream) const {
+    if (m_modifier.isEmpty())
+        KvException::sThrow("KvSdpBandwidthField::serialize() Incomplete Bandwidth Field");
+    stream << "b=" << m_modifier << ":" << static_cast<uint32_t>(m_amount) << "\r\n";
+}

@@ -1,0 +1,33 @@
+// The b= line: a bandwidth modifier and an amount.
+#pragma once
+
+#include "KvSdpField.h"
+
+#include <cstdint>
+
+class KvSdpBandwidthField : public KvSdpField {
+public:
+    KvSdpBandwidthField();
+    // Parses the text as the value part of a b= line when it is not null.
+    explicit KvSdpBandwidthField(const char* text);
+    // Throws KvSdpParseError when the modifier is empty.
+    KvSdpBandwidthField(const char* modifier, int32_t amount);
+    ~KvSdpBandwidthField() override;
+
+    void parse(KvInputStream& stream) override;
+    void serialize(KvOutputStream& stream) const override;
+
+    const char* getModifier() const { return m_modifier.c_str(); }
+    void setModifier(const char* modifier) { m_modifier = KvString(modifier); }
+    int32_t getAmount() const { return m_amount; }
+    void setAmount(int32_t amount) { m_amount = amount; }
+    // A decimal amount (surrounding blanks allowed); anything else throws KvException.
+    void setAmount(const char* text);
+
+private:
+    KvString m_modifier;
+    int32_t m_amount;
+};
+
+inline const KvSdpFieldRegistrar
+    kvSdpBandwidthFieldRegistrar("b", &KvSdpFieldRegistrar::sCreate<KvSdpBandwidthField>);

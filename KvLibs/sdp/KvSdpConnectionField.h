@@ -1,0 +1,32 @@
+// The c= line: network type, address type and address (a multicast address keeps its "/" suffix).
+#pragma once
+
+#include "KvSdpField.h"
+
+class KvSdpConnectionField : public KvSdpField {
+public:
+    KvSdpConnectionField();
+    // Parses the text as the value part of a c= line when it is not null.
+    explicit KvSdpConnectionField(const char* text);
+    // Throws KvSdpParseError when any of the three is empty.
+    KvSdpConnectionField(const char* networkType, const char* addressType, const char* address);
+    ~KvSdpConnectionField() override;
+
+    void parse(KvInputStream& stream) override;
+    void serialize(KvOutputStream& stream) const override;
+
+    const char* getNetworkType() const { return m_networkType.c_str(); }
+    void setNetworkType(const char* networkType) { m_networkType = KvString(networkType); }
+    const char* getAddressType() const { return m_addressType.c_str(); }
+    void setAddressType(const char* addressType) { m_addressType = KvString(addressType); }
+    const char* getAddress() const { return m_address.c_str(); }
+    void setAddress(const char* address) { m_address = KvString(address); }
+
+private:
+    KvString m_networkType;
+    KvString m_addressType;
+    KvString m_address;
+};
+
+inline const KvSdpFieldRegistrar
+    kvSdpConnectionFieldRegistrar("c", &KvSdpFieldRegistrar::sCreate<KvSdpConnectionField>);

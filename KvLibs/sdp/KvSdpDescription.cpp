@@ -1,0 +1,135 @@
+#include "KvSdpDescription.h"
+
+#include "KvException.h"
+#include "KvInputStream.h"
+#include "KvSdp.h" // the registrars of every description class
+#include "KvSdpParseError.h"
+#include "KvStreamTokenizer.h"
+
+#include <cstring>
+#include <map>
+#include <string>
+
+namespace {
+std::map<std::string, KvSdpDescriptionCreator, std::less<>>& registry() {
+    static std::map<std::string, KvSdpDescriptionCreator, std::less<>> map;
+    return map;
+}
+
+const char kSlotLetters[] = "vtmosiuepcbrzka";
+} // namespace
+
+KvSdpDescription::KvSdpDescription(const char* token, const char* allowed)
+    : m_lastFields{}, m_token(token), m_allowed(allowed) {}
+
+KvSdpDescription::~KvSdpDescription() {
+    KvHandle<KvSdpDescription> next = std::move(m_next);
+    while (!next.isNull() && next->getRefCount() == 1) {
+        KvHandle<KvSdpDescription> after = std::move(next->m_next);
+        next = std::move(after);
+    }
+}
+
+void KvSdpDescription::sRegister(const char* token, KvSdpDescriptionCreator creator) {
+    if (!token || !creator)
+        return;
+    registry().emplace(token, creator);
+}
+
+bool KvSdpDescription::sIsDescriptionToken(int c) {
+    if (c <= 0)
+        return false;
+    const auto& map = registry();
+    return map.find(std::string(1, static_cast<char>(c))) != map.end();
+}
+
+KvHandle<KvSdpDescription> KvSdpDescription::sConstructFrom(KvInputStream& stream) {
+    int c = KvStreamTokenizer::skipWhitespace(stream);
+    const auto& map = registry();
+    auto it = c > 0 ? map.find(std::string(1, static_cast<char>(c))) : map.end();
+    if (it == map.end())
+        KvSdpParseError::sThrow("Unknown token for Description");
+    KvHandle<KvSdpDescription> description(it->second());
+    description->parse(stream);
+    return description;
+}
+
+int KvSdpDescription::sSlotOf(int letter) {
+    if (letter <= 0)
+        return -1;
+    const char* p = std::strchr(kSlotLetters, letter);
+    return p ? static_cast<int>(p - kSlotLetters) : -1;
+}
+
+bool KvSdpDescription::isAllowed(const char* token) const {
+    if (!token || token[0] == '\0' || token[1] != '\0')
+        return false;
+    return std::strchr(m_allowed.c_str(), token[0]) != nullptr;
+}
+
+void KvSdpDescription::addField(const KvHandle<KvSdpField>& field) {
+    if (field.isNull())
+        return;
+    const char* type = field->getType();
+    int slot = sSlotOf(static_cast<unsigned char>(type[0]));
+    if (!isAllowed(type) || slot < 0)
+        KvException::sThrow(
+            "field doesn't belong in this description type KvSdpDescription::addField()");
+    if (m_fields[slot].isNull()) {
+        m_fields[slot] = field;
+        m_lastFields[slot] = KvSdpField::sAppend(field.get(), KvHandle<KvSdpField>());
+    } else {
+        m_lastFields[slot] = KvSdpField::sAppend(m_lastFields[slot], field);
+    }
+}
+
+KvHandle<KvSdpField> KvSdpDescription::getField(const char* letter) const {
+    if (!letter || letter[0] == '\0' || letter[1] != '\0')
+        return KvHandle<KvSdpField>();
+    int slot = sSlotOf(static_cast<unsigned char>(letter[0]));
+    return slot < 0 ? KvHandle<KvSdpField>() : m_fields[slot];
+}
+
+KvSdpDescription* KvSdpDescription::sAppend(KvSdpDescription* from,
+                                            const KvHandle<KvSdpDescription>& description) {
+    if (!from)
+        return from;
+    KvSdpDescription* last = from;
+    while (!last->m_next.isNull())
+        last = last->m_next.get();
+    // A description whose own chain reaches our last one is already here.
+    for (KvSdpDescription* d = description.get(); d; d = d->m_next.get())
+        if (d == last)
+            return last;
+    last->m_next = description;
+    while (!last->m_next.isNull())
+        last = last->m_next.get();
+    return last;
+}
+
+void KvSdpDescription::append(const KvHandle<KvSdpDescription>& description) {
+    sAppend(this, description);
+}
+
+void KvSdpDescription::parse(KvInputStream& stream) {
+    addField(KvSdpField::sConstructFrom(stream));
+    for (;;) {
+        int c = KvStreamTokenizer::skipWhitespace(stream);
+        if (c < 0 || sIsDescriptionToken(c))
+            return;
+        const char letter[2] = {static_cast<char>(c), '\0'};
+        if (!isAllowed(letter))
+            return;
+        addField(KvSdpField::sConstructFrom(stream));
+    }
+}
+
+void KvSdpDescription::serializeSlots(KvOutputStream& stream, int first, int last) const {
+    for (int slot = first; slot <= last; ++slot)
+        for (const KvSdpField* f = m_fields[slot].get(); f; f = f->getNext().get())
+            f->serialize(stream);
+}
+
+void KvSdpDescription::serialize(KvOutputStream& stream) const {
+    serializeSlots(stream, 0, kSlotCount - 1);
+}

@@ -1,0 +1,116 @@
+#include "KvSdpMediaField.h"
+
+#include "KvException.h"
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSdpParseError.h"
+#include "KvSdpReader.h"
+
+#include <string>
+
+namespace {
+const char* const kIncomplete = "KvSdpMediaField::parse Incomplete Media Field";
+const char* const kParseError = "Parse error in KvSdpMediaField::parse()";
+constexpr size_t kMaxText = 255;
+constexpr uint32_t kMaxPort = 65535;
+
+// Reads the one separator after a token; a missing next token or a second blank is incomplete.
+void readSeparator(KvInputStream& stream) {
+    if (KvSdpReader::isAtLineEnd(stream))
+        KvException::sThrow(kIncomplete);
+    stream.read();
+    if (KvSdpReader::peek(stream) == ' ')
+        KvException::sThrow(kIncomplete);
+}
+} // namespace
+
+KvSdpMediaField::KvSdpMediaField() : KvSdpField("m"), m_port(0), m_numPorts(0) {}
+
+KvSdpMediaField::KvSdpMediaField(const char* text) : KvSdpMediaField() {
+    parseText(text);
+}
+
+KvSdpMediaField::~KvSdpMediaField() = default;
+
+void KvSdpMediaField::setPort(const char* text) {
+    uint32_t value = 0;
+    if (!KvSdpReader::toNumber(text, kMaxPort, value))
+        KvSdpParseError::sThrow(kParseError);
+    m_port = static_cast<int32_t>(value);
+}
+
+void KvSdpMediaField::setNumPorts(const char* text) {
+    uint32_t value = 0;
+    if (!KvSdpReader::toNumber(text, kMaxPort, value))
+        KvSdpParseError::sThrow(kParseError);
+    m_numPorts = static_cast<int32_t>(value);
+}
+
+void KvSdpMediaField::parse(KvInputStream& stream) {
+    if (KvSdpReader::isAtLineEnd(stream))
+        KvException::sThrow(kIncomplete);
+    KvString media = KvSdpReader::readToken(stream);
+    readSeparator(stream);
+
+    KvString portToken = KvSdpReader::readToken(stream);
+    if (portToken.length() > kMaxText)
+        KvSdpParseError::sThrow(kParseError);
+    std::string_view port(portToken.c_str());
+    size_t slash = port.find('/');
+    uint32_t portNumber = 0;
+    uint32_t count = 0;
+    if (slash == std::string_view::npos) {
+        if (!KvSdpReader::toNumber(port, kMaxPort, portNumber))
+            KvSdpParseError::sThrow(kParseError);
+    } else if (!KvSdpReader::toNumber(port.substr(0, slash), kMaxPort, portNumber) ||
+               portNumber == 0 || !KvSdpReader::toNumber(port.substr(slash + 1), kMaxPort, count) ||
+               count < 1) {
+        KvSdpParseError::sThrow(kParseError);
+    }
+
+    readSeparator(stream);
+    KvString transport = KvSdpReader::readToken(stream);
+    if (KvSdpReader::isAtLineEnd(stream))
+        KvException::sThrow(kIncomplete);
+    std::string formats;
+    if (!KvSdpReader::readRestOfLine(stream, formats, kMaxText))
+        KvSdpParseError::sThrow(kParseError);
+
+    m_media = media;
+    m_port = static_cast<int32_t>(portNumber);
+    m_numPorts = static_cast<int32_t>(count);
+    m_transport = transport;
+    setFormats(formats.c_str());
+}
+
+void KvSdpMediaField::serialize(KvOutputStream& stream) const {
+    if (m_media.isEmpty() || m_transport.isEmpty())
+        KvException::sThrow("KvSdpMediaField::serialize() Incomplete Media Field");
+    stream << "m=" << m_media << " " << static_cast<uint32_t>(m_port);
+    if (m_numPorts != 0)
+        stream << "/" << static_cast<uint32_t>(m_numPorts);
+    stream << " " << m_transport;
+    for (const KvString& format : m_formats)
+        stream << " " << format;
+    stream << "\r\n";
+}
+
+void KvSdpMediaField::setFormats(const char* text) {
+    m_formats = KvSdpReader::split(text ? text : "");
+}
+
+KvString KvSdpMediaField::getFormatsText() const {
+    return KvSdpReader::join(m_formats);
+}
+
+bool KvSdpMediaField::hasFormat(int32_t payloadType) const {
+    if (payloadType < 0)
+        return false;
+    for (const KvString& format : m_formats) {
+        uint32_t value = 0;
+        if (KvSdpReader::toNumber(format.c_str(), INT32_MAX, value) &&
+            value == static_cast<uint32_t>(payloadType))
+            return true;
+    }
+    return false;
+}

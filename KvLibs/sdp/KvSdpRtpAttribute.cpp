@@ -1,0 +1,156 @@
+#include "KvSdpRtpAttribute.h"
+
+#include "KvByteArrayInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSdpParseError.h"
+#include "KvSdpReader.h"
+
+#include <cstdint>
+#include <string>
+
+namespace {
+const char* const kSpaceError = "RTP attribute payload type: Space not found or misplaced";
+const char* const kSlashError = "RTP attribute encoding name: Slash not found or misplaced";
+
+// An empty text reads as 0; anything but a decimal number is refused.
+int32_t toClockRate(std::string_view text) {
+    uint32_t value = 0;
+    if (!text.empty() && !KvSdpReader::toNumber(text, INT32_MAX, value))
+        KvSdpParseError::sThrow(kSlashError);
+    return static_cast<int32_t>(value);
+}
+} // namespace
+
+KvSdpRtpAttribute::KvSdpRtpAttribute(const char* text)
+    : KvSdpAttribute(text), m_payloadType(0), m_clockRate(0), m_encodingParameters(0) {
+    if (text) {
+        KvByteArrayInputStream stream(KvByteArray::sFromString(text));
+        KvSdpRtpAttribute::parse(stream);
+    }
+}
+
+KvSdpRtpAttribute::~KvSdpRtpAttribute() = default;
+
+void KvSdpRtpAttribute::clear() {
+    m_payloadType = 0;
+    m_encodingName = KvString();
+    m_clockRate = 0;
+    m_encodingParameters = 0;
+    m_encodingParametersText = KvString();
+}
+
+void KvSdpRtpAttribute::parse(KvInputStream& stream) {
+    // A second parse must not keep the parts of the first (no stale channel count).
+    clear();
+    std::string line;
+    // A leading blank is kept: it stands where the payload type must.
+    KvSdpReader::readRestOfLine(stream, line, SIZE_MAX, true);
+    while (!line.empty() && KvSdpReader::isBlank(static_cast<unsigned char>(line.back())))
+        line.pop_back();
+    m_value = line.c_str();
+    std::string_view text(line);
+
+    size_t space = text.find(' ');
+    if (space == std::string_view::npos || space == 0)
+        KvSdpParseError::sThrow(kSpaceError);
+    uint32_t payloadType = 0;
+    if (!KvSdpReader::toNumber(text.substr(0, space), INT32_MAX, payloadType))
+        KvSdpParseError::sThrow(kSpaceError);
+
+    size_t slash = text.find('/', space + 1);
+    if (slash == std::string_view::npos || slash == space + 1)
+        KvSdpParseError::sThrow(kSlashError);
+    std::string name(text.substr(space + 1, slash - space - 1));
+
+    size_t second = text.find('/', slash + 1);
+    int32_t clockRate;
+    int32_t parameters = 0;
+    std::string parametersText;
+    if (second == std::string_view::npos) {
+        clockRate = toClockRate(text.substr(slash + 1));
+    } else {
+        clockRate = toClockRate(text.substr(slash + 1, second - slash - 1));
+        std::string_view rest = text.substr(second + 1);
+        uint32_t count = 0;
+        if (KvSdpReader::toNumber(rest, INT32_MAX, count) && count > 0)
+            parameters = static_cast<int32_t>(count);
+        else
+            parametersText = rest;
+    }
+
+    m_payloadType = static_cast<int32_t>(payloadType);
+    m_encodingName = name.c_str();
+    m_clockRate = clockRate;
+    m_encodingParameters = parameters;
+    m_encodingParametersText = parametersText.c_str();
+}
+
+namespace {
+std::string rtpText(int32_t payloadType, const KvString& name, int32_t clockRate,
+                    int32_t parameters, const KvString& parametersText) {
+    std::string text = std::to_string(payloadType);
+    text.push_back(' ');
+    text.append(name.c_str());
+    text.push_back('/');
+    text.append(std::to_string(clockRate));
+    if (parameters != 0) {
+        text.push_back('/');
+        text.append(std::to_string(parameters));
+    } else if (!parametersText.isEmpty()) {
+        text.push_back('/');
+        text.append(parametersText.c_str());
+    }
+    return text;
+}
+} // namespace
+
+void KvSdpRtpAttribute::updateText() {
+    m_value = rtpText(m_payloadType, m_encodingName, m_clockRate, m_encodingParameters,
+                      m_encodingParametersText)
+                  .c_str();
+}
+
+void KvSdpRtpAttribute::serialize(KvOutputStream& stream) const {
+    if (m_encodingName.isEmpty())
+        KvException::sThrow("KvSdpRtpAttribute::serialize() Incomplete Rtp Attribute Field");
+    // Written exactly as the rebuilt value text, so both forms always agree.
+    stream << rtpText(m_payloadType, m_encodingName, m_clockRate, m_encodingParameters,
+                      m_encodingParametersText)
+                  .c_str();
+}
+
+void KvSdpRtpAttribute::setPayloadType(int32_t payloadType) {
+    m_payloadType = payloadType;
+    m_changed = true;
+}
+
+void KvSdpRtpAttribute::setPayloadType(const char* text) {
+    uint32_t value = 0;
+    if (!KvSdpReader::toNumber(text, INT32_MAX, value))
+        KvSdpParseError::sThrow(kSpaceError);
+    setPayloadType(static_cast<int32_t>(value));
+}
+
+void KvSdpRtpAttribute::setEncodingName(const char* name) {
+    m_encodingName = KvString(name);
+    m_changed = true;
+}
+
+void KvSdpRtpAttribute::setClockRate(int32_t clockRate) {
+    m_clockRate = clockRate;
+    m_changed = true;
+}
+
+void KvSdpRtpAttribute::setClockRate(const char* text) {
+    setClockRate(toClockRate(text ? text : ""));
+}
+
+void KvSdpRtpAttribute::setEncodingParameters(int32_t parameters) {
+    m_encodingParameters = parameters;
+    m_changed = true;
+}
+
+void KvSdpRtpAttribute::setEncodingParametersText(const char* text) {
+    m_encodingParametersText = KvString(text);
+    m_changed = true;
+}

@@ -1,0 +1,43 @@
+// The value of an a=rtpmap line: <payload type> <encoding name>/<clock rate>[/<parameters>].
+#pragma once
+
+#include "KvSdpAttribute.h"
+
+#include <cstdint>
+
+class KvSdpRtpAttribute : public KvSdpAttribute {
+public:
+    // Parses the text when it is not null.
+    explicit KvSdpRtpAttribute(const char* text = nullptr);
+    ~KvSdpRtpAttribute() override;
+
+    // Reads the rest of the line; every part is reset first.
+    void parse(KvInputStream& stream) override;
+    void serialize(KvOutputStream& stream) const override;
+    void updateText() override;
+
+    int32_t getPayloadType() const { return m_payloadType; }
+    const char* getEncodingName() const { return m_encodingName.c_str(); }
+    int32_t getClockRate() const { return m_clockRate; }
+    int32_t getEncodingParameters() const { return m_encodingParameters; }
+    const char* getEncodingParametersText() const { return m_encodingParametersText.c_str(); }
+
+    // Every setter marks the value text for rebuilding. The text forms take a decimal number and
+    // throw KvSdpParseError for anything else.
+    void setPayloadType(int32_t payloadType);
+    void setPayloadType(const char* text);
+    void setEncodingName(const char* name);
+    void setClockRate(int32_t clockRate);
+    void setClockRate(const char* text);
+    void setEncodingParameters(int32_t parameters);
+    void setEncodingParametersText(const char* text);
+
+private:
+    void clear();
+
+    int32_t m_payloadType;
+    KvString m_encodingName;
+    int32_t m_clockRate;
+    int32_t m_encodingParameters;
+    KvString m_encodingParametersText;
+};

@@ -1,0 +1,34 @@
+// The Accept header: one media range that the sender can take in a body. An empty Accept (no
+// range at all) is valid and means that no body format is acceptable.
+#pragma once
+
+#include "KvParameters.h"
+#include "KvSipHeader.h"
+
+class KvSipAcceptHeader : public KvSipHeader {
+public:
+    KvSipAcceptHeader();
+    // "type/subtype"; split as a Content-Type text is.
+    explicit KvSipAcceptHeader(const char* mediaRange);
+    KvSipAcceptHeader(const KvSipAcceptHeader& other);
+    ~KvSipAcceptHeader() override;
+
+    KvObject* clone() const override;
+    const KvString& getToken() const override;
+    void doParse(KvInputStream& stream) override;
+    void serialize(KvOutputStream& stream) const override;
+
+    static KvSipHeader* sCreate();
+
+    const KvString& getType() const { return m_type; }
+    const KvString& getSubtype() const { return m_subtype; }
+    const KvHandle<KvParameters>& getParameters() const { return m_parameters; }
+
+private:
+    KvString m_type;
+    KvString m_subtype;
+    KvHandle<KvParameters> m_parameters;
+};
+
+inline const KvSipHeaderRegistrar kvSipAcceptHeaderRegistrar("Accept", nullptr,
+                                                             &KvSipAcceptHeader::sCreate);

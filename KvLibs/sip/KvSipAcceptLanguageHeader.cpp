@@ -1,0 +1,99 @@
+#include "KvSipAcceptLanguageHeader.h"
+
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipContentTypeHeader.h"
+#include "KvSipParseError.h"
+#include "KvStreamTokenizer.h"
+
+namespace {
+const KvString& longToken() {
+    static const KvString token("Accept-Language");
+    return token;
+}
+
+// Passes over a parameter value, quoted strings included, up to the next ";" or ",".
+void skipParameterValue(KvInputStream& stream) {
+    bool quoted = false;
+    for (;;) {
+        stream.mark(1);
+        int c = stream.read();
+        if (c < 0)
+            return;
+        if (quoted) {
+            if (c == '\\')
+                stream.read();
+            else if (c == '"')
+                quoted = false;
+            continue;
+        }
+        if (c == '"') {
+            quoted = true;
+        } else if (c == ';' || c == ',' || c == '\r' || c == '\n') {
+            stream.reset();
+            return;
+        }
+    }
+}
+} // namespace
+
+KvSipAcceptLanguageHeader::KvSipAcceptLanguageHeader() : KvSipHeader(longToken()) {
+    setId(KV_HEADER_ACCEPT_LANGUAGE);
+}
+
+KvSipAcceptLanguageHeader::KvSipAcceptLanguageHeader(const char* language, const char* qvalue)
+    : KvSipHeader(longToken()), m_language(language), m_qvalue(qvalue) {
+    setId(KV_HEADER_ACCEPT_LANGUAGE);
+}
+
+KvSipAcceptLanguageHeader::KvSipAcceptLanguageHeader(const KvSipAcceptLanguageHeader& other)
+    : KvSipHeader(other), m_language(other.m_language), m_qvalue(other.m_qvalue) {
+    setId(KV_HEADER_ACCEPT_LANGUAGE);
+}
+
+KvSipAcceptLanguageHeader::~KvSipAcceptLanguageHeader() = default;
+
+KvObject* KvSipAcceptLanguageHeader::clone() const {
+    return new KvSipAcceptLanguageHeader(*this);
+}
+
+const KvString& KvSipAcceptLanguageHeader::getToken() const {
+    return longToken();
+}
+
+KvSipHeader* KvSipAcceptLanguageHeader::sCreate() {
+    return new KvSipAcceptLanguageHeader();
+}
+
+void KvSipAcceptLanguageHeader::doParse(KvInputStream& stream) {
+    m_language = KvString();
+    m_qvalue = KvString();
+    // RFC 3261 20.3: an empty Accept-Language is legal.
+    if (KvStreamTokenizer::skipWhitespace(stream) < 0)
+        return;
+    m_language = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    if (m_language.isEmpty())
+        KvSipParseError::raise("Invalid AcceptLanguage header");
+
+    // Only "q" is the q-value; other parameters are passed over, so they neither pose as one nor
+    // run into the next list element.
+    while (KvStreamTokenizer::skipWhitespace(stream) == ';') {
+        stream.read();
+        KvString name(KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators));
+        if (KvStreamTokenizer::skipWhitespace(stream) != '=')
+            continue;
+        stream.read();
+        if (name.equalsIgnoreCase("q")) {
+            m_qvalue = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+            m_qvalue.trim();
+        } else {
+            skipParameterValue(stream);
+        }
+    }
+}
+
+void KvSipAcceptLanguageHeader::serialize(KvOutputStream& stream) const {
+    stream << m_language;
+    if (!m_qvalue.isEmpty())
+        stream << "; q=" << m_qvalue;
+}

@@ -1,0 +1,84 @@
+#include "KvSipAckMessage.h"
+
+#include "KvSipHeaders.h"
+#include "KvSipNameAddress.h"
+#include "KvException.h"
+#include "KvSipInviteMessage.h"
+#include "KvSipParseError.h"
+#include "KvSipResponse.h"
+
+#include <cstring>
+#include <string>
+
+const KvString& KvSipAckMessage::sToken() {
+    static const KvString token("ACK");
+    return token;
+}
+
+KvSipMessage* KvSipAckMessage::sCreate() {
+    return new KvSipAckMessage();
+}
+
+KvSipAckMessage::KvSipAckMessage() : KvSipRequest(sToken()) {}
+
+// A clear failure instead of a null dereference when the source lacks what the request needs.
+namespace {
+
+void requirePart(bool present, const char* what) {
+    if (!present) {
+        std::string text = "Can't build ACK: the response has no ";
+        text += what;
+        KvException::sThrow(text.c_str());
+    }
+}
+
+} // namespace
+
+KvSipAckMessage::KvSipAckMessage(KvHandle<KvSipResponse> response, const char* body,
+                                 const char* contentType, uint32_t bodyLength)
+    : KvSipRequest(sToken()) {
+    requirePart(!response.isNull(), "message");
+    KvHandle<KvSipCSeqHeader> cseq = response->getCSeqHeader();
+    requirePart(!cseq.isNull(), "CSeq header");
+    if (std::strcmp(cseq->getMethod(), KvSipInviteMessage::sToken().c_str()) != 0)
+        KvSipParseError::raise("The SIP ACK Request is only for INVITE Response");
+    KvHandle<KvSipFromHeader> from = response->getFromHeader();
+    KvHandle<KvSipToHeader> to = response->getToHeader();
+    KvHandle<KvSipCallIdHeader> callId = response->getCallIdHeader();
+    requirePart(!from.isNull(), "From header");
+    requirePart(!to.isNull(), "To header");
+    requirePart(!callId.isNull(), "Call-ID header");
+
+    KvHandle<KvSipToHeader> newTo(new KvSipToHeader(*to));
+    addHeader(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));
+    addHeader(KvHandle<KvSipHeader>(newTo));
+
+    // A 2xx is acknowledged to its Contact, anything else along the INVITE's path (its To). The
+    // URI is taken whole whatever its scheme.
+    KvHandle<KvURI> uri;
+    KvHandle<KvSipContactHeader> contact = response->getContactHeader();
+    if (!contact.isNull() && response->getStatusCode() / 100 == 2 &&
+        !contact->getNameAddress().isNull())
+        uri = contact->getNameAddress()->getURI();
+    else if (!newTo->getNameAddress().isNull())
+        uri = newTo->getNameAddress()->getURI();
+    requirePart(!uri.isNull(), "address for the request-URI");
+    setRequestURI(uri);
+
+    addHeader(KvHandle<KvSipHeader>(new KvSipCallIdHeader(callId->getCallIdText())));
+    addHeader(KvHandle<KvSipHeader>(new KvSipCSeqHeader(cseq->getNumber(), sToken().c_str())));
+    if (bodyLength > 0)
+        setBody(body, contentType, bodyLength);
+    else
+        addHeader(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
+    if (response->getTransport() == KV_TRANSPORT_TCP)
+        copyPeer(*response);
+}
+
+KvSipAckMessage::KvSipAckMessage(const KvSipAckMessage& other) : KvSipRequest(other) {}
+
+KvSipAckMessage::~KvSipAckMessage() = default;
+
+KvObject* KvSipAckMessage::clone() const {
+    return new KvSipAckMessage(*this);
+}

@@ -1,0 +1,86 @@
+#include "KvSipAddressHeader.h"
+
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipParseError.h"
+#include "KvSipURL.h"
+
+namespace {
+template <class T> KvHandle<T> cloneOf(const KvHandle<T>& object) {
+    return object.isNull() ? KvHandle<T>() : KvHandle<T>(static_cast<T*>(object->clone()));
+}
+} // namespace
+
+KvSipAddressHeader::KvSipAddressHeader(const KvString& token,
+                                       const KvHandle<KvSipNameAddress>& nameAddress,
+                                       const KvHandle<KvParameters>& parameters)
+    : KvSipHeader(token), m_nameAddress(cloneOf(nameAddress)), m_parameters(cloneOf(parameters)) {}
+
+KvSipAddressHeader::KvSipAddressHeader(const KvSipAddressHeader& other)
+    : KvSipHeader(other), m_nameAddress(cloneOf(other.m_nameAddress)),
+      m_parameters(cloneOf(other.m_parameters)) {}
+
+KvSipAddressHeader::~KvSipAddressHeader() = default;
+
+void KvSipAddressHeader::ensureNameAddress() {
+    if (m_nameAddress.isNull())
+        m_nameAddress = new KvSipNameAddress();
+}
+
+void KvSipAddressHeader::ensureParameters() {
+    if (m_parameters.isNull())
+        m_parameters = new KvParameters();
+}
+
+KvString KvSipAddressHeader::getURIString() const {
+    return m_nameAddress.isNull() ? KvString() : m_nameAddress->getURIString();
+}
+
+void KvSipAddressHeader::parseAddressAndParameters(KvInputStream& stream) {
+    ensureNameAddress();
+    ensureParameters();
+    m_nameAddress->parse(stream);
+
+    // Blanks between the address and its parameters carry nothing.
+    int c;
+    do {
+        stream.mark(1);
+        c = stream.read();
+    } while (c == ' ' || c == '\t');
+    if (c > 13 && c < 128) {
+        if (c != ';')
+            stream.reset();
+        m_parameters->parse(stream);
+    }
+}
+
+void KvSipAddressHeader::checkAddress(const char* failureText) {
+    if (m_nameAddress.isNull() || m_nameAddress->getURI().isNull())
+        KvSipParseError::raise(failureText);
+    KvHandle<KvSipURL> url = m_nameAddress->getSipURL();
+    if (!url.isNull() && url->hasParameters()) {
+        url->removeParameter("transport");
+        url->removeParameter("maddr");
+        url->removeParameter("ttl");
+        url->getHeaders()->removeAll();
+    }
+}
+
+KvString KvSipAddressHeader::getTagParameter() const {
+    return m_parameters.isNull() ? KvString() : m_parameters->getParameter("tag");
+}
+
+void KvSipAddressHeader::setTagParameter(const char* tag) {
+    if (!tag || !*tag)
+        return;
+    ensureParameters();
+    ensureNameAddress();
+    m_parameters->setParameter("tag", tag);
+    m_nameAddress->setBrackets(true);
+}
+
+void KvSipAddressHeader::serialize(KvOutputStream& stream) const {
+    stream << m_nameAddress;
+    if (!m_parameters.isNull() && m_parameters->getCount() != 0)
+        stream << ';' << m_parameters->serialize();
+}

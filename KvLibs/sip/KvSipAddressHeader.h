@@ -1,0 +1,40 @@
+// What the address headers (From, To, Contact, Route, Record-Route) share: a name-address and,
+// for From, To and Contact, the header parameters behind it.
+#pragma once
+
+#include "KvParameters.h"
+#include "KvSipHeader.h"
+#include "KvSipNameAddress.h"
+
+class KvSipAddressHeader : public KvSipHeader {
+public:
+    ~KvSipAddressHeader() override;
+
+    // The held objects themselves, not copies.
+    KvHandle<KvSipNameAddress> getNameAddress() const { return m_nameAddress; }
+    KvHandle<KvParameters> getParameters() const { return m_parameters; }
+    KvString getURIString() const;
+
+    // The name-address, then ";" and the parameters when there are any.
+    void serialize(KvOutputStream& stream) const override;
+
+protected:
+    // Keeps clones of the given objects; null handles stay null.
+    KvSipAddressHeader(const KvString& token, const KvHandle<KvSipNameAddress>& nameAddress,
+                       const KvHandle<KvParameters>& parameters);
+    KvSipAddressHeader(const KvSipAddressHeader& other);
+
+    // Gives null members new empty objects.
+    void ensureNameAddress();
+    void ensureParameters();
+    // The name-address, then the header parameters behind it, up to a comma or the line end.
+    void parseAddressAndParameters(KvInputStream& stream);
+    // From and To: refuses an address without URI, and strips from a sip URL with parameters the
+    // transport, maddr and ttl parameters and the URL headers.
+    void checkAddress(const char* failureText);
+    KvString getTagParameter() const;
+    void setTagParameter(const char* tag);
+
+    KvHandle<KvSipNameAddress> m_nameAddress;
+    KvHandle<KvParameters> m_parameters;
+};

@@ -1,0 +1,68 @@
+#include "KvSipAuthorizationHeader.h"
+
+#include "KvByteArray.h"
+#include "KvOutputStream.h"
+#include "KvStreamTokenizer.h"
+
+#include <cstring>
+
+KvSipAuthorizationHeader::KvSipAuthorizationHeader()
+    : KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo>()) {}
+
+KvSipAuthorizationHeader::KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo> credentials)
+    : KvSipAuthorizationHeader(sToken(), KV_HEADER_AUTHORIZATION, std::move(credentials)) {}
+
+KvSipAuthorizationHeader::KvSipAuthorizationHeader(const KvString& token, KvSipHeaderId id,
+                                                   KvHandle<KvSipCredentialsInfo> credentials)
+    : KvSipHeader(token), m_credentials(std::move(credentials)) {
+    setId(id);
+}
+
+KvSipAuthorizationHeader::KvSipAuthorizationHeader(const KvSipAuthorizationHeader& other)
+    : KvSipHeader(other), m_credentials(other.m_credentials) {}
+
+KvSipAuthorizationHeader::~KvSipAuthorizationHeader() = default;
+
+KvObject* KvSipAuthorizationHeader::clone() const {
+    return new KvSipAuthorizationHeader(*this);
+}
+
+const KvString& KvSipAuthorizationHeader::getToken() const {
+    return sToken();
+}
+
+const KvString& KvSipAuthorizationHeader::sToken() {
+    static const KvString token("Authorization");
+    return token;
+}
+
+KvString KvSipAuthorizationHeader::getTokenString() const {
+    return sToken();
+}
+
+void KvSipAuthorizationHeader::doParse(KvInputStream& stream) {
+    const KvString line = KvStreamTokenizer::readLine(stream);
+    const char* begin = line.c_str();
+    // Split at a tab as well as a space: both are blanks between scheme and credentials.
+    const char* blank = std::strpbrk(begin, " \t");
+    KvString scheme = line;
+    KvHandle<KvByteArray> text = KvByteArray::sFromString(begin);
+    if (blank) {
+        const auto length = static_cast<uint32_t>(blank - begin);
+        scheme = length ? KvString(KvStringBuffer::create(begin, length)) : KvString();
+        text = KvByteArray::sFromString(blank + 1);
+    }
+    m_credentials = KvSipCredentialsInfo::sConstructFrom(scheme.c_str(), text);
+}
+
+void KvSipAuthorizationHeader::serialize(KvOutputStream& stream) const {
+    if (m_credentials.isNull()) {
+        return;
+    }
+    stream << m_credentials->getScheme() << ' ';
+    m_credentials->serialize(stream);
+}
+
+KvSipHeader* KvSipAuthorizationHeader::sCreate() {
+    return new KvSipAuthorizationHeader;
+}

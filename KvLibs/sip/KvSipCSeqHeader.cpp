@@ -1,0 +1,63 @@
+#include "KvSipCSeqHeader.h"
+
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipContentTypeHeader.h"
+#include "KvSipParseError.h"
+#include "KvStreamTokenizer.h"
+
+namespace {
+const KvString& longToken() {
+    static const KvString token("CSeq");
+    return token;
+}
+} // namespace
+
+KvSipCSeqHeader::KvSipCSeqHeader() : KvSipHeader(longToken()), m_number(0) {
+    setId(KV_HEADER_CSEQ);
+}
+
+KvSipCSeqHeader::KvSipCSeqHeader(uint32_t number, const char* method)
+    : KvSipHeader(longToken()), m_number(number), m_method(method) {
+    setId(KV_HEADER_CSEQ);
+}
+
+KvSipCSeqHeader::KvSipCSeqHeader(const KvSipCSeqHeader& other)
+    : KvSipHeader(other), m_number(other.m_number), m_method(other.m_method) {
+    setId(KV_HEADER_CSEQ);
+}
+
+KvSipCSeqHeader::~KvSipCSeqHeader() = default;
+
+KvObject* KvSipCSeqHeader::clone() const {
+    return new KvSipCSeqHeader(*this);
+}
+
+const KvString& KvSipCSeqHeader::getToken() const {
+    return longToken();
+}
+
+KvSipHeader* KvSipCSeqHeader::sCreate() {
+    return new KvSipCSeqHeader();
+}
+
+void KvSipCSeqHeader::doParse(KvInputStream& stream) {
+    m_number = KvStreamTokenizer::readUnsignedNumber(stream);
+    // Methods are short; a stack buffer spares the hot path an allocation.
+    char buffer[64];
+    uint32_t length = KvStreamTokenizer::tokenLength(stream, kvSipTokenSeparators);
+    if (length == 0)
+        KvSipParseError::raise("Invalid CSeq header");
+    if (length < sizeof buffer) {
+        int32_t got = KvStreamTokenizer::readFully(stream, buffer, static_cast<int32_t>(length));
+        m_method.setText(buffer, got > 0 ? static_cast<uint32_t>(got) : 0);
+    } else {
+        KvString method(KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators));
+        m_method.setText(method.data(), method.length());
+    }
+}
+
+void KvSipCSeqHeader::serialize(KvOutputStream& stream) const {
+    stream << static_cast<unsigned int>(m_number) << ' ';
+    stream.write(m_method.data(), m_method.length(), 0);
+}

@@ -1,0 +1,63 @@
+#include "KvSipCallIdHeader.h"
+
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipParseError.h"
+#include "KvStreamTokenizer.h"
+
+namespace {
+const KvString& longToken() {
+    static const KvString token("Call-ID");
+    return token;
+}
+} // namespace
+
+KvSipCallIdHeader::KvSipCallIdHeader() : KvSipHeader(longToken()) {
+    setId(KV_HEADER_CALL_ID);
+}
+
+KvSipCallIdHeader::KvSipCallIdHeader(const char* text) : KvSipHeader(longToken()), m_callId(text) {
+    setId(KV_HEADER_CALL_ID);
+}
+
+KvSipCallIdHeader::KvSipCallIdHeader(const KvSipCallIdHeader& other)
+    : KvSipHeader(other), m_callId(other.m_callId) {
+    setId(KV_HEADER_CALL_ID);
+}
+
+KvSipCallIdHeader::~KvSipCallIdHeader() = default;
+
+KvObject* KvSipCallIdHeader::clone() const {
+    return new KvSipCallIdHeader(*this);
+}
+
+const KvString& KvSipCallIdHeader::getToken() const {
+    return longToken();
+}
+
+const KvString& KvSipCallIdHeader::getCompactToken() const {
+    static const KvString token("i");
+    return token;
+}
+
+KvSipHeader* KvSipCallIdHeader::sCreate() {
+    return new KvSipCallIdHeader();
+}
+
+void KvSipCallIdHeader::doParse(KvInputStream& stream) {
+    char buffer[256];
+    uint32_t length = KvStreamTokenizer::tokenLength(stream, " \t\r\n");
+    if (length == 0)
+        KvSipParseError::raise("Invalid Call-ID header");
+    if (length < sizeof buffer) {
+        int32_t got = KvStreamTokenizer::readFully(stream, buffer, static_cast<int32_t>(length));
+        m_callId.setText(buffer, got > 0 ? static_cast<uint32_t>(got) : 0);
+    } else {
+        KvString text(KvStringBuffer::readToken(nullptr, stream, " \t\r\n"));
+        m_callId.setText(text.data(), text.length());
+    }
+}
+
+void KvSipCallIdHeader::serialize(KvOutputStream& stream) const {
+    stream.write(m_callId.data(), m_callId.length(), 0);
+}

@@ -1,0 +1,71 @@
+#include "KvSipCancelMessage.h"
+
+#include "KvSipHeaders.h"
+#include "KvSipNameAddress.h"
+#include "KvException.h"
+
+#include <string>
+
+const KvString& KvSipCancelMessage::sToken() {
+    static const KvString token("CANCEL");
+    return token;
+}
+
+KvSipMessage* KvSipCancelMessage::sCreate() {
+    return new KvSipCancelMessage();
+}
+
+KvSipCancelMessage::KvSipCancelMessage() : KvSipRequest(sToken()) {}
+
+KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipNameAddress> requestUri,
+                                       KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
+                                       KvHandle<KvSipContactHeader> contact, const char* callId,
+                                       uint32_t cseq, const char* contentType, const char* body,
+                                       uint32_t bodyLength)
+    : KvSipRequest(sToken(), requestUri, from, to, contact, callId, cseq, contentType, body,
+                   bodyLength) {}
+
+namespace {
+
+void requirePart(bool present, const char* what) {
+    if (!present) {
+        std::string text = "Can't build CANCEL: the request has no ";
+        text += what;
+        KvException::sThrow(text.c_str());
+    }
+}
+
+} // namespace
+
+KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipRequest> request) : KvSipRequest(sToken()) {
+    requirePart(!request.isNull(), "content");
+    KvHandle<KvSipFromHeader> from = request->getFromHeader();
+    KvHandle<KvSipToHeader> to = request->getToHeader();
+    KvHandle<KvSipCallIdHeader> callId = request->getCallIdHeader();
+    KvHandle<KvSipCSeqHeader> cseq = request->getCSeqHeader();
+    KvHandle<KvURI> uri = request->getRequestURI();
+    requirePart(!from.isNull(), "From header");
+    requirePart(!to.isNull(), "To header");
+    requirePart(!callId.isNull(), "Call-ID header");
+    requirePart(!cseq.isNull(), "CSeq header");
+    requirePart(!uri.isNull(), "request-URI");
+
+    addHeader(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));
+    addHeader(KvHandle<KvSipHeader>(new KvSipToHeader(*to)));
+    setRequestURI(uri);
+    addHeader(KvHandle<KvSipHeader>(new KvSipCallIdHeader(callId->getCallIdText())));
+    addHeader(KvHandle<KvSipHeader>(new KvSipCSeqHeader(cseq->getNumber(), sToken().c_str())));
+    // The top Via with its branch, so that the CANCEL matches the transaction it cancels.
+    KvHandle<KvSipHeader> via = request->getHeader(KV_HEADER_VIA);
+    if (!via.isNull())
+        addHeader(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(via->clone())));
+    addHeader(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
+}
+
+KvSipCancelMessage::KvSipCancelMessage(const KvSipCancelMessage& other) : KvSipRequest(other) {}
+
+KvSipCancelMessage::~KvSipCancelMessage() = default;
+
+KvObject* KvSipCancelMessage::clone() const {
+    return new KvSipCancelMessage(*this);
+}

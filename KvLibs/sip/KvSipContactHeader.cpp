@@ -1,0 +1,82 @@
+#include "KvSipContactHeader.h"
+
+#include "KvOutputStream.h"
+#include "KvSipHeaderTextStream.h"
+#include "KvSipURL.h"
+#include "KvStreamTokenizer.h"
+
+#include <cstring>
+
+KvSipContactHeader::KvSipContactHeader()
+    : KvSipAddressHeader(sToken(), nullptr, nullptr), m_wildcard(false) {
+    setId(KV_HEADER_CONTACT);
+    ensureNameAddress();
+    ensureParameters();
+}
+
+KvSipContactHeader::KvSipContactHeader(KvHandle<KvSipNameAddress> nameAddress)
+    : KvSipAddressHeader(sToken(), nameAddress, nullptr), m_wildcard(false) {
+    setId(KV_HEADER_CONTACT);
+    ensureNameAddress();
+    ensureParameters();
+}
+
+KvSipContactHeader::KvSipContactHeader(const char* text) : KvSipContactHeader() {
+    KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
+    doParse(stream);
+}
+
+KvSipContactHeader::KvSipContactHeader(const KvSipContactHeader& other)
+    : KvSipAddressHeader(other), m_wildcard(other.m_wildcard), m_comment(other.m_comment) {
+    setId(KV_HEADER_CONTACT);
+    ensureNameAddress();
+    ensureParameters();
+}
+
+KvSipContactHeader::~KvSipContactHeader() = default;
+
+KvObject* KvSipContactHeader::clone() const {
+    return new KvSipContactHeader(*this);
+}
+
+const KvString& KvSipContactHeader::sToken() {
+    static const KvString token("Contact");
+    return token;
+}
+
+const KvString& KvSipContactHeader::sCompactToken() {
+    static const KvString token("m");
+    return token;
+}
+
+KvSipHeader* KvSipContactHeader::sCreate() {
+    return new KvSipContactHeader();
+}
+
+KvString KvSipContactHeader::getParameter(const char* name) const {
+    return m_parameters.isNull() ? KvString() : m_parameters->getParameter(name);
+}
+
+KvHandle<KvSipURL> KvSipContactHeader::getSipURL() const {
+    return m_nameAddress.isNull() ? KvHandle<KvSipURL>() : m_nameAddress->getSipURL();
+}
+
+void KvSipContactHeader::doParse(KvInputStream& stream) {
+    if (KvStreamTokenizer::skipWhitespace(stream) == '*') {
+        stream.read();
+        m_wildcard = true;
+        return;
+    }
+    parseAddressAndParameters(stream);
+}
+
+void KvSipContactHeader::serialize(KvOutputStream& stream) const {
+    if (m_wildcard)
+        stream << '*';
+    else
+        stream << m_nameAddress;
+    if (!m_parameters.isNull() && m_parameters->getCount() != 0)
+        stream << ';' << m_parameters->serialize();
+    if (!m_comment.isEmpty())
+        stream << " (" << m_comment << ')';
+}

@@ -1,0 +1,118 @@
+#include "KvSipContentTypeHeader.h"
+
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipParseError.h"
+#include "KvStreamTokenizer.h"
+
+#include <cstring>
+
+namespace {
+const KvString& longToken() {
+    static const KvString token("Content-Type");
+    return token;
+}
+} // namespace
+
+KvSipContentTypeHeader::KvSipContentTypeHeader()
+    : KvSipHeader(longToken()), m_parameters(new KvParameters()) {
+    setId(KV_HEADER_CONTENT_TYPE);
+}
+
+KvSipContentTypeHeader::KvSipContentTypeHeader(const char* mediaType) : KvSipContentTypeHeader() {
+    setMediaType(mediaType);
+}
+
+KvSipContentTypeHeader::KvSipContentTypeHeader(const KvSipContentTypeHeader& other)
+    : KvSipHeader(other), m_type(other.m_type), m_subtype(other.m_subtype),
+      m_parameters(static_cast<KvParameters*>(other.m_parameters->clone())) {
+    setId(KV_HEADER_CONTENT_TYPE);
+}
+
+KvSipContentTypeHeader::~KvSipContentTypeHeader() = default;
+
+KvObject* KvSipContentTypeHeader::clone() const {
+    return new KvSipContentTypeHeader(*this);
+}
+
+const KvString& KvSipContentTypeHeader::getToken() const {
+    return longToken();
+}
+
+const KvString& KvSipContentTypeHeader::getCompactToken() const {
+    static const KvString token("c");
+    return token;
+}
+
+KvSipHeader* KvSipContentTypeHeader::sCreate() {
+    return new KvSipContentTypeHeader();
+}
+
+void KvSipContentTypeHeader::sSplitMediaType(const char* mediaType, KvString& type,
+                                             KvString& subtype) {
+    if (!mediaType) {
+        type = "*";
+        subtype = "*";
+        return;
+    }
+    const char* slash = std::strchr(mediaType, '/');
+    if (!slash) {
+        type = mediaType;
+        subtype = "*";
+        return;
+    }
+    uint32_t typeLength = static_cast<uint32_t>(slash - mediaType);
+    type = KvString(typeLength ? KvStringBuffer::create(mediaType, typeLength, typeLength + 1)
+                               : nullptr);
+    subtype = slash + 1;
+}
+
+bool KvSipContentTypeHeader::sParseMediaRange(KvInputStream& stream, KvString& type,
+                                              KvString& subtype, KvParameters& parameters) {
+    // The type ends at any separator, not only at "/": a list element without "/" must not
+    // swallow the elements behind it.
+    type = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    if (type.isEmpty() || KvStreamTokenizer::skipWhitespace(stream) != '/')
+        return false;
+    stream.read();
+    subtype = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    if (subtype.isEmpty())
+        return false;
+    if (KvStreamTokenizer::skipWhitespace(stream) == ';') {
+        stream.read();
+        parameters.parse(stream);
+    }
+    return true;
+}
+
+void KvSipContentTypeHeader::setMediaType(const char* mediaType) {
+    KvString type;
+    KvString subtype;
+    sSplitMediaType(mediaType, type, subtype);
+    m_type.setText(type.data(), type.length());
+    m_subtype.setText(subtype.data(), subtype.length());
+}
+
+KvString KvSipContentTypeHeader::getMediaType() const {
+    KvString text(KvStringBuffer::create(m_type.c_str(), m_type.length(),
+                                         m_type.length() + m_subtype.length() + 2));
+    text += "/";
+    text += m_subtype.c_str();
+    return text;
+}
+
+void KvSipContentTypeHeader::doParse(KvInputStream& stream) {
+    KvString type;
+    KvString subtype;
+    m_parameters->removeAll();
+    if (!sParseMediaRange(stream, type, subtype, *m_parameters))
+        KvSipParseError::raise("Invalid Content-Type header");
+    m_type.setText(type.data(), type.length());
+    m_subtype.setText(subtype.data(), subtype.length());
+}
+
+void KvSipContentTypeHeader::serialize(KvOutputStream& stream) const {
+    stream << m_type.c_str() << '/' << m_subtype.c_str();
+    if (m_parameters->getCount() > 0)
+        stream << ';' << m_parameters->serialize();
+}

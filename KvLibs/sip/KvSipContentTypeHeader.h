@@ -1,0 +1,48 @@
+// The Content-Type header: the media type of the message body, with its parameters.
+#pragma once
+
+#include "KvConstString.h"
+#include "KvParameters.h"
+#include "KvSipHeader.h"
+
+// The characters that end a token in a header value: the RFC 3261 separators plus CR and LF.
+inline constexpr char kvSipTokenSeparators[] = " \t\r\n\\\"()<>@,;:/[]?={}";
+
+class KvSipContentTypeHeader : public KvSipHeader {
+public:
+    KvSipContentTypeHeader();
+    // "type/subtype"; a text without "/" gets the subtype "*", a null text "*/*".
+    explicit KvSipContentTypeHeader(const char* mediaType);
+    KvSipContentTypeHeader(const KvSipContentTypeHeader& other);
+    ~KvSipContentTypeHeader() override;
+
+    KvObject* clone() const override;
+    const KvString& getToken() const override;
+    const KvString& getCompactToken() const override;
+    void doParse(KvInputStream& stream) override;
+    void serialize(KvOutputStream& stream) const override;
+
+    static KvSipHeader* sCreate();
+
+    void setMediaType(const char* mediaType);
+    // Type and subtype as one "type/subtype" text.
+    KvString getMediaType() const;
+    const char* getType() const { return m_type.c_str(); }
+    const char* getSubtype() const { return m_subtype.c_str(); }
+    const KvHandle<KvParameters>& getParameters() const { return m_parameters; }
+
+    // Shared with Accept. Splits a "type/subtype" text as setMediaType does.
+    static void sSplitMediaType(const char* mediaType, KvString& type, KvString& subtype);
+    // Reads type "/" subtype and, behind a ";", the parameters up to the next comma. Returns false
+    // when the type, the "/" or the subtype is missing.
+    static bool sParseMediaRange(KvInputStream& stream, KvString& type, KvString& subtype,
+                                 KvParameters& parameters);
+
+private:
+    KvConstString m_type;
+    KvConstString m_subtype;
+    KvHandle<KvParameters> m_parameters;
+};
+
+inline const KvSipHeaderRegistrar kvSipContentTypeHeaderRegistrar("Content-Type", "c",
+                                                                  &KvSipContentTypeHeader::sCreate);

@@ -1,0 +1,28 @@
+// The credentials that an Authorization or Proxy-Authorization header carries, whatever the scheme.
+#pragma once
+
+#include "KvByteArray.h"
+#include "KvObject.h"
+#include "KvStringBuffer.h"
+
+class KvOutputStream;
+
+class KvSipCredentialsInfo : public KvObject {
+public:
+    ~KvSipCredentialsInfo() override;
+
+    // Server side: true when the received credentials were made with this user, password, realm.
+    virtual bool verify(const char* username, const char* password, const char* realm) = 0;
+    // Writes the credentials text that follows the scheme word.
+    virtual void serialize(KvOutputStream& stream) const = 0;
+    virtual KvString getUsername() const = 0;
+    virtual KvString getPassword() const = 0;
+    virtual KvString getRealm() const = 0;
+    virtual KvString getScheme() const = 0;
+    virtual void setUsername(const char* username) = 0;
+    virtual void setPassword(const char* password) = 0;
+
+    // Credentials of the given scheme (case ignored) parsed from the text behind the scheme word.
+    static KvHandle<KvSipCredentialsInfo> sConstructFrom(const char* scheme,
+                                                         const KvHandle<KvByteArray>& text);
+};

@@ -1,0 +1,73 @@
+#include "KvSipDigestChallengeInfo.h"
+
+#include "KvByteArrayInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipDigestCredentialsInfo.h"
+
+#include <strings.h>
+
+namespace {
+
+// RFC 2617 has these as tokens; everything else in a challenge is a quoted string.
+bool isUnquotedItem(const char* name) {
+    return ::strcasecmp(name, "algorithm") == 0 || ::strcasecmp(name, "stale") == 0 ||
+           ::strcasecmp(name, "uri") == 0;
+}
+
+} // namespace
+
+KvSipDigestChallengeInfo::KvSipDigestChallengeInfo() = default;
+
+KvSipDigestChallengeInfo::~KvSipDigestChallengeInfo() = default;
+
+void KvSipDigestChallengeInfo::serialize(KvOutputStream& stream) const {
+    bool first = true;
+    m_parameters.forEach([&](const char* name, const char* value) {
+        if (!first) {
+            stream << ',';
+        }
+        first = false;
+        stream << name << '=';
+        if (isUnquotedItem(name)) {
+            stream << value;
+        } else {
+            stream << '"' << value << '"';
+        }
+    });
+}
+
+KvString KvSipDigestChallengeInfo::getScheme() const {
+    return KvString("Digest");
+}
+
+KvString KvSipDigestChallengeInfo::getRealm() const {
+    return m_parameters.getParameter("realm");
+}
+
+KvString KvSipDigestChallengeInfo::getNonce() const {
+    return m_parameters.getParameter("nonce");
+}
+
+KvString KvSipDigestChallengeInfo::getOpaque() const {
+    return m_parameters.getParameter("opaque");
+}
+
+KvString KvSipDigestChallengeInfo::getQop() const {
+    return m_parameters.getParameter("qop");
+}
+
+KvString KvSipDigestChallengeInfo::getAlgorithm() const {
+    return m_parameters.getParameter("algorithm");
+}
+
+void KvSipDigestChallengeInfo::setParameter(const char* name, const char* value) {
+    m_parameters.setParameter(name, value);
+}
+
+KvHandle<KvSipDigestChallengeInfo>
+KvSipDigestChallengeInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
+    KvHandle<KvSipDigestChallengeInfo> challenge(new KvSipDigestChallengeInfo);
+    KvByteArrayInputStream stream(text);
+    KvSipDigestCredentialsInfo::sParseParameters(stream, challenge->m_parameters);
+    return challenge;
+}

@@ -1,0 +1,315 @@
+#include "KvSipDigestCredentialsInfo.h"
+
+#include "KvByteArrayInputStream.h"
+#include "KvException.h"
+#include "KvInputStream.h"
+#include "KvMD5.h"
+#include "KvOutputStream.h"
+#include "KvSipDigestChallengeInfo.h"
+#include "KvURI.h"
+
+#include <cstring>
+#include <string_view>
+#include <strings.h>
+
+namespace {
+
+constexpr char kEmptyBodyHash[] = "d41d8cd98f00b204e9800998ecf8427e";
+
+// Lower-case hex of the MD5 of the text, the form in which RFC 2617 chains its hashes.
+std::string md5Hex(std::string_view text) {
+    uint8_t digest[KvMD5::kDigestSize];
+    KvMD5 md5;
+    md5.update(text.data(), text.size());
+    md5.final(digest);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex(2 * KvMD5::kDigestSize, '\0');
+    for (uint32_t i = 0; i < KvMD5::kDigestSize; ++i) {
+        hex[2 * i] = kDigits[digest[i] >> 4];
+        hex[2 * i + 1] = kDigits[digest[i] & 0x0f];
+    }
+    return hex;
+}
+
+// The entries that take part in the digest, read in one pass under the list's lock.
+struct DigestItems {
+    std::string username, password, realm, nonce, algorithm, opaque, method, uri, entityBody, qop,
+        nc, cnonce, response;
+    bool hasAlgorithm = false;
+    bool hasOpaque = false;
+    bool hasQop = false;
+    bool hasEntityBody = false;
+    bool hasResponse = false;
+};
+
+DigestItems readItems(const KvParameters& list) {
+    DigestItems items;
+    list.forEach([&items](const char* key, const char* value) {
+        const char* text = value ? value : "";
+        auto is = [key](const char* name) { return ::strcasecmp(key, name) == 0; };
+        // The list has no duplicate keys, so each name matches at most once.
+        if (is("username")) {
+            items.username = text;
+        } else if (is("password")) {
+            items.password = text;
+        } else if (is("realm")) {
+            items.realm = text;
+        } else if (is("nonce")) {
+            items.nonce = text;
+        } else if (is("algorithm")) {
+            items.algorithm = text;
+            items.hasAlgorithm = true;
+        } else if (is("opaque")) {
+            items.opaque = text;
+            items.hasOpaque = true;
+        } else if (is("method")) {
+            items.method = text;
+        } else if (is("uri")) {
+            items.uri = text;
+        } else if (is("entity-body")) {
+            items.entityBody = text;
+            items.hasEntityBody = true;
+        } else if (is("qop")) {
+            items.qop = text;
+            items.hasQop = true;
+        } else if (is("nc")) {
+            items.nc = text;
+        } else if (is("cnonce")) {
+            items.cnonce = text;
+        } else if (is("response")) {
+            items.response = text;
+            items.hasResponse = true;
+        }
+    });
+    return items;
+}
+
+bool isSupportedAlgorithm(const char* algorithm) {
+    // "MD5" and "MD5-sess"; matched on the prefix as peers have always been.
+    return std::strncmp(algorithm, "MD5", 3) == 0;
+}
+
+void checkAlgorithm(const DigestItems& items) {
+    if (items.hasAlgorithm && !isSupportedAlgorithm(items.algorithm.c_str())) {
+        KvException::sThrow("Unsupported Algorithm !!!");
+    }
+}
+
+void checkAlgorithm(const KvParameters& list) {
+    if (list.hasParameter("algorithm")) {
+        const char* algorithm = list.getParameterText("algorithm");
+        if (!algorithm || !isSupportedAlgorithm(algorithm)) {
+            KvException::sThrow("Unsupported Algorithm !!!");
+        }
+    }
+}
+
+std::string hashA1(const DigestItems& items) {
+    std::string a1 = items.username + ':' + items.realm + ':' + items.password;
+    if (items.hasQop && items.algorithm == "MD5-sess") {
+        a1 = md5Hex(a1) + ':' + items.nonce + ':' + items.cnonce;
+    }
+    return md5Hex(a1);
+}
+
+std::string hashA2(const DigestItems& items) {
+    std::string a2 = items.method + ':' + items.uri;
+    if (items.qop == "auth-int") {
+        // RFC 2617: H(entity-body) of an absent body is the hash of the empty text.
+        a2 += ':';
+        a2 += items.hasEntityBody && !items.entityBody.empty() ? items.entityBody
+                                                               : std::string(kEmptyBodyHash);
+    }
+    return md5Hex(a2);
+}
+
+// Entries that only the local side sets; a peer that sends them must not steer the digest.
+constexpr const char* kLocalOnlyItems[] = {"password", "method", "entity-body", "qopoptions"};
+
+} // namespace
+
+KvSipDigestCredentialsInfo::KvSipDigestCredentialsInfo() = default;
+
+KvSipDigestCredentialsInfo::KvSipDigestCredentialsInfo(
+    const KvHandle<KvSipChallengeInfo>& challenge, const char* username, const char* password) {
+    if (challenge.isNull()) {
+        KvException::sThrow("Handle to challenge is NIL");
+    }
+    auto* digest = dynamic_cast<KvSipDigestChallengeInfo*>(challenge.get());
+    if (!digest) {
+        KvException::sThrow("Challenge type not supported !");
+    }
+    m_parameters.setParameter("realm", challenge->getRealm().data());
+    m_parameters.setParameter("nonce", digest->getNonce().data());
+    KvString algorithm = digest->getAlgorithm();
+    if (algorithm.data() && !isSupportedAlgorithm(algorithm.data())) {
+        KvException::sThrow("Unsupported Algorithm !!!");
+    }
+    m_parameters.setParameter("algorithm", algorithm.data());
+    m_parameters.setParameter("opaque", digest->getOpaque().data());
+    m_parameters.setParameter("qopoptions", digest->getQop().data());
+    m_parameters.setParameter("username", username);
+    m_parameters.setParameter("password", password);
+}
+
+KvSipDigestCredentialsInfo::~KvSipDigestCredentialsInfo() = default;
+
+std::string KvSipDigestCredentialsInfo::computeResponse() const {
+    const DigestItems items = readItems(m_parameters);
+    checkAlgorithm(items);
+    std::string s = hashA1(items);
+    s += ':';
+    s += items.nonce;
+    s += ':';
+    if (items.qop == "auth" || items.qop == "auth-int") {
+        s += items.nc + ':' + items.cnonce + ':' + items.qop + ':';
+    }
+    s += hashA2(items);
+    return md5Hex(s);
+}
+
+bool KvSipDigestCredentialsInfo::verify(const char* username, const char* password,
+                                        const char* realm) {
+    m_parameters.setParameter("username", username);
+    m_parameters.setParameter("password", password);
+    m_parameters.setParameter("realm", realm);
+    const std::string computed = computeResponse();
+    KvString received = m_parameters.getParameter("response");
+    // Exact: a response in upper-case hex is not ours.
+    return !received.isEmpty() && computed == received.data();
+}
+
+void KvSipDigestCredentialsInfo::serialize(KvOutputStream& stream) const {
+    const DigestItems items = readItems(m_parameters);
+    const std::string response = items.hasResponse ? items.response : computeResponse();
+    stream << "username=\"" << items.username.c_str() << "\",realm=\"" << items.realm.c_str()
+           << "\",nonce=\"" << items.nonce.c_str() << "\",response=\"" << response.c_str()
+           << "\",uri=\"" << items.uri.c_str() << '"';
+    if (items.hasAlgorithm) {
+        stream << ",algorithm=" << items.algorithm.c_str();
+    }
+    if (items.hasOpaque) {
+        stream << ",opaque=\"" << items.opaque.c_str() << '"';
+    }
+    if (items.hasQop) {
+        // message-qop and nonce-count are tokens in RFC 2617; only cnonce is quoted.
+        stream << ",qop=" << items.qop.c_str() << ",nc=" << items.nc.c_str() << ",cnonce=\""
+               << items.cnonce.c_str() << '"';
+    }
+}
+
+KvString KvSipDigestCredentialsInfo::getUsername() const {
+    return m_parameters.getParameter("username");
+}
+
+KvString KvSipDigestCredentialsInfo::getPassword() const {
+    return m_parameters.getParameter("password");
+}
+
+KvString KvSipDigestCredentialsInfo::getRealm() const {
+    return m_parameters.getParameter("realm");
+}
+
+KvString KvSipDigestCredentialsInfo::getScheme() const {
+    return KvString("Digest");
+}
+
+void KvSipDigestCredentialsInfo::setUsername(const char* username) {
+    m_parameters.setParameter("username", username);
+}
+
+void KvSipDigestCredentialsInfo::setPassword(const char* password) {
+    m_parameters.setParameter("password", password);
+}
+
+void KvSipDigestCredentialsInfo::setMethod(const char* method) {
+    m_parameters.setParameter("method", method);
+}
+
+void KvSipDigestCredentialsInfo::setUri(const KvHandle<KvURI>& uri) {
+    if (uri.isNull()) {
+        return;
+    }
+    m_parameters.setParameter("uri", uri->serialize().c_str());
+}
+
+void KvSipDigestCredentialsInfo::setEntityBody(const char* body) {
+    setEntityBody(body, body ? static_cast<uint32_t>(std::strlen(body)) : 0);
+}
+
+void KvSipDigestCredentialsInfo::setEntityBody(const void* body, uint32_t length) {
+    checkAlgorithm(m_parameters);
+    if (!body || length == 0) {
+        m_parameters.setParameter("entity-body", kEmptyBodyHash);
+        return;
+    }
+    const std::string hash = md5Hex(std::string_view(static_cast<const char*>(body), length));
+    m_parameters.setParameter("entity-body", hash.c_str());
+}
+
+KvHandle<KvSipDigestCredentialsInfo>
+KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
+    KvHandle<KvSipDigestCredentialsInfo> credentials(new KvSipDigestCredentialsInfo);
+    KvByteArrayInputStream stream(text);
+    sParseParameters(stream, credentials->m_parameters);
+    for (const char* name : kLocalOnlyItems) {
+        credentials->m_parameters.removeParameter(name);
+    }
+    return credentials;
+}
+
+void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParameters& list) {
+    char buffer[PARAMETER_BUFFER_SIZE];
+    uint32_t used = 0;
+    uint32_t entryStart = 0;
+    std::string key;
+    bool keyPending = false;
+    bool quoted = false;
+    bool lastLine = false;
+
+    auto append = [&](char c) {
+        if (used >= PARAMETER_BUFFER_SIZE) {
+            KvException::sThrow("Buffer overflew !!!");
+        }
+        buffer[used++] = c;
+    };
+    auto entryText = [&]() { return std::string(buffer + entryStart, used - entryStart); };
+
+    for (int c = stream.read(); c != -1; c = stream.read()) {
+        if (c == '\n') {
+            lastLine = true;
+            c = ',';
+        }
+        if (c == ',') {
+            if (!quoted && keyPending) {
+                const std::string value = entryText();
+                list.setParameter(key.c_str(), value.c_str());
+                keyPending = false;
+                entryStart = used;
+                if (lastLine) {
+                    return;
+                }
+            } else {
+                append(',');
+            }
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == '=') {
+            if (keyPending) {
+                append('=');
+            } else {
+                key = entryText(); // trimmed by setParameter
+                keyPending = true;
+                entryStart = used;
+            }
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            // Blanks between items and around "=" carry nothing.
+        } else {
+            append(static_cast<char>(c));
+        }
+    }
+    if (keyPending) {
+        const std::string value = entryText();
+        list.setParameter(key.c_str(), value.c_str());
+    }
+}

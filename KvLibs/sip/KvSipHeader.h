@@ -1,0 +1,83 @@
+// The base of every SIP header class and the header factory that builds headers from text.
+//
+// Adding a header class (the registry must be complete before main, even in a static link where
+// nothing names the class):
+//   1. The class derives from KvSipHeader, sets its KvSipHeaderId in every constructor and has a
+//      static creator `static KvSipHeader* sCreate()` returning `new` default-constructed object.
+//   2. getToken() (and getCompactToken() where the class has a compact form) return a reference
+//      to a static KvString, e.g. a function-local `static const KvString token("Via");`, so no
+//      token is ever built per header and no static-initialisation order matters.
+//   3. The class's own .h, after the class, declares one registrar as an inline variable:
+//          inline const KvSipHeaderRegistrar kvSipViaHeaderRegistrar("Via", "v",
+//                                                                     &KvSipViaHeader::sCreate);
+//      (nullptr as the compact name when there is none).
+//   4. The .h is included by the umbrella KvSipHeaders.h. KvSipHeader.cpp and KvSipMessage.cpp
+//      include the umbrella, so whatever links the factory links every registrar and class.
+#pragma once
+
+#include "KvObject.h"
+#include "KvStringBuffer.h"
+#include "KvSipHeaderId.h"
+
+#include <cstdint>
+
+class KvInputStream;
+class KvOutputStream;
+
+class KvSipHeader : public KvObject {
+public:
+    using Creator = KvSipHeader* (*)();
+
+    // The name starts as the class's long token; the parser replaces it by the name as written.
+    explicit KvSipHeader(const KvString& token);
+    // Copies name and id; a copy is never linked into a chain.
+    KvSipHeader(const KvSipHeader& other);
+    KvSipHeader& operator=(const KvSipHeader&) = delete;
+    ~KvSipHeader() override;
+
+    virtual const KvString& getToken() const = 0;
+    virtual const KvString& getCompactToken() const;
+    // Parses the value from a stream that starts right after the colon and ends with CR LF; stops
+    // before a comma that separates list elements.
+    virtual void doParse(KvInputStream& stream) = 0;
+    // Writes the value only: no name, colon or line end.
+    virtual void serialize(KvOutputStream& stream) const = 0;
+
+    void setId(KvSipHeaderId id) { m_id = id; }
+    KvSipHeaderId getId() const { return m_id; }
+    const KvString& getName() const { return m_name; }
+    void setName(const KvString& name) { m_name = name; }
+    const KvHandle<KvSipHeader>& getNext() const { return m_next; }
+    void setNext(const KvHandle<KvSipHeader>& next) { m_next = next; }
+    // Links header behind the last header reachable from this one.
+    void appendToChain(const KvHandle<KvSipHeader>& header);
+
+    // Writes this header and every one behind it: name, ": ", value, CR LF each.
+    void serializeChain(KvOutputStream& stream) const;
+
+    static void registerHeader(const char* name, Creator creator);
+    // A new header of the class registered for name (case ignored), else a KvSipUnknownHeader.
+    static KvHandle<KvSipHeader> createHeader(const char* name);
+    static KvHandle<KvSipHeader> createHeader(const char* name, uint32_t length);
+    // Reads one (possibly folded) header line; a comma list comes back as a chain of siblings.
+    static KvHandle<KvSipHeader> sConstructFrom(KvInputStream& stream);
+
+    // Bounds of one header line, name, colon and CR LF included, and of a header name.
+    static constexpr uint32_t LINE_BUFFER_SIZE = 1024;
+    static constexpr uint32_t NAME_BUFFER_SIZE = 48;
+
+private:
+    KvString m_name;
+    KvHandle<KvSipHeader> m_next;
+    KvSipHeaderId m_id;
+};
+
+// Enters a header class under its long and compact names; see the rule at the top of this file.
+struct KvSipHeaderRegistrar {
+    KvSipHeaderRegistrar(const char* token, const char* compactToken,
+                         KvSipHeader::Creator creator) {
+        KvSipHeader::registerHeader(token, creator);
+        if (compactToken)
+            KvSipHeader::registerHeader(compactToken, creator);
+    }
+};

@@ -1,0 +1,164 @@
+// The abstract SIP message: headers stored by id in chains, the body, the version, the peer and the
+// parse state. Requests and responses add their start lines.
+#pragma once
+
+#include "KvInetAddress.h"
+#include "KvObject.h"
+#include "KvSipHeader.h"
+#include "KvSipHeaderId.h"
+#include "KvStringBuffer.h"
+
+#include <cstdint>
+#include <vector>
+
+class KvInputStream;
+class KvMutex;
+class KvOutputStream;
+class KvSipCallIdHeader;
+class KvSipCSeqHeader;
+class KvSipContactHeader;
+class KvSipContentLengthHeader;
+class KvSipContentTypeHeader;
+class KvSipFromHeader;
+class KvSipToHeader;
+class KvSipViaHeader;
+
+// What the parser and validate() found. The request line parser can also store the status code
+// that answers the fault: 414, 416 or 505.
+enum KvSipParseState : int32_t {
+    KV_VALID = 0,
+    KV_MALFORMED = 1,
+    KV_INVALID = 2,
+};
+
+class KvSipMessage : public KvObject {
+public:
+    using Creator = KvSipMessage* (*)();
+
+    // Transport codes of a received message or of the chosen destination.
+    static constexpr int32_t KV_TRANSPORT_UDP = 0;
+    static constexpr int32_t KV_TRANSPORT_TCP = 1;
+    static constexpr int32_t KV_TRANSPORT_OTHER = 2;
+
+    KvSipMessage();
+    KvSipMessage(const KvSipMessage& other);
+    KvSipMessage& operator=(const KvSipMessage&) = delete;
+    ~KvSipMessage() override;
+
+    virtual bool isRequest() const = 0;
+    virtual bool isValid() const;
+    // Reads the rest of a message whose first token has been read.
+    virtual void parse(const char* methodToken, KvInputStream& stream);
+    virtual void parseStartLine(KvInputStream& stream) = 0;
+    virtual void serializeStartLine(KvOutputStream& stream) const = 0;
+    // The mandatory-header check; sets KV_INVALID on the first failure, never lowers the state.
+    virtual void validate();
+
+    bool isResponse() const { return !isRequest(); }
+
+    // Header storage. A header goes behind the others of its id, or before them with atFront;
+    // its comma-list siblings come with it. Adding a header already in that chain throws.
+    void addHeader(KvHandle<KvSipHeader> header, bool atFront = false);
+    KvHandle<KvSipHeader> getHeader(KvSipHeaderId id, bool lock = true) const;
+    KvHandle<KvSipHeader> getHeader(const char* name) const { return findHeader(name); }
+    KvHandle<KvSipHeader> findHeader(const char* name) const;
+    KvSipHeaderId findIdByName(const char* name, bool lock = true) const;
+    bool removeHeader(const char* name);
+    // The ids whose chains are not empty, in the order they are written.
+    std::vector<KvSipHeaderId> getHeaderOrder() const;
+
+    KvHandle<KvSipViaHeader> getViaHeader() const;
+    KvHandle<KvSipFromHeader> getFromHeader() const;
+    KvHandle<KvSipToHeader> getToHeader() const;
+    KvHandle<KvSipCSeqHeader> getCSeqHeader() const;
+    KvHandle<KvSipCallIdHeader> getCallIdHeader() const;
+    KvHandle<KvSipContentLengthHeader> getContentLengthHeader() const;
+    KvHandle<KvSipContactHeader> getContactHeader() const;
+    KvHandle<KvSipContentTypeHeader> getContentTypeHeader() const;
+
+    bool isOptionSupported(const char* tag) const;
+    bool isOptionRequired(const char* tag) const;
+
+    // Body. The block keeps its own byte count, which bounds every read of it whatever the
+    // Content-Length header says later.
+    const char* getBody() const { return m_body; }
+    uint32_t getBodyLength() const { return m_bodyLength; }
+    uint32_t getContentLength() const;
+    KvString getContentType() const;
+    // Sets Content-Length, the body and Content-Type; checks its arguments before it changes
+    // anything.
+    void setBody(const char* body, const char* contentType, uint32_t length);
+
+    KvInetAddress getPeerAddress() const { return m_peerAddress; }
+    void setPeerAddress(const KvInetAddress& address);
+    int32_t getPeerPort() const { return m_peerPort; }
+    void setPeerPort(int32_t port);
+    int32_t getTransport() const { return m_transport; }
+    void setTransport(int32_t transport);
+
+    int32_t getParseState() const { return m_parseState; }
+    uint8_t getMajorVersion() const { return m_majorVersion; }
+    uint8_t getMinorVersion() const { return m_minorVersion; }
+
+    // Writes the whole message and flushes the stream.
+    void serialize(KvOutputStream& stream) const;
+    // To and From addresses, From tag, top Via sent-by and branch, Call-ID and CSeq number.
+    KvString createTransactionKey() const;
+
+    static void registerMessage(const char* token, Creator creator);
+    // Parses one message. Only a missing or over-long first token throws; any later damage is
+    // logged and kept in the parse state.
+    static KvHandle<KvSipMessage> sConstructFrom(KvInputStream& stream);
+
+    static constexpr uint32_t TOKEN_BUFFER_SIZE = 32;
+    static constexpr uint32_t LINE_BUFFER_SIZE = 1024;
+
+protected:
+    // For the parser and constructors, which fill a message no other thread sees yet.
+    void addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront = false);
+    bool removeHeaderUnlocked(const char* name);
+    // Records the first damage only: a state that is not KV_VALID stays.
+    void setDamage(int32_t state) {
+        if (m_parseState == KV_VALID)
+            m_parseState = state;
+    }
+    void setVersion(uint8_t major, uint8_t minor) {
+        m_majorVersion = major;
+        m_minorVersion = minor;
+    }
+    void setBodyUnlocked(const char* body, const char* contentType, uint32_t length);
+    // The body rule: Content-Length bytes, or the rest of the stream when there is none.
+    void readBody(KvInputStream& stream);
+    void replaceBody(char* block, uint32_t length);
+    void copyPeer(const KvSipMessage& other);
+
+    KvMutex* m_lock;
+
+private:
+    void readHeaders(KvInputStream& stream);
+    void appendOrder(KvSipHeaderId id);
+    void removeOrder(KvSipHeaderId id);
+    KvSipHeaderId findIdByNameUnlocked(const char* name) const;
+    KvHandle<KvSipHeader> findHeaderUnlocked(const char* name) const;
+    bool hasOptionTag(KvSipHeaderId id, const char* tag) const;
+
+    uint8_t m_headerOrder[KV_HEADER_ID_COUNT];
+    uint32_t m_headerOrderCount;
+    KvHandle<KvSipHeader> m_headers[KV_HEADER_ID_COUNT];
+    char* m_body;
+    uint32_t m_bodyLength;
+    uint8_t m_majorVersion;
+    uint8_t m_minorVersion;
+    KvInetAddress m_peerAddress;
+    int32_t m_peerPort;
+    int32_t m_transport;
+    int32_t m_parseState;
+};
+
+// Enters a message class under its first token; each class's .h declares one as an inline
+// variable, so linking the parser links every class.
+struct KvSipMessageRegistrar {
+    KvSipMessageRegistrar(const char* token, KvSipMessage::Creator creator) {
+        KvSipMessage::registerMessage(token, creator);
+    }
+};

@@ -1,0 +1,157 @@
+#include "KvSipNameAddress.h"
+
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipHeaderTextStream.h"
+#include "KvSipParseError.h"
+#include "KvSipURL.h"
+#include "KvStreamTokenizer.h"
+
+#include <cstring>
+
+namespace {
+KvString trimmedText(const char* text, uint32_t length) {
+    uint32_t start = 0;
+    while (start < length && KvStreamTokenizer::isWhitespace(text[start]))
+        ++start;
+    while (length > start && KvStreamTokenizer::isWhitespace(text[length - 1]))
+        --length;
+    if (length == start)
+        return KvString();
+    return KvString(KvStringBuffer::create(text + start, length - start));
+}
+} // namespace
+
+KvSipNameAddress::KvSipNameAddress()
+    : m_uri(new KvURI()), m_brackets(false), m_ownParameters(false) {}
+
+KvSipNameAddress::KvSipNameAddress(const char* text) : m_brackets(false), m_ownParameters(true) {
+    parse(text);
+}
+
+KvSipNameAddress::KvSipNameAddress(const char* displayName, const KvHandle<KvURI>& uri)
+    : m_displayName(displayName), m_uri(uri.isNull() ? nullptr : static_cast<KvURI*>(uri->clone())),
+      m_brackets(!m_displayName.isEmpty()), m_ownParameters(true) {}
+
+KvSipNameAddress::KvSipNameAddress(const KvSipNameAddress& other)
+    : KvObject(other), m_displayName(other.m_displayName),
+      m_uri(other.m_uri.isNull() ? nullptr : static_cast<KvURI*>(other.m_uri->clone())),
+      m_brackets(other.m_brackets), m_ownParameters(other.m_ownParameters) {}
+
+KvSipNameAddress::~KvSipNameAddress() = default;
+
+KvObject* KvSipNameAddress::clone() const {
+    return new KvSipNameAddress(*this);
+}
+
+KvHandle<KvSipURL> KvSipNameAddress::getSipURL() const {
+    return KvHandle<KvSipURL>(dynamic_cast<KvSipURL*>(m_uri.get()));
+}
+
+KvString KvSipNameAddress::getURIString() const {
+    return m_uri.isNull() ? KvString() : m_uri->serialize();
+}
+
+void KvSipNameAddress::parse(const char* text) {
+    KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
+    parse(stream);
+}
+
+void KvSipNameAddress::parse(KvInputStream& stream) {
+    m_displayName = KvString();
+    m_uri = KvHandle<KvURI>();
+    m_brackets = false;
+
+    char buffer[BUFFER_SIZE];
+    uint32_t index = 0;
+    uint32_t indexAtMark = 0; // what the buffer held when the stream was last marked
+    bool quoted = false;
+    auto append = [&](int c) {
+        if (index >= BUFFER_SIZE)
+            KvSipParseError::raise("Invalid SIP Name Address");
+        buffer[index++] = static_cast<char>(c);
+    };
+
+    KvStreamTokenizer::skipWhitespace(stream);
+    stream.mark(-1);
+    for (;;) {
+        int c = stream.read();
+        if (c == '"') {
+            // A backslash takes exactly the next character with it (quoted-pair).
+            append(c);
+            for (;;) {
+                int q = stream.read();
+                if (q < 0)
+                    KvSipParseError::raise("Invalid quote in KvSipNameAddress");
+                append(q);
+                if (q == '\\') {
+                    q = stream.read();
+                    if (q < 0)
+                        KvSipParseError::raise("Invalid quote in KvSipNameAddress");
+                    append(q);
+                } else if (q == '"') {
+                    break;
+                }
+            }
+            stream.mark(-1);
+            indexAtMark = index;
+            quoted = true;
+            continue;
+        }
+        if (c == '<') {
+            m_displayName = trimmedText(buffer, index);
+            m_brackets = true;
+            // Back to the last mark and forward again, so that the URI parser starts at "<".
+            stream.reset();
+            for (;;) {
+                stream.mark(1);
+                int d = stream.read();
+                if (d == '<') {
+                    stream.reset();
+                    break;
+                }
+                if (d < 0)
+                    break;
+            }
+            break;
+        }
+        if (c == ':' || c < 0) {
+            // No "<": the URI starts at the last mark, behind a quoted display name if any.
+            stream.reset();
+            if (quoted)
+                m_displayName = trimmedText(buffer, indexAtMark);
+            break;
+        }
+        if (c == '\n') {
+            m_displayName = trimmedText(buffer, index);
+            KvSipParseError::raise("URL not specified");
+        }
+        append(c);
+    }
+    m_uri = KvURI::createURI(stream, m_ownParameters);
+}
+
+void KvSipNameAddress::write(KvOutputStream& stream) const {
+    KvString uri = getURIString();
+    bool brackets = m_brackets || !m_displayName.isEmpty() ||
+                    (uri.data() && std::strpbrk(uri.data(), ";,?") != nullptr);
+    if (!m_displayName.isEmpty())
+        stream << m_displayName << ' ';
+    if (brackets)
+        stream << '<' << uri << '>';
+    else
+        stream << uri;
+}
+
+KvInputStream& operator>>(KvInputStream& stream, KvHandle<KvSipNameAddress>& nameAddress) {
+    if (nameAddress.isNull())
+        nameAddress = new KvSipNameAddress();
+    nameAddress->parse(stream);
+    return stream;
+}
+
+KvOutputStream& operator<<(KvOutputStream& stream, const KvHandle<KvSipNameAddress>& nameAddress) {
+    if (!nameAddress.isNull())
+        nameAddress->write(stream);
+    return stream;
+}

@@ -1,0 +1,249 @@
+#include "KvSipRequest.h"
+
+#include "KvConstString.h"
+#include "KvException.h"
+#include "KvInputStream.h"
+#include "KvMutex.h"
+#include "KvOutputStream.h"
+#include "KvParameters.h"
+#include "KvSipCallid.h"
+#include "KvSipHeaderTextStream.h"
+#include "KvSipHeaders.h"
+#include "KvSipNameAddress.h"
+#include "KvSipParseError.h"
+#include "KvSipURL.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Removes "<" and ">" from a text; null when nothing had to change.
+const char* withoutAngles(const KvString& text, std::string& result) {
+    if (text.isEmpty() ||
+        (std::strchr(text.data(), '<') == nullptr && std::strchr(text.data(), '>') == nullptr))
+        return nullptr;
+    result.clear();
+    for (const char* c = text.data(); *c; ++c)
+        if (*c != '<' && *c != '>')
+            result += *c;
+    return result.c_str();
+}
+
+void stripAngles(KvURI& uri) {
+    std::string cleaned;
+    if (const char* scheme = withoutAngles(uri.getScheme(), cleaned))
+        uri.setScheme(scheme);
+    if (const char* body = withoutAngles(uri.getBody(), cleaned))
+        uri.setBody(body);
+}
+
+} // namespace
+
+KvString KvSipRequest::sCheckedMethod(const KvString& method, const char* error) {
+    if (method.isEmpty())
+        KvException::sThrow(error);
+    return method;
+}
+
+KvSipRequest::KvSipRequest(const KvString& method)
+    : m_method(sCheckedMethod(method, "KvSipRequest constructor expects a Method Name")),
+      m_requestURI(new KvURI()) {}
+
+KvSipRequest::KvSipRequest(const char* method) : KvSipRequest(KvString(method)) {}
+
+KvSipRequest::KvSipRequest() = default;
+
+KvSipRequest::KvSipRequest(const KvString& method, KvHandle<KvSipFromHeader> from,
+                           KvHandle<KvSipToHeader> to, KvHandle<KvSipContactHeader> contact,
+                           const char* callId, uint32_t cseq, const char* contentType,
+                           const char* body, uint32_t bodyLength)
+    : m_method(sCheckedMethod(method, "The SIP Method cannot be NULL or EMPTY")) {
+    if (!to.isNull() && !to->getNameAddress().isNull())
+        setRequestURI(to->getNameAddress()->getURI());
+    buildFromValues(from, to, contact, callId, cseq, contentType, body, bodyLength);
+}
+
+KvSipRequest::KvSipRequest(const KvString& method, KvHandle<KvSipNameAddress> requestUri,
+                           KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
+                           KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,
+                           const char* contentType, const char* body, uint32_t bodyLength)
+    : m_method(sCheckedMethod(method, "The SIP Method cannot be NULL or EMPTY")) {
+    // Our own copy: moving its URL headers into the message must not change the caller's URI.
+    if (!requestUri.isNull() && !requestUri->getURI().isNull())
+        m_requestURI = static_cast<KvURI*>(requestUri->getURI()->clone());
+    buildFromValues(from, to, contact, callId, cseq, contentType, body, bodyLength);
+    moveURLHeaders();
+}
+
+KvSipRequest::KvSipRequest(const KvSipRequest& other)
+    : KvSipMessage(other), m_method(other.m_method) {
+    KvHandle<KvURI> uri = other.getRequestURI();
+    if (!uri.isNull())
+        m_requestURI = static_cast<KvURI*>(uri->clone());
+}
+
+KvSipRequest::~KvSipRequest() = default;
+
+void KvSipRequest::buildFromValues(KvHandle<KvSipFromHeader>& from, KvHandle<KvSipToHeader>& to,
+                                   KvHandle<KvSipContactHeader>& contact, const char* callId,
+                                   uint32_t cseq, const char* contentType, const char* body,
+                                   uint32_t bodyLength) {
+    addHeader(KvHandle<KvSipHeader>(from));
+    addHeader(KvHandle<KvSipHeader>(to));
+    addHeader(KvHandle<KvSipHeader>(contact));
+    if (callId && *callId) {
+        addHeader(KvHandle<KvSipHeader>(new KvSipCallIdHeader(callId)));
+    } else {
+        KvSipCallid generated(nullptr);
+        addHeader(KvHandle<KvSipHeader>(new KvSipCallIdHeader(generated.getValue())));
+    }
+    if (cseq == 0)
+        cseq = static_cast<uint32_t>(std::rand()) % 16777215u;
+    addHeader(KvHandle<KvSipHeader>(new KvSipCSeqHeader(cseq, m_method.c_str())));
+    if (bodyLength > 0)
+        setBody(body, contentType, bodyLength);
+    else
+        addHeader(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
+}
+
+bool KvSipRequest::isValid() const {
+    if (!KvSipMessage::isValid())
+        return false;
+    KvHandle<KvSipCSeqHeader> cseq = getCSeqHeader();
+    return !cseq.isNull() && std::strcmp(cseq->getMethod(), m_method.c_str()) == 0;
+}
+
+KvHandle<KvURI> KvSipRequest::getRequestURI() const {
+    KvLockGuard guard(m_lock);
+    return m_requestURI;
+}
+
+KvHandle<KvSipURL> KvSipRequest::getSipURL() const {
+    KvHandle<KvURI> uri = getRequestURI();
+    return KvHandle<KvSipURL>(dynamic_cast<KvSipURL*>(uri.get()));
+}
+
+void KvSipRequest::setRequestURI(KvHandle<KvURI> uri) {
+    KvLockGuard guard(m_lock);
+    setRequestURIUnlocked(uri);
+}
+
+void KvSipRequest::setRequestURIUnlocked(const KvHandle<KvURI>& uri) {
+    if (uri.isNull()) {
+        m_requestURI.release();
+        return;
+    }
+    KvHandle<KvURI> copy(static_cast<KvURI*>(uri->clone()));
+    stripAngles(*copy);
+    m_requestURI = copy;
+}
+
+void KvSipRequest::moveURLHeaders() {
+    auto* url = dynamic_cast<KvSipURL*>(m_requestURI.get());
+    if (!url)
+        return;
+    KvHandle<KvParameters> headers = url->getHeaders();
+    if (headers.isNull() || headers->getCount() == 0)
+        return;
+    std::vector<std::pair<std::string, std::string>> pairs;
+    headers->forEach([&pairs](const char* key, const char* value) {
+        pairs.emplace_back(key ? key : "", value ? value : "");
+    });
+    headers->removeAll();
+    for (const auto& [key, value] : pairs) {
+        KvSipHeaderTextStream stream(value.data(), static_cast<uint32_t>(value.size()));
+        if (KvConstString(key.c_str()).equalsIgnoreCase("body")) {
+            KvLockGuard guard(m_lock);
+            readBody(stream);
+            continue;
+        }
+        KvHandle<KvSipHeader> header = KvSipHeader::createHeader(key.c_str());
+        header->doParse(stream);
+        removeHeader(key.c_str());
+        addHeader(header);
+    }
+}
+
+void KvSipRequest::parse(const char* methodToken, KvInputStream& stream) {
+    // The method classes already hold their shared token.
+    if (!(m_method == methodToken))
+        m_method = methodToken;
+    KvSipMessage::parse(methodToken, stream);
+}
+
+void KvSipRequest::parseStartLine(KvInputStream& stream) {
+    char line[LINE_BUFFER_SIZE];
+    uint32_t length = 0;
+    bool lineEnd = false;
+    while (length < LINE_BUFFER_SIZE) {
+        int c = stream.read();
+        if (c < 0)
+            break;
+        if (c == '\n') {
+            lineEnd = true;
+            break;
+        }
+        line[length++] = static_cast<char>(c);
+    }
+    if (!lineEnd) {
+        if (length < LINE_BUFFER_SIZE)
+            KvSipParseError::raise("Invalid Start-Line for SIP request");
+        // Too long: answerable with 414; the headers behind the line are still read.
+        setDamage(414);
+        for (int c = stream.read(); c >= 0 && c != '\n'; c = stream.read()) {
+        }
+        KvSipParseError::raise("Invalid Start-Line for SIP request");
+    }
+    if (length > 0 && line[length - 1] == '\r')
+        --length;
+    while (length > 0 && line[length - 1] == ' ')
+        --length;
+    if (length <= 1)
+        KvSipParseError::raise("Invalid Start-Line for SIP request");
+    uint32_t space = length - 1;
+    while (space > 0 && line[space] != ' ')
+        --space;
+    if (space == 0)
+        KvSipParseError::raise("Invalid Start-Line for SIP request");
+
+    const char* version = line + space + 1;
+    uint32_t versionLength = length - space - 1;
+    if (versionLength != 7 || std::memcmp(version, "SIP/", 4) != 0)
+        KvSipParseError::raise("Invalid SIP Version");
+    if (version[4] != '2' || version[5] != '.' || version[6] != '0') {
+        setDamage(505);
+        KvSipParseError::raise("Invalid SIP Version");
+    }
+    setVersion(2, 0);
+
+    line[space] = '\r';
+    line[space + 1] = '\n';
+    KvSipHeaderTextStream uriText(line, space + 2);
+    KvHandle<KvURI> uri = KvURI::createURI(uriText, true);
+    if (uri.isNull())
+        KvSipParseError::raise("Invalid SIP URI");
+    m_requestURI = uri;
+    KvString scheme = uri->getScheme();
+    if (!scheme.equalsIgnoreCase("sip") && !scheme.equalsIgnoreCase("tel")) {
+        setDamage(416);
+        KvSipParseError::raise("Upsupported Scheme");
+    }
+    moveURLHeaders();
+    stripAngles(*uri);
+}
+
+void KvSipRequest::serializeStartLine(KvOutputStream& stream) const {
+    KvHandle<KvURI> uri = getRequestURI();
+    if (m_method.isEmpty() || uri.isNull())
+        KvSipParseError::raise("Invalid start-line for SIP request");
+    KvString text = uri->serialize();
+    stream.write(m_method.data(), m_method.length(), 0);
+    stream.write(" ", 1, 0);
+    stream.write(text.data(), text.length(), 0);
+    stream << " SIP/" << static_cast<unsigned>(getMajorVersion()) << '.'
+           << static_cast<unsigned>(getMinorVersion()) << "\r\n";
+}

@@ -1,0 +1,63 @@
+// A SIP request: its method and request-URI on top of the message. Each known method has a class
+// of its own (KvSip*Message); KvSipUnknownRequest holds any other.
+#pragma once
+
+#include "KvSipMessage.h"
+#include "KvURI.h"
+
+#include <cstdint>
+
+class KvSipContactHeader;
+class KvSipFromHeader;
+class KvSipNameAddress;
+class KvSipToHeader;
+class KvSipURL;
+
+class KvSipRequest : public KvSipMessage {
+public:
+    // An empty request of the method, ready for parse; throws when the method is null or empty.
+    explicit KvSipRequest(const KvString& method);
+    explicit KvSipRequest(const char* method);
+    // The request-URI is the URI of to's address.
+    KvSipRequest(const KvString& method, KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
+                 KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,
+                 const char* contentType, const char* body, uint32_t bodyLength);
+    // The request-URI is a copy of requestUri's URI; URL headers in it move into the message.
+    KvSipRequest(const KvString& method, KvHandle<KvSipNameAddress> requestUri,
+                 KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
+                 KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,
+                 const char* contentType, const char* body, uint32_t bodyLength);
+    KvSipRequest(const KvSipRequest& other);
+    ~KvSipRequest() override;
+
+    bool isRequest() const override { return true; }
+    // Also requires a CSeq whose method equals ours exactly.
+    bool isValid() const override;
+    void parse(const char* methodToken, KvInputStream& stream) override;
+    void parseStartLine(KvInputStream& stream) override;
+    void serializeStartLine(KvOutputStream& stream) const override;
+
+    const KvString& getMethod() const { return m_method; }
+    KvHandle<KvURI> getRequestURI() const;
+    // The request-URI as a sip URL, or null when it is another kind.
+    KvHandle<KvSipURL> getSipURL() const;
+    // Stores a clone of uri with "<" and ">" removed from its scheme and body texts.
+    void setRequestURI(KvHandle<KvURI> uri);
+
+protected:
+    // For KvSipUnknownRequest: no method and no request-URI until parsed.
+    KvSipRequest();
+
+    void setRequestURIUnlocked(const KvHandle<KvURI>& uri);
+    // Moves the request-URI's URL headers into the message and empties its header list.
+    void moveURLHeaders();
+
+private:
+    void buildFromValues(KvHandle<KvSipFromHeader>& from, KvHandle<KvSipToHeader>& to,
+                         KvHandle<KvSipContactHeader>& contact, const char* callId, uint32_t cseq,
+                         const char* contentType, const char* body, uint32_t bodyLength);
+    static KvString sCheckedMethod(const KvString& method, const char* error);
+
+    KvString m_method;
+    KvHandle<KvURI> m_requestURI;
+};

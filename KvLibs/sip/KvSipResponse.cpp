@@ -1,0 +1,186 @@
+#include "KvSipResponse.h"
+
+#include "KvInputStream.h"
+#include "KvMutex.h"
+#include "KvOutputStream.h"
+#include "KvSipAuthenticateHeader.h"
+#include "KvSipHeaders.h"
+#include "KvSipParseError.h"
+#include "KvSipRequest.h"
+#include "KvSipStatusCode.h"
+
+#include <cstring>
+
+namespace {
+
+void skipBlanks(KvInputStream& stream) {
+    for (;;) {
+        stream.mark(1);
+        int c = stream.read();
+        if (c != ' ' && c != '\t') {
+            stream.reset();
+            return;
+        }
+    }
+}
+
+// A decimal number on the current line: blanks before it skipped, saturated instead of wrapped, so
+// an over-long number can never pass for a small one. Returns false when no digit follows.
+bool readNumber(KvInputStream& stream, uint64_t& value) {
+    skipBlanks(stream);
+    value = 0;
+    bool digits = false;
+    for (;;) {
+        stream.mark(1);
+        int c = stream.read();
+        if (c < '0' || c > '9') {
+            stream.reset();
+            return digits;
+        }
+        digits = true;
+        if (value <= UINT32_MAX)
+            value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+}
+
+void skipRestOfLine(KvInputStream& stream) {
+    for (int c = stream.read(); c >= 0 && c != '\n'; c = stream.read()) {
+    }
+}
+
+} // namespace
+
+KvSipResponse::KvSipResponse() : m_statusCode(0) {}
+
+KvSipResponse::KvSipResponse(int32_t statusCode, KvHandle<KvSipRequest> request, const char* body,
+                             const char* contentType, uint32_t bodyLength)
+    : m_statusCode(statusCode) {
+    if (statusCode < MIN_STATUS_CODE || statusCode > MAX_STATUS_CODE)
+        KvSipParseError::raise("Invalid Response code");
+    if (request.isNull())
+        KvSipParseError::raise("Handle to request is NIL");
+    m_reasonPhrase = reasonPhraseForCode(statusCode);
+
+    // The request's headers are read through its locked getters; a missing one is skipped.
+    for (KvHandle<KvSipHeader> via = request->getHeader(KV_HEADER_VIA); !via.isNull();
+         via = via->getNext())
+        addHeaderUnlocked(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(via->clone())));
+    KvHandle<KvSipFromHeader> from = request->getFromHeader();
+    if (!from.isNull())
+        addHeaderUnlocked(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));
+    KvHandle<KvSipToHeader> to = request->getToHeader();
+    if (!to.isNull())
+        addHeaderUnlocked(KvHandle<KvSipHeader>(new KvSipToHeader(*to)));
+    KvHandle<KvSipCallIdHeader> callId = request->getCallIdHeader();
+    if (!callId.isNull())
+        addHeaderUnlocked(KvHandle<KvSipHeader>(new KvSipCallIdHeader(*callId)));
+    KvHandle<KvSipCSeqHeader> cseq = request->getCSeqHeader();
+    if (!cseq.isNull()) {
+        if (*cseq->getMethod())
+            addHeaderUnlocked(KvHandle<KvSipHeader>(new KvSipCSeqHeader(*cseq)));
+        else
+            addHeaderUnlocked(KvHandle<KvSipHeader>(
+                new KvSipCSeqHeader(cseq->getNumber(), request->getMethod().c_str())));
+    }
+
+    const KvString& method = request->getMethod();
+    if (method == "BYE" || method == "CANCEL") {
+        addHeaderUnlocked(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
+    } else {
+        if (bodyLength > 0)
+            setBody(body, contentType, bodyLength);
+        else
+            addHeaderUnlocked(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
+        if (statusCode / 100 == 2) {
+            for (KvHandle<KvSipHeader> route = request->getHeader(KV_HEADER_RECORD_ROUTE);
+                 !route.isNull(); route = route->getNext())
+                addHeaderUnlocked(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(route->clone())));
+        }
+    }
+    // Over TCP the answer goes back on the connection the request came in on.
+    if (request->getTransport() == KV_TRANSPORT_TCP)
+        copyPeer(*request);
+    validate();
+}
+
+KvSipResponse::KvSipResponse(const KvSipResponse& other)
+    : KvSipMessage(other), m_statusCode(other.m_statusCode), m_reasonPhrase(other.m_reasonPhrase) {}
+
+KvSipResponse::~KvSipResponse() = default;
+
+KvObject* KvSipResponse::clone() const {
+    return new KvSipResponse(*this);
+}
+
+KvHandle<KvSipAuthenticateHeader> KvSipResponse::getAuthenticateHeader() const {
+    KvHandle<KvSipHeader> header = getHeader(KV_HEADER_WWW_AUTHENTICATE);
+    if (header.isNull())
+        header = getHeader(KV_HEADER_PROXY_AUTHENTICATE);
+    return KvHandle<KvSipAuthenticateHeader>(dynamic_cast<KvSipAuthenticateHeader*>(header.get()));
+}
+
+void KvSipResponse::parseStartLine(KvInputStream& stream) {
+    stream.read(); // the "/" after "SIP"
+    uint64_t major = 0;
+    uint64_t minor = 0;
+    uint64_t code = 0;
+    const char* error = nullptr;
+    if (!readNumber(stream, major)) {
+        error = "unsigned number expected";
+    } else {
+        stream.mark(1);
+        if (stream.read() != '.') {
+            stream.reset();
+            error = "'.' expected in response start line";
+        } else if (!readNumber(stream, minor)) {
+            error = "unsigned number expected";
+        }
+    }
+    if (!error) {
+        setVersion(static_cast<uint8_t>(major), static_cast<uint8_t>(minor));
+        if (!readNumber(stream, code))
+            error = "unsigned number expected";
+        else if (code < MIN_STATUS_CODE || code > MAX_STATUS_CODE)
+            error = "Invalid Response code";
+    }
+    if (error) {
+        // The rest of the status line is no header: leave the stream at the next line.
+        skipRestOfLine(stream);
+        KvSipParseError::raise(error);
+    }
+    m_statusCode = static_cast<int32_t>(code);
+
+    // The reason phrase runs to the line end, however long; it may be empty.
+    skipBlanks(stream);
+    stream.mark(-1);
+    uint32_t length = 0;
+    int c;
+    for (c = stream.read(); c >= 0 && c != '\r' && c != '\n'; c = stream.read())
+        ++length;
+    stream.reset();
+    if (length > 0) {
+        KvStringBuffer* phrase = KvStringBuffer::create(nullptr, 0, length + 1);
+        char* text = KvStringBuffer::lockBuffer(phrase, length + 1);
+        int32_t got = stream.read(text, static_cast<int32_t>(length), 0);
+        uint32_t used = got > 0 ? static_cast<uint32_t>(got) : 0;
+        text[used] = '\0';
+        KvStringBuffer::releaseBuffer(phrase, static_cast<int32_t>(used));
+        m_reasonPhrase = phrase;
+    } else {
+        m_reasonPhrase = KvString();
+    }
+    c = stream.read();
+    if (c == '\r') {
+        stream.mark(1);
+        if (stream.read() != '\n') {
+            stream.reset();
+            KvSipParseError::raise("carriage return without newline");
+        }
+    }
+}
+
+void KvSipResponse::serializeStartLine(KvOutputStream& stream) const {
+    stream << "SIP/" << static_cast<unsigned>(getMajorVersion()) << '.'
+           << static_cast<unsigned>(getMinorVersion()) << ' ' << m_statusCode << ' '
+           << m_reasonPhrase << "\r\n";
+}

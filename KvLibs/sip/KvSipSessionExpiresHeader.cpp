@@ -1,0 +1,101 @@
+#include "KvSipSessionExpiresHeader.h"
+
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipParseError.h"
+#include "KvStreamTokenizer.h"
+
+namespace {
+const KvString& longToken() {
+    static const KvString token("Session-Expires");
+    return token;
+}
+
+bool equalsIgnoreCase(const char* text, const char* expected) {
+    for (; *text && *expected; ++text, ++expected) {
+        char a = (*text >= 'A' && *text <= 'Z') ? static_cast<char>(*text + 32) : *text;
+        if (a != *expected)
+            return false;
+    }
+    return *text == *expected;
+}
+} // namespace
+
+KvSipSessionExpiresHeader::KvSipSessionExpiresHeader() : KvSipSessionExpiresHeader(0) {}
+
+KvSipSessionExpiresHeader::KvSipSessionExpiresHeader(uint32_t deltaSeconds)
+    : KvSipHeader(longToken()), m_deltaSeconds(deltaSeconds), m_parameters(new KvParameters()) {
+    setId(KV_HEADER_SESSION_EXPIRES);
+}
+
+KvSipSessionExpiresHeader::KvSipSessionExpiresHeader(uint32_t deltaSeconds, const char* refresher)
+    : KvSipSessionExpiresHeader(deltaSeconds) {
+    setRefresher(refresher);
+}
+
+KvSipSessionExpiresHeader::KvSipSessionExpiresHeader(const KvSipSessionExpiresHeader& other)
+    : KvSipHeader(other), m_deltaSeconds(other.m_deltaSeconds),
+      m_parameters(other.m_parameters.isNull()
+                       ? new KvParameters()
+                       : static_cast<KvParameters*>(other.m_parameters->clone())) {
+    setId(KV_HEADER_SESSION_EXPIRES);
+}
+
+KvSipSessionExpiresHeader::~KvSipSessionExpiresHeader() = default;
+
+KvObject* KvSipSessionExpiresHeader::clone() const {
+    return new KvSipSessionExpiresHeader(*this);
+}
+
+const KvString& KvSipSessionExpiresHeader::getToken() const {
+    return longToken();
+}
+
+const KvString& KvSipSessionExpiresHeader::getCompactToken() const {
+    static const KvString token("x");
+    return token;
+}
+
+KvSipHeader* KvSipSessionExpiresHeader::sCreate() {
+    return new KvSipSessionExpiresHeader();
+}
+
+bool KvSipSessionExpiresHeader::hasRefresher() const {
+    return m_parameters->hasParameter("refresher");
+}
+
+const char* KvSipSessionExpiresHeader::getRefresher() const {
+    return m_parameters->getParameterText("refresher");
+}
+
+void KvSipSessionExpiresHeader::setRefresher(const char* refresher) {
+    // A "refresher" without a value would answer hasRefresher with no text to give.
+    if (!refresher || !*refresher)
+        m_parameters->removeParameter("refresher");
+    else
+        m_parameters->setParameter("refresher", refresher);
+}
+
+void KvSipSessionExpiresHeader::doParse(KvInputStream& stream) {
+    m_parameters->removeAll();
+    m_deltaSeconds = KvStreamTokenizer::readUnsignedNumber(stream);
+    if (KvStreamTokenizer::skipWhitespace(stream) != ';')
+        return;
+    stream.read();
+    m_parameters->parse(stream);
+    if (!m_parameters->hasParameter("refresher"))
+        return;
+    const char* refresher = m_parameters->getParameterText("refresher");
+    if (!refresher) {
+        m_parameters->removeParameter("refresher");
+        return;
+    }
+    if (!equalsIgnoreCase(refresher, "uac") && !equalsIgnoreCase(refresher, "uas"))
+        KvSipParseError::raise("Invalid Refresher in Session-Expires Header");
+}
+
+void KvSipSessionExpiresHeader::serialize(KvOutputStream& stream) const {
+    stream << static_cast<unsigned int>(m_deltaSeconds);
+    if (m_parameters->getCount() > 0)
+        stream << ';' << m_parameters->serialize();
+}

@@ -1,0 +1,41 @@
+// The Session-Expires header (RFC 4028): the session interval and which side refreshes it.
+#pragma once
+
+#include "KvParameters.h"
+#include "KvSipHeader.h"
+
+class KvSipSessionExpiresHeader : public KvSipHeader {
+public:
+    KvSipSessionExpiresHeader();
+    explicit KvSipSessionExpiresHeader(uint32_t deltaSeconds);
+    // A null or empty refresher adds no "refresher" parameter.
+    KvSipSessionExpiresHeader(uint32_t deltaSeconds, const char* refresher);
+    KvSipSessionExpiresHeader(const KvSipSessionExpiresHeader& other);
+    ~KvSipSessionExpiresHeader() override;
+
+    KvObject* clone() const override;
+    const KvString& getToken() const override;
+    const KvString& getCompactToken() const override;
+    // A "refresher" must be "uac" or "uas" (any case); one written without a value is dropped.
+    void doParse(KvInputStream& stream) override;
+    void serialize(KvOutputStream& stream) const override;
+
+    static KvSipHeader* sCreate();
+
+    uint32_t getDeltaSeconds() const { return m_deltaSeconds; }
+    const KvHandle<KvParameters>& getParameters() const { return m_parameters; }
+
+    // When true, getRefresher is not null.
+    bool hasRefresher() const;
+    // The "refresher" parameter's text; null when absent.
+    const char* getRefresher() const;
+    // Sets or replaces the "refresher" parameter; a null or empty text removes it.
+    void setRefresher(const char* refresher);
+
+private:
+    uint32_t m_deltaSeconds;
+    KvHandle<KvParameters> m_parameters; // never null
+};
+
+inline const KvSipHeaderRegistrar
+    kvSipSessionExpiresHeaderRegistrar("Session-Expires", "x", &KvSipSessionExpiresHeader::sCreate);

@@ -1,0 +1,490 @@
+#include "KvSipURL.h"
+
+#include "KvException.h"
+#include "KvInputStream.h"
+#include "KvMD5.h"
+#include "KvParameters.h"
+#include "KvSipHeaderTextStream.h"
+#include "KvSipParseError.h"
+
+#include <charconv>
+#include <cstring>
+#include <string>
+
+namespace {
+struct SchemeRegistrar {
+    SchemeRegistrar() { KvURI::registerScheme("sip", &KvSipURL::sCreate); }
+} const kSchemeRegistrar;
+
+const char* const kOverflow = "Invalid SIP URL - Buffer overflow";
+const char* const kWrongFormat = "Sip URL wrong format";
+
+bool isHexDigit(int c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+bool isLineSpace(int c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Behind a closing ">": blanks and line ends are passed over and a ";" that opens the header's
+// own parameters is taken.
+void skipAfterClosingBracket(KvInputStream& stream) {
+    for (;;) {
+        stream.mark(1);
+        int c = stream.read();
+        if (isLineSpace(c))
+            continue;
+        if (c != ';')
+            stream.reset();
+        return;
+    }
+}
+
+// Whether an "@" outside quotes lies ahead within this URL, so that what comes first is a user.
+// The search stops where the URL must end: at its closing ">" (or the "<" of a following
+// address), and, for a bare URL in a header, at the first "," ";" or "?", which such a URL cannot
+// hold in its user part.
+bool lookAheadForAt(KvInputStream& stream, bool ownParameters) {
+    stream.mark(-1);
+    bool found = false;
+    bool inQuotes = false;
+    bool bracketed = false;
+    bool leading = true;
+    for (;;) {
+        int c = stream.read();
+        if (c < 0 || c == '\n')
+            break;
+        if (leading) {
+            if (c == ' ' || c == '\t' || c == '\r')
+                continue;
+            leading = false;
+            if (c == '<') {
+                bracketed = true;
+                continue;
+            }
+        }
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            continue;
+        }
+        if (inQuotes)
+            continue;
+        if (c == '@') {
+            found = true;
+            break;
+        }
+        if (c == '>' || c == '<')
+            break;
+        if (!bracketed && !ownParameters && (c == ',' || c == ';' || c == '?'))
+            break;
+    }
+    stream.reset();
+    return found;
+}
+
+// A port must be all digits and fit a port number.
+int32_t convertPort(const char* text, uint32_t length) {
+    uint32_t value = 0;
+    auto [end, error] = std::from_chars(text, text + length, value);
+    if (error != std::errc() || end != text + length || value > 65535)
+        KvSipParseError::raise(kWrongFormat);
+    return static_cast<int32_t>(value);
+}
+
+// Characters written as they are in a URL header name or value; every other one is escaped.
+bool isHeaderUnreserved(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+        return true;
+    return c != 0 && std::strchr("-_.!~*'()$", c) != nullptr;
+}
+
+void appendEscaped(std::string& out, const char* text) {
+    static const char kHex[] = "0123456789abcdef";
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); p && *p; ++p) {
+        if (isHeaderUnreserved(*p)) {
+            out += static_cast<char>(*p);
+        } else {
+            out += '%';
+            out += kHex[*p >> 4];
+            out += kHex[*p & 0x0F];
+        }
+    }
+}
+} // namespace
+
+KvSipURL::KvSipURL()
+    : KvURI("sip"), m_port(DEFAULT_PORT), m_parameters(new KvParameters()),
+      m_headers(new KvParameters()), m_portPresent(false) {
+    m_isSipURL = true;
+}
+
+KvSipURL::KvSipURL(const char* text) : KvSipURL() {
+    m_ownParameters = true;
+    KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
+    parse(stream);
+}
+
+KvSipURL::KvSipURL(const KvSipURL& other)
+    : KvURI(other), m_user(other.m_user), m_password(other.m_password), m_host(other.m_host),
+      m_port(other.m_port),
+      m_parameters(other.m_parameters.isNull()
+                       ? new KvParameters()
+                       : static_cast<KvParameters*>(other.m_parameters->clone())),
+      m_headers(other.m_headers.isNull() ? new KvParameters()
+                                         : static_cast<KvParameters*>(other.m_headers->clone())),
+      m_portPresent(other.m_portPresent) {
+    m_isSipURL = true;
+}
+
+KvSipURL::~KvSipURL() = default;
+
+KvObject* KvSipURL::clone() const {
+    return new KvSipURL(*this);
+}
+
+KvURI* KvSipURL::sCreate() {
+    return new KvSipURL();
+}
+
+bool KvSipURL::hasParameters() const {
+    return m_parameters->getCount() != 0;
+}
+
+bool KvSipURL::hasHeaders() const {
+    return m_headers->getCount() != 0;
+}
+
+uint32_t KvSipURL::getParameterCount() const {
+    return m_parameters->getCount();
+}
+
+bool KvSipURL::hasNoHeaders() const {
+    return m_headers->getCount() == 0;
+}
+
+int32_t KvSipURL::getTransport() const {
+    return m_parameters->getParameter("transport").equalsIgnoreCase("tcp") ? 1 : 0;
+}
+
+KvString KvSipURL::getMaddr() const {
+    return m_parameters->getParameter("maddr");
+}
+
+void KvSipURL::removeParameter(const char* name) {
+    m_parameters->removeParameter(name);
+}
+
+KvString KvSipURL::serialize() const {
+    std::string text;
+    text.reserve(80);
+    text += "sip:";
+    if (!m_user.isEmpty()) {
+        text += m_user.c_str();
+        if (!m_password.isEmpty()) {
+            text += ':';
+            text += m_password.c_str();
+        }
+        text += '@';
+    }
+    text += m_host.c_str();
+    if (m_portPresent) {
+        text += ':';
+        text += std::to_string(m_port);
+    }
+    if (m_parameters->getCount() != 0) {
+        text += ';';
+        text += m_parameters->serialize().c_str();
+    }
+    if (m_headers->getCount() != 0) {
+        // Names and values are escaped, so the raw "=" and "&" between them read back as
+        // delimiters and nothing inside a value does.
+        char separator = '?';
+        m_headers->forEach([&](const char* key, const char* value) {
+            if (!key || !*key)
+                return;
+            text += separator;
+            appendEscaped(text, key);
+            text += '=';
+            appendEscaped(text, value);
+            separator = '&';
+        });
+    }
+    return KvString(text.c_str());
+}
+
+void KvSipURL::parse(KvInputStream& stream) {
+    enum class State { None, Colon, At, Semicolon };
+
+    char buffer[BUFFER_SIZE + 1];
+    uint32_t index = 0;
+    uint32_t segmentStart = 0;
+    State state = State::None;
+    const bool atSignAhead = lookAheadForAt(stream, m_ownParameters);
+    bool inQuotes = false;
+    bool bracketed = false;
+    bool hostSet = false;
+    bool userTaken = false;
+    bool inIPv6Reference = false;
+
+    auto append = [&](int c) {
+        if (index >= BUFFER_SIZE)
+            KvSipParseError::raise(kOverflow);
+        buffer[index++] = static_cast<char>(c);
+    };
+    auto takeSegment = [&]() {
+        KvString segment;
+        if (index > segmentStart)
+            segment = KvStringBuffer::create(buffer + segmentStart, index - segmentStart);
+        segmentStart = index;
+        return segment;
+    };
+    auto takeHost = [&]() {
+        m_host = takeSegment();
+        hostSet = true;
+    };
+    auto takePort = [&]() {
+        if (index > segmentStart) {
+            m_port = convertPort(buffer + segmentStart, index - segmentStart);
+            m_portPresent = true;
+        }
+        segmentStart = index;
+    };
+    auto finishSegment = [&]() {
+        switch (state) {
+        case State::Colon:
+            if (!hostSet)
+                takeHost();
+            else
+                takePort();
+            break;
+        case State::Semicolon:
+            if (index > segmentStart) {
+                KvSipHeaderTextStream parameters(buffer + segmentStart, index - segmentStart);
+                m_parameters->parse(parameters);
+            }
+            segmentStart = index;
+            break;
+        case State::At:
+            takeHost();
+            break;
+        case State::None:
+            break;
+        }
+    };
+    auto requireHost = [&]() {
+        if (m_host.isEmpty())
+            KvSipParseError::raise(kWrongFormat);
+    };
+
+    for (;;) {
+        const bool userPending = atSignAhead && !userTaken;
+        stream.mark(1);
+        int c = stream.read();
+
+        if (inQuotes) {
+            if (c < 0 || c == '\n') {
+                finishSegment();
+                requireHost();
+                return;
+            }
+            append(c);
+            if (c == '"')
+                inQuotes = false;
+            continue;
+        }
+
+        switch (c) {
+        case '"':
+            inQuotes = true;
+            append(c);
+            break;
+        case ' ':
+        case '\t':
+        case '\r':
+            break;
+        case '<':
+            bracketed = true;
+            break;
+        case '[':
+            if (!hostSet && (state == State::At || (state == State::Colon && !atSignAhead)))
+                inIPv6Reference = true;
+            append(c);
+            break;
+        case ']':
+            inIPv6Reference = false;
+            append(c);
+            break;
+        case ':':
+            if (inIPv6Reference) {
+                append(c);
+            } else if (state == State::None) {
+                m_scheme = takeSegment();
+                if (!m_scheme.equalsIgnoreCase("sip"))
+                    KvSipParseError::raise("Scheme is not SIP");
+                state = State::Colon;
+            } else if (state == State::Colon) {
+                if (!atSignAhead) {
+                    // host:port is followed by nothing but parameters or headers
+                    if (hostSet)
+                        KvSipParseError::raise(kWrongFormat);
+                    takeHost();
+                } else if (!userTaken) {
+                    m_user = takeSegment();
+                    userTaken = true;
+                } else
+                    append(c);
+            } else if (state == State::At) {
+                takeHost();
+                state = State::Colon;
+            } else {
+                append(c);
+            }
+            break;
+        case '@':
+            if (state == State::Colon) {
+                if (!userTaken) {
+                    m_user = takeSegment();
+                    userTaken = true;
+                } else {
+                    m_password = takeSegment();
+                }
+                state = State::At;
+            } else if (state == State::Semicolon) {
+                append(c);
+            } else if (state == State::At) {
+                KvSipParseError::raise(kWrongFormat);
+            }
+            break;
+        case ';':
+            if (userPending) {
+                append(c);
+            } else if (state == State::Colon || state == State::At) {
+                if (state == State::At || !hostSet)
+                    takeHost();
+                else
+                    takePort();
+                state = State::Semicolon;
+                requireHost();
+                if (!bracketed && !m_ownParameters)
+                    return;
+            } else if (bracketed || m_ownParameters) {
+                append(c);
+            } else {
+                KvSipParseError::raise("Illegal URL construct");
+            }
+            break;
+        case ',':
+            if (userPending) {
+                append(c);
+                break;
+            }
+            stream.reset();
+            finishSegment();
+            requireHost();
+            return;
+        case '?':
+            if (userPending) {
+                append(c);
+                break;
+            }
+            finishSegment();
+            parseHeaders(stream, bracketed);
+            requireHost();
+            return;
+        case '>':
+            skipAfterClosingBracket(stream);
+            [[fallthrough]];
+        case '\n':
+        case -1:
+            finishSegment();
+            requireHost();
+            return;
+        default:
+            append(c);
+            break;
+        }
+    }
+}
+
+void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
+    char buffer[BUFFER_SIZE + 1];
+    uint32_t index = 0;
+    uint32_t entryStart = 0;
+    uint32_t valueStart = 0;
+    bool keyEnded = false;
+    bool inQuotes = false;
+
+    auto append = [&](int c) {
+        if (index >= BUFFER_SIZE)
+            KvSipParseError::raise(kOverflow);
+        buffer[index++] = static_cast<char>(c);
+    };
+    auto storeEntry = [&]() {
+        if (!keyEnded || valueStart - 1 == entryStart || index == valueStart)
+            KvException::sThrow("Header doesn't have Key/Value pair\n");
+        buffer[valueStart - 1] = '\0';
+        buffer[index] = '\0';
+        m_headers->setParameter(buffer + entryStart, buffer + valueStart);
+        index = entryStart;
+        keyEnded = false;
+    };
+
+    // Delimiters are recognised before escapes are decoded: an escaped "=", "&" or ";" is data.
+    for (;;) {
+        stream.mark(1);
+        int c = stream.read();
+        if (c == '%') {
+            stream.mark(2);
+            const char pair[3] = {static_cast<char>(stream.read()),
+                                  static_cast<char>(stream.read()), '\0'};
+            if (isHexDigit(static_cast<unsigned char>(pair[0])) &&
+                isHexDigit(static_cast<unsigned char>(pair[1]))) {
+                append(hexPairToByte(pair));
+                continue;
+            }
+            stream.reset();
+            append('%');
+            continue;
+        }
+        if (c < 0)
+            break;
+        if (c == '\n') {
+            stream.mark(1);
+            int next = stream.read();
+            if (next == ' ' || next == '\t')
+                continue;
+            stream.reset();
+            break;
+        }
+        if (c == '\r')
+            continue;
+        if (inQuotes) {
+            append(c);
+            if (c == '"')
+                inQuotes = false;
+            continue;
+        }
+        if (c == '"') {
+            inQuotes = true;
+            append(c);
+        } else if (c == ' ' || c == '\t') {
+            // blanks outside quotes are not part of a URL
+        } else if (c == '=' && !keyEnded) {
+            append('\0');
+            keyEnded = true;
+            valueStart = index;
+        } else if (c == '&' || c == ';') {
+            storeEntry();
+        } else if (c == '>') {
+            skipAfterClosingBracket(stream);
+            break;
+        } else if (c == ',' && !bracketed) {
+            stream.reset();
+            break;
+        } else {
+            append(c);
+        }
+    }
+    storeEntry();
+}

@@ -1,0 +1,55 @@
+// A "sip" address: user, password, host, port, URL parameters and escaped URL headers.
+#pragma once
+
+#include "KvURI.h"
+
+#include <cstdint>
+
+class KvParameters;
+
+class KvSipURL : public KvURI {
+public:
+    KvSipURL();
+    // Parses the text; parameters behind a bare URL belong to it.
+    explicit KvSipURL(const char* text);
+    KvSipURL(const KvSipURL& other);
+    ~KvSipURL() override;
+
+    KvObject* clone() const override;
+    bool hasParameters() const override;
+    bool hasHeaders() const override;
+    KvString serialize() const override;
+    void parse(KvInputStream& stream) override;
+    virtual uint32_t getParameterCount() const;
+    virtual bool hasNoHeaders() const;
+
+    static KvURI* sCreate();
+
+    KvString getUser() const { return m_user; }
+    KvString getPassword() const { return m_password; }
+    KvString getHost() const { return m_host; }
+    int32_t getPort() const { return m_portPresent ? m_port : DEFAULT_PORT; }
+    bool hasPort() const { return m_portPresent; }
+    // The message transport code: 1 for transport=tcp, else 0 (UDP).
+    int32_t getTransport() const;
+    KvString getMaddr() const;
+    KvHandle<KvParameters> getParameters() const { return m_parameters; }
+    KvHandle<KvParameters> getHeaders() const { return m_headers; }
+    void removeParameter(const char* name);
+
+    static constexpr int32_t DEFAULT_PORT = 5060;
+    // Bound of the URL text and of its header part.
+    static constexpr uint32_t BUFFER_SIZE = 1024;
+
+private:
+    // Reads the header part behind "?", up to the end of the URL.
+    void parseHeaders(KvInputStream& stream, bool bracketed);
+
+    KvString m_user;
+    KvString m_password;
+    KvString m_host;
+    int32_t m_port;
+    KvHandle<KvParameters> m_parameters;
+    KvHandle<KvParameters> m_headers;
+    bool m_portPresent;
+};

@@ -1,0 +1,220 @@
+#include "KvSipViaHeader.h"
+
+#include "KvErrorStream.h"
+#include "KvException.h"
+#include "KvInputStream.h"
+#include "KvOutputStream.h"
+#include "KvSipHeaderTextStream.h"
+#include "KvSipParseError.h"
+#include "KvStreamTokenizer.h"
+
+#include <cstring>
+
+namespace {
+// The token separators of RFC 3261, and CR and LF.
+const char* const kSeparators = " \t\r\n\\\"()<>@,;:/[]?={}";
+const char* const kInvalid = "Invalid Via header";
+const char* const kInvalidTtl = "Invalid value for ttl parameter in Via header";
+// A header line never holds more.
+constexpr uint32_t kTokenSize = 1024;
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The next token up to one of the delimiters, leading white space passed over; the delimiter stays
+// in the stream. The token is NUL-terminated in the buffer; its start is returned.
+char* readToken(KvInputStream& stream, const char* delimiters, char (&buffer)[kTokenSize],
+                bool trimEnd = true) {
+    if (!KvStreamTokenizer::readTokenToBuffer(stream, delimiters, buffer, kTokenSize))
+        KvSipParseError::raise(kInvalid);
+    char* start = buffer;
+    while (isBlank(*start))
+        ++start;
+    if (trimEnd) {
+        char* end = start + std::strlen(start);
+        while (end > start && isBlank(end[-1]))
+            --end;
+        *end = '\0';
+    }
+    return start;
+}
+
+// A bracketed IPv6 reference, brackets included.
+void readIPv6Reference(KvInputStream& stream, char (&buffer)[kTokenSize]) {
+    uint32_t length = 0;
+    for (;;) {
+        int c = stream.read();
+        if (c < 0 || c == '\r' || c == '\n' || length + 1 >= kTokenSize)
+            KvSipParseError::raise(kInvalid);
+        buffer[length++] = static_cast<char>(c);
+        if (c == ']')
+            break;
+    }
+    buffer[length] = '\0';
+}
+
+uint32_t readPort(KvInputStream& stream) {
+    KvStreamTokenizer::skipWhitespace(stream);
+    uint32_t value = 0;
+    bool digits = false;
+    for (;;) {
+        stream.mark(1);
+        int c = stream.read();
+        if (c < '0' || c > '9') {
+            stream.reset();
+            break;
+        }
+        digits = true;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+        if (value > 65535)
+            KvSipParseError::raise(kInvalid);
+    }
+    if (!digits)
+        KvException::sThrow("unsigned number expected");
+    return value;
+}
+
+bool isValidTtl(const char* text) {
+    if (!text || !*text)
+        return false;
+    uint32_t value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        value = value * 10 + static_cast<uint32_t>(*p - '0');
+        if (value > 255)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+KvSipViaHeader::KvSipViaHeader()
+    : KvSipHeader(sToken()), m_parameters(new KvParameters()), m_protocolName("SIP"),
+      m_protocolVersion("2.0"), m_transport("UDP"), m_port(DEFAULT_PORT), m_portPresent(false) {
+    setId(KV_HEADER_VIA);
+}
+
+KvSipViaHeader::KvSipViaHeader(const char* host, uint32_t port, const char* transport)
+    : KvSipHeader(sToken()), m_parameters(new KvParameters()), m_protocolName("SIP"),
+      m_protocolVersion("2.0"), m_transport(transport), m_host(host), m_port(port),
+      m_portPresent(true) {
+    setId(KV_HEADER_VIA);
+    m_transport.toUpperCase();
+    check();
+}
+
+KvSipViaHeader::KvSipViaHeader(const KvSipViaHeader& other)
+    : KvSipHeader(other),
+      m_parameters(other.m_parameters.isNull()
+                       ? new KvParameters()
+                       : static_cast<KvParameters*>(other.m_parameters->clone())),
+      m_protocolName(other.m_protocolName), m_protocolVersion(other.m_protocolVersion),
+      m_transport(other.m_transport), m_host(other.m_host), m_port(other.m_port),
+      m_portPresent(other.m_portPresent), m_comment(other.m_comment) {
+    setId(KV_HEADER_VIA);
+}
+
+KvSipViaHeader::~KvSipViaHeader() = default;
+
+KvObject* KvSipViaHeader::clone() const {
+    return new KvSipViaHeader(*this);
+}
+
+const KvString& KvSipViaHeader::sToken() {
+    static const KvString token("Via");
+    return token;
+}
+
+const KvString& KvSipViaHeader::sCompactToken() {
+    static const KvString token("v");
+    return token;
+}
+
+KvSipHeader* KvSipViaHeader::sCreate() {
+    return new KvSipViaHeader();
+}
+
+void KvSipViaHeader::setBranch(const char* branch) {
+    if (m_parameters.isNull())
+        m_parameters = new KvParameters();
+    m_parameters->setParameter("branch", branch);
+}
+
+KvString KvSipViaHeader::getParameterValue(const char* name) const {
+    return m_parameters.isNull() ? KvString() : m_parameters->getParameter(name);
+}
+
+void KvSipViaHeader::removeParameterValue(const char* name) {
+    if (!m_parameters.isNull())
+        m_parameters->removeParameter(name);
+}
+
+void KvSipViaHeader::doParse(KvInputStream& stream) {
+    char buffer[kTokenSize];
+
+    m_protocolName = readToken(stream, "/", buffer);
+    stream.read();
+    m_protocolVersion = readToken(stream, "/", buffer);
+    stream.read();
+    m_transport = readToken(stream, kSeparators, buffer);
+    m_transport.toUpperCase();
+
+    if (KvStreamTokenizer::skipWhitespace(stream) == '[') {
+        readIPv6Reference(stream, buffer);
+        m_host = buffer;
+    } else {
+        m_host = readToken(stream, kSeparators, buffer);
+    }
+
+    for (;;) {
+        int c = KvStreamTokenizer::skipWhitespace(stream);
+        if (c == ':') {
+            stream.read();
+            m_port = readPort(stream);
+            m_portPresent = true;
+        } else if (c == '(') {
+            stream.read();
+            m_comment = readToken(stream, ")", buffer, false);
+            if (stream.read() != ')')
+                KvSipParseError::raise(kInvalid);
+        } else if (c == ';') {
+            stream.read();
+            // The parameters run to the comma that starts the next Via, or to the line end.
+            const char* text = readToken(stream, ",", buffer);
+            KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
+            if (errorStream->getLevel() > 6)
+                *errorStream << "KvSipViaHeader::doParse aBuffer=" << text << endl;
+            if (m_parameters.isNull())
+                m_parameters = new KvParameters();
+            KvSipHeaderTextStream parameters(text, static_cast<uint32_t>(std::strlen(text)));
+            m_parameters->parse(parameters);
+            break;
+        } else {
+            break;
+        }
+    }
+    check();
+}
+
+void KvSipViaHeader::check() const {
+    if (m_protocolName.isEmpty() || m_protocolVersion.isEmpty() || m_transport.isEmpty() ||
+        m_host.isEmpty())
+        KvSipParseError::raise(kInvalid);
+    // A ttl is 0 to 255 and nothing else.
+    if (!m_parameters.isNull() && m_parameters->hasParameter("ttl") &&
+        !isValidTtl(m_parameters->getParameterText("ttl")))
+        KvSipParseError::raise(kInvalidTtl);
+}
+
+void KvSipViaHeader::serialize(KvOutputStream& stream) const {
+    stream << m_protocolName.c_str() << '/' << m_protocolVersion.c_str() << '/'
+           << m_transport.c_str() << ' ' << m_host.c_str();
+    if (m_portPresent)
+        stream << ':' << m_port;
+    if (!m_parameters.isNull() && m_parameters->getCount() != 0)
+        stream << ';' << m_parameters->serialize();
+    if (!m_comment.isEmpty())
+        stream << " (" << m_comment.c_str() << ')';
+}

@@ -1,0 +1,107 @@
+#include "KvURI.h"
+
+#include "KvException.h"
+#include "KvInputStream.h"
+#include "KvSipURL.h"
+#include "KvTelURL.h"
+#include "KvURISchemeRegistry.h"
+
+namespace {
+bool equalsIgnoreCase3(const char* letters, const char* word) {
+    for (int i = 0; i < 3; ++i) {
+        char c = letters[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != word[i])
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+KvURI::KvURI(const char* scheme) : m_isSipURL(false), m_ownParameters(false), m_scheme(scheme) {}
+
+KvURI::KvURI(const KvURI& other)
+    : KvObject(other), m_isSipURL(false), m_ownParameters(other.m_ownParameters),
+      m_body(other.m_body), m_scheme(other.m_scheme) {}
+
+KvURI::~KvURI() = default;
+
+KvObject* KvURI::clone() const {
+    return new KvURI(*this);
+}
+
+void KvURI::setScheme(const char* scheme) {
+    m_scheme = KvString(scheme);
+}
+
+void KvURI::setBody(const char* body) {
+    m_body = KvString(body);
+}
+
+KvString KvURI::serialize() const {
+    KvString text(KvStringBuffer::create(nullptr, 0, m_scheme.length() + m_body.length() + 2));
+    text += m_scheme;
+    text += ":";
+    text += m_body;
+    return text;
+}
+
+void KvURI::parse(KvInputStream& stream) {
+    stream.mark(1);
+    bool bracketed = stream.read() == '<';
+    if (!bracketed)
+        stream.reset();
+
+    m_scheme = KvStringBuffer::readToken(nullptr, stream, ":");
+    m_scheme.trim();
+    if (stream.read() < 0)
+        KvException::sThrow("INVALID URI");
+
+    // A bare URI in a header list ends at the comma that starts the next element.
+    m_body = KvStringBuffer::readToken(nullptr, stream, bracketed ? ">\r\n" : ">\r\n,");
+    m_body.trim();
+
+    stream.mark(1);
+    if (stream.read() != '>')
+        stream.reset();
+}
+
+KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
+    char letters[3] = {0, 0, 0};
+    int count = 0;
+    stream.mark(-1);
+    while (count < 3) {
+        int c = stream.read();
+        if (c < 0)
+            break;
+        if (c == ' ')
+            continue;
+        if (c == '<') {
+            c = stream.read();
+            if (c < 0)
+                break;
+        }
+        letters[count++] = static_cast<char>(c);
+    }
+    stream.reset();
+
+    KvHandle<KvURI> uri;
+    if (count == 3 && equalsIgnoreCase3(letters, "sip")) {
+        uri = new KvSipURL();
+        uri->setScheme("sip");
+        uri->setOwnParameters(ownParameters);
+    } else if (count == 3 && equalsIgnoreCase3(letters, "tel")) {
+        uri = new KvTelURL();
+        uri->setScheme("tel");
+        uri->setOwnParameters(ownParameters);
+    } else {
+        uri = new KvURI();
+    }
+    uri->parse(stream);
+    return uri;
+}
+
+void KvURI::registerScheme(const char* scheme, KvURI* (*creator)()) {
+    KvURISchemeRegistry::instance().add(scheme, creator);
+}

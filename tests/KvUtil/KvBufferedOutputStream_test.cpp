@@ -1,0 +1,125 @@
+#include "KvBufferedOutputStream.h"
+#include "KvException.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Records each write that reaches it as one chunk.
+struct ChunkStream : KvOutputStream {
+    using KvOutputStream::write;
+    void write(uint8_t byte) override { chunks.emplace_back(1, static_cast<char>(byte)); }
+    void write(const void* buffer, uint32_t length, uint32_t offset) override {
+        if (failing)
+            KvException::sThrow("target failed");
+        chunks.emplace_back(static_cast<const char*>(buffer) + offset, length);
+    }
+    void flush() override { ++flushes; }
+    std::string all() const {
+        std::string text;
+        for (const auto& chunk : chunks)
+            text += chunk;
+        return text;
+    }
+    std::vector<std::string> chunks;
+    int flushes = 0;
+    bool failing = false;
+};
+
+TEST(KvBufferedOutputStream, LargeWritesGoStraightThrough) {
+    KvHandle<ChunkStream> target(new ChunkStream);
+    KvHandle<KvBufferedOutputStream> stream(new KvBufferedOutputStream(target, 512));
+    std::string data(1000, 'x');
+    stream->write(data.data(), 1000, 0);
+    ASSERT_EQ(target->chunks.size(), 1u);
+    EXPECT_EQ(target->chunks[0].size(), 1000u);
+    EXPECT_EQ(stream->getCount(), 0u);
+}
+
+TEST(KvBufferedOutputStream, SmallWritesAreCollected) {
+    KvHandle<ChunkStream> target(new ChunkStream);
+    KvHandle<KvBufferedOutputStream> stream(new KvBufferedOutputStream(target, 512));
+    std::string data;
+    for (int i = 0; i < 6; ++i) {
+        std::string part(100, static_cast<char>('a' + i));
+        data += part;
+        stream->write(part.data(), 100, 0);
+        EXPECT_EQ(target->chunks.size(), i < 5 ? 0u : 1u) << "after write " << i + 1;
+    }
+    EXPECT_EQ(target->chunks[0], data.substr(0, 500));
+    EXPECT_EQ(stream->getCount(), 100u);
+    stream->flush();
+    ASSERT_EQ(target->chunks.size(), 2u);
+    EXPECT_EQ(target->chunks[1], data.substr(500));
+    EXPECT_EQ(target->flushes, 0); // the target's own flush is not called
+    stream->flush();               // nothing held: nothing written
+    EXPECT_EQ(target->chunks.size(), 2u);
+}
+
+TEST(KvBufferedOutputStream, BytesAndFormattedValues) {
+    KvHandle<ChunkStream> target(new ChunkStream);
+    KvHandle<KvBufferedOutputStream> stream(new KvBufferedOutputStream(target, 4));
+    *stream << "ab" << 'c' << 'd' << 'e';
+    EXPECT_EQ(target->all(), "abcd");
+    *stream << -5 << endl;
+    EXPECT_EQ(target->all(), "abcde-5\n");
+    stream->write("0123456789", 3, 7);
+    stream->write(static_cast<const void*>(nullptr), 3, 0);
+    stream->flush();
+    EXPECT_EQ(target->all(), "abcde-5\n789");
+}
+
+TEST(KvBufferedOutputStream, DestructionPassesOnWhatIsHeld) {
+    KvHandle<ChunkStream> target(new ChunkStream);
+    {
+        KvHandle<KvBufferedOutputStream> stream(new KvBufferedOutputStream(target, 64));
+        *stream << "pending";
+    }
+    EXPECT_EQ(target->all(), "pending");
+    // A failing target at destruction loses the bytes but does not escape the destructor.
+    {
+        KvHandle<KvBufferedOutputStream> stream(new KvBufferedOutputStream(target, 64));
+        *stream << "lost";
+        target->failing = true;
+    }
+    EXPECT_EQ(target->all(), "pending");
+}
+
+TEST(KvBufferedOutputStream, FailedFlushKeepsTheBytes) {
+    KvHandle<ChunkStream> target(new ChunkStream);
+    KvHandle<KvBufferedOutputStream> stream(new KvBufferedOutputStream(target, 8));
+    *stream << "held";
+    target->failing = true;
+    EXPECT_THROW(stream->flush(), KvHandle<KvException>);
+    target->failing = false;
+    stream->flush();
+    EXPECT_EQ(target->all(), "held");
+}
+
+TEST(KvBufferedOutputStream, NeedsABufferAndATarget) {
+    KvHandle<ChunkStream> target(new ChunkStream);
+    try {
+        KvBufferedOutputStream stream(target, 0);
+        FAIL() << "no exception";
+    } catch (KvHandle<KvException>& e) {
+        EXPECT_STREQ(e->getText(), "No buffer in KvBufferedOutputStream");
+    }
+    EXPECT_THROW(KvBufferedOutputStream(KvHandle<KvOutputStream>(), 16), KvHandle<KvException>);
+}
+
+TEST(KvOutputStream, GlobalStreamCanBeReplaced) {
+    KvHandle<KvOutputStream> standard = KvOutputStream::getGlobalStream();
+    ASSERT_FALSE(standard.isNull());
+    EXPECT_EQ(KvOutputStream::getGlobalStream().get(), standard.get());
+    EXPECT_NE(dynamic_cast<KvBufferedOutputStream*>(standard.get()), nullptr);
+    KvHandle<ChunkStream> target(new ChunkStream);
+    EXPECT_EQ(KvOutputStream::setGlobalStream(target).get(), standard.get());
+    *KvOutputStream::getGlobalStream() << "global";
+    EXPECT_EQ(target->all(), "global");
+    EXPECT_EQ(KvOutputStream::setGlobalStream(standard).get(), target.get());
+}
+
+} // namespace

@@ -1,0 +1,274 @@
+#include "KvThreadTestSupport.h"
+
+#include "KvBaseEvent.h"
+#include "KvByteArray.h"
+#include "KvClientSocket.h"
+#include "KvDatagramPacket.h"
+#include "KvDatagramSocket.h"
+#include "KvDispatcherThread.h"
+#include "KvException.h"
+#include "KvServerSocket.h"
+#include "KvTCPIDispatcher.h"
+#include "KvTCPODispatcher.h"
+#include "KvTimerDispatcher.h"
+#include "KvUDPIDispatcher.h"
+#include "KvUDPODispatcher.h"
+#include "KvWorkerThread.h"
+#include "KvPlatformSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+using kvtest::Gate;
+using kvtest::LogCapture;
+using kvtest::waitUntil;
+
+namespace {
+
+class NumberedEvent : public KvBaseEvent {
+public:
+    explicit NumberedEvent(int number) : m_number(number) {}
+    int m_number;
+};
+
+// Records what it dispatches; negative numbers fail.
+class RecordingDispatcher : public KvDispatcherThread {
+public:
+    RecordingDispatcher() : KvDispatcherThread(0, true) {}
+    void dispatch(KvBaseEvent* event) override {
+        int number = static_cast<NumberedEvent*>(event)->m_number;
+        if (number == -1)
+            KvException::sThrow("bad event");
+        if (number == -2)
+            throw std::runtime_error("foreign failure");
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_seen.push_back(number);
+        m_threadOk = m_threadOk && KvThread::currentThread() == this;
+    }
+    std::vector<int> seen() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_seen;
+    }
+    bool threadOk() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_threadOk;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<int> m_seen;
+    bool m_threadOk = true;
+};
+
+// An observer whose update runs a function and records where it ran.
+class JobObserver : public KvObserver {
+public:
+    explicit JobObserver(std::function<void()> job = {}) : m_job(std::move(job)) {}
+    void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override {
+        m_source = source.get();
+        m_argument = argument.get();
+        m_thread = KvThread::currentThread();
+        if (m_job)
+            m_job();
+        m_done = true;
+    }
+    std::function<void()> m_job;
+    std::atomic<KvObject*> m_source{nullptr};
+    std::atomic<KvObject*> m_argument{nullptr};
+    std::atomic<KvThread*> m_thread{nullptr};
+    std::atomic<bool> m_done{false};
+};
+
+KvInetAddress loopback() {
+    return KvInetAddress::sFromAddress(htonl(INADDR_LOOPBACK));
+}
+
+// The port the system bound the socket to (the socket records 0 for an ephemeral one).
+uint32_t boundPort(KvSocketImpl& socket) {
+    uint32_t address = 0;
+    uint16_t port = 0;
+    kvSocketGetName(socket.getHandle(), &address, &port);
+    return port;
+}
+
+} // namespace
+
+TEST(KvDispatcherThread, DispatchesInQueueOrderOnItsOwnThreadAndSurvivesFailures) {
+    LogCapture log;
+    KvHandle<RecordingDispatcher> dispatcher(new RecordingDispatcher);
+    dispatcher->fork();
+    dispatcher->put(new NumberedEvent(1));
+    dispatcher->put(new NumberedEvent(-1));
+    dispatcher->put(new NumberedEvent(2));
+    dispatcher->put(new NumberedEvent(-2));
+    for (int i = 3; i < 1000; ++i)
+        dispatcher->put(new NumberedEvent(i));
+    ASSERT_TRUE(waitUntil([&] { return dispatcher->seen().size() == 999; }));
+    std::vector<int> seen = dispatcher->seen();
+    for (int i = 0; i < 999; ++i)
+        ASSERT_EQ(i + 1, seen[i]);
+    EXPECT_TRUE(dispatcher->threadOk());
+    EXPECT_TRUE(log.contains("catch exception in KvDispatcherThread::run(): bad event\n"));
+    EXPECT_TRUE(log.contains("catch exception in KvDispatcherThread::run(): foreign failure\n"));
+    dispatcher->stop();
+    ASSERT_TRUE(waitUntil([&] { return dispatcher->getState() == KvThread::DETACHED; }));
+}
+
+TEST(KvDispatcherThread, StopEndsADispatcherWaitingOnAnEmptyQueue) {
+    KvHandle<RecordingDispatcher> dispatcher(new RecordingDispatcher);
+    dispatcher->fork();
+    ASSERT_TRUE(waitUntil([&] { return dispatcher->getState() == KvThread::RUNNING; }));
+    dispatcher->stop();
+    ASSERT_TRUE(waitUntil([&] { return dispatcher->getState() == KvThread::DETACHED; }));
+    EXPECT_TRUE(dispatcher->seen().empty());
+    // Its pool let go of it: ours is the last handle.
+    EXPECT_EQ(1, dispatcher->getRefCount());
+}
+
+TEST(KvDispatcherThread, EachDispatcherIsMadeOnceWhoeverAsksFirst) {
+    std::vector<std::thread> threads;
+    std::vector<KvTCPIDispatcher*> seen(8, nullptr);
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&seen, i] { seen[i] = KvTCPIDispatcher::instance(); });
+    for (auto& t : threads)
+        t.join();
+    for (KvTCPIDispatcher* one : seen)
+        EXPECT_EQ(seen[0], one);
+    EXPECT_EQ(seen[0]->getQueue(), KvTCPIDispatcher::getInstanceQueue());
+    EXPECT_EQ(10u, seen[0]->getPool()->getMaximum());
+    EXPECT_EQ(0u, KvTCPODispatcher::instance()->getPool()->getMaximum());
+    EXPECT_EQ(0u, KvUDPODispatcher::instance()->getPool()->getMaximum());
+    EXPECT_EQ(10u, KvUDPIDispatcher::instance()->getPool()->getMaximum());
+    EXPECT_EQ(10u, KvTimerDispatcher::instance()->getPool()->getMaximum());
+}
+
+TEST(KvDispatcherThread, IncomingEventsRunOnPoolWorkers) {
+    KvHandle<KvObject> argument(new KvObject);
+
+    KvHandle<JobObserver> datagramObserver(new JobObserver);
+    KvUDPIDispatcher::instance()->put(new KvUDPEvent(datagramObserver, argument));
+    ASSERT_TRUE(waitUntil([&] { return datagramObserver->m_done.load(); }));
+    EXPECT_EQ(nullptr, datagramObserver->m_source.load());
+    EXPECT_EQ(argument.get(), datagramObserver->m_argument.load());
+    EXPECT_NE(nullptr, dynamic_cast<KvWorkerThread*>(datagramObserver->m_thread.load()));
+
+    // TCP input notifies the observable's observer, naming the observable as the source.
+    KvHandle<KvObservable> connection(new KvObservable);
+    KvHandle<JobObserver> connectionObserver(new JobObserver);
+    connection->attachObserver(connectionObserver);
+    KvTCPIDispatcher::instance()->put(new KvTCPEvent(connection, argument));
+    ASSERT_TRUE(waitUntil([&] { return connectionObserver->m_done.load(); }));
+    EXPECT_EQ(connection.get(), connectionObserver->m_source.load());
+    EXPECT_EQ(argument.get(), connectionObserver->m_argument.load());
+    EXPECT_NE(nullptr, dynamic_cast<KvWorkerThread*>(connectionObserver->m_thread.load()));
+    connection->detachObserver(connectionObserver.get());
+
+    // The events have been deleted: they no longer hold the argument.
+    ASSERT_TRUE(waitUntil([&] { return argument->getRefCount() == 1; }));
+}
+
+TEST(KvDispatcherThread, TheEleventhJobRunsOnTheDispatcherWhileTenWorkersAreBusy) {
+    KvTimerDispatcher* dispatcher = KvTimerDispatcher::instance();
+    Gate workersGate, dispatcherGate;
+    std::vector<KvHandle<JobObserver>> busy;
+    for (int i = 0; i < 10; ++i) {
+        busy.emplace_back(new JobObserver([&] { workersGate.wait(); }));
+        dispatcher->put(new KvTimerEvent(busy.back(), KvHandle<KvObject>()));
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        for (auto& job : busy)
+            if (!job->m_thread)
+                return false;
+        return true;
+    }));
+    KvHandle<JobObserver> eleventh(new JobObserver([&] { dispatcherGate.wait(); }));
+    dispatcher->put(new KvTimerEvent(eleventh, KvHandle<KvObject>()));
+    ASSERT_TRUE(waitUntil([&] { return eleventh->m_thread.load() != nullptr; }));
+    EXPECT_EQ(dispatcher, eleventh->m_thread.load());
+
+    // While the dispatcher runs a job the queue takes the events that come meanwhile.
+    KvHandle<JobObserver> twelfth(new JobObserver);
+    dispatcher->put(new KvTimerEvent(twelfth, KvHandle<KvObject>()));
+    EXPECT_EQ(1u, dispatcher->getQueue()->getCount());
+    dispatcherGate.open();
+    ASSERT_TRUE(waitUntil([&] { return twelfth->m_done.load(); }));
+    EXPECT_EQ(dispatcher, twelfth->m_thread.load());
+
+    workersGate.open();
+    ASSERT_TRUE(waitUntil([&] { return dispatcher->getPool()->getIdleCount() == 10; }));
+    KvHandle<JobObserver> after(new JobObserver);
+    dispatcher->put(new KvTimerEvent(after, KvHandle<KvObject>()));
+    ASSERT_TRUE(waitUntil([&] { return after->m_done.load(); }));
+    EXPECT_NE(nullptr, dynamic_cast<KvWorkerThread*>(after->m_thread.load()));
+}
+
+TEST(KvDispatcherThread, OutgoingTcpDataIsSentInQueueOrder) {
+    KvHandle<KvServerSocket> server(new KvServerSocket(0, loopback()));
+    KvHandle<KvClientSocket> client(new KvClientSocket(loopback(), boundPort(*server)));
+    KvHandle<KvClientSocket> accepted = server->accept();
+    KvTCPODispatcher* dispatcher = KvTCPODispatcher::instance();
+    std::string expected;
+    for (int i = 0; i < 50; ++i) {
+        std::string part = "message " + std::to_string(i) + ";";
+        expected += part;
+        dispatcher->put(new KvTCPEvent(client, KvByteArray::sFromString(part.c_str())));
+    }
+    // Events of the wrong kind or with nothing to send are skipped.
+    dispatcher->put(new KvTCPEvent(client, KvHandle<KvObject>()));
+    dispatcher->put(new KvTimerEvent(KvHandle<KvObserver>(), KvHandle<KvObject>()));
+    std::string received;
+    char buffer[4096];
+    while (received.size() < expected.size()) {
+        int32_t count = accepted->receive(buffer, sizeof buffer, 0);
+        ASSERT_GT(count, 0);
+        received.append(buffer, static_cast<size_t>(count));
+    }
+    EXPECT_EQ(expected, received);
+    client->close();
+    accepted->close();
+    server->close();
+}
+
+TEST(KvDispatcherThread, OutgoingDatagramsLeaveFromTheDispatchersSocket) {
+    KvUDPODispatcher* dispatcher = KvUDPODispatcher::instance();
+    KvHandle<KvDatagramSocket> receiver(new KvDatagramSocket(0, loopback(), false, 2048));
+    auto send = [&](const char* text) {
+        KvHandle<KvDatagramPacket> packet(new KvDatagramPacket(KvByteArray::sFromString(text), 0, 0,
+                                                               loopback(), boundPort(*receiver)));
+        dispatcher->put(new KvUDPEvent(KvHandle<KvObserver>(), packet));
+    };
+    auto receive = [&](uint32_t& fromPort) {
+        KvHandle<KvDatagramPacket> packet(
+            new KvDatagramPacket(KvByteArray::sCreate(2048), 0, 0, KvInetAddress(), 0));
+        receiver->receive(*packet);
+        fromPort = packet->getPort();
+        return std::string(packet->getData()->getData(), packet->getLength());
+    };
+
+    // Without a socket of its own the dispatcher makes one, bound to an ephemeral port.
+    send("first");
+    uint32_t fromPort = 0;
+    EXPECT_EQ("first", receive(fromPort));
+    KvHandle<KvDatagramSocket> made = dispatcher->getSocket();
+    ASSERT_FALSE(made.isNull());
+    EXPECT_NE(0u, boundPort(*made));
+    EXPECT_EQ(boundPort(*made), fromPort);
+
+    // A socket set later takes over, and the one used so far is closed.
+    KvHandle<KvDatagramSocket> listening(new KvDatagramSocket(0, loopback(), false, 2048));
+    dispatcher->setSocket(KvHandle<KvDatagramSocket>());
+    EXPECT_EQ(made.get(), dispatcher->getSocket().get());
+    dispatcher->setSocket(listening);
+    EXPECT_EQ(-1, static_cast<int64_t>(made->getHandle()));
+    send("second");
+    EXPECT_EQ("second", receive(fromPort));
+    EXPECT_EQ(boundPort(*listening), fromPort);
+    receiver->close();
+}

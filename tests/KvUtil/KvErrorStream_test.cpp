@@ -1,0 +1,209 @@
+#include "KvErrorStream.h"
+#include "KvException.h"
+#include "KvFileOutputStream.h"
+#include "KvOutputSink.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TextStream : KvOutputStream {
+    using KvOutputStream::write;
+    void write(uint8_t byte) override {
+        std::lock_guard<std::mutex> guard(mutex);
+        text += static_cast<char>(byte);
+    }
+    void write(const void* buffer, uint32_t length, uint32_t offset) override {
+        std::lock_guard<std::mutex> guard(mutex);
+        text.append(static_cast<const char*>(buffer) + offset, length);
+        ++writes;
+    }
+    void flush() override { ++flushes; }
+    std::mutex mutex;
+    std::string text;
+    int writes = 0;
+    int flushes = 0;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+fs::path freshDirectory(const char* name) {
+    fs::path dir = fs::temp_directory_path() /
+                   (std::string("kv_errorstream_") + name + "_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+TEST(KvErrorStream, LevelsBelowTheThresholdPass) {
+    KvHandle<TextStream> sink(new TextStream);
+    KvErrorStream stream(sink);
+    EXPECT_EQ(stream.getLevel(), 3u);
+    EXPECT_TRUE(stream.isLevelEnabled(0));
+    EXPECT_TRUE(stream.isLevelEnabled(2));
+    EXPECT_FALSE(stream.isLevelEnabled(3));
+    EXPECT_FALSE(stream.isLevelEnabled(5));
+    EXPECT_EQ(&stream.getStream(2), sink.get());
+    EXPECT_EQ(&stream.getStream(3), &KvOutputSink::sNullStream());
+    stream.getStream(5) << "general trace " << 5 << endl;
+    stream.getStream(0) << "passes " << 0 << endl;
+    EXPECT_EQ(sink->text, "passes 0\n");
+    EXPECT_EQ(sink->flushes, 1);
+}
+
+TEST(KvErrorStream, CategoriesMustBeEntered) {
+    KvHandle<TextStream> sink(new TextStream);
+    KvErrorStream stream(sink);
+    EXPECT_EQ(&stream.getStream("KvSocket", 0), &KvOutputSink::sNullStream());
+    stream.addCategory("KvSocket");
+    EXPECT_EQ(&stream.getStream("KvSocket", 0), sink.get());
+    EXPECT_EQ(&stream.getStream("KvSocket", 3), &KvOutputSink::sNullStream());
+    EXPECT_EQ(&stream.getStream("KvThread", 0), &KvOutputSink::sNullStream());
+    EXPECT_EQ(&stream.getStream(nullptr, 0), &KvOutputSink::sNullStream());
+    stream.addCategory("KvSocket"); // entering it twice is harmless
+    stream.removeCategory("KvSocket");
+    EXPECT_EQ(&stream.getStream("KvSocket", 0), &KvOutputSink::sNullStream());
+    stream.removeCategory("never entered");
+}
+
+TEST(KvErrorStream, WithoutSinkTextGoesToStandardError) {
+    KvErrorStream stream;
+    EXPECT_EQ(&stream.getStream(1), &stream);
+    testing::internal::CaptureStderr();
+    stream.getStream(1) << "to stderr " << 42 << endl;
+    stream.writeText("plain");
+    stream.write('!');
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string("to stderr 42\nplain!"));
+}
+
+TEST(KvErrorStream, WriteTextLeavesOutTheTerminator) {
+    KvHandle<TextStream> sink(new TextStream);
+    KvErrorStream stream(sink);
+    stream.writeText("abc");
+    stream.writeText(nullptr);
+    stream.writeText("");
+    EXPECT_EQ(sink->text, "abc");
+    EXPECT_EQ(sink->text.size(), 3u);
+    stream.write("xyz", 2, 1);
+    stream.flush();
+    EXPECT_EQ(sink->text, "abcyz");
+    EXPECT_EQ(sink->flushes, 1);
+}
+
+TEST(KvErrorStream, SetInstanceReturnsThePreviousStream) {
+    KvHandle<KvErrorStream> original = KvErrorStream::instance();
+    ASSERT_FALSE(original.isNull());
+    EXPECT_EQ(KvErrorStream::instance().get(), original.get());
+    KvHandle<KvErrorStream> replacement(new KvErrorStream);
+    EXPECT_EQ(KvErrorStream::setInstance(replacement).get(), original.get());
+    EXPECT_EQ(KvErrorStream::instance().get(), replacement.get());
+    EXPECT_EQ(KvErrorStream::setInstance(original).get(), replacement.get());
+}
+
+TEST(KvErrorStream, InstanceIsSafeAgainstConcurrentReplacement) {
+    KvHandle<KvErrorStream> original = KvErrorStream::setInstance(
+        KvHandle<KvErrorStream>(new KvErrorStream(KvHandle<TextStream>(new TextStream))));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 500; ++i) {
+                if (t == 0) {
+                    KvHandle<TextStream> sink(new TextStream);
+                    KvErrorStream::setInstance(KvHandle<KvErrorStream>(new KvErrorStream(sink)));
+                } else {
+                    KvErrorStream::instance()->getStream(5) << "dropped" << endl;
+                    KvErrorStream::instance()->getStream(0) << "kept" << i;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    KvErrorStream::setInstance(original);
+}
+
+TEST(KvErrorStream, MultiPartTracesDoNotInterleave) {
+    KvHandle<TextStream> sink(new TextStream);
+    KvHandle<KvErrorStream> stream(new KvErrorStream(sink));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([stream, t] {
+            for (int i = 0; i < 200; ++i) {
+                stream->lock();
+                *stream << "<" << t;
+                *stream << ":" << i;
+                *stream << ">" << endl;
+                stream->unlock();
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    std::istringstream lines(sink->text);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_EQ(line.front(), '<');
+        ASSERT_EQ(line.back(), '>');
+        ASSERT_EQ(line.find('<', 1), std::string::npos) << line;
+        ++count;
+    }
+    EXPECT_EQ(count, 800);
+}
+
+TEST(KvErrorStream, LogSetUpKeepsThePreviousRunAndStartsEmpty) {
+    fs::path dir = freshDirectory("setup");
+    fs::path log = dir / "Sip.log", previous = dir / "SipPrv.log";
+    std::ofstream(log) << "last run";
+    std::ofstream(previous) << "run before last";
+
+    KvHandle<KvErrorStream> savedStream = KvErrorStream::instance();
+    KvHandle<KvOutputStream> savedGlobal = KvOutputStream::getGlobalStream();
+    KvErrorStream::sSetUpLog(log.c_str(), previous.c_str());
+    KvErrorStream::instance()->getStream("KvSocket", 0) << "Closing all sockets\n" << endl;
+    KvErrorStream::instance()->getStream("KvSipMlException", 0) << "x";
+    KvErrorStream::instance()->getStream("KvOther", 0) << "not entered";
+    KvErrorStream::instance()->getStream(5) << "level five";
+    KvOutputStream::getGlobalStream()->write('.');
+    EXPECT_EQ(readFile(previous), "last run");
+    EXPECT_EQ(readFile(log), "Closing all sockets\n\nx.");
+
+    KvErrorStream::setInstance(savedStream);
+    KvOutputStream::setGlobalStream(savedGlobal);
+    fs::remove_all(dir);
+}
+
+TEST(KvErrorStream, LogSetUpTruncatesALogThatCouldNotBeMoved) {
+    fs::path dir = freshDirectory("truncate");
+    fs::path log = dir / "Sip.log";
+    std::ofstream(log) << "a long line from an older run that must not survive";
+    fs::path unreachable = dir / "missing" / "SipPrv.log";
+
+    KvHandle<KvErrorStream> savedStream = KvErrorStream::instance();
+    KvHandle<KvOutputStream> savedGlobal = KvOutputStream::getGlobalStream();
+    KvErrorStream::sSetUpLog(log.c_str(), unreachable.c_str());
+    KvErrorStream::instance()->getStream("KvException", 0) << "new" << endl;
+    EXPECT_EQ(readFile(log), "new\n");
+
+    KvErrorStream::setInstance(savedStream);
+    KvOutputStream::setGlobalStream(savedGlobal);
+    fs::remove_all(dir);
+}
+
+} // namespace

@@ -1,0 +1,163 @@
+// Helpers shared by the tests of addresses, sockets and socket streams: loopback addresses, a
+// log capture, an observer that collects what sockets and streams deliver, and bounded waits.
+#pragma once
+
+#include "KvDatagramPacket.h"
+#include "KvErrorStream.h"
+#include "KvException.h"
+#include "KvInetAddress.h"
+#include "KvObserver.h"
+#include "KvOutputStream.h"
+#include "KvPlatformSocket.h"
+#include "KvSocketImpl.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <dirent.h>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kvsock {
+
+inline KvInetAddress loopback() {
+    return KvInetAddress::sFromAddress(kvInetAddr("127.0.0.1"));
+}
+
+// The port the system bound a socket to (the socket itself records 0 for an ephemeral port).
+inline uint32_t boundPort(KvSocketImpl& socket) {
+    uint32_t address = 0;
+    uint16_t port = 0;
+    kvSocketGetName(socket.getHandle(), &address, &port);
+    return port;
+}
+
+inline bool waitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds bound = std::chrono::seconds(30)) {
+    auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// The number of open descriptors of this process.
+inline int openDescriptorCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.')
+                ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+class CapturingSink : public KvOutputStream {
+public:
+    using KvOutputStream::write;
+    void write(const void* buffer, uint32_t length, uint32_t offset) override {
+        if (!buffer)
+            return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_text.append(static_cast<const char*>(buffer) + offset, length);
+    }
+    void write(uint8_t byte) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_text.push_back(static_cast<char>(byte));
+    }
+    std::string text() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_text;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::string m_text;
+};
+
+// Routes the socket layer's log categories into a sink for the scope.
+class LogCapture {
+public:
+    LogCapture() : m_sink(new CapturingSink) {
+        KvHandle<KvErrorStream> stream(new KvErrorStream(KvHandle<KvOutputStream>(m_sink.get())));
+        stream->addCategory("KvSocket");
+        stream->addCategory("KvException");
+        m_previous = KvErrorStream::setInstance(stream);
+    }
+    ~LogCapture() { KvErrorStream::setInstance(m_previous); }
+    std::string text() { return m_sink->text(); }
+    bool contains(const std::string& part) { return text().find(part) != std::string::npos; }
+
+private:
+    KvHandle<CapturingSink> m_sink;
+    KvHandle<KvErrorStream> m_previous;
+};
+
+// What an observer was handed: a packet, an exception, another object or nothing.
+struct Delivery {
+    KvHandle<KvObject> source;
+    KvHandle<KvObject> argument;
+    std::string bytes;   // a packet's bytes
+    std::string message; // an exception's message
+    KvInetAddress address;
+    uint32_t port = 0;
+    bool isPacket = false;
+    bool isException = false;
+};
+
+class Collector : public KvObserver {
+public:
+    void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override {
+        Delivery delivery;
+        delivery.source = source;
+        delivery.argument = argument;
+        if (auto* packet = dynamic_cast<KvDatagramPacket*>(argument.get())) {
+            delivery.isPacket = true;
+            if (!packet->getData().isNull())
+                delivery.bytes.assign(packet->getData()->getData() + packet->getOffset(),
+                                      packet->getLength());
+            delivery.address = packet->getAddress();
+            delivery.port = packet->getPort();
+        } else if (auto* exception = dynamic_cast<KvException*>(argument.get())) {
+            delivery.isException = true;
+            delivery.message = exception->getText();
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_deliveries.push_back(delivery);
+    }
+
+    std::vector<Delivery> deliveries() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_deliveries;
+    }
+    std::vector<std::string> packets() {
+        std::vector<std::string> result;
+        for (const Delivery& delivery : deliveries())
+            if (delivery.isPacket)
+                result.push_back(delivery.bytes);
+        return result;
+    }
+    size_t packetCount() { return packets().size(); }
+    size_t nullCount() {
+        size_t count = 0;
+        for (const Delivery& delivery : deliveries())
+            if (delivery.argument.isNull())
+                ++count;
+        return count;
+    }
+    size_t count() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_deliveries.size();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<Delivery> m_deliveries;
+};
+
+} // namespace kvsock

@@ -1,0 +1,101 @@
+#include "KvSdpRtpAttribute.h"
+
+#include "KvSdpTestSupport.h"
+
+namespace {
+
+TEST(KvSdpRtpAttribute, Parts) {
+    KvSdpRtpAttribute pcmu("0 PCMU/8000");
+    EXPECT_EQ(pcmu.getPayloadType(), 0);
+    EXPECT_STREQ(pcmu.getEncodingName(), "PCMU");
+    EXPECT_EQ(pcmu.getClockRate(), 8000);
+    EXPECT_EQ(pcmu.getEncodingParameters(), 0);
+    EXPECT_STREQ(pcmu.getEncodingParametersText(), "");
+    EXPECT_EQ(kvSerialized(pcmu), "0 PCMU/8000");
+    EXPECT_STREQ(pcmu.getText(), "0 PCMU/8000");
+
+    KvSdpRtpAttribute l16("97 L16/8000/2");
+    EXPECT_EQ(l16.getEncodingParameters(), 2);
+    EXPECT_EQ(kvSerialized(l16), "97 L16/8000/2");
+}
+
+TEST(KvSdpRtpAttribute, ParametersThatAreNotACount) {
+    const struct {
+        const char* value;
+        const char* text;
+        const char* written;
+    } cases[] = {
+        {"97 X/8000/abc", "abc", "97 X/8000/abc"},
+        {"97 X/8000/0", "0", "97 X/8000/0"},
+        {"97 X/8000/-2", "-2", "97 X/8000/-2"},
+        {"97 X/8000/", "", "97 X/8000"},
+        {"97 X/8000/99999999999", "99999999999", "97 X/8000/99999999999"},
+    };
+    for (const auto& c : cases) {
+        KvSdpRtpAttribute a(c.value);
+        EXPECT_EQ(a.getEncodingParameters(), 0) << c.value;
+        EXPECT_STREQ(a.getEncodingParametersText(), c.text) << c.value;
+        EXPECT_EQ(kvSerialized(a), c.written) << c.value;
+    }
+    EXPECT_EQ(KvSdpRtpAttribute("0 PCMU/").getClockRate(), 0);
+}
+
+TEST(KvSdpRtpAttribute, Errors) {
+    const char* space = "RTP attribute payload type: Space not found or misplaced";
+    const char* slash = "RTP attribute encoding name: Slash not found or misplaced";
+    EXPECT_KV_THROW(KvSdpRtpAttribute(" 0 PCMU/8000"), KvSdpParseError, space);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("0"), KvSdpParseError, space);
+    EXPECT_KV_THROW(KvSdpRtpAttribute(""), KvSdpParseError, space);
+    // Not a payload type number: never read as 0 (PCMU).
+    EXPECT_KV_THROW(KvSdpRtpAttribute("x PCMU/8000"), KvSdpParseError, space);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("99999999999 PCMU/8000"), KvSdpParseError, space);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("101 telephone-event"), KvSdpParseError, slash);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("101 /8000"), KvSdpParseError, slash);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("0 PCMU/8k"), KvSdpParseError, slash);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("0 PCMU/99999999999"), KvSdpParseError, slash);
+    KvSdpRtpAttribute empty;
+    EXPECT_KV_THROW(kvSerialized(empty), KvException,
+                    "KvSdpRtpAttribute::serialize() Incomplete Rtp Attribute Field");
+}
+
+TEST(KvSdpRtpAttribute, SecondParseResetsEveryPart) {
+    KvSdpRtpAttribute a("97 L16/8000/2");
+    KvTextInput in("0 PCMU/8000\r\n");
+    a.parse(in);
+    EXPECT_EQ(a.getEncodingParameters(), 0);
+    EXPECT_EQ(kvSerialized(a), "0 PCMU/8000");
+
+    KvSdpRtpAttribute b("97 X/8000/abc");
+    KvTextInput again("98 Y/16000");
+    b.parse(again);
+    EXPECT_STREQ(b.getEncodingParametersText(), "");
+    EXPECT_EQ(kvSerialized(b), "98 Y/16000");
+}
+
+TEST(KvSdpRtpAttribute, SettersRebuildTheText) {
+    KvSdpRtpAttribute a("0 PCMU/8000");
+    EXPECT_FALSE(a.isChanged());
+    a.setPayloadType(8);
+    a.setEncodingName("PCMA");
+    EXPECT_TRUE(a.isChanged());
+    EXPECT_STREQ(a.getText(), "8 PCMA/8000");
+    a.setEncodingParameters(2);
+    EXPECT_STREQ(a.getText(), "8 PCMA/8000/2");
+    a.setEncodingParameters(0);
+    a.setEncodingParametersText("abc");
+    EXPECT_STREQ(a.getText(), "8 PCMA/8000/abc");
+    a.setClockRate("16000");
+    a.setPayloadType("97");
+    EXPECT_STREQ(a.getText(), "97 PCMA/16000/abc");
+    EXPECT_KV_THROW(a.setPayloadType("9x"), KvSdpParseError,
+                    "RTP attribute payload type: Space not found or misplaced");
+}
+
+TEST(KvSdpRtpAttribute, TextAndSerializeWriteNumbersAlike) {
+    KvSdpRtpAttribute a("0 PCMU/8000");
+    a.setPayloadType(-1);
+    EXPECT_EQ(std::string(a.getText()), kvSerialized(a));
+    EXPECT_STREQ(a.getText(), "-1 PCMU/8000");
+}
+
+} // namespace

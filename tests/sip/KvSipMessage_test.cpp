@@ -1,0 +1,590 @@
+// The message model: header chains and order, the body, validation, the text parser and writer,
+// and the transaction key.
+#include "KvErrorStream.h"
+#include "KvException.h"
+#include "KvSipHeaders.h"
+#include "KvSipMessage.h"
+#include "KvSipParseError.h"
+#include "KvSipRequest.h"
+#include "KvSipResponse.h"
+#include "KvSipUnknownRequest.h"
+#include "support/KvTestStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+KvHandle<KvSipMessage> parseMessage(const std::string& text) {
+    auto stream = kvStreamOf(text);
+    return KvSipMessage::sConstructFrom(*stream);
+}
+
+std::string written(const KvSipMessage& message) {
+    KvStringOutputStream out;
+    message.serialize(out);
+    return out.text;
+}
+
+std::string valueOf(const KvHandle<KvSipHeader>& header) {
+    KvStringOutputStream out;
+    header->serialize(out);
+    return out.text;
+}
+
+// name ": " value for each header of each chain, in writing order.
+std::vector<std::string> headerLines(const KvSipMessage& message) {
+    std::vector<std::string> lines;
+    for (KvSipHeaderId id : message.getHeaderOrder())
+        for (KvHandle<KvSipHeader> h = message.getHeader(id); !h.isNull(); h = h->getNext())
+            lines.push_back(std::string(h->getName().c_str()) + ": " + valueOf(h));
+    return lines;
+}
+
+std::string exceptionText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (KvHandle<KvException>& e) {
+        return e->getText();
+    }
+    return "(no exception)";
+}
+
+KvHandle<KvSipHeader> unknown(const char* name, const char* value) {
+    return KvHandle<KvSipHeader>(new KvSipUnknownHeader(name, value));
+}
+
+KvHandle<KvSipHeader> via(const char* host) {
+    return KvHandle<KvSipHeader>(new KvSipViaHeader(host, 5060, "UDP"));
+}
+
+const std::string kInviteHead =
+    "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n"
+    "Via: SIP/2.0/UDP pc33.atlanta.example.com;branch=z9hG4bK776asdhds\r\n"
+    "Max-Forwards: 70\r\n"
+    "To: Bob <sip:bob@biloxi.example.com>\r\n"
+    "From: Alice <sip:alice@atlanta.example.com>;tag=1928301774\r\n"
+    "Call-ID: a84b4c76e66710@pc33.atlanta.example.com\r\n"
+    "CSeq: 314159 INVITE\r\n"
+    "Contact: <sip:alice@pc33.atlanta.example.com>\r\n";
+
+const std::string kInvite = kInviteHead + "Content-Type: application/sdp\r\n"
+                                          "Content-Length: 4\r\n"
+                                          "\r\n"
+                                          "v=0\n";
+
+std::string withRequestLine(const std::string& line) {
+    return line + kInvite.substr(kInvite.find("\r\n") + 2);
+}
+
+// Catches what the stack writes to its error stream's "KvException" category.
+class KvCapturedLog {
+public:
+    KvCapturedLog() {
+        m_sink = new KvStringOutputStream;
+        KvHandle<KvErrorStream> stream(new KvErrorStream(KvHandle<KvOutputStream>(m_sink.get())));
+        stream->addCategory("KvException");
+        m_previous = KvErrorStream::setInstance(stream);
+    }
+    ~KvCapturedLog() { KvErrorStream::setInstance(m_previous); }
+    const std::string& text() const { return m_sink->text; }
+
+private:
+    KvHandle<KvStringOutputStream> m_sink;
+    KvHandle<KvErrorStream> m_previous;
+};
+
+} // namespace
+
+// ---- header chains and order
+
+TEST(KvSipMessageHeaders, ChainsKeepTheOrderAddedAndAtFrontGoesFirst) {
+    KvSipResponse message;
+    KvHandle<KvSipHeader> a = via("a.example.com"), b = via("b.example.com"),
+                          c = via("c.example.com"), d = via("d.example.com");
+    message.addHeader(a);
+    message.addHeader(b);
+    message.addHeader(c);
+    message.addHeader(d, true);
+    EXPECT_EQ(message.getViaHeader().get(), d.get());
+    EXPECT_EQ(headerLines(message),
+              (std::vector<std::string>{
+                  "Via: SIP/2.0/UDP d.example.com:5060", "Via: SIP/2.0/UDP a.example.com:5060",
+                  "Via: SIP/2.0/UDP b.example.com:5060", "Via: SIP/2.0/UDP c.example.com:5060"}));
+    EXPECT_EQ(message.getHeaderOrder(), std::vector<KvSipHeaderId>{KV_HEADER_VIA});
+    message.addHeader(KvHandle<KvSipHeader>());
+    EXPECT_EQ(headerLines(message).size(), 4u);
+}
+
+TEST(KvSipMessageHeaders, AHeaderAlreadyInTheChainIsRefused) {
+    KvSipResponse message;
+    KvHandle<KvSipHeader> a = via("a"), b = via("b"), c = via("c");
+    message.addHeader(a);
+    message.addHeader(b);
+    message.addHeader(c);
+    const std::vector<std::string> before = headerLines(message);
+    EXPECT_EQ(exceptionText([&] { message.addHeader(a); }), "Adding a header twice!");
+    // Further down the chain: adding it again would close a loop.
+    EXPECT_EQ(exceptionText([&] { message.addHeader(b); }), "Adding a header twice!");
+    EXPECT_EQ(exceptionText([&] { message.addHeader(c, true); }), "Adding a header twice!");
+    EXPECT_EQ(headerLines(message), before);
+}
+
+TEST(KvSipMessageHeaders, AHeaderAddedAtFrontKeepsItsCommaSiblings) {
+    KvHandle<KvSipMessage> message = parseMessage(kInviteHead + "Supported: c\r\n\r\n");
+    auto stream = kvStreamOf("Supported: a, b\r\n");
+    KvHandle<KvSipHeader> list = KvSipHeader::sConstructFrom(*stream);
+    message->addHeader(list, true);
+    std::vector<std::string> supported;
+    for (KvHandle<KvSipHeader> h = message->getHeader(KV_HEADER_SUPPORTED); !h.isNull();
+         h = h->getNext())
+        supported.push_back(valueOf(h));
+    EXPECT_EQ(supported, (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(KvSipMessageHeaders, IdsAreWrittenInTheOrderTheyFirstEntered) {
+    KvSipResponse message;
+    KvHandle<KvSipHeader> from(new KvSipFromHeader(
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress("<sip:a@h>")), KvHandle<KvParameters>()));
+    message.addHeader(from);
+    message.addHeader(via("h"));
+    message.addHeader(KvHandle<KvSipHeader>(new KvSipToHeader("<sip:b@h>")));
+    EXPECT_EQ(message.getHeaderOrder(),
+              (std::vector<KvSipHeaderId>{KV_HEADER_FROM, KV_HEADER_VIA, KV_HEADER_TO}));
+
+    EXPECT_TRUE(message.removeHeader("From"));
+    EXPECT_TRUE(message.getFromHeader().isNull());
+    message.addHeader(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(from->clone())));
+    EXPECT_EQ(message.getHeaderOrder(),
+              (std::vector<KvSipHeaderId>{KV_HEADER_VIA, KV_HEADER_TO, KV_HEADER_FROM}));
+}
+
+TEST(KvSipMessageHeaders, NamesAreFoundAsWrittenAndIdsWhateverTheName) {
+    KvHandle<KvSipMessage> message =
+        parseMessage("INVITE sip:b@h SIP/2.0\r\nv: SIP/2.0/UDP h\r\nf: <sip:a@h>;tag=1\r\n"
+                     "t: <sip:b@h>\r\ni: id@h\r\nCSeq: 1 INVITE\r\nl: 0\r\n\r\n");
+    EXPECT_EQ(message->getParseState(), KV_VALID);
+    EXPECT_TRUE(message->findHeader("From").isNull());
+    EXPECT_FALSE(message->findHeader("f").isNull());
+    EXPECT_FALSE(message->getFromHeader().isNull());
+    EXPECT_EQ(message->findIdByName("F"), KV_HEADER_FROM);
+    EXPECT_EQ(message->findIdByName("From"), KV_HEADER_UNKNOWN);
+}
+
+TEST(KvSipMessageHeaders, UnknownHeadersShareId55WithTheirOwnCaseRules) {
+    KvSipResponse message;
+    message.addHeader(unknown("X-A", "1"));
+    message.addHeader(unknown("X-B", "2"));
+    message.addHeader(unknown("X-C", "3"));
+    EXPECT_EQ(message.getHeaderOrder(), std::vector<KvSipHeaderId>{KV_HEADER_UNKNOWN});
+    EXPECT_EQ(valueOf(message.findHeader("X-B")), "2");
+    // The search among unknown headers is case-sensitive; removal is not.
+    EXPECT_TRUE(message.findHeader("x-b").isNull());
+    EXPECT_TRUE(message.removeHeader("x-b"));
+    EXPECT_EQ(headerLines(message), (std::vector<std::string>{"X-A: 1", "X-C: 3"}));
+    EXPECT_FALSE(message.removeHeader("X-Absent"));
+    EXPECT_TRUE(message.removeHeader("X-A"));
+    EXPECT_TRUE(message.removeHeader("X-C"));
+    EXPECT_TRUE(message.getHeaderOrder().empty());
+    EXPECT_FALSE(message.removeHeader("X-C"));
+}
+
+TEST(KvSipMessageHeaders, ARemovedHeaderLeavesItsChainBehind) {
+    KvSipResponse message;
+    KvHandle<KvSipHeader> first = via("a");
+    message.addHeader(first);
+    message.addHeader(via("b"));
+    EXPECT_TRUE(message.removeHeader("Via"));
+    EXPECT_TRUE(first->getNext().isNull());
+    EXPECT_EQ(valueOf(message.getHeader(KV_HEADER_VIA)), "SIP/2.0/UDP b:5060");
+    // Free again, it can go into another message.
+    KvSipResponse other;
+    other.addHeader(first);
+    EXPECT_EQ(headerLines(other).size(), 1u);
+}
+
+TEST(KvSipMessageHeaders, OptionTagsAreFoundByIdAndCompareExactly) {
+    KvHandle<KvSipMessage> message =
+        parseMessage(kInviteHead + "k: 100rel, timer\r\nRequire: precondition\r\n\r\n");
+    EXPECT_TRUE(message->isOptionSupported("100rel"));
+    EXPECT_TRUE(message->isOptionSupported("timer"));
+    EXPECT_FALSE(message->isOptionSupported("TIMER"));
+    EXPECT_FALSE(message->isOptionSupported("precondition"));
+    EXPECT_TRUE(message->isOptionRequired("precondition"));
+    EXPECT_FALSE(message->isOptionRequired("timer"));
+    EXPECT_FALSE(message->isOptionRequired(nullptr));
+}
+
+TEST(KvSipMessageHeaders, ACopyWritesTheSameTextAndIsIndependent) {
+    KvHandle<KvSipMessage> original = parseMessage(kInvite);
+    KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(original->clone()));
+    EXPECT_EQ(written(*copy), written(*original));
+    EXPECT_EQ(copy->getParseState(), original->getParseState());
+    EXPECT_NE(copy->getViaHeader().get(), original->getViaHeader().get());
+    EXPECT_NE(copy->getBody(), original->getBody());
+
+    copy->removeHeader("Max-Forwards");
+    EXPECT_FALSE(original->findHeader("Max-Forwards").isNull());
+
+    KvHandle<KvSipMessage> damaged = parseMessage(kInviteHead + "CSeq: x\r\n\r\n");
+    ASSERT_EQ(damaged->getParseState(), KV_MALFORMED);
+    KvHandle<KvSipMessage> damagedCopy(static_cast<KvSipMessage*>(damaged->clone()));
+    EXPECT_FALSE(damagedCopy->isValid());
+    EXPECT_EQ(damagedCopy->getParseState(), KV_MALFORMED);
+}
+
+TEST(KvSipMessageHeaders, OneMessageServesSeveralThreadsAtOnce) {
+    KvHandle<KvSipMessage> message = parseMessage(kInvite);
+    const KvString key = message->createTransactionKey();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([message, t, &key] {
+            for (int i = 0; i < 200; ++i) {
+                if (t == 0) {
+                    message->addHeader(unknown("X-Added", "v"));
+                } else if (t == 1) {
+                    KvStringOutputStream out;
+                    message->serialize(out);
+                    EXPECT_EQ(out.text.rfind("INVITE ", 0), 0u);
+                } else if (t == 2) {
+                    EXPECT_TRUE(message->createTransactionKey() == key);
+                    EXPECT_FALSE(message->getViaHeader().isNull());
+                } else {
+                    KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(message->clone()));
+                    EXPECT_FALSE(copy->findHeader("Call-ID").isNull());
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    size_t added = 0;
+    for (KvHandle<KvSipHeader> h = message->getHeader(KV_HEADER_UNKNOWN); !h.isNull();
+         h = h->getNext())
+        ++added;
+    EXPECT_EQ(added, 200u);
+}
+
+// ---- body
+
+TEST(KvSipMessageBody, SetBodyChecksItsArgumentsBeforeChangingAnything) {
+    KvHandle<KvSipMessage> message = parseMessage(kInvite);
+    const std::string before = written(*message);
+    EXPECT_EQ(exceptionText([&] { message->setBody(nullptr, "text/plain", 5); }),
+              "Can't build SIP request with NULL body pointer");
+    EXPECT_EQ(exceptionText([&] { message->setBody("hello", nullptr, 5); }),
+              "Can't build SIP request(with body) with no content-type");
+    EXPECT_EQ(written(*message), before);
+
+    KvSipResponse empty;
+    EXPECT_NE(exceptionText([&] { empty.setBody("x", nullptr, 1); }), "(no exception)");
+    EXPECT_TRUE(empty.getContentLengthHeader().isNull());
+    EXPECT_TRUE(empty.getHeaderOrder().empty());
+}
+
+TEST(KvSipMessageBody, SetBodySetsLengthTypeAndBytes) {
+    KvHandle<KvSipMessage> message = parseMessage(kInvite);
+    message->setBody("hello world", "text/plain", 11);
+    EXPECT_EQ(message->getContentLength(), 11u);
+    EXPECT_EQ(message->getBodyLength(), 11u);
+    EXPECT_TRUE(message->getContentType() == "text/plain");
+    EXPECT_EQ(std::string(message->getBody(), 11), "hello world");
+
+    // No body: length 0, the old block gone, and no type is made from a null text.
+    KvSipResponse plain;
+    plain.setBody(nullptr, nullptr, 0);
+    EXPECT_EQ(plain.getContentLength(), 0u);
+    EXPECT_TRUE(plain.getContentTypeHeader().isNull());
+    message->setBody(nullptr, nullptr, 0);
+    EXPECT_EQ(message->getBody(), nullptr);
+    EXPECT_EQ(message->getContentLength(), 0u);
+
+    KvSipResponse none;
+    EXPECT_EQ(none.getContentLength(), 0u);
+    EXPECT_TRUE(none.getContentType().isEmpty());
+}
+
+TEST(KvSipMessageBody, AContentLengthChangedAfterwardsNeverReadsPastTheBlock) {
+    KvHandle<KvSipMessage> message = parseMessage(kInvite);
+    message->getContentLengthHeader()->setLength(100000);
+    const std::string text = written(*message);
+    EXPECT_EQ(text.substr(text.size() - 4), "v=0\n");
+    KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(message->clone()));
+    EXPECT_EQ(copy->getBodyLength(), 4u);
+
+    message->getContentLengthHeader()->setLength(2);
+    EXPECT_EQ(written(*message).substr(written(*message).size() - 4), "\r\nv=");
+}
+
+// ---- validate
+
+TEST(KvSipMessageValidate, ChecksTheMandatoryHeaders) {
+    const std::string tail = "Content-Length: 0\r\n\r\n";
+    EXPECT_EQ(parseMessage(kInviteHead + tail)->getParseState(), KV_VALID);
+    EXPECT_EQ(parseMessage(kInviteHead + "To: <sip:c@h>\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(parseMessage(kInviteHead + "f: <sip:c@h>\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(parseMessage(kInviteHead + "CSeq: 2 INVITE\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(parseMessage(kInviteHead + "i: other@h\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(parseMessage(kInviteHead + "l: 0\r\n" + tail)->getParseState(), KV_INVALID);
+
+    std::string noVia = kInviteHead;
+    noVia.erase(noVia.find("Via:"), noVia.find("Max-Forwards") - noVia.find("Via:"));
+    EXPECT_EQ(parseMessage(noVia + tail)->getParseState(), KV_INVALID);
+
+    std::string otherMethod = kInviteHead;
+    otherMethod.replace(otherMethod.find("314159 INVITE"), 13, "314159 BYE");
+    EXPECT_EQ(parseMessage(otherMethod + tail)->getParseState(), KV_INVALID);
+
+    // Letter case is ignored here, but a request compares its CSeq method exactly.
+    std::string lower = kInviteHead;
+    lower.replace(lower.find("314159 INVITE"), 13, "314159 invite");
+    KvHandle<KvSipMessage> message = parseMessage(lower + tail);
+    EXPECT_EQ(message->getParseState(), KV_VALID);
+    EXPECT_FALSE(message->isValid());
+}
+
+// ---- parse and write
+
+TEST(KvSipMessageParse, RequestLineStates) {
+    EXPECT_EQ(parseMessage(kInvite)->getParseState(), KV_VALID);
+    EXPECT_EQ(parseMessage(withRequestLine("INVITE sip:b@h SIP/3.0\r\n"))->getParseState(), 505);
+    EXPECT_EQ(parseMessage(withRequestLine("INVITE sip:b@h SIP/2.00\r\n"))->getParseState(),
+              KV_INVALID);
+    EXPECT_EQ(parseMessage(withRequestLine("INVITE http://b/ SIP/2.0\r\n"))->getParseState(), 416);
+    EXPECT_EQ(parseMessage(withRequestLine("INVITE sips:b@h SIP/2.0\r\n"))->getParseState(),
+              KV_INVALID);
+    EXPECT_EQ(parseMessage(withRequestLine("INVITE SIP/2.0\r\n"))->getParseState(), KV_INVALID);
+    EXPECT_EQ(parseMessage(withRequestLine("INVITE   \r\n"))->getParseState(), KV_INVALID);
+    EXPECT_EQ(parseMessage(withRequestLine("INVITE tel:+1234 SIP/2.0\r\n"))->getParseState(),
+              KV_VALID);
+}
+
+TEST(KvSipMessageParse, AnOverLongRequestLineIs414AndTheHeadersAreStillRead) {
+    const std::string line = "INVITE sip:" + std::string(1100, 'u') + "@h SIP/2.0\r\n";
+    KvHandle<KvSipMessage> message = parseMessage(withRequestLine(line));
+    EXPECT_EQ(message->getParseState(), 414);
+    EXPECT_FALSE(message->getCallIdHeader().isNull());
+    EXPECT_FALSE(message->getViaHeader().isNull());
+    EXPECT_EQ(message->getBodyLength(), 4u);
+
+    // A stream that ends inside the start line is an invalid message, not a long line.
+    EXPECT_EQ(parseMessage("INVITE sip:b@h SIP/2.0")->getParseState(), KV_INVALID);
+}
+
+TEST(KvSipMessageParse, TheFirstTokenPicksTheClass) {
+    const std::string token31(31, 'M');
+    KvHandle<KvSipMessage> unknownMethod =
+        parseMessage(withRequestLine(token31 + " sip:b@h SIP/2.0\r\n"));
+    auto* request = dynamic_cast<KvSipUnknownRequest*>(unknownMethod.get());
+    ASSERT_NE(request, nullptr);
+    EXPECT_TRUE(request->getMethod() == token31.c_str());
+
+    EXPECT_EQ(exceptionText([&] { parseMessage(std::string(32, 'M') + " sip:b@h SIP/2.0\r\n"); }),
+              "SIP Method Token Expected");
+    EXPECT_EQ(exceptionText([&] { parseMessage(" \r\n\t "); }), "SIP Method Token Expected");
+    EXPECT_EQ(exceptionText([&] { parseMessage(""); }), "SIP Method Token Expected");
+
+    KvHandle<KvSipMessage> lower = parseMessage(withRequestLine("invite sip:b@h SIP/2.0\r\n"));
+    EXPECT_NE(dynamic_cast<KvSipUnknownRequest*>(lower.get()), nullptr);
+    EXPECT_NE(dynamic_cast<KvSipResponse*>(parseMessage("SIP/2.0 200 OK\r\n\r\n").get()), nullptr);
+}
+
+TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
+    KvCapturedLog log;
+    KvHandle<KvSipMessage> message =
+        parseMessage(kInviteHead + std::string(60, 'x') + "\r\nX-After: still read\r\n" +
+                     "Content-Length: 0\r\n\r\n");
+    EXPECT_EQ(message->getParseState(), KV_MALFORMED);
+    EXPECT_EQ(valueOf(message->findHeader("X-After")), "still read");
+    EXPECT_EQ(message->getContentLength(), 0u);
+    EXPECT_NE(log.text().find("Caught KvException from KvSipHeader::sConstructFrom(): "
+                              "Header token expected\n"),
+              std::string::npos);
+
+    // A line of blanks (no header before it to continue) is refused alone.
+    KvHandle<KvSipMessage> blanks =
+        parseMessage(withRequestLine("INVITE sip:bob@biloxi.example.com SIP/2.0\r\n  \r\n"));
+    EXPECT_FALSE(blanks->getViaHeader().isNull());
+    EXPECT_EQ(blanks->getParseState(), KV_MALFORMED);
+    EXPECT_EQ(std::string(blanks->getBody(), blanks->getBodyLength()), "v=0\n");
+}
+
+TEST(KvSipMessageParse, TheBodyIsContentLengthBytes) {
+    KvCapturedLog log;
+    KvHandle<KvSipMessage> shortBody = parseMessage(kInviteHead + "Content-Length: 10\r\n\r\nabcd");
+    EXPECT_EQ(shortBody->getParseState(), KV_MALFORMED);
+    EXPECT_EQ(shortBody->getBody(), nullptr);
+    EXPECT_NE(log.text().find("KvException Occurred while parsing body of message: "
+                              "message body is shorter than Content-Length"),
+              std::string::npos);
+
+    // A huge announced length with a few bytes behind it allocates nothing of that size.
+    KvHandle<KvSipMessage> huge =
+        parseMessage(kInviteHead + "Content-Length: 4000000000\r\n\r\nabcd");
+    EXPECT_EQ(huge->getParseState(), KV_MALFORMED);
+    EXPECT_EQ(huge->getBody(), nullptr);
+    EXPECT_EQ(huge->getBodyLength(), 0u);
+    // ... and writes no partial body.
+    EXPECT_EQ(written(*huge).substr(written(*huge).size() - 4), "\r\n\r\n");
+
+    auto stream = kvStreamOf(kInviteHead + "Content-Length: 10\r\n\r\n0123456789extra");
+    KvHandle<KvSipMessage> longer = KvSipMessage::sConstructFrom(*stream);
+    EXPECT_EQ(longer->getParseState(), KV_VALID);
+    EXPECT_EQ(std::string(longer->getBody(), longer->getBodyLength()), "0123456789");
+    EXPECT_EQ(stream->read(), 'e');
+
+    KvHandle<KvSipMessage> zero = parseMessage(kInviteHead + "Content-Length: 0\r\n\r\nignored");
+    EXPECT_EQ(zero->getBody(), nullptr);
+}
+
+TEST(KvSipMessageParse, WithoutContentLengthTheBodyIsTheRestOfTheStream) {
+    const std::string rest(10000, 'b');
+    KvHandle<KvSipMessage> message = parseMessage(kInviteHead + "\r\n" + rest);
+    EXPECT_EQ(message->getParseState(), KV_VALID);
+    EXPECT_EQ(message->getContentLength(), 10000u);
+    EXPECT_EQ(std::string(message->getBody(), message->getBodyLength()), rest);
+
+    KvHandle<KvSipMessage> empty = parseMessage(kInviteHead + "\r\n");
+    EXPECT_EQ(empty->getContentLength(), 0u);
+    EXPECT_EQ(empty->getBody(), nullptr);
+    EXPECT_EQ(headerLines(*empty).back(), "Content-Length: 0");
+}
+
+TEST(KvSipMessageParse, StatusLines) {
+    const std::string headers = "Via: SIP/2.0/UDP h;branch=z9hG4bK1\r\nFrom: <sip:a@h>;tag=1\r\n"
+                                "To: <sip:b@h>\r\nCall-ID: c@h\r\nCSeq: 1 INVITE\r\n"
+                                "Content-Length: 0\r\n\r\n";
+    auto response = [&](const std::string& line) {
+        return KvHandle<KvSipResponse>(parseMessage(line + headers));
+    };
+    KvHandle<KvSipResponse> ringing = response("SIP/2.0 180 Ringing\r\n");
+    EXPECT_EQ(ringing->getParseState(), KV_VALID);
+    EXPECT_EQ(ringing->getStatusCode(), 180);
+    EXPECT_TRUE(ringing->getReasonPhrase() == "Ringing");
+
+    // An empty phrase is legal and leaves the first header where it is.
+    KvHandle<KvSipResponse> noReason = response("SIP/2.0 200\r\n");
+    EXPECT_EQ(noReason->getParseState(), KV_VALID);
+    EXPECT_TRUE(noReason->getReasonPhrase().isEmpty());
+    EXPECT_FALSE(noReason->getViaHeader().isNull());
+
+    const std::string longPhrase(300, 'r');
+    KvHandle<KvSipResponse> longReason = response("SIP/2.0 486 " + longPhrase + "\r\n");
+    EXPECT_EQ(longReason->getParseState(), KV_VALID);
+    EXPECT_TRUE(longReason->getReasonPhrase() == longPhrase.c_str());
+
+    // Codes outside 100..699 never pass, however many digits they have.
+    EXPECT_EQ(response("SIP/2.0 4294967301 Wrapped\r\n")->getParseState(), KV_INVALID);
+    EXPECT_EQ(response("SIP/2.0 99 Low\r\n")->getParseState(), KV_INVALID);
+    EXPECT_EQ(response("SIP/2.0 700 High\r\n")->getParseState(), KV_INVALID);
+    EXPECT_EQ(response("SIP/2.0 200 OK\r\n")->getStatusCode(), 200);
+    EXPECT_FALSE(response("SIP/2.0 700 High\r\n")->getViaHeader().isNull());
+    EXPECT_EQ(response("SIP/2,0 200 OK\r\n")->getParseState(), KV_INVALID);
+
+    KvHandle<KvSipResponse> version = response("SIP/3.1 200 OK\r\n");
+    EXPECT_EQ(version->getMajorVersion(), 3);
+    EXPECT_EQ(version->getMinorVersion(), 1);
+}
+
+TEST(KvSipMessageParse, RoundTripKeepsHeadersInOrderAndCompactNames) {
+    const std::string text = "INVITE sip:b@h SIP/2.0\r\n"
+                             "v: SIP/2.0/UDP h;branch=z9hG4bK1\r\n"
+                             "f: <sip:a@h>;tag=1\r\n"
+                             "t: <sip:b@h>\r\n"
+                             "i: c@h\r\n"
+                             "CSeq: 1 INVITE\r\n"
+                             "Via: SIP/2.0/TCP second\r\n"
+                             "X-Custom: a, b\r\n"
+                             "m: <sip:a@h>\r\n"
+                             "c: application/sdp\r\n"
+                             "l: 4\r\n"
+                             "\r\n"
+                             "v=0\n";
+    KvHandle<KvSipMessage> first = parseMessage(text);
+    ASSERT_EQ(first->getParseState(), KV_VALID);
+    const std::string once = written(*first);
+    // The second Via joins the chain of the first.
+    EXPECT_NE(once.find("v: SIP/2.0/UDP h;branch=z9hG4bK1\r\nVia: SIP/2.0/TCP second\r\n"),
+              std::string::npos);
+    KvHandle<KvSipMessage> second = parseMessage(once);
+    EXPECT_EQ(headerLines(*second), headerLines(*first));
+    EXPECT_EQ(written(*second), once);
+}
+
+TEST(KvSipMessageParse, AMessageBuiltByConstructorsUsesLongNames) {
+    KvHandle<KvSipMessage> parsed = parseMessage(
+        "BYE sip:b@h SIP/2.0\r\nv: SIP/2.0/UDP h;branch=z9hG4bK1\r\nf: <sip:a@h>;tag=1\r\n"
+        "t: <sip:b@h>;tag=2\r\ni: c@h\r\nCSeq: 7 BYE\r\nl: 0\r\n\r\n");
+    KvSipResponse response(200, KvHandle<KvSipRequest>(parsed));
+    // Copies keep the name they were parsed with; new headers carry the long token.
+    const std::string text = written(response);
+    EXPECT_NE(text.find("\r\nv: SIP/2.0/UDP h;branch=z9hG4bK1\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nContent-Length: 0\r\n"), std::string::npos);
+}
+
+TEST(KvSipMessageParse, WritingARequestWithoutMethodOrURIFails) {
+    KvSipUnknownRequest empty;
+    EXPECT_EQ(exceptionText([&] { written(empty); }), "Invalid start-line for SIP request");
+}
+
+// ---- transaction key
+
+TEST(KvSipMessageKey, ARequestAndItsResponseShareAKey) {
+    KvHandle<KvSipMessage> request = parseMessage(kInvite);
+    KvHandle<KvSipResponse> response(new KvSipResponse(200, KvHandle<KvSipRequest>(request)));
+    KvHandle<KvSipToHeader>(response->getToHeader())->setTag("a6c85cf");
+    EXPECT_TRUE(request->createTransactionKey() == response->createTransactionKey());
+    EXPECT_TRUE(request->createTransactionKey() == "bobbiloxi.example.com5060alice"
+                                                   "atlanta.example.com50601928301774"
+                                                   "pc33.atlanta.example.com5060z9hG4bK776asdhds"
+                                                   "a84b4c76e66710@pc33.atlanta.example.com314159");
+}
+
+TEST(KvSipMessageKey, PortsMethodsAndUriKinds) {
+    std::string explicitPort = kInvite;
+    explicitPort.replace(explicitPort.find("To: Bob <sip:bob@biloxi.example.com>"), 36,
+                         "To: Bob <sip:bob@biloxi.example.com:5060>");
+    EXPECT_TRUE(parseMessage(explicitPort)->createTransactionKey() ==
+                parseMessage(kInvite)->createTransactionKey());
+
+    std::string cancel = kInvite;
+    cancel.replace(0, 6, "CANCEL");
+    cancel.replace(cancel.find("314159 INVITE"), 13, "314159 CANCEL");
+    EXPECT_TRUE(parseMessage(cancel)->createTransactionKey() ==
+                parseMessage(kInvite)->createTransactionKey());
+
+    std::string tel = kInvite;
+    tel.replace(tel.find("To: Bob <sip:bob@biloxi.example.com>"), 36, "To: <tel:+15551234>");
+    KvString telKey = parseMessage(tel)->createTransactionKey();
+    EXPECT_EQ(std::string(telKey.c_str()).rfind("+15551234alice", 0), 0u);
+
+    std::string noVia = kInvite;
+    noVia.erase(noVia.find("Via:"), noVia.find("Max-Forwards") - noVia.find("Via:"));
+    KvHandle<KvSipMessage> unrouted = parseMessage(noVia);
+    ASSERT_EQ(unrouted->getParseState(), KV_INVALID);
+}
+
+TEST(KvSipMessageKey, DamagedMessagesAreRefusedNotDereferenced) {
+    const std::string error = "Unable to create transaction key for INVALID SIP Message";
+    KvHandle<KvSipMessage> invalid = parseMessage(withRequestLine("INVITE sip:b@h SIP/2.00\r\n"));
+    EXPECT_EQ(exceptionText([&] { invalid->createTransactionKey(); }), error);
+
+    // Malformed (state 1) and lacking a To: refused the same way.
+    std::string noTo = kInviteHead + "Content-Length: 10\r\n\r\nabc";
+    noTo.erase(noTo.find("To:"), noTo.find("From:") - noTo.find("To:"));
+    KvHandle<KvSipMessage> malformed = parseMessage(noTo);
+    ASSERT_EQ(malformed->getParseState(), KV_MALFORMED);
+    EXPECT_EQ(exceptionText([&] { malformed->createTransactionKey(); }), error);
+
+    KvHandle<KvSipMessage> longLine =
+        parseMessage("INVITE sip:" + std::string(1100, 'u') + "\r\n\r\n");
+    ASSERT_EQ(longLine->getParseState(), 414);
+    EXPECT_EQ(exceptionText([&] { longLine->createTransactionKey(); }), error);
+
+    KvSipResponse empty;
+    EXPECT_EQ(exceptionText([&] { empty.createTransactionKey(); }), error);
+}

@@ -1,0 +1,201 @@
+#include "KvException.h"
+#include "KvParameters.h"
+#include "KvSipNameAddress.h"
+#include "KvSipParseError.h"
+#include "KvSipURL.h"
+#include "KvTelURL.h"
+#include "support/KvTestStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Parsed {
+    KvHandle<KvSipNameAddress> address;
+    std::string rest;
+};
+
+// Reads as an address header does: through operator>>, parameters left for the header.
+Parsed parse(const std::string& text) {
+    auto stream = kvStreamOf(text);
+    Parsed parsed;
+    *stream >> parsed.address;
+    for (int c; (c = stream->read()) >= 0;)
+        parsed.rest += static_cast<char>(c);
+    return parsed;
+}
+
+std::string written(const KvHandle<KvSipNameAddress>& address) {
+    KvStringOutputStream out;
+    out << address;
+    return out.text;
+}
+
+std::string text(const KvString& s) {
+    return s.c_str();
+}
+
+template <class F> std::string failureOf(F f) {
+    try {
+        f();
+    } catch (KvHandle<KvException>& e) {
+        bool parseError = dynamic_cast<KvSipParseError*>(e.get()) != nullptr;
+        return std::string(parseError ? "parse: " : "other: ") + e->getText();
+    }
+    return "no failure";
+}
+
+std::string corpusHeader(const char* file, const std::string& name) {
+    std::ifstream in(std::string(KV_CORPUS_DIR) + "/rfc4475/" + file, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    std::string message = content.str();
+    size_t at = message.find("\r\n" + name + ":");
+    if (at == std::string::npos)
+        return "";
+    size_t start = message.find(':', at) + 1;
+    std::string value;
+    for (size_t end; (end = message.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        value += message.substr(start, end - start);
+        if (message[end + 2] != ' ' && message[end + 2] != '\t')
+            break;
+    }
+    return value + "\r\n";
+}
+
+} // namespace
+
+TEST(KvSipNameAddress, BracketedUriWithoutDisplayName) {
+    Parsed p = parse("<sip:caller@host>");
+    EXPECT_TRUE(p.address->getDisplayName().isEmpty());
+    EXPECT_TRUE(p.address->hasBrackets());
+    EXPECT_EQ(written(p.address), "<sip:caller@host>");
+    EXPECT_EQ(text(p.address->getURIString()), "sip:caller@host");
+}
+
+TEST(KvSipNameAddress, DisplayNameThenUriThenHeaderParameters) {
+    Parsed p = parse("Caller <sip:caller@host>;tag=9\r\n");
+    EXPECT_EQ(text(p.address->getDisplayName()), "Caller");
+    EXPECT_TRUE(p.address->hasBrackets());
+    EXPECT_EQ(p.rest, "tag=9\r\n");
+    EXPECT_EQ(written(p.address), "Caller <sip:caller@host>");
+}
+
+TEST(KvSipNameAddress, QuotedDisplayNamesKeepQuotesAndEscapes) {
+    Parsed p = parse("\"Bob \\\"B\\\" <x>\" <sip:bob@h>");
+    EXPECT_EQ(text(p.address->getDisplayName()), "\"Bob \\\"B\\\" <x>\"");
+    EXPECT_EQ(written(p.address), "\"Bob \\\"B\\\" <x>\" <sip:bob@h>");
+
+    // A backslash escapes exactly the next character, itself included.
+    Parsed q = parse("\"a\\\\\" <sip:b@h>");
+    EXPECT_EQ(text(q.address->getDisplayName()), "\"a\\\\\"");
+    EXPECT_EQ(text(q.address->getSipURL()->getHost()), "h");
+
+    EXPECT_EQ(failureOf([] { parse("\"open <sip:a@h>"); }),
+              "parse: Invalid quote in KvSipNameAddress");
+    EXPECT_EQ(failureOf([] { parse("\"ends in \\"); }), "parse: Invalid quote in KvSipNameAddress");
+}
+
+TEST(KvSipNameAddress, BareUriParametersDependOnWhoReads) {
+    Parsed header = parse("sip:caller@host;tag=9");
+    EXPECT_FALSE(header.address->hasBrackets());
+    EXPECT_FALSE(header.address->getSipURL()->hasParameters());
+    EXPECT_EQ(header.rest, "tag=9");
+    EXPECT_EQ(written(header.address), "sip:caller@host");
+
+    KvHandle<KvSipNameAddress> built(new KvSipNameAddress("sip:caller@host;tag=9"));
+    EXPECT_EQ(text(built->getSipURL()->getParameters()->getParameter("tag")), "9");
+    // Written bare, the URL's parameter would read back as the header's.
+    EXPECT_EQ(written(built), "<sip:caller@host;tag=9>");
+}
+
+TEST(KvSipNameAddress, BuiltFromDisplayNameAndUri) {
+    KvHandle<KvURI> uri(new KvSipURL("sip:bob@example.com"));
+    KvHandle<KvSipNameAddress> named(new KvSipNameAddress("Bob", uri));
+    EXPECT_EQ(written(named), "Bob <sip:bob@example.com>");
+    EXPECT_NE(named->getURI().get(), uri.get()); // a clone
+
+    KvHandle<KvSipNameAddress> plain(new KvSipNameAddress("", uri));
+    EXPECT_EQ(written(plain), "sip:bob@example.com");
+    plain->setBrackets(true);
+    EXPECT_EQ(written(plain), "<sip:bob@example.com>");
+
+    KvHandle<KvSipNameAddress> copy(static_cast<KvSipNameAddress*>(named->clone()));
+    EXPECT_NE(copy->getURI().get(), named->getURI().get());
+    EXPECT_EQ(written(copy), "Bob <sip:bob@example.com>");
+
+    KvHandle<KvSipNameAddress> none;
+    EXPECT_EQ(written(none), "");
+    KvHandle<KvSipNameAddress> noUri(new KvSipNameAddress("", KvHandle<KvURI>()));
+    EXPECT_TRUE(noUri->getURI().isNull());
+    EXPECT_TRUE(noUri->getURIString().isEmpty());
+}
+
+TEST(KvSipNameAddress, UrisWithDelimitersAreWrittenInBrackets) {
+    for (const char* text : {"sip:a@h?Subject=x", "sip:a@h;lr", "<sip:a,b@h>"}) {
+        KvHandle<KvSipNameAddress> address(new KvSipNameAddress(text));
+        std::string out = written(address);
+        EXPECT_EQ(out.front(), '<') << text;
+        EXPECT_EQ(out.back(), '>') << text;
+    }
+}
+
+TEST(KvSipNameAddress, MissingUri) {
+    KvHandle<KvSipNameAddress> address(new KvSipNameAddress());
+    auto stream = kvStreamOf("Caller\r\n");
+    EXPECT_EQ(failureOf([&] { address->parse(*stream); }), "parse: URL not specified");
+    EXPECT_EQ(text(address->getDisplayName()), "Caller");
+
+    EXPECT_EQ(failureOf([] { parse("Caller"); }), "other: INVALID URI");
+
+    std::string longName(1100, 'n');
+    EXPECT_EQ(failureOf([&] { parse(longName + " <sip:a@h>"); }),
+              "parse: Invalid SIP Name Address");
+}
+
+TEST(KvSipNameAddress, ParseStartsFromScratch) {
+    KvHandle<KvSipNameAddress> address(new KvSipNameAddress("\"Bob\" <sip:bob@h>"));
+    EXPECT_TRUE(address->hasBrackets());
+    address->parse("sip:carol@h");
+    EXPECT_TRUE(address->getDisplayName().isEmpty());
+    EXPECT_FALSE(address->hasBrackets());
+    EXPECT_EQ(written(address), "sip:carol@h");
+}
+
+TEST(KvSipNameAddress, QuotedNameBeforeBareUri) {
+    Parsed p = parse("\"Bob\" sip:bob@h");
+    EXPECT_EQ(text(p.address->getDisplayName()), "\"Bob\"");
+    EXPECT_EQ(text(p.address->getURIString()), "sip:bob@h");
+    EXPECT_EQ(written(p.address), "\"Bob\" <sip:bob@h>");
+}
+
+TEST(KvSipNameAddress, OtherUriKinds) {
+    Parsed tel = parse("<tel:+1234>;tag=1");
+    EXPECT_TRUE(tel.address->getSipURL().isNull());
+    EXPECT_NE(dynamic_cast<KvTelURL*>(tel.address->getURI().get()), nullptr);
+    EXPECT_EQ(written(tel.address), "<tel:+1234>");
+}
+
+TEST(KvSipNameAddress, TortureDisplayNames) {
+    Parsed from = parse(corpusHeader("wsinv.dat", "from   "));
+    EXPECT_EQ(text(from.address->getDisplayName()), "\"J Rosenberg \\\\\\\"\"");
+    EXPECT_EQ(text(from.address->getURIString()), "sip:jdrosen@example.com");
+    EXPECT_EQ(written(from.address), "\"J Rosenberg \\\\\\\"\" <sip:jdrosen@example.com>");
+
+    Parsed contact = parse(corpusHeader("wsinv.dat", "m"));
+    EXPECT_EQ(text(contact.address->getDisplayName()), "\"Quoted string \\\"\\\"\"");
+    EXPECT_EQ(text(contact.address->getURIString()), "sip:jdrosen@example.com");
+
+    Parsed lws = parse(corpusHeader("lwsdisp.dat", "From"));
+    EXPECT_EQ(text(lws.address->getDisplayName()), "caller");
+    EXPECT_EQ(text(lws.address->getURIString()), "sip:caller@example.com");
+    EXPECT_EQ(lws.rest, "tag=323\r\n");
+
+    std::string quotbal = corpusHeader("quotbal.dat", "To");
+    ASSERT_FALSE(quotbal.empty());
+    EXPECT_EQ(failureOf([&] { parse(quotbal); }), "parse: Invalid quote in KvSipNameAddress");
+}

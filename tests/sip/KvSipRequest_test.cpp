@@ -1,0 +1,432 @@
+// Requests: the value constructors, the request-URI, and the method classes with the ACK, BYE
+// and CANCEL built from other messages of a call.
+#include "KvException.h"
+#include "KvParameters.h"
+#include "KvSipAckMessage.h"
+#include "KvSipByeMessage.h"
+#include "KvSipCancelMessage.h"
+#include "KvSipHeaders.h"
+#include "KvSipInfoMessage.h"
+#include "KvSipInviteMessage.h"
+#include "KvSipNameAddress.h"
+#include "KvSipNotifyMessage.h"
+#include "KvSipOptionsMessage.h"
+#include "KvSipParseError.h"
+#include "KvSipPrackMessage.h"
+#include "KvSipRegisterMessage.h"
+#include "KvSipResponse.h"
+#include "KvSipSubscribeMessage.h"
+#include "KvSipURL.h"
+#include "KvSipUnknownRequest.h"
+#include "KvTelURL.h"
+#include "support/KvTestStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+namespace {
+
+KvHandle<KvSipMessage> parseMessage(const std::string& text) {
+    auto stream = kvStreamOf(text);
+    return KvSipMessage::sConstructFrom(*stream);
+}
+
+std::string written(const KvSipMessage& message) {
+    KvStringOutputStream out;
+    message.serialize(out);
+    return out.text;
+}
+
+std::string valueOf(const KvHandle<KvSipHeader>& header) {
+    KvStringOutputStream out;
+    header->serialize(out);
+    return out.text;
+}
+
+std::vector<std::string> headerNames(const KvSipMessage& message) {
+    std::vector<std::string> names;
+    for (KvSipHeaderId id : message.getHeaderOrder())
+        for (KvHandle<KvSipHeader> h = message.getHeader(id); !h.isNull(); h = h->getNext())
+            names.push_back(h->getName().c_str());
+    return names;
+}
+
+std::string exceptionText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (KvHandle<KvException>& e) {
+        return e->getText();
+    }
+    return "(no exception)";
+}
+
+std::string uriText(const KvHandle<KvURI>& uri) {
+    return uri.isNull() ? "(null)" : uri->serialize().c_str();
+}
+
+KvHandle<KvSipFromHeader> fromHeader() {
+    KvHandle<KvSipFromHeader> from(new KvSipFromHeader(
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress("Alice <sip:alice@atlanta.example.com>")),
+        KvHandle<KvParameters>()));
+    from->setTag("1928301774");
+    return from;
+}
+
+KvHandle<KvSipToHeader> toHeader() {
+    return KvHandle<KvSipToHeader>(new KvSipToHeader("Bob <sip:bob@biloxi.example.com>"));
+}
+
+KvHandle<KvSipContactHeader> contactHeader() {
+    return KvHandle<KvSipContactHeader>(
+        new KvSipContactHeader("<sip:alice@pc33.atlanta.example.com>"));
+}
+
+const std::string kCallHeaders =
+    "Via: SIP/2.0/UDP pc33.atlanta.example.com;branch=z9hG4bK776asdhds\r\n"
+    "To: Bob <sip:bob@biloxi.example.com>\r\n"
+    "From: Alice <sip:alice@atlanta.example.com>;tag=1928301774\r\n"
+    "Call-ID: a84b4c76e66710@pc33.atlanta.example.com\r\n";
+
+KvHandle<KvSipResponse> finalResponse(const std::string& statusLine, const std::string& cseq,
+                                      const std::string& extra) {
+    KvHandle<KvSipResponse> response(parseMessage(statusLine + "\r\n" + kCallHeaders +
+                                                  "CSeq: " + cseq + "\r\n" + extra +
+                                                  "Content-Length: 0\r\n\r\n"));
+    return response;
+}
+
+} // namespace
+
+// ---- value constructors
+
+TEST(KvSipRequestBuild, HeadersGoInTheDocumentedOrder) {
+    KvSipInviteMessage invite(fromHeader(), toHeader(), contactHeader(), "call-1@host", 5,
+                              "application/sdp", "v=0\r\n", 5);
+    EXPECT_EQ(invite.getParseState(), KV_VALID);
+    EXPECT_TRUE(invite.isValid());
+    EXPECT_EQ(uriText(invite.getRequestURI()), "sip:bob@biloxi.example.com");
+    EXPECT_EQ(headerNames(invite),
+              (std::vector<std::string>{"From", "To", "Contact", "Call-ID", "CSeq",
+                                        "Content-Length", "Content-Type"}));
+    // Headers that callers add later follow.
+    invite.addHeader(
+        KvHandle<KvSipHeader>(new KvSipViaHeader("pc33.atlanta.example.com", 5060, "udp")));
+    invite.addHeader(KvHandle<KvSipHeader>(new KvSipMaxForwardsHeader(70)));
+    const std::string text = written(invite);
+    EXPECT_EQ(text, "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n"
+                    "From: Alice <sip:alice@atlanta.example.com>;tag=1928301774\r\n"
+                    "To: Bob <sip:bob@biloxi.example.com>\r\n"
+                    "Contact: <sip:alice@pc33.atlanta.example.com>\r\n"
+                    "Call-ID: call-1@host\r\n"
+                    "CSeq: 5 INVITE\r\n"
+                    "Content-Length: 5\r\n"
+                    "Content-Type: application/sdp\r\n"
+                    "Via: SIP/2.0/UDP pc33.atlanta.example.com:5060\r\n"
+                    "Max-Forwards: 70\r\n"
+                    "\r\n"
+                    "v=0\r\n");
+    // What it writes reads back as the same request.
+    KvHandle<KvSipMessage> reread = parseMessage(text);
+    EXPECT_EQ(reread->getParseState(), KV_VALID);
+    EXPECT_EQ(written(*reread), text);
+}
+
+TEST(KvSipRequestBuild, CallIdCSeqAndBodyDefaults) {
+    KvSipRegisterMessage generated(
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress("sip:registrar.example.com")), fromHeader(),
+        toHeader(), contactHeader(), "", 0, nullptr, nullptr, 0);
+    std::string callId = generated.getCallIdHeader()->getCallIdText();
+    EXPECT_GT(callId.size(), 37u);
+    EXPECT_EQ(callId[36], '@');
+    EXPECT_LT(generated.getCSeqHeader()->getNumber(), 16777215u);
+    EXPECT_TRUE(generated.getCSeqHeader()->getMethod() == std::string("REGISTER"));
+    EXPECT_EQ(generated.getContentLength(), 0u);
+    EXPECT_TRUE(generated.getContentTypeHeader().isNull());
+    EXPECT_EQ(generated.getBody(), nullptr);
+
+    KvSipRegisterMessage given(
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress("sip:r.example.com")), fromHeader(),
+        toHeader(), KvHandle<KvSipContactHeader>(), "id@host", 5, nullptr, nullptr, 0);
+    EXPECT_STREQ(given.getCallIdHeader()->getCallIdText(), "id@host");
+    EXPECT_EQ(given.getCSeqHeader()->getNumber(), 5u);
+    EXPECT_TRUE(given.getContactHeader().isNull());
+
+    EXPECT_EQ(exceptionText([] {
+                  KvSipInviteMessage(fromHeader(), toHeader(), contactHeader(), "a@b", 1, nullptr,
+                                     "body", 4);
+              }),
+              "Can't build SIP request(with body) with no content-type");
+}
+
+TEST(KvSipRequestBuild, MethodsMustBeGiven) {
+    EXPECT_EQ(exceptionText([] {
+                  KvSipRequest request(KvString(""), fromHeader(), toHeader(), contactHeader(),
+                                       "a@b", 1, nullptr, nullptr, 0);
+              }),
+              "The SIP Method cannot be NULL or EMPTY");
+    EXPECT_EQ(exceptionText([] { KvSipRequest request(""); }),
+              "KvSipRequest constructor expects a Method Name");
+    EXPECT_EQ(exceptionText([] { KvSipRequest request(static_cast<const char*>(nullptr)); }),
+              "KvSipRequest constructor expects a Method Name");
+}
+
+TEST(KvSipRequestBuild, URLHeadersMoveIntoTheMessageWithoutTouchingTheCallersURI) {
+    KvHandle<KvSipNameAddress> target(
+        new KvSipNameAddress("<sip:bob@biloxi.example.com?Subject=lunch>"));
+    const std::string before = uriText(target->getURI());
+    KvSipInviteMessage invite(target, fromHeader(), toHeader(), contactHeader(), "id@host", 1,
+                              nullptr, nullptr, 0);
+    EXPECT_EQ(uriText(target->getURI()), before);
+    EXPECT_EQ(uriText(invite.getRequestURI()), "sip:bob@biloxi.example.com");
+    EXPECT_EQ(headerNames(invite).back(), "Subject");
+    EXPECT_EQ(valueOf(invite.getHeader(KV_HEADER_SUBJECT)), "lunch");
+    EXPECT_EQ(written(invite).find("?"), std::string::npos);
+
+    // A Call-ID given in the URI replaces the one made from the values, and goes last.
+    KvHandle<KvSipNameAddress> withCallId(
+        new KvSipNameAddress("<sip:bob@biloxi.example.com?Call-ID=from-uri>"));
+    KvSipInviteMessage replaced(withCallId, fromHeader(), toHeader(), contactHeader(), "id@host", 1,
+                                nullptr, nullptr, 0);
+    EXPECT_STREQ(replaced.getCallIdHeader()->getCallIdText(), "from-uri");
+    EXPECT_EQ(headerNames(replaced).back(), "Call-ID");
+    EXPECT_EQ(replaced.getHeaderOrder().size(), 6u);
+}
+
+TEST(KvSipRequestBuild, ABuiltRequestLeavesTheCallersHeadersAddressesAlone) {
+    KvHandle<KvSipToHeader> to = toHeader();
+    const std::string toBefore = valueOf(KvHandle<KvSipHeader>(to));
+    KvSipByeMessage bye(
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress("sip:bob@biloxi.example.com")),
+        fromHeader(), to, KvHandle<KvSipContactHeader>(), "id@host", 2, nullptr, nullptr, 0);
+    bye.setRequestURI(KvHandle<KvURI>(new KvSipURL("sip:other@example.com")));
+    EXPECT_EQ(valueOf(KvHandle<KvSipHeader>(to)), toBefore);
+}
+
+TEST(KvSipRequestURI, IsStoredAsACloneWithoutAngleBrackets) {
+    KvSipOptionsMessage options;
+    KvHandle<KvURI> generic(new KvURI("u<rn>"));
+    generic->setBody("<service:sos>");
+    options.setRequestURI(generic);
+    EXPECT_TRUE(options.getRequestURI()->getScheme() == "urn");
+    EXPECT_TRUE(options.getRequestURI()->getBody() == "service:sos");
+    EXPECT_TRUE(generic->getScheme() == "u<rn>");
+    EXPECT_TRUE(options.getSipURL().isNull());
+
+    KvHandle<KvURI> sip(new KvSipURL("sip:user@host.example.com:5070"));
+    options.setRequestURI(sip);
+    EXPECT_NE(options.getRequestURI().get(), sip.get());
+    ASSERT_FALSE(options.getSipURL().isNull());
+    EXPECT_TRUE(options.getSipURL()->getUser() == "user");
+    EXPECT_EQ(options.getSipURL()->getPort(), 5070);
+
+    options.setRequestURI(KvHandle<KvURI>());
+    EXPECT_TRUE(options.getRequestURI().isNull());
+    KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(options.clone()));
+    EXPECT_TRUE(KvHandle<KvSipRequest>(copy)->getRequestURI().isNull());
+}
+
+// ---- method classes
+
+TEST(KvSipMethodClasses, EachMethodParsesIntoItsClassAndClonesIntoItToo) {
+    struct Entry {
+        const char* method;
+        const std::type_info& type;
+    };
+    const Entry entries[] = {
+        {"REGISTER", typeid(KvSipRegisterMessage)},
+        {"INVITE", typeid(KvSipInviteMessage)},
+        {"INFO", typeid(KvSipInfoMessage)},
+        {"PRACK", typeid(KvSipPrackMessage)},
+        {"ACK", typeid(KvSipAckMessage)},
+        {"BYE", typeid(KvSipByeMessage)},
+        {"SUBSCRIBE", typeid(KvSipSubscribeMessage)},
+        {"NOTIFY", typeid(KvSipNotifyMessage)},
+        {"OPTIONS", typeid(KvSipOptionsMessage)},
+        {"CANCEL", typeid(KvSipCancelMessage)},
+        {"MESSAGE", typeid(KvSipUnknownRequest)},
+    };
+    for (const Entry& entry : entries) {
+        SCOPED_TRACE(entry.method);
+        const std::string text = std::string(entry.method) +
+                                 " sip:bob@biloxi.example.com SIP/2.0\r\n" + kCallHeaders +
+                                 "CSeq: 1 " + entry.method + "\r\nContent-Length: 0\r\n\r\n";
+        KvHandle<KvSipMessage> message = parseMessage(text);
+        EXPECT_EQ(typeid(*message.get()), entry.type);
+        EXPECT_TRUE(message->isValid());
+        EXPECT_TRUE(KvHandle<KvSipRequest>(message)->getMethod() == entry.method);
+        KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(message->clone()));
+        EXPECT_EQ(typeid(*copy.get()), entry.type);
+        EXPECT_EQ(written(*copy), text);
+        EXPECT_NE(copy->getViaHeader().get(), message->getViaHeader().get());
+    }
+}
+
+TEST(KvSipMethodClasses, TheValueConstructorsCarryTheirMethod) {
+    auto uri = [] { return KvHandle<KvSipNameAddress>(new KvSipNameAddress("sip:b@h")); };
+    EXPECT_TRUE(KvSipPrackMessage(uri(), fromHeader(), toHeader(), contactHeader(), "c", 3, nullptr,
+                                  nullptr, 0)
+                    .getCSeqHeader()
+                    ->getMethod() == std::string("PRACK"));
+    KvSipCancelMessage cancel(uri(), fromHeader(), toHeader(), contactHeader(), "c", 3, nullptr,
+                              nullptr, 0);
+    EXPECT_TRUE(cancel.getMethod() == "CANCEL");
+    EXPECT_TRUE(cancel.isValid());
+}
+
+// ---- ACK
+
+TEST(KvSipAck, ForA2xxGoesToTheContact) {
+    KvHandle<KvSipResponse> ok =
+        finalResponse("SIP/2.0 200 OK", "314159 INVITE", "Contact: <sip:bob@192.0.2.7:5062>\r\n");
+    KvSipAckMessage ack(ok, nullptr, nullptr, 0);
+    EXPECT_EQ(uriText(ack.getRequestURI()), "sip:bob@192.0.2.7:5062");
+    EXPECT_EQ(ack.getCSeqHeader()->getNumber(), 314159u);
+    EXPECT_STREQ(ack.getCSeqHeader()->getMethod(), "ACK");
+    EXPECT_EQ(headerNames(ack),
+              (std::vector<std::string>{"From", "To", "Call-ID", "CSeq", "Content-Length"}));
+    EXPECT_TRUE(ack.isValid());
+    EXPECT_EQ(ack.getTransport(), 0);
+    EXPECT_EQ(ack.getPeerPort(), 0);
+
+    // The ACK owns its headers: tagging its To leaves the response alone.
+    KvHandle<KvSipToHeader>(ack.getToHeader())->setTag("mine");
+    EXPECT_TRUE(ok->getToHeader()->getTag().isEmpty());
+}
+
+TEST(KvSipAck, OtherwiseGoesToTheToAddress) {
+    KvHandle<KvSipResponse> busy = finalResponse("SIP/2.0 486 Busy Here", "314159 INVITE",
+                                                 "Contact: <sip:bob@192.0.2.7:5062>\r\n");
+    EXPECT_EQ(uriText(KvSipAckMessage(busy).getRequestURI()), "sip:bob@biloxi.example.com");
+    KvHandle<KvSipResponse> noContact = finalResponse("SIP/2.0 200 OK", "314159 INVITE", "");
+    EXPECT_EQ(uriText(KvSipAckMessage(noContact).getRequestURI()), "sip:bob@biloxi.example.com");
+}
+
+TEST(KvSipAck, ATelContactIsTakenWhole) {
+    KvHandle<KvSipResponse> ok =
+        finalResponse("SIP/2.0 200 OK", "1 INVITE", "Contact: <tel:+15551234567>\r\n");
+    KvSipAckMessage ack(ok);
+    EXPECT_NE(dynamic_cast<KvTelURL*>(ack.getRequestURI().get()), nullptr);
+    EXPECT_EQ(uriText(ack.getRequestURI()), "tel:+15551234567");
+}
+
+TEST(KvSipAck, IsOnlyForINVITEResponses) {
+    const std::string error = "The SIP ACK Request is only for INVITE Response";
+    EXPECT_EQ(exceptionText([] { KvSipAckMessage(finalResponse("SIP/2.0 200 OK", "2 BYE", "")); }),
+              error);
+    try {
+        KvSipAckMessage ack(finalResponse("SIP/2.0 200 OK", "2 invite", ""));
+        FAIL() << "a lower-case invite was taken";
+    } catch (KvHandle<KvException>& e) {
+        EXPECT_STREQ(e->getText(), error.c_str());
+        EXPECT_NE(dynamic_cast<KvSipParseError*>(e.get()), nullptr);
+    }
+}
+
+TEST(KvSipAck, BodyAndTransport) {
+    KvHandle<KvSipResponse> ok = finalResponse("SIP/2.0 200 OK", "1 INVITE", "");
+    KvSipAckMessage noBody(ok, "ignored", "text/plain", 0);
+    EXPECT_EQ(noBody.getBody(), nullptr);
+    EXPECT_EQ(noBody.getContentLength(), 0u);
+    EXPECT_TRUE(noBody.getContentTypeHeader().isNull());
+
+    KvSipAckMessage withBody(ok, "v=0\r\n", "application/sdp", 5);
+    EXPECT_EQ(withBody.getContentLength(), 5u);
+    EXPECT_TRUE(withBody.getContentType() == "application/sdp");
+
+    ok->setTransport(KvSipMessage::KV_TRANSPORT_TCP);
+    ok->setPeerPort(5070);
+    ok->setPeerAddress(KvInetAddress::sFromAddress(0x0200000a));
+    KvSipAckMessage overTcp(ok);
+    EXPECT_EQ(overTcp.getTransport(), KvSipMessage::KV_TRANSPORT_TCP);
+    EXPECT_EQ(overTcp.getPeerPort(), 5070);
+    EXPECT_EQ(overTcp.getPeerAddress().getAddress(), 0x0200000au);
+}
+
+TEST(KvSipAck, AResponseLackingAPartIsRefusedClearly) {
+    KvHandle<KvSipResponse> noFrom(
+        parseMessage("SIP/2.0 200 OK\r\nTo: <sip:b@h>\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\n\r\n"));
+    EXPECT_EQ(exceptionText([&] { KvSipAckMessage ack(noFrom); }),
+              "Can't build ACK: the response has no From header");
+    KvHandle<KvSipResponse> noCSeq(parseMessage("SIP/2.0 200 OK\r\n" + kCallHeaders + "\r\n"));
+    EXPECT_EQ(exceptionText([&] { KvSipAckMessage ack(noCSeq); }),
+              "Can't build ACK: the response has no CSeq header");
+    KvHandle<KvSipResponse> noCallId(parseMessage(
+        "SIP/2.0 200 OK\r\nFrom: <sip:a@h>\r\nTo: <sip:b@h>\r\nCSeq: 1 INVITE\r\n\r\n"));
+    EXPECT_EQ(exceptionText([&] { KvSipAckMessage ack(noCallId); }),
+              "Can't build ACK: the response has no Call-ID header");
+    EXPECT_EQ(exceptionText([&] { KvSipAckMessage ack{KvHandle<KvSipResponse>()}; }),
+              "Can't build ACK: the response has no message");
+}
+
+// ---- BYE
+
+TEST(KvSipBye, FollowsTheCallsCSeqAndAddress) {
+    KvHandle<KvSipMessage> invite = parseMessage(
+        "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n" + kCallHeaders +
+        "CSeq: 41 INVITE\r\nContact: <sip:alice@192.0.2.9>\r\nContent-Length: 0\r\n\r\n");
+    KvSipByeMessage bye(invite);
+    EXPECT_EQ(bye.getCSeqHeader()->getNumber(), 42u);
+    EXPECT_STREQ(bye.getCSeqHeader()->getMethod(), "BYE");
+    EXPECT_EQ(uriText(bye.getRequestURI()), "sip:alice@192.0.2.9");
+    EXPECT_EQ(headerNames(bye),
+              (std::vector<std::string>{"From", "To", "Call-ID", "CSeq", "Content-Length"}));
+    EXPECT_STREQ(bye.getCallIdHeader()->getCallIdText(), "a84b4c76e66710@pc33.atlanta.example.com");
+
+    KvHandle<KvSipToHeader>(bye.getToHeader())->setTag("x");
+    EXPECT_TRUE(invite->getToHeader()->getTag().isEmpty());
+
+    // Without a Contact the To address serves, whatever its scheme.
+    KvHandle<KvSipMessage> telCall =
+        parseMessage("INVITE tel:+15551234 SIP/2.0\r\nVia: SIP/2.0/UDP h\r\nTo: <tel:+15551234>\r\n"
+                     "From: <sip:a@h>;tag=1\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\nl: 0\r\n\r\n");
+    EXPECT_EQ(uriText(KvSipByeMessage(telCall).getRequestURI()), "tel:+15551234");
+}
+
+TEST(KvSipBye, AMessageLackingAPartIsRefusedClearly) {
+    KvHandle<KvSipMessage> noCSeq =
+        parseMessage("INVITE sip:b@h SIP/2.0\r\n" + kCallHeaders + "\r\n");
+    EXPECT_EQ(exceptionText([&] { KvSipByeMessage bye(noCSeq); }),
+              "Can't build BYE: the message has no CSeq header");
+    KvHandle<KvSipMessage> noTo = parseMessage(
+        "INVITE sip:b@h SIP/2.0\r\nFrom: <sip:a@h>\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\n\r\n");
+    EXPECT_EQ(exceptionText([&] { KvSipByeMessage bye(noTo); }),
+              "Can't build BYE: the message has no To header");
+}
+
+// ---- CANCEL
+
+TEST(KvSipCancel, MatchesTheTransactionItCancels) {
+    KvHandle<KvSipMessage> invite =
+        parseMessage("INVITE sip:bob@biloxi.example.com;transport=tcp SIP/2.0\r\n" + kCallHeaders +
+                     "Via: SIP/2.0/UDP second.example.com;branch=z9hG4bKother\r\n"
+                     "CSeq: 7 INVITE\r\nContent-Length: 0\r\n\r\n");
+    KvSipCancelMessage cancel{KvHandle<KvSipRequest>(invite)};
+    EXPECT_EQ(cancel.getCSeqHeader()->getNumber(), 7u);
+    EXPECT_STREQ(cancel.getCSeqHeader()->getMethod(), "CANCEL");
+    EXPECT_STREQ(cancel.getCallIdHeader()->getCallIdText(),
+                 invite->getCallIdHeader()->getCallIdText());
+    EXPECT_TRUE(cancel.getViaHeader()->getBranch() == "z9hG4bK776asdhds");
+    EXPECT_TRUE(cancel.getViaHeader()->getNext().isNull());
+    EXPECT_EQ(uriText(cancel.getRequestURI()), "sip:bob@biloxi.example.com;transport=tcp");
+    EXPECT_EQ(headerNames(cancel),
+              (std::vector<std::string>{"From", "To", "Call-ID", "CSeq", "Via", "Content-Length"}));
+    EXPECT_EQ(cancel.getContentLength(), 0u);
+    EXPECT_TRUE(cancel.isValid());
+    // The same transaction, so the same key.
+    EXPECT_TRUE(cancel.createTransactionKey() == invite->createTransactionKey());
+}
+
+TEST(KvSipCancel, ARequestLackingAPartIsRefusedClearly) {
+    KvHandle<KvSipMessage> noUri =
+        parseMessage("FOO sips:b@h SIP/2.0\r\n" + kCallHeaders + "CSeq: 1 FOO\r\n\r\n");
+    ASSERT_TRUE(KvHandle<KvSipRequest>(noUri)->getRequestURI().isNull());
+    EXPECT_EQ(exceptionText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noUri)}; }),
+              "Can't build CANCEL: the request has no request-URI");
+    KvHandle<KvSipMessage> noFrom = parseMessage("INVITE sip:b@h SIP/2.0\r\nTo: <sip:b@h>\r\n\r\n");
+    EXPECT_EQ(exceptionText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noFrom)}; }),
+              "Can't build CANCEL: the request has no From header");
+}
