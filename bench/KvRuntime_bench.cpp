@@ -88,9 +88,9 @@ void BM_ScheduleCancel(benchmark::State& state) {
     std::vector<KvHandle<KvObserver>> observers;
     for (int64_t i = 0; i < state.range(0); ++i) {
         observers.emplace_back(new KvObserver);
-        // Spread over an hour, so that the new timers land among them.
-        scheduler->schedule(3600000u + static_cast<uint32_t>(i % 7200000), observers.back(),
-                            KvHandle<KvObject>());
+        // Spread over the same two hours as the new timers, so that these land among them.
+        uint32_t spread = static_cast<uint32_t>((i * 7200000 / state.range(0)) % 7200000);
+        scheduler->schedule(3600000u + spread, observers.back(), KvHandle<KvObject>());
     }
     KvHandle<KvObserver> observer(new KvObserver);
     uint32_t delay = 3600000u;

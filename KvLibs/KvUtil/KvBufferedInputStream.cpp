@@ -267,6 +267,8 @@ bool KvBufferedInputStream::scanHeader() {
         uint32_t nameLength = static_cast<uint32_t>(colon - line);
         while (nameLength > 0 && isBlank(line[nameLength - 1]))
             --nameLength;
+        // Header names are case-insensitive, the compact "L" included: a length left unread
+        // would cut the body off and run it into the next message.
         bool isLength = (nameLength == 14 && strncasecmp(line, "Content-Length", 14) == 0) ||
                         (nameLength == 1 && (line[0] == 'l' || line[0] == 'L'));
         if (!isLength)

@@ -3,6 +3,7 @@
 #include "KvException.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr uint64_t kGranule = 256;
@@ -34,7 +35,7 @@ void KvByteArrayOutputStream::grow(uint32_t length) {
     KvHandle<KvByteArray> grown = KvByteArray::sCreate(static_cast<uint32_t>(newSize));
     if (m_count)
         std::memcpy(grown->getData(), m_buffer->getData(), m_count);
-    m_buffer = grown;
+    m_buffer = std::move(grown);
 }
 
 void KvByteArrayOutputStream::write(const void* buffer, uint32_t length, uint32_t offset) {

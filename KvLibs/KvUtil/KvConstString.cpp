@@ -3,16 +3,25 @@
 #include <cstring>
 #include <strings.h>
 
-KvConstString::~KvConstString() { delete[] m_text; }
+KvConstString::~KvConstString() {
+    if (!isInline())
+        delete[] m_text;
+}
 
 KvConstString& KvConstString::operator=(KvConstString&& other) noexcept {
-    if (this != &other) {
+    if (this == &other)
+        return *this;
+    if (!isInline())
         delete[] m_text;
+    if (other.isInline()) {
+        std::memcpy(m_inline, other.m_inline, other.m_length + 1);
+        m_text = m_inline;
+    } else {
         m_text = other.m_text;
-        m_length = other.m_length;
-        other.m_text = nullptr;
-        other.m_length = 0;
     }
+    m_length = other.m_length;
+    other.m_text = nullptr;
+    other.m_length = 0;
     return *this;
 }
 
@@ -21,16 +30,25 @@ const char* KvConstString::setText(const char* text) {
 }
 
 const char* KvConstString::setText(const char* text, uint32_t length) {
-    char* copy = nullptr;
-    if (text && length) {
+    char* old = isInline() ? nullptr : m_text;
+    if (!text || !length) {
+        m_text = nullptr;
+        m_length = 0;
+    } else if (length < INLINE_SIZE) {
+        // memmove: the text may be (part of) the one we hold, inline or not.
+        std::memmove(m_inline, text, length);
+        m_inline[length] = '\0';
+        m_text = m_inline;
+        m_length = length;
+    } else {
         // Copy before freeing: the text may be the one we hold.
-        copy = new char[length + 1];
+        char* copy = new char[length + 1];
         std::memcpy(copy, text, length);
         copy[length] = '\0';
+        m_text = copy;
+        m_length = length;
     }
-    delete[] m_text;
-    m_text = copy;
-    m_length = copy ? length : 0;
+    delete[] old;
     return m_text;
 }
 

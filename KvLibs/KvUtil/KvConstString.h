@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 class KvConstString {
 public:
@@ -9,10 +10,7 @@ public:
     KvConstString(const char* text) : KvConstString() { setText(text); }
     KvConstString(const char* text, uint32_t length) : KvConstString() { setText(text, length); }
     KvConstString(const KvConstString& other) : KvConstString() { setText(other.m_text, other.m_length); }
-    KvConstString(KvConstString&& other) noexcept : m_length(other.m_length), m_text(other.m_text) {
-        other.m_length = 0;
-        other.m_text = nullptr;
-    }
+    KvConstString(KvConstString&& other) noexcept : KvConstString() { *this = std::move(other); }
     virtual ~KvConstString();
 
     KvConstString& operator=(const char* text) {
@@ -41,6 +39,11 @@ public:
     bool equalsIgnoreCase(const char* text) const;
 
 private:
+    // Most texts (tokens, tags, branches, parameter names) fit in the object: no allocation.
+    static constexpr uint32_t INLINE_SIZE = 24;
+    bool isInline() const { return m_text == m_inline; }
+
     uint32_t m_length;
     char* m_text;
+    char m_inline[INLINE_SIZE];
 };

@@ -22,6 +22,12 @@ int32_t KvDatagramSocket::send(const KvDatagramPacket& packet) {
     const KvHandle<KvByteArray>& data = packet.getData();
     const char* bytes = data.isNull() ? nullptr : data->getData() + packet.getOffset();
     uint32_t length = data.isNull() ? 0 : packet.getLength();
+    // A packet whose receive failed has nothing to send, and no length reaches past the data.
+    if (length == KvDatagramPacket::kFailedLength)
+        return -1;
+    uint32_t rest = data.isNull() ? 0 : data->size() - packet.getOffset();
+    if (length > rest)
+        length = rest;
     if (m_connected && packet.getAddress() == getPeerAddress() && packet.getPort() == getPeerPort())
         return KvSocketImpl::send(bytes, length);
     return sendTo(bytes, length, packet.getAddress(), packet.getPort());

@@ -18,6 +18,12 @@ public:
     virtual bool markSupported() { return false; }
     virtual void mark(int32_t readLimit);
     virtual void reset();
+    // Streams that hold their bytes in memory show those from the read position to the end, so
+    // that scanners look ahead without a call per byte and move on with skip(); null for others.
+    virtual const char* peek(uint32_t& length) {
+        length = 0;
+        return nullptr;
+    }
 
     // Reads into the array from offset; 0, or a length past the end, means to the end.
     int32_t read(const KvHandle<KvByteArray>& array, uint32_t offset, uint32_t length);

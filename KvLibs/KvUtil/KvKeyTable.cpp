@@ -75,7 +75,8 @@ void KvKeyTable::print(KvOutputStream& stream) const {
         Iterator it(*this);
         while (it.hasNext()) {
             auto* entry = static_cast<const Entry*>(it.next());
-            stream << "\n " << entry->key->data() << "\t" << entry->value;
+            stream << "\n " << entry->key->data() << "\t"
+                   << static_cast<const KvObject*>(entry->key);
         }
     } catch (...) {
         unlockAll();

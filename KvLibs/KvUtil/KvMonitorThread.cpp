@@ -107,19 +107,19 @@ int64_t KvMonitorThread::fire() {
     }
 }
 
+uint32_t KvMonitorThread::sWaitTime(int64_t untilDue) {
+    if (untilDue <= 0)
+        return KV_INFINITE;
+    uint64_t quotient = static_cast<uint64_t>(untilDue) / 1000u;
+    // Never the all-ones value, which would wait for ever on a timer weeks away.
+    return quotient == 0             ? 1
+           : quotient >= KV_INFINITE ? KV_INFINITE - 1
+                                     : static_cast<uint32_t>(quotient);
+}
+
 void KvMonitorThread::run() {
-    while (getState() != EXITING) {
-        int64_t remaining = fire();
-        uint32_t waitMs = KV_INFINITE;
-        if (remaining > 0) {
-            uint64_t quotient = static_cast<uint64_t>(remaining) / 1000u;
-            // Never the all-ones value, which would wait for ever on a timer weeks away.
-            waitMs = quotient == 0             ? 1
-                     : quotient >= KV_INFINITE ? KV_INFINITE - 1
-                                               : static_cast<uint32_t>(quotient);
-        }
-        waitForWakeup(waitMs);
-    }
+    while (getState() != EXITING)
+        waitForWakeup(sWaitTime(fire()));
     {
         std::lock_guard<std::mutex> lock(s_instanceMutex);
         if (s_instance == this)

@@ -61,6 +61,8 @@ public:
     // Hands every due timer to the timer dispatcher; returns the microseconds until the next one,
     // or 0 when none is pending.
     int64_t fire();
+    // The scheduler's wait in milliseconds for a result of fire: no limit for 0, else at least 1.
+    static uint32_t sWaitTime(int64_t untilDue);
     size_t getPendingCount() const { return m_timerQueue.size(); }
 
     // The calling thread's own scheduler when it is one, else the process-wide scheduler, made

@@ -46,13 +46,31 @@ void KvObject::print(KvOutputStream& stream) const {
            << getClassName();
 }
 
-int32_t KvObject::addReference() { return kvInterlockedIncrement(&m_refCount); }
+// Most objects have one holder all their life. A holder that is the only one cannot race with
+// any other (nobody else can reach the object to count it), so the first take and the last
+// release skip the locked bus cycle; any shared count goes through the interlocked operations.
+int32_t KvObject::addReference() {
+    std::atomic_ref<int32_t> count(m_refCount);
+    if (count.load(std::memory_order_relaxed) == 0) {
+        count.store(1, std::memory_order_relaxed);
+        return 1;
+    }
+    return kvInterlockedIncrement(&m_refCount);
+}
 
 int32_t KvObject::removeReference(bool deleteAtZero) {
-    int32_t count = kvInterlockedDecrement(&m_refCount);
-    if (count == 0 && deleteAtZero)
+    std::atomic_ref<int32_t> count(m_refCount);
+    int32_t left;
+    // acquire: the last holder sees every write made before the other holders let go.
+    if (count.load(std::memory_order_acquire) == 1) {
+        count.store(0, std::memory_order_relaxed);
+        left = 0;
+    } else {
+        left = kvInterlockedDecrement(&m_refCount);
+    }
+    if (left == 0 && deleteAtZero)
         delete this;
-    return count;
+    return left;
 }
 
 const char* KvObject::getClassName() const {

@@ -34,5 +34,6 @@ void KvObserverThread::run() {
             break;
     }
     m_blockSource.release(); // an ended thread keeps its source alive no longer
-    KvErrorStream::instance()->getStream(5) << "Terminated: " << KvThread::currentThread() << endl;
+    // The thread's print ends the line itself.
+    KvErrorStream::instance()->getStream(5) << "Terminated: " << KvThread::currentThread();
 }

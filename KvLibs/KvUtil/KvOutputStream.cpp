@@ -35,8 +35,11 @@ KvOutputStream& flush(KvOutputStream& stream) {
 }
 
 namespace {
-template <class... Args> KvOutputStream& writeFormatted(KvOutputStream& stream, const char* format, Args... args) {
-    char buffer[64];
+// Room for any value of the formatted type: 64 bytes hold every integer; a double written with
+// "%f" needs up to 317 characters (sign, 309 digits, point and six decimals).
+template <size_t Size = 64, class... Args>
+KvOutputStream& writeFormatted(KvOutputStream& stream, const char* format, Args... args) {
+    char buffer[Size];
     int n = std::snprintf(buffer, sizeof buffer, format, args...);
     if (n > 0)
         stream.write(buffer, static_cast<uint32_t>(n < static_cast<int>(sizeof buffer) ? n : sizeof buffer - 1), 0);
@@ -73,7 +76,9 @@ KvOutputStream& operator<<(KvOutputStream& stream, unsigned long value) {
 KvOutputStream& operator<<(KvOutputStream& stream, unsigned long long value) {
     return writeFormatted(stream, "%llu", value);
 }
-KvOutputStream& operator<<(KvOutputStream& stream, double value) { return writeFormatted(stream, "%f", value); }
+KvOutputStream& operator<<(KvOutputStream& stream, double value) {
+    return writeFormatted<320>(stream, "%f", value);
+}
 KvOutputStream& operator<<(KvOutputStream& stream, KvHex value) {
     return writeFormatted(stream, "%08" PRIXPTR, value.value);
 }

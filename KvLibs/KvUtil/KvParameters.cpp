@@ -32,10 +32,10 @@ bool equalsIgnoreCase(const KvConstString& key, std::string_view text) {
 } // namespace
 
 KvParameters::KvParameters(const char* separator)
-    : m_head(nullptr), m_mutex(new KvMutex), m_count(0), m_separator(separator) {}
+    : m_head(nullptr), m_mutex(&m_mutexStorage), m_count(0), m_separator(separator) {}
 
 KvParameters::KvParameters(const KvParameters& other)
-    : KvObject(), m_head(nullptr), m_mutex(new KvMutex), m_count(0),
+    : KvObject(), m_head(nullptr), m_mutex(&m_mutexStorage), m_count(0),
       m_separator(other.m_separator) {
     other.lockList();
     m_head = sCopy(other.m_head);
@@ -73,7 +73,6 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
 
 KvParameters::~KvParameters() {
     sDeleteAll(m_head);
-    KvMutex::destroy(m_mutex);
 }
 
 void KvParameters::lockList() const { m_mutex->lock(); }
@@ -123,6 +122,8 @@ void KvParameters::setParameter(const char* key, const char* value) {
     if (!value || !key || !*key)
         return;
     std::string_view k = trimmed(key);
+    if (k.empty())
+        return; // a key of blanks alone would be written as a bare "=value"
     std::string_view v = trimmed(value);
     KvLockGuard guard(m_mutex);
     for (Node* node = m_head; node; node = node->next) {

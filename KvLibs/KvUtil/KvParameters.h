@@ -3,6 +3,7 @@
 #pragma once
 
 #include "KvConstString.h"
+#include "KvMutex.h"
 #include "KvObject.h"
 #include "KvStringBuffer.h"
 
@@ -10,7 +11,6 @@
 
 class KvInputStream;
 class KvOutputStream;
-class KvMutex;
 
 class KvParameters : public KvObject {
 public:
@@ -60,6 +60,8 @@ private:
     void unlockList() const;
 
     Node* m_head;
+    // The list's own lock, held in the object so that a list costs one allocation.
+    mutable KvMutex m_mutexStorage;
     KvMutex* m_mutex;
     uint32_t m_count;
     KvConstString m_separator;

@@ -12,6 +12,17 @@ void KvStreamTokenizer::requireMarks(KvInputStream& stream) {
 
 int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
     requireMarks(stream);
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // The same end state as below: at the first other byte, marked there.
+        uint32_t n = 0;
+        while (n < available && isWhitespace(static_cast<uint8_t>(bytes[n])))
+            ++n;
+        if (n)
+            stream.skip(n);
+        stream.mark(1);
+        return n < available ? static_cast<uint8_t>(bytes[n]) : -1;
+    }
     for (;;) {
         stream.mark(1);
         int c = stream.read();
@@ -25,6 +36,30 @@ int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
 uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const char* delimiters) {
     skipWhitespace(stream);
     stream.mark(-1);
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // The delimiters as bit sets held in registers; bytes above 127 take the slow test.
+        uint64_t low = 0;
+        uint64_t high = 0;
+        bool other = false;
+        for (const char* d = delimiters; *d; ++d) {
+            const uint8_t c = static_cast<uint8_t>(*d);
+            if (c < 64)
+                low |= uint64_t(1) << c;
+            else if (c < 128)
+                high |= uint64_t(1) << (c - 64);
+            else
+                other = true;
+        }
+        uint32_t n = 0;
+        for (; n < available; ++n) {
+            const uint8_t c = static_cast<uint8_t>(bytes[n]);
+            if (c < 64 ? (low >> c) & 1 : c < 128 ? (high >> (c - 64)) & 1
+                                                  : other && isDelimiter(c, delimiters))
+                break;
+        }
+        return n;
+    }
     uint32_t count = 0;
     for (;;) {
         int c = stream.read();

@@ -62,11 +62,12 @@ KvStringBuffer* KvStringBuffer::assign(KvStringBuffer* buffer, const char* text)
 KvStringBuffer* KvStringBuffer::append(KvStringBuffer* buffer, const char* text, uint32_t length) {
     if (!text)
         return buffer;
-    if (!buffer)
-        return create(text, length);
     uint32_t added = length;
     if (added == 0 || ::strnlen(text, added) < added)
         added = static_cast<uint32_t>(std::strlen(text));
+    // A length beyond a short text never reads past its NUL, with or without a buffer.
+    if (!buffer)
+        return create(text, added);
     if (added == 0)
         return buffer;
     uint32_t oldLength = buffer->m_length;

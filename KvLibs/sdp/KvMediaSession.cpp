@@ -224,6 +224,7 @@ KvHandle<KvMediaSession> KvMediaSession::sConstructFrom(const char* text, int32_
 
         KvHandle<KvMediaStream> stream(new KvMediaStream(type, media->getPort(), address));
         // Only RTP payload type numbers are formats here; "t38", "*" and the like are skipped.
+        stream->m_formats.reserve(media->getFormats().size());
         for (const KvString& format : media->getFormats()) {
             uint32_t payloadType = 0;
             if (KvSdpReader::toNumber(format.c_str(), INT32_MAX, payloadType))

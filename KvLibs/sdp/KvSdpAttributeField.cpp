@@ -30,21 +30,22 @@ KvSdpAttributeField::~KvSdpAttributeField() = default;
 void KvSdpAttributeField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream))
         KvException::sThrow("KvSdpAttributeField::parse Incomplete Attribute Field");
-    std::string line;
-    KvSdpReader::readRestOfLine(stream, line);
+    KvSdpLine buffer;
+    KvSdpReader::readRestOfLine(stream, buffer);
+    std::string_view line = buffer.view();
     size_t colon = line.find(':');
-    if (colon == std::string::npos) {
-        m_name = line.c_str();
+    if (colon == std::string_view::npos) {
+        m_name = KvSdpReader::toString(line);
         m_value = KvHandle<KvSdpAttribute>();
         return;
     }
-    std::string name = line.substr(0, colon);
-    const char* value = line.c_str() + colon + 1;
+    std::string_view name = line.substr(0, colon);
+    const char* value = buffer.c_str() + colon + 1;
     if (name == "rtpmap")
         m_value = new KvSdpRtpAttribute(value);
     else
         m_value = new KvSdpAttribute(value);
-    m_name = name.c_str();
+    m_name = KvSdpReader::toString(name);
 }
 
 void KvSdpAttributeField::serialize(KvOutputStream& stream) const {

@@ -36,13 +36,13 @@ void KvSdpBandwidthField::setAmount(const char* text) {
 void KvSdpBandwidthField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream))
         KvException::sThrow("KvSdpBandwidthField::parse() Invalid Bandwidth Field");
-    std::string line;
+    KvSdpLine line;
     KvSdpReader::readRestOfLine(stream, line);
-    size_t colon = line.find(':');
-    if (colon == std::string::npos)
+    size_t colon = line.view().find(':');
+    if (colon == std::string_view::npos)
         KvSdpParseError::sThrow("KvSdpBandwidthField::parse() Invalid Bandwidth Field");
     setAmount(line.c_str() + colon + 1);
-    m_modifier = line.substr(0, colon).c_str();
+    m_modifier = KvSdpReader::toString(line.view().substr(0, colon));
 }
 
 void KvSdpBandwidthField::serialize(KvOutputStream& stream) const {

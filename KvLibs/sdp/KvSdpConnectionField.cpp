@@ -28,17 +28,18 @@ KvSdpConnectionField::~KvSdpConnectionField() = default;
 void KvSdpConnectionField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream))
         KvException::sThrow("KvSdpConnectionField::parse() Incomplete Connection Field");
-    std::string line;
-    KvSdpReader::readRestOfLine(stream, line);
+    KvSdpLine buffer;
+    KvSdpReader::readRestOfLine(stream, buffer);
+    std::string_view line = buffer.view();
     size_t first = line.find(' ');
-    if (first == std::string::npos)
+    if (first == std::string_view::npos)
         KvException::sThrow("KvSdpConnectionField::parse() Incomplete AddressType Field");
     size_t second = line.find(' ', first + 1);
-    if (second == std::string::npos || second + 1 >= line.size())
+    if (second == std::string_view::npos || second + 1 >= line.size())
         KvException::sThrow("KvSdpConnectionField::parse() Incomplete Address Field");
-    m_networkType = line.substr(0, first).c_str();
-    m_addressType = line.substr(first + 1, second - first - 1).c_str();
-    m_address = line.substr(second + 1).c_str();
+    m_networkType = KvSdpReader::toString(line.substr(0, first));
+    m_addressType = KvSdpReader::toString(line.substr(first + 1, second - first - 1));
+    m_address = KvSdpReader::toString(line.substr(second + 1));
 }
 
 void KvSdpConnectionField::serialize(KvOutputStream& stream) const {

@@ -11,16 +11,36 @@
 #include <string>
 
 namespace {
-std::map<std::string, KvSdpDescriptionCreator, std::less<>>& registry() {
-    static std::map<std::string, KvSdpDescriptionCreator, std::less<>> map;
-    return map;
+struct Registry {
+    std::map<std::string, KvSdpDescriptionCreator, std::less<>> tokens;
+    // The creators of the one-character tokens again: every line is tested against them.
+    KvSdpDescriptionCreator characters[256] = {};
+};
+
+Registry& registry() {
+    static Registry registry;
+    return registry;
+}
+
+KvSdpDescriptionCreator creatorOf(int c) {
+    return c > 0 && c < 256 ? registry().characters[c] : nullptr;
 }
 
 const char kSlotLetters[] = "vtmosiuepcbrzka";
+
+// The tokens and allowed letters of the description classes share one string each instead of a
+// copy per description.
+KvString sharedText(const char* text) {
+    static const KvString texts[] = {"v", "t", "m", "vosiuepcbzka", "tr", "micbka"};
+    for (const KvString& shared : texts)
+        if (text && shared.c_str()[0] == text[0] && std::strcmp(shared.c_str(), text) == 0)
+            return shared;
+    return KvString(text);
+}
 } // namespace
 
 KvSdpDescription::KvSdpDescription(const char* token, const char* allowed)
-    : m_lastFields{}, m_token(token), m_allowed(allowed) {}
+    : m_lastFields{}, m_token(sharedText(token)), m_allowed(sharedText(allowed)) {}
 
 KvSdpDescription::~KvSdpDescription() {
     KvHandle<KvSdpDescription> next = std::move(m_next);
@@ -33,23 +53,20 @@ KvSdpDescription::~KvSdpDescription() {
 void KvSdpDescription::sRegister(const char* token, KvSdpDescriptionCreator creator) {
     if (!token || !creator)
         return;
-    registry().emplace(token, creator);
+    Registry& r = registry();
+    if (r.tokens.emplace(token, creator).second && token[0] != '\0' && token[1] == '\0')
+        r.characters[static_cast<unsigned char>(token[0])] = creator;
 }
 
 bool KvSdpDescription::sIsDescriptionToken(int c) {
-    if (c <= 0)
-        return false;
-    const auto& map = registry();
-    return map.find(std::string(1, static_cast<char>(c))) != map.end();
+    return creatorOf(c) != nullptr;
 }
 
 KvHandle<KvSdpDescription> KvSdpDescription::sConstructFrom(KvInputStream& stream) {
-    int c = KvStreamTokenizer::skipWhitespace(stream);
-    const auto& map = registry();
-    auto it = c > 0 ? map.find(std::string(1, static_cast<char>(c))) : map.end();
-    if (it == map.end())
+    KvSdpDescriptionCreator creator = creatorOf(KvStreamTokenizer::skipWhitespace(stream));
+    if (!creator)
         KvSdpParseError::sThrow("Unknown token for Description");
-    KvHandle<KvSdpDescription> description(it->second());
+    KvHandle<KvSdpDescription> description(creator());
     description->parse(stream);
     return description;
 }

@@ -11,14 +11,38 @@
 #include <string>
 
 namespace {
+struct Registry {
+    std::map<std::string, KvSdpFieldCreator, std::less<>> tokens;
+    // The creators of the one-character tokens again, so that reading a line needs no map search.
+    KvSdpFieldCreator characters[256] = {};
+};
+
 // Created by the first registration, whichever source file's static initialisation runs first.
-std::map<std::string, KvSdpFieldCreator, std::less<>>& registry() {
-    static std::map<std::string, KvSdpFieldCreator, std::less<>> map;
-    return map;
+Registry& registry() {
+    static Registry registry;
+    return registry;
 }
 
 constexpr size_t kMaxTokenLength = 4;
+
+// The one-letter type tokens share one string each instead of a copy per field.
+KvString typeToken(const char* type) {
+    static const struct Letters {
+        Letters() {
+            for (char letter = 'a'; letter <= 'z'; ++letter) {
+                const char text[2] = {letter, '\0'};
+                texts[letter - 'a'] = KvString(text);
+            }
+        }
+        KvString texts['z' - 'a' + 1];
+    } letters;
+    if (type && type[0] >= 'a' && type[0] <= 'z' && type[1] == '\0')
+        return letters.texts[type[0] - 'a'];
+    return KvString(type);
+}
 } // namespace
+
+KvSdpField::KvSdpField(const char* type) : m_type(typeToken(type)) {}
 
 KvSdpField::~KvSdpField() {
     KvHandle<KvSdpField> next = std::move(m_next);
@@ -31,13 +55,16 @@ KvSdpField::~KvSdpField() {
 void KvSdpField::sRegister(const char* token, KvSdpFieldCreator creator) {
     if (!token || !creator)
         return;
-    registry().emplace(token, creator);
+    Registry& r = registry();
+    if (r.tokens.emplace(token, creator).second && token[0] != '\0' && token[1] == '\0')
+        r.characters[static_cast<unsigned char>(token[0])] = creator;
 }
 
 KvHandle<KvSdpField> KvSdpField::sConstructFrom(KvInputStream& stream) {
     KvStreamTokenizer::skipWhitespace(stream);
     // The token ends at "="; a line without one is refused instead of running into the next line.
-    std::string token;
+    char token[kMaxTokenLength + 1];
+    size_t length = 0;
     for (;;) {
         stream.mark(1);
         int c = stream.read();
@@ -45,22 +72,31 @@ KvHandle<KvSdpField> KvSdpField::sConstructFrom(KvInputStream& stream) {
             break;
         if (c < 0 || c == '\r' || c == '\n') {
             stream.reset();
-            if (token.empty() && c < 0)
+            if (length == 0 && c < 0)
                 break;
             KvException::sThrow("Invalid format generic SDP field in KvSdpField::sConstructFrom()");
         }
-        if (token.size() == kMaxTokenLength)
+        // A NUL would cut the token short and file the line under another token.
+        if (c == '\0' || length == kMaxTokenLength)
             KvException::sThrow("Invalid format generic SDP field in KvSdpField::sConstructFrom()");
-        token.push_back(static_cast<char>(c));
+        token[length++] = static_cast<char>(c);
     }
+    token[length] = '\0';
 
+    const Registry& r = registry();
+    KvSdpFieldCreator creator = nullptr;
+    if (length == 1) {
+        creator = r.characters[static_cast<unsigned char>(token[0])];
+    } else {
+        auto it = r.tokens.find(std::string_view(token, length));
+        if (it != r.tokens.end())
+            creator = it->second;
+    }
     KvHandle<KvSdpField> field;
-    auto& map = registry();
-    auto it = map.find(token);
-    if (it != map.end())
-        field = it->second();
+    if (creator)
+        field = creator();
     else
-        field = new KvSdpUnusedField(token.c_str());
+        field = new KvSdpUnusedField(token);
     field->parse(stream);
     return field;
 }

@@ -36,7 +36,7 @@ public:
     static KvSdpField* sAppend(KvSdpField* from, const KvHandle<KvSdpField>& field);
 
 protected:
-    explicit KvSdpField(const char* type) : m_type(type) {}
+    explicit KvSdpField(const char* type);
     // Parses the text as the value part of a line with this object's own parse.
     void parseText(const char* text);
 

@@ -21,22 +21,23 @@ KvSdpKeyField::~KvSdpKeyField() = default;
 void KvSdpKeyField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream))
         KvException::sThrow("KvSdpKeyField::parse() Incomplete Key Field");
-    std::string line;
-    KvSdpReader::readRestOfLine(stream, line);
+    KvSdpLine buffer;
+    KvSdpReader::readRestOfLine(stream, buffer);
+    std::string_view line = buffer.view();
     size_t colon = line.find(':');
-    if (colon == std::string::npos) {
+    if (colon == std::string_view::npos) {
         if (line != "prompt")
             KvException::sThrow(kInvalid);
-        m_method = line.c_str();
+        m_method = KvSdpReader::toString(line);
         m_key = KvString();
         return;
     }
-    std::string method = line.substr(0, colon);
+    std::string_view method = line.substr(0, colon);
     if (method == "clear" || method == "base64") {
-        m_method = method.c_str();
-        m_key = line.substr(colon + 1).c_str();
+        m_method = KvSdpReader::toString(method);
+        m_key = KvSdpReader::toString(line.substr(colon + 1));
     } else if (line.compare(0, 7, "http://") == 0) {
-        m_method = line.c_str();
+        m_method = KvSdpReader::toString(line);
         m_key = KvString();
     } else {
         KvException::sThrow(kInvalid);
@@ -47,7 +48,9 @@ void KvSdpKeyField::serialize(KvOutputStream& stream) const {
     if (m_method.isEmpty())
         KvException::sThrow("KvSdpKeyField::serialize() Incomplete Key Field");
     stream << "k=" << m_method;
-    if (!m_key.isEmpty())
+    // The colon marks these methods even before an empty key: without it the line reads back
+    // as an invalid key field.
+    if (!m_key.isEmpty() || m_method == "clear" || m_method == "base64")
         stream << ":" << m_key;
     stream << "\r\n";
 }

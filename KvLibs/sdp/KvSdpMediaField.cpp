@@ -52,10 +52,11 @@ void KvSdpMediaField::parse(KvInputStream& stream) {
     KvString media = KvSdpReader::readToken(stream);
     readSeparator(stream);
 
-    KvString portToken = KvSdpReader::readToken(stream);
-    if (portToken.length() > kMaxText)
-        KvSdpParseError::sThrow(kParseError);
+    KvSdpLine portToken;
+    KvSdpReader::readToken(stream, portToken);
     std::string_view port(portToken.c_str());
+    if (port.size() > kMaxText)
+        KvSdpParseError::sThrow(kParseError);
     size_t slash = port.find('/');
     uint32_t portNumber = 0;
     uint32_t count = 0;
@@ -72,7 +73,7 @@ void KvSdpMediaField::parse(KvInputStream& stream) {
     KvString transport = KvSdpReader::readToken(stream);
     if (KvSdpReader::isAtLineEnd(stream))
         KvException::sThrow(kIncomplete);
-    std::string formats;
+    KvSdpLine formats;
     if (!KvSdpReader::readRestOfLine(stream, formats, kMaxText))
         KvSdpParseError::sThrow(kParseError);
 

@@ -23,8 +23,10 @@ void KvSdpOriginField::parse(KvInputStream& stream) {
             KvException::sThrow(kIncomplete);
         value = KvSdpReader::readToken(stream);
     }
-    if (KvSdpReader::isAtLineEnd(stream))
-        KvSdpReader::skipLineEnd(stream);
+    // A seventh value would otherwise be read as a line of its own.
+    if (!KvSdpReader::isAtLineEnd(stream))
+        KvException::sThrow(kIncomplete);
+    KvSdpReader::skipLineEnd(stream);
     m_userName = values[0];
     m_sessionId = values[1];
     m_version = values[2];

@@ -10,7 +10,7 @@ public:
     explicit KvSdpOriginField(const char* text);
     ~KvSdpOriginField() override;
 
-    // All six values must stand on the line; a missing one throws.
+    // Exactly six values must stand on the line; a missing or extra one throws.
     void parse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
 

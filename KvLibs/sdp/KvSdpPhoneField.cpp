@@ -46,11 +46,11 @@ KvSdpPhoneField::~KvSdpPhoneField() = default;
 
 void KvSdpPhoneField::parse(KvInputStream& stream) {
     // An empty p= line reads as an empty number (refused below), never as the next line.
-    std::string line;
+    KvSdpLine line;
     KvSdpReader::readRestOfLine(stream, line);
     std::string number;
     std::string displayName;
-    int32_t form = KvSdpReader::splitContact(line, number, displayName);
+    int32_t form = KvSdpReader::splitContact(line.view(), number, displayName);
     if (!isValidNumber(number))
         KvSdpParseError::sThrow("Invalid character in Phone Number - KvSdpPhoneField::parse()");
     if (number.empty())

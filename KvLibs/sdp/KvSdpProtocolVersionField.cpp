@@ -20,9 +20,9 @@ void KvSdpProtocolVersionField::parse(KvInputStream& stream) {
         m_version = KvString();
         return;
     }
-    std::string line;
+    KvSdpLine line;
     KvSdpReader::readRestOfLine(stream, line);
-    for (char c : line)
+    for (char c : line.view())
         if (c < '0' || c > '9')
             KvSdpParseError::sThrow("KvSdpProtocolVersionField::parse()Invalid character in Sdp "
                                     "Protocol Version Field");

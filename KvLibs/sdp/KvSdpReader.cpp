@@ -3,6 +3,9 @@
 #include "KvException.h"
 #include "KvInputStream.h"
 
+#include <algorithm>
+#include <cstring>
+
 void KvSdpReader::requireMarks(KvInputStream& stream) {
     if (!stream.markSupported())
         KvException::sThrow("Can only tokenize streams where mark supported");
@@ -18,6 +21,13 @@ int KvSdpReader::peek(KvInputStream& stream) {
 
 bool KvSdpReader::isAtLineEnd(KvInputStream& stream) {
     requireMarks(stream);
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        uint32_t n = 0;
+        while (n < available && (bytes[n] == ' ' || bytes[n] == '\t' || bytes[n] == '\r'))
+            ++n;
+        return n == available || bytes[n] == '\n';
+    }
     stream.mark(-1);
     int c;
     do {
@@ -29,6 +39,14 @@ bool KvSdpReader::isAtLineEnd(KvInputStream& stream) {
 
 void KvSdpReader::skipBlanks(KvInputStream& stream) {
     requireMarks(stream);
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        uint32_t n = 0;
+        while (n < available && isBlank(bytes[n]))
+            ++n;
+        stream.skip(n);
+        return;
+    }
     for (;;) {
         stream.mark(1);
         int c = stream.read();
@@ -39,52 +57,93 @@ void KvSdpReader::skipBlanks(KvInputStream& stream) {
     }
 }
 
-KvString KvSdpReader::readToken(KvInputStream& stream) {
+void KvSdpReader::readToken(KvInputStream& stream, KvSdpLine& token) {
     skipBlanks(stream);
-    std::string token;
+    token.clear();
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        uint32_t n = 0;
+        while (n < available && bytes[n] != ' ' && bytes[n] != '\t' && bytes[n] != '\r' &&
+               bytes[n] != '\n')
+            ++n;
+        token.assign(bytes, n);
+        stream.skip(n);
+        return;
+    }
     for (;;) {
         stream.mark(1);
         int c = stream.read();
         if (c < 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n') {
             stream.reset();
-            break;
+            return;
         }
         token.push_back(static_cast<char>(c));
     }
-    return KvString(token.c_str());
 }
 
-bool KvSdpReader::readRestOfLine(KvInputStream& stream, std::string& line, size_t maxLength,
+KvString KvSdpReader::readToken(KvInputStream& stream) {
+    KvSdpLine token;
+    readToken(stream, token);
+    return toString(token.view());
+}
+
+bool KvSdpReader::readRestOfLine(KvInputStream& stream, KvSdpLine& line, size_t maxLength,
                                  bool keepBlanks) {
     if (keepBlanks)
         requireMarks(stream);
     else
         skipBlanks(stream);
     line.clear();
-    for (;;) {
-        stream.mark(1);
-        int c = stream.read();
-        if (c < 0)
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // The same outcome as the loop below, without a call per character.
+        uint32_t n = 0;
+        while (n < available && bytes[n] != '\n' && bytes[n] != '\r')
+            ++n;
+        if (n > maxLength) {
+            line.assign(bytes, maxLength);
+            stream.skip(static_cast<int64_t>(maxLength) + 1);
+            return false;
+        }
+        line.assign(bytes, n);
+        if (n < available && bytes[n] == '\r') {
+            bool lineFeed = n + 1 < available && bytes[n + 1] == '\n';
+            stream.skip(static_cast<int64_t>(n) + 2);
+            if (!lineFeed)
+                KvException::sThrow("carriage return without newline");
             return true;
-        if (c == '\n')
+        }
+        stream.skip(static_cast<int64_t>(n) + 1);
+        return true;
+    }
+    for (;;) {
+        int c = stream.read();
+        if (c < 0 || c == '\n')
             return true;
         if (c == '\r') {
             if (stream.read() != '\n')
                 KvException::sThrow("carriage return without newline");
             return true;
         }
-        if (line.size() >= maxLength) {
-            stream.reset();
+        if (line.size() >= maxLength)
             return false;
-        }
         line.push_back(static_cast<char>(c));
     }
 }
 
 KvString KvSdpReader::readRestOfLine(KvInputStream& stream) {
-    std::string line;
+    KvSdpLine line;
     readRestOfLine(stream, line);
-    return KvString(line.c_str());
+    return toString(line.view());
+}
+
+KvString KvSdpReader::toString(std::string_view text) {
+    // A C text ends at its first NUL; so does the string made from it.
+    // An empty view may have no data at all, which strnlen must not be given.
+    size_t length = text.empty() ? 0 : ::strnlen(text.data(), text.size());
+    if (length == 0)
+        return KvString();
+    return KvString(KvStringBuffer::create(text.data(), static_cast<uint32_t>(length)));
 }
 
 void KvSdpReader::skipLineEnd(KvInputStream& stream) {
@@ -117,15 +176,16 @@ bool KvSdpReader::toNumber(std::string_view text, uint32_t max, uint32_t& value)
 
 std::vector<KvString> KvSdpReader::split(std::string_view text) {
     std::vector<KvString> pieces;
+    pieces.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), ' ')) + 1);
     size_t start = 0;
     for (;;) {
         size_t space = text.find(' ', start);
         if (space == std::string_view::npos) {
-            pieces.emplace_back(std::string(text.substr(start)).c_str());
+            pieces.push_back(toString(text.substr(start)));
             return pieces;
         }
         if (space > start)
-            pieces.emplace_back(std::string(text.substr(start, space - start)).c_str());
+            pieces.push_back(toString(text.substr(start, space - start)));
         start = space + 1;
     }
 }

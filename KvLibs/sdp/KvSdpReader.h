@@ -6,11 +6,61 @@
 #include "KvStringBuffer.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class KvInputStream;
+
+// One line of text, held in place unless it is long, so that reading a line costs no allocation.
+class KvSdpLine {
+public:
+    KvSdpLine() : m_size(0), m_onHeap(false) { m_inline[0] = '\0'; }
+    KvSdpLine(const KvSdpLine&) = delete;
+    KvSdpLine& operator=(const KvSdpLine&) = delete;
+
+    void clear() {
+        m_size = 0;
+        m_onHeap = false;
+        m_inline[0] = '\0';
+        m_heap.clear();
+    }
+    void push_back(char c) {
+        if (!m_onHeap && m_size + 1 < sizeof(m_inline)) {
+            m_inline[m_size++] = c;
+            m_inline[m_size] = '\0';
+            return;
+        }
+        if (!m_onHeap) {
+            m_heap.assign(m_inline, m_size);
+            m_onHeap = true;
+        }
+        m_heap.push_back(c);
+        ++m_size;
+    }
+    void assign(const char* text, size_t length) {
+        clear();
+        if (length + 1 <= sizeof(m_inline)) {
+            std::memcpy(m_inline, text, length);
+            m_inline[length] = '\0';
+        } else {
+            m_heap.assign(text, length);
+            m_onHeap = true;
+        }
+        m_size = length;
+    }
+    size_t size() const { return m_size; }
+    // Always ends with a NUL.
+    const char* c_str() const { return m_onHeap ? m_heap.c_str() : m_inline; }
+    std::string_view view() const { return std::string_view(c_str(), m_size); }
+
+private:
+    char m_inline[256];
+    std::string m_heap;
+    size_t m_size;
+    bool m_onHeap;
+};
 
 class KvSdpReader {
 public:
@@ -22,12 +72,15 @@ public:
     static void skipBlanks(KvInputStream& stream);
     // Blanks, then the characters up to the next space, tab, CR, LF or the end (left unread).
     static KvString readToken(KvInputStream& stream);
+    static void readToken(KvInputStream& stream, KvSdpLine& token);
     // Blanks (unless keepBlanks), then the rest of the line without its line end, which is
     // consumed (LF or CR LF; a CR without LF throws "carriage return without newline"). False when
     // more than maxLength characters stand on the line; the stream is then left inside the line.
-    static bool readRestOfLine(KvInputStream& stream, std::string& line,
-                               size_t maxLength = SIZE_MAX, bool keepBlanks = false);
+    static bool readRestOfLine(KvInputStream& stream, KvSdpLine& line, size_t maxLength = SIZE_MAX,
+                               bool keepBlanks = false);
     static KvString readRestOfLine(KvInputStream& stream);
+    // The text up to its end or first NUL as a string; an empty text gives the null string.
+    static KvString toString(std::string_view text);
     // Passes over blanks and CR and consumes one LF when it follows.
     static void skipLineEnd(KvInputStream& stream);
 

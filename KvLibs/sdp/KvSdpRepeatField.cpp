@@ -28,7 +28,7 @@ void KvSdpRepeatField::parse(KvInputStream& stream) {
     KvString duration = KvSdpReader::readToken(stream);
     if (KvSdpReader::isAtLineEnd(stream))
         KvException::sThrow(kIncomplete);
-    std::string offsets;
+    KvSdpLine offsets;
     KvSdpReader::readRestOfLine(stream, offsets);
     m_interval = interval;
     m_duration = duration;

@@ -1,6 +1,6 @@
 #include "KvSdpRtpAttribute.h"
 
-#include "KvByteArrayInputStream.h"
+#include "KvException.h"
 #include "KvOutputStream.h"
 #include "KvSdpParseError.h"
 #include "KvSdpReader.h"
@@ -22,11 +22,10 @@ int32_t toClockRate(std::string_view text) {
 } // namespace
 
 KvSdpRtpAttribute::KvSdpRtpAttribute(const char* text)
-    : KvSdpAttribute(text), m_payloadType(0), m_clockRate(0), m_encodingParameters(0) {
-    if (text) {
-        KvByteArrayInputStream stream(KvByteArray::sFromString(text));
-        KvSdpRtpAttribute::parse(stream);
-    }
+    : KvSdpAttribute(nullptr), m_payloadType(0), m_clockRate(0), m_encodingParameters(0) {
+    // The value text is set from the parsed line.
+    if (text)
+        parseLine(firstLine(text));
 }
 
 KvSdpRtpAttribute::~KvSdpRtpAttribute() = default;
@@ -40,15 +39,32 @@ void KvSdpRtpAttribute::clear() {
 }
 
 void KvSdpRtpAttribute::parse(KvInputStream& stream) {
-    // A second parse must not keep the parts of the first (no stale channel count).
     clear();
-    std::string line;
+    KvSdpLine line;
     // A leading blank is kept: it stands where the payload type must.
     KvSdpReader::readRestOfLine(stream, line, SIZE_MAX, true);
-    while (!line.empty() && KvSdpReader::isBlank(static_cast<unsigned char>(line.back())))
-        line.pop_back();
-    m_value = line.c_str();
-    std::string_view text(line);
+    parseLine(line.view());
+}
+
+std::string_view KvSdpRtpAttribute::firstLine(const char* text) {
+    // What a line reader over the text would take: up to LF or CR LF, leading blanks kept.
+    std::string_view line(text);
+    size_t end = 0;
+    while (end < line.size() && line[end] != '\r' && line[end] != '\n')
+        ++end;
+    if (end == line.size())
+        return line;
+    if (line[end] == '\r' && (end + 1 >= line.size() || line[end + 1] != '\n'))
+        KvException::sThrow("carriage return without newline");
+    return line.substr(0, end);
+}
+
+void KvSdpRtpAttribute::parseLine(std::string_view text) {
+    // A second parse must not keep the parts of the first (no stale channel count).
+    clear();
+    while (!text.empty() && KvSdpReader::isBlank(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    m_value = KvSdpReader::toString(text);
 
     size_t space = text.find(' ');
     if (space == std::string_view::npos || space == 0)
@@ -60,12 +76,12 @@ void KvSdpRtpAttribute::parse(KvInputStream& stream) {
     size_t slash = text.find('/', space + 1);
     if (slash == std::string_view::npos || slash == space + 1)
         KvSdpParseError::sThrow(kSlashError);
-    std::string name(text.substr(space + 1, slash - space - 1));
+    std::string_view name = text.substr(space + 1, slash - space - 1);
 
     size_t second = text.find('/', slash + 1);
     int32_t clockRate;
     int32_t parameters = 0;
-    std::string parametersText;
+    std::string_view parametersText;
     if (second == std::string_view::npos) {
         clockRate = toClockRate(text.substr(slash + 1));
     } else {
@@ -79,10 +95,10 @@ void KvSdpRtpAttribute::parse(KvInputStream& stream) {
     }
 
     m_payloadType = static_cast<int32_t>(payloadType);
-    m_encodingName = name.c_str();
+    m_encodingName = KvSdpReader::toString(name);
     m_clockRate = clockRate;
     m_encodingParameters = parameters;
-    m_encodingParametersText = parametersText.c_str();
+    m_encodingParametersText = KvSdpReader::toString(parametersText);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "KvSdpAttribute.h"
 
 #include <cstdint>
+#include <string_view>
 
 class KvSdpRtpAttribute : public KvSdpAttribute {
 public:
@@ -34,6 +35,10 @@ public:
 
 private:
     void clear();
+    // The first line of a C text, as a line reader would take it.
+    static std::string_view firstLine(const char* text);
+    // Every part from one line of text.
+    void parseLine(std::string_view text);
 
     int32_t m_payloadType;
     KvString m_encodingName;

@@ -52,6 +52,9 @@ void KvSdpTimeField::parse(KvInputStream& stream) {
     if (stream.read() != ' ')
         KvException::sThrow(kInvalid);
     std::string stop = readDigits(stream);
+    // Text behind the stop time would otherwise be read as a line of its own.
+    if (!KvSdpReader::isAtLineEnd(stream))
+        KvException::sThrow(kInvalid);
     m_start = start.c_str();
     m_stop = stop.c_str();
 }

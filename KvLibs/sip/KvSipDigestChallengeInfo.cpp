@@ -4,6 +4,7 @@
 #include "KvOutputStream.h"
 #include "KvSipDigestCredentialsInfo.h"
 
+#include <cstring>
 #include <strings.h>
 
 namespace {
@@ -28,7 +29,8 @@ void KvSipDigestChallengeInfo::serialize(KvOutputStream& stream) const {
         }
         first = false;
         stream << name << '=';
-        if (isUnquotedItem(name)) {
+        // A token whose received value holds what splits an unquoted value is quoted instead.
+        if (isUnquotedItem(name) && !(value && std::strpbrk(value, ", \t"))) {
             stream << value;
         } else {
             stream << '"' << value << '"';

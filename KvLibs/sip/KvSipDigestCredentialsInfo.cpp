@@ -123,6 +123,14 @@ std::string hashA2(const DigestItems& items) {
     return md5Hex(a2);
 }
 
+// A token item as written: bare, unless its value holds what ends or splits an unquoted value
+// (a received value may, when it came quoted), which would make further items of its text.
+std::string tokenItem(const std::string& value) {
+    if (value.find_first_of(", \t") == std::string::npos)
+        return value;
+    return '"' + value + '"';
+}
+
 // Entries that only the local side sets; a peer that sends them must not steer the digest.
 constexpr const char* kLocalOnlyItems[] = {"password", "method", "entity-body", "qopoptions"};
 
@@ -181,20 +189,24 @@ bool KvSipDigestCredentialsInfo::verify(const char* username, const char* passwo
 
 void KvSipDigestCredentialsInfo::serialize(KvOutputStream& stream) const {
     const DigestItems items = readItems(m_parameters);
-    const std::string response = items.hasResponse ? items.response : computeResponse();
+    // Received credentials without a response and with an algorithm we cannot compute still have
+    // to be written (a parsed message is always writable): their response stays empty.
+    const bool computable = !items.hasAlgorithm || isSupportedAlgorithm(items.algorithm.c_str());
+    const std::string response =
+        items.hasResponse ? items.response : (computable ? computeResponse() : std::string());
     stream << "username=\"" << items.username.c_str() << "\",realm=\"" << items.realm.c_str()
            << "\",nonce=\"" << items.nonce.c_str() << "\",response=\"" << response.c_str()
            << "\",uri=\"" << items.uri.c_str() << '"';
     if (items.hasAlgorithm) {
-        stream << ",algorithm=" << items.algorithm.c_str();
+        stream << ",algorithm=" << tokenItem(items.algorithm).c_str();
     }
     if (items.hasOpaque) {
         stream << ",opaque=\"" << items.opaque.c_str() << '"';
     }
     if (items.hasQop) {
         // message-qop and nonce-count are tokens in RFC 2617; only cnonce is quoted.
-        stream << ",qop=" << items.qop.c_str() << ",nc=" << items.nc.c_str() << ",cnonce=\""
-               << items.cnonce.c_str() << '"';
+        stream << ",qop=" << tokenItem(items.qop).c_str() << ",nc=" << tokenItem(items.nc).c_str()
+               << ",cnonce=\"" << items.cnonce.c_str() << '"';
     }
 }
 

@@ -6,10 +6,12 @@
 #include "KvSipHeaders.h"
 #include "KvSipParseError.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -56,26 +58,83 @@ struct LineRead {
     uint32_t length = 0;    // CR LF appended
     bool fits = true;       // false: longer than the buffer, cut
     bool streamEnd = false; // the stream ended before a line end
+    bool nameFits = true;   // a colon follows at most 47 raw bytes after the first non-blank
 };
+
+// The name bound as the wire counts it: from the first byte that is no white space, the raw bytes
+// before the first colon, line ends and blanks included, must be at most 47. A line without a
+// colon borrows the next line's, so its own text and that next name count together.
+bool nameFitsRaw(KvInputStream& stream) {
+    char chunk[64];
+    uint32_t count = 0;
+    bool started = false;
+    for (;;) {
+        int32_t got = stream.read(chunk, sizeof(chunk), 0);
+        if (got <= 0)
+            return false;
+        for (int32_t i = 0; i < got; ++i) {
+            const unsigned char c = static_cast<unsigned char>(chunk[i]);
+            if (!started) {
+                if (isWhite(c))
+                    continue;
+                started = true;
+            }
+            if (c == ':')
+                return true;
+            if (++count >= KvSipHeader::NAME_BUFFER_SIZE)
+                return false;
+        }
+    }
+}
 
 LineRead readUnfoldedLine(KvInputStream& stream, char* line) {
     const uint32_t limit = KvSipHeader::LINE_BUFFER_SIZE - 2;
-    char chunk[256];
+    char buffer[256];
     LineRead result;
     uint32_t n = 0;
+    uint32_t firstLineEnd = UINT32_MAX; // where the first CR or LF was dropped
     int64_t consumed = 0;
     bool started = false;
     bool lineEnd = false;
     bool done = false;
     stream.mark(-1);
+    // Bytes in memory are scanned where they lie, in one pass; other streams are read in chunks.
+    uint32_t windowLength = 0;
+    const char* window = stream.peek(windowLength);
+    bool windowDone = false;
     while (!done) {
-        int32_t got = stream.read(chunk, sizeof(chunk), 0);
+        const char* chunk = buffer;
+        int32_t got;
+        if (window) {
+            chunk = window;
+            got = windowDone ? 0 : static_cast<int32_t>(std::min<uint32_t>(windowLength, INT32_MAX));
+            windowDone = true;
+        } else {
+            got = stream.read(buffer, sizeof(buffer), 0);
+        }
         if (got <= 0) {
             result.streamEnd = !lineEnd;
             break;
         }
         for (int32_t i = 0; i < got; ++i) {
             char c = chunk[i];
+            if (started && !lineEnd && c != '\r' && c != '\n') {
+                // The bytes up to the next CR or LF go over in one copy.
+                const char* run = chunk + i;
+                const size_t rest = static_cast<size_t>(got - i);
+                const char* lf = static_cast<const char*>(std::memchr(run, '\n', rest));
+                size_t length = lf ? static_cast<size_t>(lf - run) : rest;
+                if (const char* cr = static_cast<const char*>(std::memchr(run, '\r', length)))
+                    length = static_cast<size_t>(cr - run);
+                const size_t copied = std::min<size_t>(length, limit - n);
+                std::memcpy(line + n, run, copied);
+                n += static_cast<uint32_t>(copied);
+                if (copied < length)
+                    result.fits = false;
+                consumed += static_cast<int64_t>(length);
+                i += static_cast<int32_t>(length) - 1;
+                continue;
+            }
             if (!started) {
                 if (isLineSpace(static_cast<unsigned char>(c))) {
                     ++consumed;
@@ -91,9 +150,13 @@ LineRead readUnfoldedLine(KvInputStream& stream, char* line) {
                 lineEnd = false;
                 c = ' ';
             } else if (c == '\r') {
+                if (firstLineEnd == UINT32_MAX)
+                    firstLineEnd = n;
                 ++consumed;
                 continue;
             } else if (c == '\n') {
+                if (firstLineEnd == UINT32_MAX)
+                    firstLineEnd = n;
                 lineEnd = true;
                 ++consumed;
                 continue;
@@ -106,6 +169,15 @@ LineRead readUnfoldedLine(KvInputStream& stream, char* line) {
         }
     }
     stream.reset();
+    // Nothing dropped before the colon: the raw count is the buffer's. Otherwise count again on
+    // the raw bytes from the start of the line (the mark is still there).
+    const char* colon = static_cast<const char*>(std::memchr(line, ':', n));
+    if (colon && static_cast<uint32_t>(colon - line) < firstLineEnd)
+        result.nameFits = static_cast<uint32_t>(colon - line) < KvSipHeader::NAME_BUFFER_SIZE;
+    else {
+        result.nameFits = nameFitsRaw(stream);
+        stream.reset();
+    }
     stream.skip(consumed);
     line[n++] = '\r';
     line[n++] = '\n';
@@ -126,17 +198,55 @@ public:
 
     // A second registration of a name keeps the first.
     void add(const char* name, KvSipHeader::Creator creator) {
-        if (name && *name && creator)
-            m_creators.emplace(std::string(name), creator);
+        if (!name || !*name || !creator || find(name))
+            return;
+        if ((m_count + 1) * 2 > m_slots.size())
+            grow();
+        insert(std::string(name), creator);
     }
 
     KvSipHeader::Creator find(std::string_view name) const {
-        auto found = m_creators.find(name);
-        return found == m_creators.end() ? nullptr : found->second;
+        if (m_slots.empty())
+            return nullptr;
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = NameHash()(name) & mask;; i = (i + 1) & mask) {
+            const Slot& slot = m_slots[i];
+            if (!slot.creator)
+                return nullptr;
+            if (NameEqual()(slot.name, name))
+                return slot.creator;
+        }
     }
 
 private:
-    std::unordered_map<std::string, KvSipHeader::Creator, NameHash, NameEqual> m_creators;
+    // Open addressing in a power-of-two table at most half full: every received header is looked
+    // up, and a lookup is a hash, a mask and, as a rule, one comparison.
+    struct Slot {
+        std::string name;
+        KvSipHeader::Creator creator = nullptr;
+    };
+
+    void insert(std::string name, KvSipHeader::Creator creator) {
+        const size_t mask = m_slots.size() - 1;
+        size_t i = NameHash()(name) & mask;
+        while (m_slots[i].creator)
+            i = (i + 1) & mask;
+        m_slots[i].name = std::move(name);
+        m_slots[i].creator = creator;
+        ++m_count;
+    }
+
+    void grow() {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots = std::vector<Slot>(old.empty() ? 128 : old.size() * 2);
+        m_count = 0;
+        for (Slot& slot : old)
+            if (slot.creator)
+                insert(std::move(slot.name), slot.creator);
+    }
+
+    std::vector<Slot> m_slots;
+    size_t m_count = 0;
 };
 
 KvSipHeader::KvSipHeader(const KvString& token) : m_name(token), m_id(KV_HEADER_NONE) {}
@@ -198,16 +308,16 @@ KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
     LineRead read = readUnfoldedLine(stream, line);
     const uint32_t textLength = read.length - 2;
 
-    // The name runs to the colon; a line without one is all name and has an empty value, unless
-    // the stream ended before the line did.
+    // The name runs to the colon; a line without one is all name and has an empty value, as long
+    // as the colon of the line behind it still lies within the name bound.
     const char* colon = static_cast<const char*>(std::memchr(line, ':', textLength));
-    if (!colon && read.streamEnd)
+    if (!read.nameFits)
         KvSipParseError::raise("Header token expected");
     const uint32_t valueStart = colon ? static_cast<uint32_t>(colon - line) + 1 : textLength;
     uint32_t nameLength = colon ? static_cast<uint32_t>(colon - line) : textLength;
     while (nameLength > 0 && isWhite(static_cast<unsigned char>(line[nameLength - 1])))
         --nameLength;
-    if (nameLength == 0 || nameLength >= NAME_BUFFER_SIZE)
+    if (nameLength == 0)
         KvSipParseError::raise("Header token expected");
     if (!read.fits)
         KvSipParseError::raise("Header line too long");
@@ -232,6 +342,8 @@ KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
     // Comma rule: each comma outside what a class's parser reads starts a sibling of the same
     // class, linked behind the one before it.
     KvSipHeader* current = header.get();
+    const char* lookedUpToken = nullptr; // siblings share their token: one lookup serves them all
+    Creator siblingCreator = nullptr;
     for (;;) {
         current->doParse(value);
         int c;
@@ -240,10 +352,18 @@ KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
         } while (c >= 0 && c != ',');
         if (c < 0)
             break;
-        KvHandle<KvSipHeader> sibling =
-            createHeader(current->getToken().data(), current->getToken().length());
-        current->m_next = sibling;
-        current = sibling.get();
+        const KvString& token = current->getToken();
+        if (!lookedUpToken || token.data() != lookedUpToken) {
+            lookedUpToken = token.data();
+            siblingCreator = token.data() ? KvSipHeaderRegistry::instance().find(
+                                                std::string_view(token.data(), token.length()))
+                                          : nullptr;
+        }
+        KvHandle<KvSipHeader> sibling(siblingCreator ? siblingCreator()
+                                                     : createHeader(token.data(), token.length()));
+        KvSipHeader* next = sibling.get();
+        current->m_next = std::move(sibling);
+        current = next;
     }
     return header;
 }

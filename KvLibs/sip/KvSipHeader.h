@@ -19,6 +19,7 @@
 #include "KvStringBuffer.h"
 #include "KvSipHeaderId.h"
 
+#include <atomic>
 #include <cstdint>
 
 class KvInputStream;
@@ -55,6 +56,10 @@ public:
     // Writes this header and every one behind it: name, ": ", value, CR LF each.
     void serializeChain(KvOutputStream& stream) const;
 
+    // Whether the header stands in a message's chain. A header belongs to one chain at a time;
+    // the message marks it on add and clears the mark on removal and when it dies.
+    bool isInChain() const { return m_inChain.load(std::memory_order_acquire); }
+
     static void registerHeader(const char* name, Creator creator);
     // A new header of the class registered for name (case ignored), else a KvSipUnknownHeader.
     static KvHandle<KvSipHeader> createHeader(const char* name);
@@ -67,9 +72,13 @@ public:
     static constexpr uint32_t NAME_BUFFER_SIZE = 48;
 
 private:
+    friend class KvSipMessage;
+
     KvString m_name;
     KvHandle<KvSipHeader> m_next;
     KvSipHeaderId m_id;
+    // Atomic: two messages under two different locks may try to take the same header.
+    std::atomic<bool> m_inChain{false};
 };
 
 // Enters a header class under its long and compact names; see the rule at the top of this file.

@@ -42,6 +42,10 @@ public:
     bool markSupported() override { return true; }
     void mark(int32_t) override { m_mark = m_position; }
     void reset() override { m_position = m_mark; }
+    const char* peek(uint32_t& length) override {
+        length = m_end - m_position;
+        return m_text ? m_text + m_position : nullptr;
+    }
 
 private:
     const char* m_text;

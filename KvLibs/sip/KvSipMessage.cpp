@@ -106,11 +106,11 @@ constexpr uint32_t kBodyChunk = 4096;
 } // namespace
 
 KvSipMessage::KvSipMessage()
-    : m_lock(new KvMutex), m_headerOrder{}, m_headerOrderCount(0), m_body(nullptr), m_bodyLength(0),
+    : m_lock(&m_lockStorage), m_headerOrder{}, m_headerOrderCount(0), m_body(nullptr), m_bodyLength(0),
       m_majorVersion(2), m_minorVersion(0), m_peerPort(0), m_transport(0), m_parseState(KV_VALID) {}
 
 KvSipMessage::KvSipMessage(const KvSipMessage& other)
-    : KvObject(other), m_lock(new KvMutex), m_headerOrder{}, m_headerOrderCount(0), m_body(nullptr),
+    : KvObject(other), m_lock(&m_lockStorage), m_headerOrder{}, m_headerOrderCount(0), m_body(nullptr),
       m_bodyLength(0), m_majorVersion(other.m_majorVersion), m_minorVersion(other.m_minorVersion),
       m_peerAddress(other.m_peerAddress), m_peerPort(other.m_peerPort),
       m_transport(other.m_transport), m_parseState(other.m_parseState) {
@@ -132,14 +132,18 @@ KvSipMessage::KvSipMessage(const KvSipMessage& other)
             m_bodyLength = other.m_bodyLength;
         }
     } catch (...) {
-        KvMutex::destroy(m_lock);
+        // The headers copied so far go with the members; only the block is ours to free.
+        delete[] m_body;
         throw;
     }
 }
 
 KvSipMessage::~KvSipMessage() {
+    // Headers that outlive the message are free to join another one.
+    for (const KvHandle<KvSipHeader>& head : m_headers)
+        for (KvSipHeader* header = head.get(); header; header = header->m_next.get())
+            header->m_inChain.store(false, std::memory_order_release);
     delete[] m_body;
-    KvMutex::destroy(m_lock);
 }
 
 bool KvSipMessage::isValid() const {
@@ -177,25 +181,38 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
     if (id >= KV_HEADER_ID_COUNT)
         KvException::sThrow("Header id out of range");
     KvHandle<KvSipHeader>& head = m_headers[id];
-    if (head.isNull()) {
-        head = header;
-        appendOrder(id);
-        return;
-    }
-    if (head.get() == header.get())
-        KvException::sThrow("Adding a header twice!");
-    // Two chains that share a header share their last one: refusing that keeps chains loop-free.
-    KvSipHeader* last = head.get();
-    while (!last->getNext().isNull())
-        last = last->getNext().get();
+    KvSipHeader* last = nullptr;
     KvSipHeader* lastAdded = header.get();
     while (!lastAdded->getNext().isNull())
         lastAdded = lastAdded->getNext().get();
-    if (last == lastAdded)
-        KvException::sThrow("Adding a header twice!");
+    if (!head.isNull()) {
+        if (head.get() == header.get())
+            KvException::sThrow("Adding a header twice!");
+        // Two chains that share a header share their last one: refusing that keeps chains
+        // loop-free.
+        last = head.get();
+        while (!last->getNext().isNull())
+            last = last->getNext().get();
+        if (last == lastAdded)
+            KvException::sThrow("Adding a header twice!");
+    }
+    // A header that stands in another message's chain would share that chain's tail: take every
+    // header of the run, or none.
+    for (KvSipHeader* taken = header.get(); taken; taken = taken->m_next.get()) {
+        if (taken->m_inChain.exchange(true, std::memory_order_acq_rel)) {
+            for (KvSipHeader* back = header.get(); back != taken; back = back->m_next.get())
+                back->m_inChain.store(false, std::memory_order_release);
+            KvException::sThrow("Adding a header twice!");
+        }
+    }
+    if (head.isNull()) {
+        head = std::move(header);
+        appendOrder(id);
+        return;
+    }
     if (atFront) {
         lastAdded->setNext(head);
-        head = header;
+        head = std::move(header);
     } else {
         last->setNext(header);
     }
@@ -276,6 +293,7 @@ bool KvSipMessage::removeHeaderUnlocked(const char* name) {
     }
     // The removed header belongs to no chain any more.
     removed->setNext(KvHandle<KvSipHeader>());
+    removed->m_inChain.store(false, std::memory_order_release);
     if (head.isNull())
         removeOrder(id);
     return true;
@@ -550,15 +568,16 @@ void KvSipMessage::readHeaders(KvInputStream& stream) {
         if (c == '\r')
             continue;
         stream.reset();
-        KvHandle<KvSipHeader> header;
+        bool added = false;
         try {
-            header = KvSipHeader::sConstructFrom(stream);
-            addHeaderUnlocked(header);
+            KvHandle<KvSipHeader> header = KvSipHeader::sConstructFrom(stream);
+            added = !header.isNull();
+            addHeaderUnlocked(std::move(header));
         } catch (KvHandle<KvException>& e) {
             logException("Caught KvException from KvSipHeader::sConstructFrom(): ", e);
-            header.release();
+            added = false;
         }
-        if (header.isNull())
+        if (!added)
             setDamage(KV_MALFORMED);
     }
 }

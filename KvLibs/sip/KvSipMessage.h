@@ -3,6 +3,7 @@
 #pragma once
 
 #include "KvInetAddress.h"
+#include "KvMutex.h"
 #include "KvObject.h"
 #include "KvSipHeader.h"
 #include "KvSipHeaderId.h"
@@ -12,7 +13,6 @@
 #include <vector>
 
 class KvInputStream;
-class KvMutex;
 class KvOutputStream;
 class KvSipCallIdHeader;
 class KvSipCSeqHeader;
@@ -132,7 +132,7 @@ protected:
     void replaceBody(char* block, uint32_t length);
     void copyPeer(const KvSipMessage& other);
 
-    KvMutex* m_lock;
+    KvMutex* m_lock; // m_lockStorage: the message costs no allocation for its lock
 
 private:
     void readHeaders(KvInputStream& stream);
@@ -153,6 +153,7 @@ private:
     int32_t m_peerPort;
     int32_t m_transport;
     int32_t m_parseState;
+    KvMutex m_lockStorage;
 };
 
 // Enters a message class under its first token; each class's .h declares one as an inline

@@ -8,6 +8,7 @@
 #include "KvSipParseError.h"
 #include "KvSipRequest.h"
 #include "KvSipStatusCode.h"
+#include "KvStreamTokenizer.h"
 
 #include <cstring>
 
@@ -161,7 +162,8 @@ void KvSipResponse::parseStartLine(KvInputStream& stream) {
     if (length > 0) {
         KvStringBuffer* phrase = KvStringBuffer::create(nullptr, 0, length + 1);
         char* text = KvStringBuffer::lockBuffer(phrase, length + 1);
-        int32_t got = stream.read(text, static_cast<int32_t>(length), 0);
+        // A stream may hand out fewer bytes per read than asked for.
+        int32_t got = KvStreamTokenizer::readFully(stream, text, static_cast<int32_t>(length));
         uint32_t used = got > 0 ? static_cast<uint32_t>(got) : 0;
         text[used] = '\0';
         KvStringBuffer::releaseBuffer(phrase, static_cast<int32_t>(used));

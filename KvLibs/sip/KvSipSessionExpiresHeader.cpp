@@ -69,11 +69,13 @@ const char* KvSipSessionExpiresHeader::getRefresher() const {
 }
 
 void KvSipSessionExpiresHeader::setRefresher(const char* refresher) {
-    // A "refresher" without a value would answer hasRefresher with no text to give.
-    if (!refresher || !*refresher)
+    // A null text changes nothing, as the list's set operation ignores it. A blank one would
+    // leave a "refresher" that answers hasRefresher with no text to give: it drops the parameter.
+    if (!refresher)
+        return;
+    m_parameters->setParameter("refresher", refresher);
+    if (!m_parameters->getParameterText("refresher"))
         m_parameters->removeParameter("refresher");
-    else
-        m_parameters->setParameter("refresher", refresher);
 }
 
 void KvSipSessionExpiresHeader::doParse(KvInputStream& stream) {

@@ -29,7 +29,8 @@ public:
     bool hasRefresher() const;
     // The "refresher" parameter's text; null when absent.
     const char* getRefresher() const;
-    // Sets or replaces the "refresher" parameter; a null or empty text removes it.
+    // Sets or replaces the "refresher" parameter; a null text changes nothing, a blank one
+    // removes it.
     void setRefresher(const char* refresher);
 
 private:

@@ -284,6 +284,10 @@ void KvSipURL::parse(KvInputStream& stream) {
 
         if (inQuotes) {
             if (c < 0 || c == '\n') {
+                // A quote left open ends with the line, whose CR is not part of the URL: kept,
+                // it would be written back inside the line.
+                if (index > segmentStart && buffer[index - 1] == '\r')
+                    --index;
                 finishSegment();
                 requireHost();
                 return;
@@ -319,7 +323,8 @@ void KvSipURL::parse(KvInputStream& stream) {
             if (inIPv6Reference) {
                 append(c);
             } else if (state == State::None) {
-                m_scheme = takeSegment();
+                m_scheme = sSchemeText(buffer + segmentStart, index - segmentStart);
+                segmentStart = index;
                 if (!m_scheme.equalsIgnoreCase("sip"))
                     KvSipParseError::raise("Scheme is not SIP");
                 state = State::Colon;

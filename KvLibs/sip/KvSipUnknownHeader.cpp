@@ -2,6 +2,7 @@
 
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
+#include "KvStreamTokenizer.h"
 
 KvSipUnknownHeader::KvSipUnknownHeader(const char* name, const char* value)
     : KvSipUnknownHeader(KvString(name), KvString(value)) {}
@@ -42,7 +43,7 @@ void KvSipUnknownHeader::doParse(KvInputStream& stream) {
     }
     KvStringBuffer* buffer = KvStringBuffer::create(nullptr, 0, length + 1);
     char* text = KvStringBuffer::lockBuffer(buffer, length + 1);
-    int32_t got = stream.read(text, static_cast<int32_t>(length), 0);
+    int32_t got = KvStreamTokenizer::readFully(stream, text, static_cast<int32_t>(length));
     uint32_t used = got > 0 ? static_cast<uint32_t>(got) : 0;
     text[used] = '\0';
     KvStringBuffer::releaseBuffer(buffer, static_cast<int32_t>(used));

@@ -6,6 +6,8 @@
 #include "KvTelURL.h"
 #include "KvURISchemeRegistry.h"
 
+#include <cstring>
+
 namespace {
 bool equalsIgnoreCase3(const char* letters, const char* word) {
     for (int i = 0; i < 3; ++i) {
@@ -19,7 +21,21 @@ bool equalsIgnoreCase3(const char* letters, const char* word) {
 }
 } // namespace
 
-KvURI::KvURI(const char* scheme) : m_isSipURL(false), m_ownParameters(false), m_scheme(scheme) {}
+KvURI::KvURI(const char* scheme)
+    : m_isSipURL(false), m_ownParameters(false),
+      m_scheme(sSchemeText(scheme, scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0)) {}
+
+KvString KvURI::sSchemeText(const char* text, uint32_t length) {
+    static const KvString sip("sip");
+    static const KvString tel("tel");
+    if (!text || length == 0)
+        return KvString();
+    if (length == 3 && std::memcmp(text, "sip", 3) == 0)
+        return sip;
+    if (length == 3 && std::memcmp(text, "tel", 3) == 0)
+        return tel;
+    return KvString(KvStringBuffer::create(text, length));
+}
 
 KvURI::KvURI(const KvURI& other)
     : KvObject(other), m_isSipURL(false), m_ownParameters(other.m_ownParameters),
@@ -32,7 +48,7 @@ KvObject* KvURI::clone() const {
 }
 
 void KvURI::setScheme(const char* scheme) {
-    m_scheme = KvString(scheme);
+    m_scheme = sSchemeText(scheme, scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0);
 }
 
 void KvURI::setBody(const char* body) {

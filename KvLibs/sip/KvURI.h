@@ -36,6 +36,9 @@ public:
     void setBody(const char* body);
 
 protected:
+    // The scheme as a string; "sip" and "tel" exactly as written share one buffer each.
+    static KvString sSchemeText(const char* text, uint32_t length);
+
     bool m_isSipURL;
     bool m_ownParameters;
     KvString m_body;

@@ -81,6 +81,10 @@ TEST(KvByteArrayInputStream, MarkResetAndSkip) {
     EXPECT_EQ(s.read(), '8');
     EXPECT_EQ(s.skip(1000), 1);
     EXPECT_EQ(s.skip(1000), 0);
+
+    KvByteArrayInputStream eightOfTen(a, 8, 0);
+    EXPECT_EQ(eightOfTen.skip(1000), 2);
+    EXPECT_EQ(eightOfTen.read(), -1);
 }
 
 namespace {
@@ -116,6 +120,12 @@ TEST(KvOutputStream, FormattingOperators) {
     out << -5 << ' ' << 7u << ' ' << KvHex(255) << ' ' << 1.5 << ' ' << static_cast<const char*>(nullptr)
         << "x" << static_cast<short>(-2) << 3000000000ul << endl;
     EXPECT_EQ(out.text, "-5 7 000000FF 1.500000 x-23000000000\n");
+    // The largest doubles are written whole, never cut to a fixed buffer.
+    KvStringOutputStream big;
+    big << -1.0e308;
+    EXPECT_EQ(big.text.size(), 1u + 309u + 1u + 6u);
+    EXPECT_EQ(big.text.substr(0, 3), "-10");
+    EXPECT_EQ(big.text.substr(big.text.size() - 7), ".000000");
     auto a = tenBytes();
     KvStringOutputStream arrayOut;
     arrayOut.write(a, 8, 0);

@@ -233,6 +233,41 @@ TEST(KvServerSocket, BlockDeliversAcceptedConnections) {
     client->close();
 }
 
+// A listening socket whose accept gives no connection, or fails.
+class FailingServer : public KvServerSocket {
+public:
+    FailingServer() : KvServerSocket(0, loopback()) {}
+    bool throwing = false;
+    KvHandle<KvClientSocket> accept() override {
+        if (throwing)
+            KvException::sThrow("accept failed");
+        KvHandle<KvServerSocket> closed(new KvServerSocket(0, loopback()));
+        closed->close();
+        return KvHandle<KvClientSocket>(new KvClientSocket(*closed));
+    }
+};
+
+TEST(KvServerSocket, BlockDeliversWhatTheAcceptGave) {
+    KvHandle<FailingServer> server(new FailingServer);
+    KvHandle<Collector> collector(new Collector);
+    server->attachObserver(collector);
+    // No connection: still a client socket, without a handle, and the loop goes on.
+    EXPECT_TRUE(server->block());
+    ASSERT_EQ(collector->count(), 1u);
+    KvHandle<KvClientSocket> none(collector->deliveries()[0].argument);
+    ASSERT_FALSE(none.isNull());
+    EXPECT_EQ(none->getHandle(), kKvInvalidSocket);
+    // A failure is handed over as the exception itself; the listening socket stays open.
+    server->throwing = true;
+    EXPECT_FALSE(server->block());
+    ASSERT_EQ(collector->count(), 2u);
+    EXPECT_TRUE(collector->deliveries()[1].isException);
+    EXPECT_EQ(collector->deliveries()[1].message, "accept failed");
+    EXPECT_NE(server->getHandle(), kKvInvalidSocket);
+    server->detachObserver(collector.get());
+    server->close();
+}
+
 TEST(KvServerSocket, ClosingDuringABlockedAcceptEndsTheThread) {
     KvHandle<KvServerSocket> server(new KvServerSocket(0, loopback()));
     KvHandle<Collector> collector(new Collector);

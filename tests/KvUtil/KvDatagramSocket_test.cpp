@@ -185,6 +185,23 @@ TEST(KvDatagramSocket, ConnectedSocketReachesItsPeerAndOthers) {
     EXPECT_EQ(failed.getLength(), KvDatagramPacket::kFailedLength);
 }
 
+TEST(KvDatagramSocket, SendNeverReachesPastThePacketData) {
+    KvHandle<KvDatagramSocket> receiver = udp();
+    KvHandle<KvDatagramSocket> sender = udp();
+    uint32_t port = boundPort(*receiver);
+    KvDatagramPacket packet = packetTo("abcd", loopback(), port);
+    packet.setLength(1000);
+    EXPECT_EQ(sender->send(packet), 4);
+    // A packet whose receive failed sends nothing.
+    packet.setLength(KvDatagramPacket::kFailedLength);
+    EXPECT_EQ(sender->send(packet), -1);
+    EXPECT_NE(sender->getHandle(), kKvInvalidSocket);
+    KvDatagramPacket into(KvByteArray::sCreate(64), 0, 0, KvInetAddress(), 0);
+    receiver->receive(into);
+    ASSERT_EQ(into.getLength(), 4u);
+    EXPECT_EQ(std::string(into.getData()->getData(), 4), "abcd");
+}
+
 TEST(KvMulticastSocket, TimeToLiveAndGroupFailures) {
     KvHandle<KvMulticastSocket> socket(new KvMulticastSocket(0));
     EXPECT_EQ(socket->getBufferSize(), 49152u);

@@ -122,12 +122,17 @@ TEST(KvKeyTable, CloneHoldsItsOwnReferences) {
     EXPECT_EQ(key->getRefCount(), 1);
 }
 
-TEST(KvKeyTable, PrintListsEveryEntry) {
+TEST(KvKeyTable, PrintListsEveryKeyWithItsOwnPrint) {
     KvKeyTable table;
-    table.put(KvString("KvSocket"), KvHandle<KvObject>());
+    KvString key("KvSocket");
+    table.put(key, KvHandle<KvObject>(new Counted(1)));
+    TextStream keyLine;
+    key->print(keyLine); // "2 \t(address)\tKvStringBufferKvSocket": held by us and the table
     TextStream out;
     table.print(out);
-    EXPECT_EQ(out.text, "KvKeyTable\n KvSocket\tNil KvObject\n");
+    EXPECT_EQ(out.text, "KvKeyTable\n KvSocket\t" + keyLine.text + "\n");
+    EXPECT_EQ(keyLine.text.rfind("2 \t(", 0), 0u);
+    EXPECT_NE(keyLine.text.find(")\tKvStringBufferKvSocket"), std::string::npos);
 }
 
 TEST(KvKeyTable, ConcurrentUseOfSharedKeys) {

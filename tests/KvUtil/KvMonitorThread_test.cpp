@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -125,6 +126,39 @@ TEST(KvTimerQueue, CancelRemovesByIdAndObserver) {
     EXPECT_EQ(2, a->getRefCount());
 }
 
+TEST(KvMonitorThread, WaitsUntilTheNextDueTimeAndWithoutLimitWhenNothingIsPending) {
+    EXPECT_EQ(KV_INFINITE, KvMonitorThread::sWaitTime(0));
+    // Due within a few milliseconds: the quotient, and never less than 1 ms.
+    EXPECT_EQ(1u, KvMonitorThread::sWaitTime(1500));
+    EXPECT_EQ(1u, KvMonitorThread::sWaitTime(1001));
+    EXPECT_EQ(2u, KvMonitorThread::sWaitTime(2999));
+    EXPECT_EQ(3600000u, KvMonitorThread::sWaitTime(3600000000ll));
+    // Far away, yet still a limited wait.
+    EXPECT_EQ(KV_INFINITE - 1, KvMonitorThread::sWaitTime(int64_t(KV_INFINITE) * 1000));
+    EXPECT_EQ(KV_INFINITE - 1, KvMonitorThread::sWaitTime(INT64_MAX));
+}
+
+TEST(KvMonitorThread, AnIdleSchedulerSleepsUntilATimerIsScheduled) {
+    KvHandle<KvMonitorThread> scheduler(new KvMonitorThread);
+    scheduler->fork();
+    // Nothing pending: it sleeps, and only a schedule wakes it.
+    ASSERT_TRUE(waitUntil([&] { return scheduler->getState() == KvThread::BLOCKED; }));
+    KvHandle<CountingObserver> later(new CountingObserver);
+    KvHandle<CountingObserver> now(new CountingObserver);
+    uint64_t laterId =
+        KvMonitorThread::forwardSchedule(scheduler.get(), 3600000, later, KvHandle<KvObject>());
+    KvMonitorThread::forwardSchedule(scheduler.get(), 0, now, KvHandle<KvObject>());
+    ASSERT_TRUE(waitUntil([&] { return now->m_count.load() == 1; }));
+    EXPECT_EQ(1u, scheduler->getPendingCount());
+    EXPECT_TRUE(scheduler->cancel(later, laterId));
+    EXPECT_EQ(0u, scheduler->getPendingCount());
+    // Stopped, it lets go of itself: ours is the last handle.
+    scheduler->stop();
+    ASSERT_TRUE(waitUntil([&] { return scheduler->getState() == KvThread::DETACHED; }));
+    EXPECT_EQ(1, scheduler->getRefCount());
+    EXPECT_EQ(0, later->m_count.load());
+}
+
 TEST(KvMonitorThread, ADueTimerUpdatesItsObserverOnAPoolWorker) {
     KvHandle<CountingObserver> observer(new CountingObserver);
     uint64_t id = KvMonitorThread::scheduleTimer(0, observer);
@@ -172,6 +206,10 @@ TEST(KvMonitorThread, TimersFireInSchedulingOrder) {
     // Ten workers held busy and the dispatcher held by an eleventh job: what fires meanwhile
     // waits in the dispatcher's queue and then runs, one by one, on the dispatcher thread.
     KvTimerDispatcher* dispatcher = KvTimerDispatcher::instance();
+    // Every worker of earlier jobs back on the idle stack, so that the eleventh job is the first
+    // to find none.
+    KvThreadPool* pool = dispatcher->getPool();
+    ASSERT_TRUE(waitUntil([&] { return pool->getIdleCount() == pool->getWorkerCount(); }));
     Gate workers, dispatcherGate;
     std::atomic<int> blocked{0};
     std::vector<KvHandle<CountingObserver>> blockers;

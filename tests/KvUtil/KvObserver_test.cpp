@@ -113,6 +113,29 @@ TEST(KvMutex, RecursiveAndReleasedOnException) {
     KvMutex::destroy(nullptr);
 }
 
+TEST(KvMutex, SecondThreadWaitsForTheHolder) {
+    KvMutex* mutex = new KvMutex;
+    mutex->lock();
+    mutex->lock(); // the holder may take it again at once
+    std::atomic<bool> tried{false};
+    std::atomic<bool> released{false};
+    std::atomic<bool> sawRelease{false};
+    std::thread other([&] {
+        EXPECT_FALSE(mutex->tryLock()); // held by the main thread
+        tried = true;
+        KvLockGuard guard(mutex); // spins, then blocks until the holder lets go
+        sawRelease = released.load();
+    });
+    while (!tried)
+        std::this_thread::yield();
+    released = true;
+    mutex->unlock();
+    mutex->unlock();
+    other.join();
+    EXPECT_TRUE(sawRelease);
+    KvMutex::destroy(mutex);
+}
+
 TEST(KvMutex, ContendedCountIsExact) {
     KvMutex mutex;
     int64_t count = 0;

@@ -116,6 +116,17 @@ TEST(KvSocketImpl, PeerAndLocalOfAConnection) {
     EXPECT_TRUE(pair.accepted->isStream());
 }
 
+TEST(KvSocketImpl, NoPeerMeansTheSocketCountsAsClosed) {
+    KvHandle<KvDatagramSocket> unconnected(new KvDatagramSocket(0, loopback(), false, 64));
+    int before = kvsock::openDescriptorCount();
+    EXPECT_EQ(unconnected->getPeerPort(), 0u);
+    EXPECT_EQ(unconnected->getPeerAddress(), KvInetAddress());
+    EXPECT_EQ(unconnected->getHandle(), kKvInvalidSocket);
+    // Closed for real: the descriptor is released, not leaked.
+    EXPECT_EQ(kvsock::openDescriptorCount(), before - 1);
+    EXPECT_EQ(unconnected->getRefCount(), 1);
+}
+
 TEST(KvSocketImpl, CloseWakesABlockedReceive) {
     TcpPair pair;
     std::atomic<int32_t> result{1};

@@ -129,7 +129,9 @@ TEST(KvParameters, ParseOrderAndSerialize) {
     EXPECT_STREQ(p.serialize().data(), "transport=tcp");
     p.setParameter("x", nullptr);
     p.setParameter("", "v");
+    p.setParameter(" \t ", "v"); // blanks alone are no key: never written as "=v"
     EXPECT_EQ(p.getCount(), 1u);
+    EXPECT_STREQ(p.serialize().data(), "transport=tcp");
 }
 
 TEST(KvParameters, QuotesCommasAndFolding) {

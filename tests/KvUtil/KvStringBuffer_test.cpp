@@ -56,6 +56,13 @@ TEST(KvString, AssignAndAppendInPlaceWithOwnText) {
     EXPECT_STREQ(s.data(), "worldworld");
     EXPECT_EQ(KvStringBuffer::append(s.get(), "xyz", 2), s.get());
     EXPECT_STREQ(s.data(), "worldworldxy");
+    // A length beyond the text is cut to the text, also when there is no buffer yet.
+    const char shortText[] = {'a', 'b', '\0', 'X', 'Y'};
+    KvString fresh(KvStringBuffer::append(nullptr, shortText, 5));
+    EXPECT_STREQ(fresh.data(), "ab");
+    EXPECT_EQ(fresh.length(), 2u);
+    fresh += KvString();
+    EXPECT_STREQ(fresh.data(), "ab");
 }
 
 TEST(KvString, SubstringTrimAndIndexOf) {

@@ -6,6 +6,7 @@
 #include "KvThread.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -76,9 +77,15 @@ private:
     std::function<void(FunctionThread&)> m_body;
 };
 
-// A gate that threads wait at until it is opened.
+// A gate that threads wait at until it is opened. Going out of scope it opens and waits until
+// every thread that waited has left it.
 class Gate {
 public:
+    ~Gate() {
+        open();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_left.wait(lock, [this] { return m_inside == 0; });
+    }
     void open() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -88,13 +95,18 @@ public:
     }
     void wait() {
         std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_inside;
         m_condition.wait(lock, [this] { return m_open; });
+        if (--m_inside == 0)
+            m_left.notify_all();
     }
 
 private:
     std::mutex m_mutex;
     std::condition_variable m_condition;
+    std::condition_variable m_left;
     bool m_open = false;
+    int m_inside = 0;
 };
 
 } // namespace kvtest

@@ -174,6 +174,10 @@ TEST(KvSdpTimeField, Errors) {
     EXPECT_KV_THROW(KvSdpTimeField("0"), KvException, invalid);
     EXPECT_KV_THROW(KvSdpTimeField((std::string(128, '1') + " 0").c_str()), KvException, invalid);
     EXPECT_NO_THROW(KvSdpTimeField((std::string(127, '1') + " 0").c_str()));
+    // Text behind the stop time is refused, never read as a line of its own.
+    EXPECT_KV_THROW(KvSdpTimeField("0 0v=0"), KvException, invalid);
+    EXPECT_KV_THROW(KvSdpTimeField("0 0 a=sendonly"), KvException, invalid);
+    EXPECT_NO_THROW(KvSdpTimeField("0 0 \t"));
     EXPECT_KV_THROW(KvSdpTimeField("", "0"), KvSdpParseError,
                     "Attempting to create Time field with blank start time");
     EXPECT_KV_THROW(KvSdpTimeField("0", ""), KvSdpParseError,

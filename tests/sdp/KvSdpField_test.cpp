@@ -74,6 +74,8 @@ TEST(KvSdpField, TokenErrors) {
     // A line without "=" is refused rather than read together with the next one.
     EXPECT_KV_THROW(readField("a\r\nc=IN IP4 192.0.2.1\r\n"), KvException, message);
     EXPECT_KV_THROW(readField("vx"), KvException, message);
+    // A NUL in the token would file the line under the letter before it.
+    EXPECT_KV_THROW(readField(std::string("s\0o=x\r\n", 7)), KvException, message);
 }
 
 TEST(KvSdpField, CarriageReturnWithoutNewline) {

@@ -167,6 +167,42 @@ TEST(KvSdpMsg, BuiltFromFieldsAndDescriptions) {
                     "field doesn't belong in this description type KvSdpDescription::addField()");
 }
 
+// Reading through a view of the bytes and reading character by character give the same result,
+// the same error and leave the same text unread.
+TEST(KvSdpMsg, ReadAlikeWithAndWithoutAByteView) {
+    const std::string longValue(300, 'x');
+    const std::string bodies[] = {
+        kRfc4566Example,
+        withLf(kRfc4566Example),
+        "v=0\r\no=- 1 1 IN IP4 192.0.2.1\r\ns= \t\r\nt=0 0  \r\nm=audio 5004 RTP/AVP 0 8 \r\n"
+        "a=x:" +
+            longValue + "\r\na=rtpmap:97 L16/8000/2\r\ny=left\r\n",
+        "v=0\r\ns=-\r\nt=0 0\r\nm=audio 5004 RTP/AVP " + std::string(300, '1') + "\r\n",
+        "v=0\r\ns=-\r\nt=0 0\r\nm=audio 5004 RTP/AVP " + std::string(255, '1'),
+        "v=0\r\ns=-\r\ni=info\rx\r\n",
+        "v=0\r\ns=-\r\ni=info\r",
+        "v=0\r\no=- 1 1 IN IP4\r\ns=-\r\n",
+        "v=0\r\ns=-\r\nt=0 0\r\nm=audio 5004\tRTP/AVP 0\r\na=rtpmap: 0 PCMU/8000\r\n",
+    };
+    for (const std::string& body : bodies) {
+        std::string results[2];
+        for (int slow = 0; slow < 2; ++slow) {
+            KvTextInput fast(body);
+            KvSlowTextInput byCharacter(body);
+            KvTextInput& in = slow ? byCharacter : fast;
+            KvSdpMsg message;
+            try {
+                message.parse(in);
+                results[slow] = kvSerialized(message);
+            } catch (KvHandle<KvException>& e) {
+                results[slow] = std::string("error: ") + e->getText();
+            }
+            results[slow] += "|" + in.rest();
+        }
+        EXPECT_EQ(results[0], results[1]) << body;
+    }
+}
+
 // Every SDP body of the corpus either parses and reads back the same, or is refused with a stack
 // exception; none crashes. (Most RFC 4475 bodies carry "a=rtpmap:31 LPC", which lacks the clock
 // rate and is refused.)

@@ -40,6 +40,23 @@ TEST(KvSdpRtpAttribute, ParametersThatAreNotACount) {
     EXPECT_EQ(KvSdpRtpAttribute("0 PCMU/").getClockRate(), 0);
 }
 
+TEST(KvSdpRtpAttribute, TextIsReadAsOneLine) {
+    KvSdpRtpAttribute a("97 L16/8000/2 \r\n0 PCMU/8000");
+    EXPECT_EQ(a.getPayloadType(), 97);
+    EXPECT_STREQ(a.getText(), "97 L16/8000/2");
+    EXPECT_EQ(KvSdpRtpAttribute("8 PCMA/8000\n").getPayloadType(), 8);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("0 PCMU/8000\rx"), KvException,
+                    "carriage return without newline");
+    // A long line is read whole.
+    const std::string name(1000, 'x');
+    EXPECT_STREQ(KvSdpRtpAttribute(("96 " + name + "/8000").c_str()).getEncodingName(),
+                 name.c_str());
+    KvTextInput in("96 " + name + "/90000\r\n");
+    KvSdpRtpAttribute b;
+    b.parse(in);
+    EXPECT_EQ(kvSerialized(b), "96 " + name + "/90000");
+}
+
 TEST(KvSdpRtpAttribute, Errors) {
     const char* space = "RTP attribute payload type: Space not found or misplaced";
     const char* slash = "RTP attribute encoding name: Slash not found or misplaced";

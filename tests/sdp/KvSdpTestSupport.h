@@ -38,6 +38,16 @@ public:
     }
 };
 
+// The same stream without a view of its bytes: the readers go character by character.
+class KvSlowTextInput : public KvTextInput {
+public:
+    using KvTextInput::KvTextInput;
+    const char* peek(uint32_t& length) override {
+        length = 0;
+        return nullptr;
+    }
+};
+
 template <class T> std::string kvSerialized(const T& object) {
     KvStringOutput out;
     object.serialize(out);

@@ -36,12 +36,15 @@ TEST(KvSdpOriginField, SixValues) {
     EXPECT_EQ(kvSerialized(o), "o=jdoe 2890844526 2890842807 IN IP4 10.47.16.5\r\n");
 }
 
-TEST(KvSdpOriginField, FewerThanSixValuesNeverTakeTheNextLine) {
+TEST(KvSdpOriginField, ExactlySixValuesOnTheLine) {
     const char* message = "KvSdpOriginField::serialize() Incomplete Origin Field";
     KvTextInput in("o=jdoe 2890844526 2890842807 IN IP4\r\ns=SDP Seminar\r\n");
     EXPECT_KV_THROW(readField(in), KvException, message);
     EXPECT_NE(in.rest().find("s=SDP Seminar"), std::string::npos);
     EXPECT_KV_THROW(KvSdpOriginField(""), KvException, message);
+    // Nor is a seventh value read as a line of its own.
+    EXPECT_KV_THROW(KvSdpOriginField("jdoe 1 1 IN IP4 10.47.16.5 a=sendonly"), KvException,
+                    message);
     KvSdpOriginField empty;
     EXPECT_KV_THROW(kvSerialized(empty), KvException, message);
 }

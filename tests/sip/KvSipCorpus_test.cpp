@@ -275,6 +275,88 @@ TEST(KvSipCorpus, ValidMessagesReadBackAsTheRfcStatesThem) {
     EXPECT_EQ(longreq->getBodyLength(), 150u);
 }
 
+TEST(KvSipCorpus, ValidMessagesCarryTheirStartLineCallIdAndCSeq) {
+    struct Line {
+        const char* file;
+        const char* start; // the method, or the status code of a response
+        const char* uri;
+        const char* callId;
+        uint32_t cseq;
+        const char* cseqMethod;
+    };
+    const Line lines[] = {
+        {"wsinv", "INVITE", "sip:vivekg@chair-dnrc.example.com;unknownparam",
+         "wsinv.ndaksdj@192.0.2.1", 9, "INVITE"},
+        {"esc01", "INVITE", "sip:sips%3Auser%40example.com@example.net",
+         "esc01.239409asdfakjkn23onasd0-3234", 234234, "INVITE"},
+        {"escnull", "REGISTER", "sip:example.com", "escnull.39203ndfvkjdasfkq3w4otrq0adsfdfnavd",
+         14398234, "REGISTER"},
+        {"esc02", "RE%47IST%45R", "sip:registrar.example.com",
+         "esc02.asdfnqwo34rq23i34jrjasdcnl23nrlknsdf", 29344, "RE%47IST%45R"},
+        {"lwsdisp", "OPTIONS", "sip:user@example.com", "lwsdisp.1234abcd@funky.example.com", 60,
+         "OPTIONS"},
+        {"longreq", "INVITE", "sip:user@example.com",
+         "longreq.onereallyreallyreallyreallyreallyreallyreallyreallyreallyreallyreallyreally"
+         "reallyreallyreallyreallyreallyreallyreallyreallylongcallid",
+         3882340, "INVITE"},
+        {"dblreq", "REGISTER", "sip:example.com", "dblreq.0ha0isndaksdj99sdfafnl3lk233412", 8,
+         "REGISTER"},
+        {"semiuri", "OPTIONS", "sip:user;par=u%40example.net@example.com", "semiuri.0ha0isndaksdj",
+         8, "OPTIONS"},
+        {"transports", "OPTIONS", "sip:user@example.com", "transports.kijh4akdnaqjkwendsasfdj", 60,
+         "OPTIONS"},
+        {"mpart01", "MESSAGE", "sip:kumiko@example.org",
+         "3d9485ad0c49859b@Zmx1ZmZ5LW1hYy0xNi5sb2NhbA..", 1, "MESSAGE"},
+        {"unreason", "200", nullptr, "unreason.1234ksdfak3j2erwedfsASdf", 35, "INVITE"},
+        {"noreason", "100", nullptr, "noreason.asndj203insdf99223ndf", 35, "INVITE"},
+        {"badbranch", "OPTIONS", "sip:user@example.com", "badbranch.sadonfo23i420jv0as0derf3j3n", 8,
+         "OPTIONS"},
+        {"unksm2", "REGISTER", "sip:example.com", "unksm2.daksdj@hyphenated-host.example.com",
+         234902, "REGISTER"},
+        {"bext01", "OPTIONS", "sip:user@example.com", "bext01.0ha0isndaksdj", 8, "OPTIONS"},
+        {"invut", "INVITE", "sip:user@example.com", "invut.0ha0isndaksdjadsfij34n23d", 235448,
+         "INVITE"},
+        {"bcast", "200", nullptr, "bcast.0384840201234ksdfak3j2erwedfsASdf", 35, "INVITE"},
+        {"zeromf", "OPTIONS", "sip:user@example.com", "zeromf.jfasdlfnm2o2l43r5u0asdfas", 39234321,
+         "OPTIONS"},
+        {"cparam01", "REGISTER", "sip:example.com", "cparam01.70710@saturn.example.com", 2,
+         "REGISTER"},
+        {"cparam02", "REGISTER", "sip:example.com", "cparam02.70710@saturn.example.com", 3,
+         "REGISTER"},
+        {"regescrt", "REGISTER", "sip:example.com", "regescrt.k345asrl3fdbv@192.0.2.1", 14398234,
+         "REGISTER"},
+        {"sdp01", "INVITE", "sip:user@example.com", "sdp01.ndaksdj9342dasdd", 8, "INVITE"},
+        {"inv2543", "INVITE", "sip:UserB@example.com", "inv2543.1717@ift.client.example.com", 56,
+         "INVITE"},
+    };
+    for (const Line& line : lines) {
+        SCOPED_TRACE(line.file);
+        KvHandle<KvSipMessage> message = parseMessage(rfc4475(line.file));
+        if (line.uri) {
+            ASSERT_TRUE(message->isRequest());
+            EXPECT_STREQ(KvHandle<KvSipRequest>(message)->getMethod().c_str(), line.start);
+            EXPECT_EQ(requestURI(message), line.uri);
+        } else {
+            ASSERT_TRUE(message->isResponse());
+            EXPECT_EQ(std::to_string(KvHandle<KvSipResponse>(message)->getStatusCode()),
+                      line.start);
+        }
+        ASSERT_FALSE(message->getCallIdHeader().isNull());
+        EXPECT_STREQ(message->getCallIdHeader()->getCallIdText(), line.callId);
+        ASSERT_FALSE(message->getCSeqHeader().isNull());
+        EXPECT_EQ(message->getCSeqHeader()->getNumber(), line.cseq);
+        EXPECT_STREQ(message->getCSeqHeader()->getMethod(), line.cseqMethod);
+        // longreq loses its over-long header name alone, and with it the valid state.
+        EXPECT_EQ(message->isValid(), std::string(line.file) != "longreq");
+    }
+
+    // Escaped users of To stay as written.
+    EXPECT_TRUE(parseMessage(rfc4475("esc01"))->getToHeader()->getURIString() ==
+                "sip:%75se%72@example.com");
+    EXPECT_TRUE(parseMessage(rfc4475("escnull"))->getToHeader()->getURIString() ==
+                "sip:null-%00-null@example.com");
+}
+
 TEST(KvSipCorpus, ValidMessagesSurviveARoundTrip) {
     for (const Expectation& expected : kExpectations) {
         if (expected.state != KV_VALID)

@@ -239,6 +239,25 @@ TEST(KvSipHeaderFactory, ANameNeverReachesAcrossALineEnd) {
     KvHandle<KvSipHeader> subject = parseHeader(*stream);
     EXPECT_EQ(subject->getId(), KV_HEADER_SUBJECT);
     EXPECT_EQ(valueOf(subject), "hello");
+
+    // The name bound still counts from the line's first byte to the later colon: "Bare words",
+    // CR LF and a name of 35 make 47; a name of 36 makes 48, and the bare line is refused alone.
+    const std::string name35 = "X-" + std::string(33, 'n');
+    auto fits = kvStreamOf("Bare words\r\n" + name35 + ": v\r\n");
+    EXPECT_TRUE(parseHeader(*fits)->getName() == "Bare words");
+    EXPECT_TRUE(parseHeader(*fits)->getName() == name35.c_str());
+    auto over = kvStreamOf("Bare words\r\n" + name35 + "n: v\r\n");
+    EXPECT_THROW(parseHeader(*over), KvHandle<KvException>);
+    EXPECT_EQ(restOf(*over), name35 + "n: v\r\n");
+    // With no colon anywhere behind it, the line has no name.
+    EXPECT_EQ(parseErrorOf("Bare words\r\n\r\nbody"), "Header token expected");
+}
+
+TEST(KvSipHeaderFactory, BlanksBeforeTheColonCountTowardsTheNameBound) {
+    const std::string name45(45, 'N');
+    KvHandle<KvSipHeader> fits = parseHeader(name45 + "  : v\r\n");
+    EXPECT_TRUE(fits->getName() == name45.c_str());
+    EXPECT_EQ(parseErrorOf(name45 + "   : v\r\n"), "Header token expected");
 }
 
 TEST(KvSipHeaderFactory, UnfoldsContinuationLinesKeepingOneBlank) {
@@ -246,6 +265,9 @@ TEST(KvSipHeaderFactory, UnfoldsContinuationLinesKeepingOneBlank) {
     EXPECT_EQ(valueOf(parseHeader("X-Fold: a\r\n\tb\r\n")), "a b");
     EXPECT_EQ(valueOf(parseHeader("X-Fold: a\r\n  b\r\n")), "a  b");
     EXPECT_EQ(valueOf(parseHeader("X-Fold: a\n b\n")), "a b");
+
+    // A class's own value reads the same unfolded text.
+    EXPECT_EQ(valueOf(parseHeader("Subject: a\r\n b\r\n")), "a b");
 
     // A line that does not start with a blank is the next header, left in the stream.
     auto stream = kvStreamOf("X-Fold: a\r\nX-Next: b\r\n");
@@ -290,6 +312,16 @@ TEST(KvSipHeaderFactory, CommaListsBecomeSiblingChains) {
 
     // A bad element fails the whole line.
     EXPECT_EQ(parseErrorOf("y: one, ,three\r\n"), "empty list element");
+
+    // A real list class: two Route addresses, the second named by the long token.
+    KvHandle<KvSipHeader> routes =
+        parseHeader("ROUTE: <sip:a.example.com;lr>, <sip:b.example.com>\r\n");
+    ASSERT_EQ(chainLength(routes), 2u);
+    EXPECT_EQ(routes->getId(), KV_HEADER_ROUTE);
+    EXPECT_EQ(routes->getNext()->getId(), KV_HEADER_ROUTE);
+    EXPECT_TRUE(routes->getName() == "ROUTE");
+    EXPECT_TRUE(routes->getNext()->getName() == "Route");
+    EXPECT_EQ(valueOf(routes->getNext()), "<sip:b.example.com>");
 }
 
 TEST(KvSipHeaderFactory, AppendToChainLinksBehindTheLast) {

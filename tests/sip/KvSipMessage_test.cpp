@@ -2,6 +2,7 @@
 // and the transaction key.
 #include "KvErrorStream.h"
 #include "KvException.h"
+#include "KvInputStream.h"
 #include "KvSipHeaders.h"
 #include "KvSipMessage.h"
 #include "KvSipParseError.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -81,6 +83,31 @@ std::string withRequestLine(const std::string& line) {
     return line + kInvite.substr(kInvite.find("\r\n") + 2);
 }
 
+// A stream like a socket's: one byte per read, nothing to peek at, nothing known to be available.
+class KvTrickleStream : public KvInputStream {
+public:
+    explicit KvTrickleStream(std::string text) : m_text(std::move(text)) {}
+    int read() override {
+        return m_position < m_text.size() ? static_cast<unsigned char>(m_text[m_position++]) : -1;
+    }
+    int32_t read(void* buffer, int32_t length, int32_t offset) override {
+        if (m_position >= m_text.size())
+            return -1;
+        if (length <= 0)
+            return 0;
+        static_cast<char*>(buffer)[offset] = m_text[m_position++];
+        return 1;
+    }
+    bool markSupported() override { return true; }
+    void mark(int32_t) override { m_mark = m_position; }
+    void reset() override { m_position = m_mark; }
+
+private:
+    std::string m_text;
+    size_t m_position = 0;
+    size_t m_mark = 0;
+};
+
 // Catches what the stack writes to its error stream's "KvException" category.
 class KvCapturedLog {
 public:
@@ -132,6 +159,31 @@ TEST(KvSipMessageHeaders, AHeaderAlreadyInTheChainIsRefused) {
     EXPECT_EQ(exceptionText([&] { message.addHeader(b); }), "Adding a header twice!");
     EXPECT_EQ(exceptionText([&] { message.addHeader(c, true); }), "Adding a header twice!");
     EXPECT_EQ(headerLines(message), before);
+}
+
+TEST(KvSipMessageHeaders, AHeaderStandsInOneMessageAtATime) {
+    KvHandle<KvSipMessage> source =
+        parseMessage(kInviteHead + "Via: SIP/2.0/UDP second.example.com\r\n\r\n");
+    KvHandle<KvSipHeader> top = source->getHeader(KV_HEADER_VIA);
+    KvHandle<KvSipHeader> second = top->getNext();
+    const std::vector<std::string> before = headerLines(*source);
+
+    // Taken as it is, it would bring the source's other Vias along and share them.
+    KvSipResponse other;
+    EXPECT_EQ(exceptionText([&] { other.addHeader(top); }), "Adding a header twice!");
+    EXPECT_EQ(exceptionText([&] { other.addHeader(second, true); }), "Adding a header twice!");
+    EXPECT_TRUE(other.getHeaderOrder().empty());
+    EXPECT_EQ(headerLines(*source), before);
+    EXPECT_TRUE(top->isInChain());
+
+    // A clone goes in; so does the header itself once its message is gone.
+    other.addHeader(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(top->clone())));
+    EXPECT_EQ(headerLines(other).size(), 1u);
+    source.release();
+    EXPECT_FALSE(top->isInChain());
+    KvSipResponse later;
+    later.addHeader(top);
+    EXPECT_EQ(later.getViaHeader().get(), top.get());
 }
 
 TEST(KvSipMessageHeaders, AHeaderAddedAtFrontKeepsItsCommaSiblings) {
@@ -405,6 +457,13 @@ TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
                               "Header token expected\n"),
               std::string::npos);
 
+    // A parse error of a class's own value is caught and logged the same way.
+    KvHandle<KvSipMessage> badValue = parseMessage(kInviteHead + "CSeq: 1\r\n\r\n");
+    EXPECT_EQ(badValue->getParseState(), KV_MALFORMED);
+    EXPECT_NE(log.text().find("Caught KvException from KvSipHeader::sConstructFrom(): "
+                              "Invalid CSeq header\n"),
+              std::string::npos);
+
     // A line of blanks (no header before it to continue) is refused alone.
     KvHandle<KvSipMessage> blanks =
         parseMessage(withRequestLine("INVITE sip:bob@biloxi.example.com SIP/2.0\r\n  \r\n"));
@@ -515,6 +574,23 @@ TEST(KvSipMessageParse, RoundTripKeepsHeadersInOrderAndCompactNames) {
     EXPECT_EQ(written(*second), once);
 }
 
+TEST(KvSipMessageParse, AStreamThatHandsOutOneByteAtATimeReadsTheSame) {
+    const std::string folded = "X-Folded: a\r\n b\r\nBare words\r\n";
+    for (const std::string& text : {kInvite, kInviteHead + folded + "Content-Length: 0\r\n\r\n",
+                                    std::string("SIP/2.0 486 Busy Here\r\n") +
+                                        kInviteHead.substr(kInviteHead.find("\r\n") + 2) +
+                                        "X-Note: one, two\r\nContent-Length: 0\r\n\r\n"}) {
+        KvTrickleStream trickle(text);
+        KvHandle<KvSipMessage> slow = KvSipMessage::sConstructFrom(trickle);
+        KvHandle<KvSipMessage> fast = parseMessage(text);
+        EXPECT_EQ(slow->getParseState(), fast->getParseState());
+        EXPECT_EQ(written(*slow), written(*fast));
+    }
+    KvTrickleStream busy("SIP/2.0 486 Busy Here\r\n\r\n");
+    EXPECT_TRUE(KvHandle<KvSipResponse>(KvSipMessage::sConstructFrom(busy))->getReasonPhrase() ==
+                "Busy Here");
+}
+
 TEST(KvSipMessageParse, AMessageBuiltByConstructorsUsesLongNames) {
     KvHandle<KvSipMessage> parsed = parseMessage(
         "BYE sip:b@h SIP/2.0\r\nv: SIP/2.0/UDP h;branch=z9hG4bK1\r\nf: <sip:a@h>;tag=1\r\n"
@@ -566,6 +642,25 @@ TEST(KvSipMessageKey, PortsMethodsAndUriKinds) {
     noVia.erase(noVia.find("Via:"), noVia.find("Max-Forwards") - noVia.find("Via:"));
     KvHandle<KvSipMessage> unrouted = parseMessage(noVia);
     ASSERT_EQ(unrouted->getParseState(), KV_INVALID);
+}
+
+TEST(KvSipMessageKey, AMessageWithoutViaIsKeyedWithoutTheViaPart) {
+    KvHandle<KvSipFromHeader> from(new KvSipFromHeader(
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress("<sip:alice@atlanta.example.com>")),
+        KvHandle<KvParameters>()));
+    from->setTag("1928301774");
+    KvSipRequest request(KvString("INVITE"), from,
+                         KvHandle<KvSipToHeader>(new KvSipToHeader("<sip:bob@biloxi.example.com>")),
+                         KvHandle<KvSipContactHeader>(), "c@h", 5, nullptr, nullptr, 0);
+    ASSERT_EQ(request.getParseState(), KV_VALID);
+    EXPECT_TRUE(request.createTransactionKey() ==
+                "bobbiloxi.example.com5060aliceatlanta.example.com50601928301774c@h5");
+    KvHandle<KvSipViaHeader> top(new KvSipViaHeader("pc33.example.com", 5070, "UDP"));
+    top->setBranch("z9hG4bK1");
+    request.addHeader(top);
+    EXPECT_TRUE(request.createTransactionKey() ==
+                "bobbiloxi.example.com5060aliceatlanta.example.com50601928301774"
+                "pc33.example.com5070z9hG4bK1c@h5");
 }
 
 TEST(KvSipMessageKey, DamagedMessagesAreRefusedNotDereferenced) {

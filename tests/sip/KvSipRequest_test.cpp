@@ -162,6 +162,25 @@ TEST(KvSipRequestBuild, CallIdCSeqAndBodyDefaults) {
               "Can't build SIP request(with body) with no content-type");
 }
 
+TEST(KvSipRequestBuild, TheCallersHeadersGoInThemselvesIntoOneRequestAtATime) {
+    KvHandle<KvSipFromHeader> from = fromHeader();
+    // A request that fails to build lets go of them again.
+    EXPECT_NE(exceptionText([&] {
+                  KvSipInviteMessage(from, toHeader(), contactHeader(), "a@b", 1, nullptr, "x", 1);
+              }),
+              "(no exception)");
+    EXPECT_FALSE(from->isInChain());
+    KvSipInviteMessage first(from, toHeader(), contactHeader(), "a@b", 1, nullptr, nullptr, 0);
+    EXPECT_EQ(first.getFromHeader().get(), from.get());
+    EXPECT_EQ(exceptionText([&] {
+                  KvSipByeMessage(KvHandle<KvSipNameAddress>(
+                                      new KvSipNameAddress("sip:bob@biloxi.example.com")),
+                                  from, toHeader(), KvHandle<KvSipContactHeader>(), "a@b", 2,
+                                  nullptr, nullptr, 0);
+              }),
+              "Adding a header twice!");
+}
+
 TEST(KvSipRequestBuild, MethodsMustBeGiven) {
     EXPECT_EQ(exceptionText([] {
                   KvSipRequest request(KvString(""), fromHeader(), toHeader(), contactHeader(),
@@ -418,6 +437,10 @@ TEST(KvSipCancel, MatchesTheTransactionItCancels) {
     EXPECT_TRUE(cancel.isValid());
     // The same transaction, so the same key.
     EXPECT_TRUE(cancel.createTransactionKey() == invite->createTransactionKey());
+
+    // The CANCEL owns its headers: tagging its To leaves the INVITE alone.
+    KvHandle<KvSipToHeader>(cancel.getToHeader())->setTag("x");
+    EXPECT_TRUE(invite->getToHeader()->getTag().isEmpty());
 }
 
 TEST(KvSipCancel, ARequestLackingAPartIsRefusedClearly) {

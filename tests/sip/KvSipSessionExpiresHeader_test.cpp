@@ -80,11 +80,16 @@ TEST(KvSipSessionExpiresHeaderTest, RefresherAccessorsKeepTheirPromise) {
     EXPECT_STREQ(header.getRefresher(), "uac");
     header.setRefresher("uas");
     EXPECT_STREQ(header.getRefresher(), "uas");
+    // A null text changes nothing; a blank one drops the refresher rather than leave it
+    // without a value.
+    header.setRefresher(nullptr);
+    EXPECT_STREQ(header.getRefresher(), "uas");
     header.setRefresher("");
     EXPECT_FALSE(header.hasRefresher());
     header.setRefresher("uac");
-    header.setRefresher(nullptr);
+    header.setRefresher("  ");
     EXPECT_FALSE(header.hasRefresher());
+    EXPECT_EQ(header.getRefresher(), nullptr);
 
     KvSipSessionExpiresHeader none(90, nullptr);
     EXPECT_FALSE(none.hasRefresher());
