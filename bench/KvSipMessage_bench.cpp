@@ -16,12 +16,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <new>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #ifdef KV_HAVE_OSIP2
 #include <osipparser2/osip_parser.h>
@@ -62,7 +65,9 @@ void* realloc(void* block, size_t size) {
         ++tMallocCount;
     return __libc_realloc(block, size);
 }
-void free(void* block) { __libc_free(block); }
+void free(void* block) {
+    __libc_free(block);
+}
 }
 
 namespace {
@@ -74,8 +79,12 @@ void* countedNew(size_t size) {
 }
 } // namespace
 
-void* operator new(size_t size) { return countedNew(size); }
-void* operator new[](size_t size) { return countedNew(size); }
+void* operator new(size_t size) {
+    return countedNew(size);
+}
+void* operator new[](size_t size) {
+    return countedNew(size);
+}
 void* operator new(size_t size, const std::nothrow_t&) noexcept {
     ++tNewCount;
     return std::malloc(size ? size : 1);
@@ -84,10 +93,18 @@ void* operator new[](size_t size, const std::nothrow_t&) noexcept {
     ++tNewCount;
     return std::malloc(size ? size : 1);
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
-void operator delete[](void* block, size_t) noexcept { std::free(block); }
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, size_t) noexcept {
+    std::free(block);
+}
 
 namespace {
 
@@ -185,16 +202,15 @@ void kvSerializeBuilt(benchmark::State& state) {
                                "a=rtpmap:0 PCMU/8000\r\n"
                                "a=rtpmap:8 PCMA/8000\r\n"
                                "a=rtpmap:101 telephone-event/8000\r\n";
-    KvHandle<KvSipFromHeader> from(
-        new KvSipFromHeader(KvHandle<KvSipNameAddress>(
-                                new KvSipNameAddress("Alice <sip:alice@atlanta.com>")),
-                            KvHandle<KvParameters>()));
+    KvHandle<KvSipFromHeader> from(new KvSipFromHeader(
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress("Alice <sip:alice@atlanta.com>")),
+        KvHandle<KvParameters>()));
     from->setTag("1928301774");
     KvHandle<KvSipToHeader> to(new KvSipToHeader(
         KvHandle<KvSipNameAddress>(new KvSipNameAddress("Bob <sip:bob@biloxi.com>")),
         KvHandle<KvParameters>()));
-    KvHandle<KvSipContactHeader> contact(new KvSipContactHeader(KvHandle<KvSipNameAddress>(
-        new KvSipNameAddress("<sip:alice@pc33.atlanta.com>"))));
+    KvHandle<KvSipContactHeader> contact(new KvSipContactHeader(
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress("<sip:alice@pc33.atlanta.com>"))));
     KvHandle<KvSipMessage> invite(new KvSipInviteMessage(from, to, contact,
                                                          "a84b4c76e66710@pc33.atlanta.com", 314159,
                                                          "application/sdp", kSdp, sizeof kSdp - 1));
@@ -302,25 +318,25 @@ struct Result {
     double nanoseconds = 0;
     double mallocs = -1;
     double news = -1;
-    bool median = false;
 };
 
+// Keeps, per benchmark, the fastest of its repetitions: on a shared machine the other load only
+// ever adds time, so the minimum is the steadiest figure for ours and the peers' alike.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
+    explicit SummaryReporter(OutputOptions options) : ConsoleReporter(options) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.error_occurred)
+            if (run.error_occurred || run.run_type != Run::RT_Iteration)
                 continue;
-            const bool median =
-                run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type == Run::RT_Aggregate && !median)
+            const double nanoseconds = run.GetAdjustedCPUTime() * nanosecondsPer(run.time_unit);
+            auto found = m_results.find(run.run_name.function_name);
+            if (found != m_results.end() && found->second.nanoseconds <= nanoseconds)
                 continue;
             Result& result = m_results[run.run_name.function_name];
-            if (result.median && !median)
-                continue;
-            result.median = median;
-            result.nanoseconds = run.GetAdjustedCPUTime() * nanosecondsPer(run.time_unit);
+            result.nanoseconds = nanoseconds;
             auto counter = [&run](const char* name) {
                 auto found = run.counters.find(name);
                 return found == run.counters.end() ? -1.0 : found->second.value;
@@ -370,7 +386,8 @@ std::string ratio(const Result* ours, const Result* theirs) {
 
 void printSummary(const SummaryReporter& reporter, const std::vector<Message>& messages) {
     for (const char* operation : {"ParseSerialize", "Parse"}) {
-        std::printf("\n%s, CPU ns per message; ratio = ours / theirs (lower is better)\n\n",
+        std::printf("\n%s: CPU ns per message, the fastest repetition; ratio = ours / theirs "
+                    "(lower is better); allocations per message\n\n",
                     operation);
         std::printf("| message | ours | osip2 | sofia-sip | ours/osip2 | ours/sofia-sip | "
                     "ours new | ours malloc | osip2 malloc | sofia-sip malloc |\n");
@@ -400,6 +417,24 @@ void printSummary(const SummaryReporter& reporter, const std::vector<Message>& m
 } // namespace
 
 int main(int argc, char** argv) {
+    // Unless told otherwise: several repetitions, run in random order across the benchmarks, so
+    // that a change of load on the machine falls on ours and the peers' alike.
+    std::vector<char*> arguments(argv, argv + argc);
+    auto given = [&](const char* flag) {
+        for (int i = 1; i < argc; ++i)
+            if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0)
+                return true;
+        return false;
+    };
+    static char repetitions[] = "--benchmark_repetitions=5";
+    static char interleaving[] = "--benchmark_enable_random_interleaving=true";
+    if (!given("--benchmark_repetitions"))
+        arguments.push_back(repetitions);
+    if (!given("--benchmark_enable_random_interleaving"))
+        arguments.push_back(interleaving);
+    argc = static_cast<int>(arguments.size());
+    arguments.push_back(nullptr);
+    argv = arguments.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -426,7 +461,9 @@ int main(int argc, char** argv) {
     }
     benchmark::RegisterBenchmark("SerializeBuiltInvite/kv", kvSerializeBuilt);
 
-    SummaryReporter reporter;
+    // Colours only on a terminal: the output is often kept in a file.
+    SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                   : benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter, messages);
     benchmark::Shutdown();

@@ -14,6 +14,7 @@
 #include "KvDatagramSocket.h"
 #include "KvErrorStream.h"
 #include "KvException.h"
+#include "KvMediaSession.h"
 #include "KvSipHeader.h"
 #include "KvSipMessage.h"
 #include "KvServerSocket.h"
@@ -72,6 +73,30 @@ void printEscaped(const std::string& text) {
         std::cout << '\n';
 }
 
+// An SDP body, read the way a call reads it: as a media session with its streams.
+void printMediaSession(const KvHandle<KvSipMessage>& message) {
+    if (message->getBodyLength() == 0 ||
+        !message->getContentType().equalsIgnoreCase("application/sdp"))
+        return;
+    KvHandle<KvMediaSession> session = KvMediaSession::sConstructFrom(
+        message->getBody(), static_cast<int32_t>(message->getBodyLength()));
+    if (session.isNull()) {
+        std::cout << "media session: none (no usable SDP)\n";
+        return;
+    }
+    std::cout << "media session: origin " << session->getOriginAddress() << '\n';
+    static const char* const kTypes[] = {"audio", "video", "text", "image", "application"};
+    for (const KvHandle<KvMediaStream>& stream : session->getStreams()) {
+        int32_t type = stream->getMediaType();
+        std::cout << "  stream " << (type >= 0 && type < 5 ? kTypes[type] : "?") << " "
+                  << stream->getAddress().getHostAddress() << ":" << stream->getPort()
+                  << ", formats";
+        for (const KvMediaFormat& format : stream->getFormats())
+            std::cout << ' ' << format.getPayloadType() << '/' << format.getEncodingName();
+        std::cout << '\n';
+    }
+}
+
 void dumpMessage(const std::string& bytes) {
     KvHandle<KvByteArray> array =
         KvByteArray::sCreate(static_cast<uint32_t>(bytes.size()), bytes.data());
@@ -107,6 +132,7 @@ void dumpMessage(const std::string& bytes) {
         }
     }
     std::cout << "body length: " << message->getBodyLength() << '\n';
+    printMediaSession(message);
 
     KvByteArrayOutputStream written(static_cast<uint32_t>(bytes.size()) + 256);
     try {

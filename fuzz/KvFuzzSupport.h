@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 // Collects what is written into a std::string.
 class KvFuzzStringStream : public KvOutputStream {
@@ -41,6 +43,18 @@ inline void kvFuzzQuietLog() {
 
 inline KvHandle<KvByteArray> kvFuzzBytes(const uint8_t* data, size_t size) {
     return KvByteArray::sCreate(static_cast<uint32_t>(size), size ? data : nullptr);
+}
+
+// Whether the text holds a parameter without a name (";;", ";=x", or ";" at the end). The list
+// keeps such an entry where a separator follows it but not at its end, and each read writes the
+// list back in reverse order, so the entry is lost on a later round.
+inline bool kvFuzzHasEmptyParameter(std::string_view text) {
+    for (size_t i = text.find(';'); i != std::string_view::npos; i = text.find(';', i + 1)) {
+        size_t next = text.find_first_not_of(" \t", i + 1);
+        if (next == std::string_view::npos || std::strchr(";=?>,\r\n", text[next]))
+            return true;
+    }
+    return false;
 }
 
 // A broken invariant: says which (and, for two texts, where they part) and stops, so that the

@@ -20,6 +20,7 @@ public:
     virtual void reset();
     // Streams that hold their bytes in memory show those from the read position to the end, so
     // that scanners look ahead without a call per byte and move on with skip(); null for others.
+    // A stream that shows its bytes supports mark and reset.
     virtual const char* peek(uint32_t& length) {
         length = 0;
         return nullptr;
@@ -30,4 +31,74 @@ public:
 
     static KvHandle<KvInputStream> getGlobalStream();
     static KvHandle<KvInputStream> setGlobalStream(KvHandle<KvInputStream> stream);
+};
+
+// Byte-by-byte reading with mark and reset for the parsers' inner loops: straight from the bytes
+// when the stream shows them (peek), else through the stream's own calls. When the cursor goes,
+// the stream stands and is marked where it would be had every call gone to it. While a cursor
+// lives, its stream must be read through it alone.
+class KvInputCursor {
+public:
+    explicit KvInputCursor(KvInputStream& stream)
+        : m_stream(stream), m_bytes(stream.peek(m_length)) {}
+    KvInputCursor(const KvInputCursor&) = delete;
+    KvInputCursor& operator=(const KvInputCursor&) = delete;
+    ~KvInputCursor() { release(); }
+
+    int read() {
+        if (!m_bytes)
+            return m_stream.read();
+        return m_position < m_length ? static_cast<uint8_t>(m_bytes[m_position++]) : -1;
+    }
+    void mark() {
+        if (!m_bytes) {
+            m_stream.mark(1);
+            return;
+        }
+        m_mark = m_position;
+        m_marked = true;
+    }
+    void reset() {
+        if (!m_bytes) {
+            m_stream.reset();
+        } else if (m_marked) {
+            m_position = m_mark;
+        } else {
+            // Back to the stream's own mark, which may lie before the bytes shown.
+            m_stream.reset();
+            m_bytes = m_stream.peek(m_length);
+            m_position = 0;
+        }
+    }
+    // The bytes not yet read when the cursor reads from memory (null otherwise), for a scanner
+    // that takes a run of them at once with advance().
+    const char* rest(uint32_t& length) const {
+        length = m_bytes ? m_length - m_position : 0;
+        return m_bytes ? m_bytes + m_position : nullptr;
+    }
+    void advance(uint32_t count) { m_position += count; }
+    // Hands the stream back in the state described above; the cursor is then spent.
+    void release() {
+        if (!m_bytes)
+            return;
+        if (m_marked) {
+            if (m_mark)
+                m_stream.skip(m_mark);
+            m_stream.mark(1);
+            if (m_position > m_mark)
+                m_stream.skip(m_position - m_mark);
+        } else if (m_position) {
+            m_stream.skip(m_position);
+        }
+        m_bytes = nullptr;
+        m_length = 0;
+    }
+
+private:
+    KvInputStream& m_stream;
+    uint32_t m_length = 0;
+    const char* m_bytes;
+    uint32_t m_position = 0;
+    uint32_t m_mark = 0;
+    bool m_marked = false;
 };

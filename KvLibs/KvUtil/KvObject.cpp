@@ -12,6 +12,7 @@
 #include <string>
 #include <typeindex>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 void kvReportFatal(const char* text) {
@@ -46,23 +47,36 @@ void KvObject::print(KvOutputStream& stream) const {
            << getClassName();
 }
 
+namespace {
+// A permanent object's count; racing takes and releases around the marking move it by a few at
+// most, never below the floor.
+constexpr int32_t kPermanentCount = 0x60000000;
+constexpr int32_t kPermanentFloor = 0x40000000;
+} // namespace
+
 // Most objects have one holder all their life. A holder that is the only one cannot race with
 // any other (nobody else can reach the object to count it), so the first take and the last
 // release skip the locked bus cycle; any shared count goes through the interlocked operations.
 int32_t KvObject::addReference() {
     std::atomic_ref<int32_t> count(m_refCount);
-    if (count.load(std::memory_order_relaxed) == 0) {
+    const int32_t current = count.load(std::memory_order_relaxed);
+    if (current == 0) {
         count.store(1, std::memory_order_relaxed);
         return 1;
     }
+    if (current >= kPermanentFloor)
+        return current;
     return kvInterlockedIncrement(&m_refCount);
 }
 
 int32_t KvObject::removeReference(bool deleteAtZero) {
     std::atomic_ref<int32_t> count(m_refCount);
-    int32_t left;
     // acquire: the last holder sees every write made before the other holders let go.
-    if (count.load(std::memory_order_acquire) == 1) {
+    const int32_t current = count.load(std::memory_order_acquire);
+    if (current >= kPermanentFloor)
+        return current;
+    int32_t left;
+    if (current == 1) {
         count.store(0, std::memory_order_relaxed);
         left = 0;
     } else {
@@ -91,6 +105,21 @@ const char* KvObject::getClassName() const {
 
 bool KvObject::isSameClass(const KvObject* other) const {
     return other && typeid(*this) == typeid(*other);
+}
+
+void KvObject::setPermanent() {
+    std::atomic_ref<int32_t> count(m_refCount);
+    if (count.load(std::memory_order_relaxed) >= kPermanentFloor)
+        return;
+    // Kept in a list that is never freed: the objects stay reachable, so that leak checkers see
+    // them as kept on purpose, not lost, once their last handle has gone at the process end.
+    static std::mutex* mutex = new std::mutex;
+    static std::vector<const KvObject*>* kept = new std::vector<const KvObject*>;
+    std::lock_guard<std::mutex> guard(*mutex);
+    if (count.load(std::memory_order_relaxed) >= kPermanentFloor)
+        return;
+    kept->push_back(this);
+    count.store(kPermanentCount, std::memory_order_relaxed);
 }
 
 int32_t KvObject::getRefCount() const {

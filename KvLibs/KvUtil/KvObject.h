@@ -28,6 +28,10 @@ public:
     const char* getClassName() const;
     bool isSameClass(const KvObject* other) const;
     int32_t getRefCount() const;
+    // For an object that lives until the process ends and that every thread shares (the stack's
+    // static tokens): its count stops moving, so taking and dropping it costs no locked bus cycle,
+    // and it is never deleted.
+    void setPermanent();
 
 protected:
     int32_t m_refCount;

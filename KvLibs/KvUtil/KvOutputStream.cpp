@@ -2,6 +2,7 @@
 
 #include "KvByteArray.h"
 
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,14 @@ KvOutputStream& writeFormatted(KvOutputStream& stream, const char* format, Args.
         stream.write(buffer, static_cast<uint32_t>(n < static_cast<int>(sizeof buffer) ? n : sizeof buffer - 1), 0);
     return stream;
 }
+// Integers are written on every line of every message: std::to_chars gives the text of "%d" and
+// "%u" without a format parse.
+template <class T> KvOutputStream& writeDecimal(KvOutputStream& stream, T value) {
+    char buffer[24];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    stream.write(buffer, static_cast<uint32_t>(result.ptr - buffer), 0);
+    return stream;
+}
 } // namespace
 
 KvOutputStream& operator<<(KvOutputStream& stream, const char* text) {
@@ -58,23 +67,29 @@ KvOutputStream& operator<<(KvOutputStream& stream, char c) {
     return stream;
 }
 
-KvOutputStream& operator<<(KvOutputStream& stream, short value) { return writeFormatted(stream, "%d", value); }
-KvOutputStream& operator<<(KvOutputStream& stream, int value) { return writeFormatted(stream, "%d", value); }
-KvOutputStream& operator<<(KvOutputStream& stream, long value) { return writeFormatted(stream, "%ld", value); }
+KvOutputStream& operator<<(KvOutputStream& stream, short value) {
+    return writeDecimal(stream, value);
+}
+KvOutputStream& operator<<(KvOutputStream& stream, int value) {
+    return writeDecimal(stream, value);
+}
+KvOutputStream& operator<<(KvOutputStream& stream, long value) {
+    return writeDecimal(stream, value);
+}
 KvOutputStream& operator<<(KvOutputStream& stream, long long value) {
-    return writeFormatted(stream, "%lld", value);
+    return writeDecimal(stream, value);
 }
 KvOutputStream& operator<<(KvOutputStream& stream, unsigned short value) {
-    return writeFormatted(stream, "%u", static_cast<unsigned>(value));
+    return writeDecimal(stream, value);
 }
 KvOutputStream& operator<<(KvOutputStream& stream, unsigned int value) {
-    return writeFormatted(stream, "%u", value);
+    return writeDecimal(stream, value);
 }
 KvOutputStream& operator<<(KvOutputStream& stream, unsigned long value) {
-    return writeFormatted(stream, "%lu", value);
+    return writeDecimal(stream, value);
 }
 KvOutputStream& operator<<(KvOutputStream& stream, unsigned long long value) {
-    return writeFormatted(stream, "%llu", value);
+    return writeDecimal(stream, value);
 }
 KvOutputStream& operator<<(KvOutputStream& stream, double value) {
     return writeFormatted<320>(stream, "%f", value);

@@ -8,6 +8,7 @@
 #include "KvOutputStream.h"
 #include "KvStreamTokenizer.h"
 
+#include <atomic>
 #include <cstring>
 #include <string_view>
 #include <strings.h>
@@ -32,10 +33,10 @@ bool equalsIgnoreCase(const KvConstString& key, std::string_view text) {
 } // namespace
 
 KvParameters::KvParameters(const char* separator)
-    : m_head(nullptr), m_mutex(&m_mutexStorage), m_count(0), m_separator(separator) {}
+    : m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage), m_separator(separator) {}
 
 KvParameters::KvParameters(const KvParameters& other)
-    : KvObject(), m_head(nullptr), m_mutex(&m_mutexStorage), m_count(0),
+    : KvObject(), m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
       m_separator(other.m_separator) {
     other.lockList();
     m_head = sCopy(other.m_head);
@@ -64,7 +65,7 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
     lockList();
     Node* old = m_head;
     m_head = copy;
-    m_count = count;
+    setCount(count);
     m_separator = separator;
     unlockList();
     sDeleteAll(old);
@@ -115,7 +116,7 @@ const KvParameters::Node* KvParameters::find(const char* key) const {
 void KvParameters::addAtHead(const char* key, uint32_t keyLength, const char* value,
                              uint32_t valueLength) {
     m_head = new Node{KvConstString(key, keyLength), KvConstString(value, valueLength), m_head};
-    ++m_count;
+    setCount(m_count + 1);
 }
 
 void KvParameters::setParameter(const char* key, const char* value) {
@@ -145,7 +146,7 @@ void KvParameters::removeParameter(const char* key) {
             Node* gone = *link;
             *link = gone->next;
             delete gone;
-            --m_count;
+            setCount(m_count - 1);
             return;
         }
     }
@@ -155,7 +156,7 @@ void KvParameters::removeAll() {
     KvLockGuard guard(m_mutex);
     sDeleteAll(m_head);
     m_head = nullptr;
-    m_count = 0;
+    setCount(0);
 }
 
 bool KvParameters::hasParameter(const char* key) const {
@@ -183,9 +184,14 @@ const char* KvParameters::getParameterText(const char* key) const {
     return node ? node->value.data() : nullptr;
 }
 
+// Asked on every URL and header written: read without the lock (writers store it atomically).
 uint32_t KvParameters::getCount() const {
-    KvLockGuard guard(m_mutex);
-    return m_count;
+    return std::atomic_ref<uint32_t>(const_cast<uint32_t&>(m_count))
+        .load(std::memory_order_relaxed);
+}
+
+void KvParameters::setCount(uint32_t count) {
+    std::atomic_ref<uint32_t>(m_count).store(count, std::memory_order_relaxed);
 }
 
 KvString KvParameters::serialize() const {
@@ -203,7 +209,18 @@ KvString KvParameters::serialize() const {
     return text;
 }
 
-void KvParameters::writeTo(KvOutputStream& stream) const { stream << serialize(); }
+// The text of serialize(), written straight to the stream under the list's lock: every header
+// with parameters is written this way, and no string is built on the way.
+void KvParameters::writeTo(KvOutputStream& stream) const {
+    KvLockGuard guard(m_mutex);
+    for (const Node* node = m_head; node; node = node->next) {
+        stream << node->key.c_str();
+        if (!node->value.isEmpty())
+            stream << '=' << node->value.c_str();
+        if (node->next)
+            stream << m_separator.c_str();
+    }
+}
 
 void KvParameters::parseString(const char* text) {
     KvByteArrayInputStream stream(KvByteArray::sFromString(text));
@@ -217,6 +234,7 @@ void KvParameters::parse(KvInputStream& stream) {
     uint32_t tokenStart = 0;
     int32_t keyStart = -1; // start of the current key in the buffer; -1 in key mode
     const char* separators = m_separator.c_str();
+    KvInputCursor cursor(stream);
 
     auto store = [&](int c) {
         if (position >= kSize)
@@ -245,20 +263,20 @@ void KvParameters::parse(KvInputStream& stream) {
     for (;;) {
         if (position >= kSize)
             KvException::sThrow("KvParameters - Buffer overflow");
-        stream.mark(1);
-        int c = stream.read();
+        cursor.mark();
+        int c = cursor.read();
         if (c == '\r')
             continue;
         if (c == '"') {
             store(c);
             // The quoted part is bounded by the same buffer and by the end of the input.
             for (;;) {
-                int q = stream.read();
+                int q = cursor.read();
                 if (q < 0)
                     break;
                 store(q);
                 if (q == '\\') {
-                    int escaped = stream.read();
+                    int escaped = cursor.read();
                     if (escaped < 0)
                         break;
                     store(escaped);
@@ -279,17 +297,17 @@ void KvParameters::parse(KvInputStream& stream) {
             continue;
         }
         if (c == ',') {
-            stream.reset();
+            cursor.reset();
             if (position == 0)
                 return;
             break;
         }
         if (c == '\n') {
-            stream.mark(1);
-            int next = stream.read();
+            cursor.mark();
+            int next = cursor.read();
             if (next == ' ' || next == '\t')
                 continue;
-            stream.reset();
+            cursor.reset();
             break;
         }
         if (c < 0)

@@ -58,11 +58,14 @@ private:
     void addAtHead(const char* key, uint32_t keyLength, const char* value, uint32_t valueLength);
     void lockList() const;
     void unlockList() const;
+    void setCount(uint32_t count);
 
+    // The count first: it fills the object base's tail padding, keeping a list within the
+    // allocator's small sizes.
+    uint32_t m_count;
     Node* m_head;
     // The list's own lock, held in the object so that a list costs one allocation.
-    mutable KvMutex m_mutexStorage;
+    KvMutex m_mutexStorage;
     KvMutex* m_mutex;
-    uint32_t m_count;
     KvConstString m_separator;
 };

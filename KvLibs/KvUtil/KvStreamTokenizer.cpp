@@ -11,7 +11,6 @@ void KvStreamTokenizer::requireMarks(KvInputStream& stream) {
 }
 
 int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
-    requireMarks(stream);
     uint32_t available = 0;
     if (const char* bytes = stream.peek(available)) {
         // The same end state as below: at the first other byte, marked there.
@@ -23,6 +22,7 @@ int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
         stream.mark(1);
         return n < available ? static_cast<uint8_t>(bytes[n]) : -1;
     }
+    requireMarks(stream);
     for (;;) {
         stream.mark(1);
         int c = stream.read();
@@ -38,26 +38,24 @@ uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const char* delim
     stream.mark(-1);
     uint32_t available = 0;
     if (const char* bytes = stream.peek(available)) {
-        // The delimiters as bit sets held in registers; bytes above 127 take the slow test.
-        uint64_t low = 0;
-        uint64_t high = 0;
-        bool other = false;
-        for (const char* d = delimiters; *d; ++d) {
-            const uint8_t c = static_cast<uint8_t>(*d);
-            if (c < 64)
-                low |= uint64_t(1) << c;
-            else if (c < 128)
-                high |= uint64_t(1) << (c - 64);
-            else
-                other = true;
+        if (delimiters[0] && (!delimiters[1] || !delimiters[2])) {
+            // One or two delimiters (a line, a "/" or ":" separated part): the library's search.
+            const void* end = std::memchr(bytes, delimiters[0], available);
+            uint32_t n =
+                end ? static_cast<uint32_t>(static_cast<const char*>(end) - bytes) : available;
+            if (delimiters[1] && n) {
+                if (const void* other = std::memchr(bytes, delimiters[1], n))
+                    n = static_cast<uint32_t>(static_cast<const char*>(other) - bytes);
+            }
+            return n;
         }
+        // A table of the delimiters: one load and one test per byte of the token.
+        bool isStop[256] = {};
+        for (const char* d = delimiters; *d; ++d)
+            isStop[static_cast<uint8_t>(*d)] = true;
         uint32_t n = 0;
-        for (; n < available; ++n) {
-            const uint8_t c = static_cast<uint8_t>(bytes[n]);
-            if (c < 64 ? (low >> c) & 1 : c < 128 ? (high >> (c - 64)) & 1
-                                                  : other && isDelimiter(c, delimiters))
-                break;
-        }
+        while (n < available && !isStop[static_cast<uint8_t>(bytes[n])])
+            ++n;
         return n;
     }
     uint32_t count = 0;

@@ -81,6 +81,8 @@ void KvSipAddressHeader::setTagParameter(const char* tag) {
 
 void KvSipAddressHeader::serialize(KvOutputStream& stream) const {
     stream << m_nameAddress;
-    if (!m_parameters.isNull() && m_parameters->getCount() != 0)
-        stream << ';' << m_parameters->serialize();
+    if (!m_parameters.isNull() && m_parameters->getCount() != 0) {
+        stream << ';';
+        m_parameters->writeTo(stream);
+    }
 }

@@ -46,11 +46,13 @@ void KvSipAuthorizationHeader::doParse(KvInputStream& stream) {
     // Split at a tab as well as a space: both are blanks between scheme and credentials.
     const char* blank = std::strpbrk(begin, " \t");
     KvString scheme = line;
-    KvHandle<KvByteArray> text = KvByteArray::sFromString(begin);
+    KvHandle<KvByteArray> text;
     if (blank) {
         const auto length = static_cast<uint32_t>(blank - begin);
         scheme = length ? KvString(KvStringBuffer::create(begin, length)) : KvString();
         text = KvByteArray::sFromString(blank + 1);
+    } else {
+        text = KvByteArray::sFromString(begin);
     }
     m_credentials = KvSipCredentialsInfo::sConstructFrom(scheme.c_str(), text);
 }

@@ -75,8 +75,10 @@ void KvSipContactHeader::serialize(KvOutputStream& stream) const {
         stream << '*';
     else
         stream << m_nameAddress;
-    if (!m_parameters.isNull() && m_parameters->getCount() != 0)
-        stream << ';' << m_parameters->serialize();
+    if (!m_parameters.isNull() && m_parameters->getCount() != 0) {
+        stream << ';';
+        m_parameters->writeTo(stream);
+    }
     if (!m_comment.isEmpty())
         stream << " (" << m_comment << ')';
 }

@@ -46,7 +46,10 @@ DigestItems readItems(const KvParameters& list) {
     DigestItems items;
     list.forEach([&items](const char* key, const char* value) {
         const char* text = value ? value : "";
-        auto is = [key](const char* name) { return ::strcasecmp(key, name) == 0; };
+        // The first letter rules out most names without a call (every name is lower case).
+        auto is = [key](const char* name) {
+            return (key[0] | 0x20) == name[0] && ::strcasecmp(key, name) == 0;
+        };
         // The list has no duplicate keys, so each name matches at most once.
         if (is("username")) {
             items.username = text;
@@ -192,8 +195,10 @@ void KvSipDigestCredentialsInfo::serialize(KvOutputStream& stream) const {
     // Received credentials without a response and with an algorithm we cannot compute still have
     // to be written (a parsed message is always writable): their response stays empty.
     const bool computable = !items.hasAlgorithm || isSupportedAlgorithm(items.algorithm.c_str());
-    const std::string response =
-        items.hasResponse ? items.response : (computable ? computeResponse() : std::string());
+    std::string computed;
+    if (!items.hasResponse && computable)
+        computed = computeResponse();
+    const std::string& response = items.hasResponse ? items.response : computed;
     stream << "username=\"" << items.username.c_str() << "\",realm=\"" << items.realm.c_str()
            << "\",nonce=\"" << items.nonce.c_str() << "\",response=\"" << response.c_str()
            << "\",uri=\"" << items.uri.c_str() << '"';
@@ -223,7 +228,13 @@ KvString KvSipDigestCredentialsInfo::getRealm() const {
 }
 
 KvString KvSipDigestCredentialsInfo::getScheme() const {
-    return KvString("Digest");
+    // One shared string for every credentials object written.
+    static const KvString scheme = [] {
+        KvString text("Digest");
+        text->setPermanent();
+        return text;
+    }();
+    return scheme;
 }
 
 void KvSipDigestCredentialsInfo::setUsername(const char* username) {
@@ -287,15 +298,43 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
     };
     auto entryText = [&]() { return std::string(buffer + entryStart, used - entryStart); };
 
-    for (int c = stream.read(); c != -1; c = stream.read()) {
+    // A value is handed over in place, ended by a NUL behind it (the next byte overwrites it).
+    auto setEntry = [&]() {
+        if (used < PARAMETER_BUFFER_SIZE) {
+            buffer[used] = '\0';
+            list.setParameter(key.c_str(), buffer + entryStart);
+        } else {
+            list.setParameter(key.c_str(), entryText().c_str());
+        }
+    };
+
+    KvInputCursor cursor(stream);
+    // Inside a quoted value every byte up to the closing quote or a line end is taken as it
+    // stands: such a run goes over in one copy (one that would not fit is left to the loop).
+    auto takeQuotedRun = [&]() {
+        uint32_t length = 0;
+        const char* rest = cursor.rest(length);
+        if (!rest)
+            return;
+        const char* quote = static_cast<const char*>(std::memchr(rest, '"', length));
+        uint32_t run = quote ? static_cast<uint32_t>(quote - rest) : length;
+        if (const char* lineEnd = static_cast<const char*>(std::memchr(rest, '\n', run)))
+            run = static_cast<uint32_t>(lineEnd - rest);
+        if (run > PARAMETER_BUFFER_SIZE - used)
+            return;
+        std::memcpy(buffer + used, rest, run);
+        used += run;
+        cursor.advance(run);
+    };
+
+    for (int c = cursor.read(); c != -1; c = cursor.read()) {
         if (c == '\n') {
             lastLine = true;
             c = ',';
         }
         if (c == ',') {
             if (!quoted && keyPending) {
-                const std::string value = entryText();
-                list.setParameter(key.c_str(), value.c_str());
+                setEntry();
                 keyPending = false;
                 entryStart = used;
                 if (lastLine) {
@@ -306,6 +345,8 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
             }
         } else if (c == '"') {
             quoted = !quoted;
+            if (quoted && keyPending)
+                takeQuotedRun();
         } else if (c == '=') {
             if (keyPending) {
                 append('=');
@@ -320,8 +361,6 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
             append(static_cast<char>(c));
         }
     }
-    if (keyPending) {
-        const std::string value = entryText();
-        list.setParameter(key.c_str(), value.c_str());
-    }
+    if (keyPending)
+        setEntry();
 }

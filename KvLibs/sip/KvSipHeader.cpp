@@ -31,9 +31,11 @@ bool isWhite(int c) {
 struct NameHash {
     using is_transparent = void;
     size_t operator()(std::string_view name) const {
+        // Folding with the 0x20 bit maps both cases of a letter alike (and a few other pairs,
+        // which only share a slot): the comparison below decides.
         size_t h = 2166136261u;
         for (char c : name)
-            h = (h ^ static_cast<unsigned char>(lowerAscii(c))) * 16777619u;
+            h = (h ^ (static_cast<unsigned char>(c) | 0x20u)) * 16777619u;
         return h;
     }
 };
@@ -44,7 +46,7 @@ struct NameEqual {
         if (a.size() != b.size())
             return false;
         for (size_t i = 0; i < a.size(); ++i)
-            if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            if (a[i] != b[i] && lowerAscii(a[i]) != lowerAscii(b[i]))
                 return false;
         return true;
     }
@@ -107,7 +109,8 @@ LineRead readUnfoldedLine(KvInputStream& stream, char* line) {
         int32_t got;
         if (window) {
             chunk = window;
-            got = windowDone ? 0 : static_cast<int32_t>(std::min<uint32_t>(windowLength, INT32_MAX));
+            got =
+                windowDone ? 0 : static_cast<int32_t>(std::min<uint32_t>(windowLength, INT32_MAX));
             windowDone = true;
         } else {
             got = stream.read(buffer, sizeof(buffer), 0);
@@ -296,8 +299,17 @@ KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name) {
 
 KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name, uint32_t length) {
     if (name) {
-        if (Creator creator = KvSipHeaderRegistry::instance().find(std::string_view(name, length)))
-            return KvHandle<KvSipHeader>(creator());
+        if (Creator creator =
+                KvSipHeaderRegistry::instance().find(std::string_view(name, length))) {
+            KvHandle<KvSipHeader> header(creator());
+            // A registered class's tokens are static and every header of it, on every thread,
+            // shares them: permanent, they cost no locked bus cycle per header.
+            if (KvStringBuffer* token = header->getToken().get())
+                token->setPermanent();
+            if (KvStringBuffer* token = header->getCompactToken().get())
+                token->setPermanent();
+            return header;
+        }
     }
     KvString text(name ? KvStringBuffer::create(name, length, length + 1) : nullptr);
     return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvString()));

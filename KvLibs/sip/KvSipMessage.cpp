@@ -106,14 +106,16 @@ constexpr uint32_t kBodyChunk = 4096;
 } // namespace
 
 KvSipMessage::KvSipMessage()
-    : m_lock(&m_lockStorage), m_headerOrder{}, m_headerOrderCount(0), m_body(nullptr), m_bodyLength(0),
-      m_majorVersion(2), m_minorVersion(0), m_peerPort(0), m_transport(0), m_parseState(KV_VALID) {}
+    : m_lock(&m_lockStorage), m_headerOrder{}, m_headerOrderCount(0), m_body(nullptr),
+      m_bodyLength(0), m_majorVersion(2), m_minorVersion(0), m_peerPort(0), m_transport(0),
+      m_parseState(KV_VALID) {}
 
 KvSipMessage::KvSipMessage(const KvSipMessage& other)
-    : KvObject(other), m_lock(&m_lockStorage), m_headerOrder{}, m_headerOrderCount(0), m_body(nullptr),
-      m_bodyLength(0), m_majorVersion(other.m_majorVersion), m_minorVersion(other.m_minorVersion),
-      m_peerAddress(other.m_peerAddress), m_peerPort(other.m_peerPort),
-      m_transport(other.m_transport), m_parseState(other.m_parseState) {
+    : KvObject(other), m_lock(&m_lockStorage), m_headerOrder{}, m_headerOrderCount(0),
+      m_body(nullptr), m_bodyLength(0), m_majorVersion(other.m_majorVersion),
+      m_minorVersion(other.m_minorVersion), m_peerAddress(other.m_peerAddress),
+      m_peerPort(other.m_peerPort), m_transport(other.m_transport),
+      m_parseState(other.m_parseState) {
     try {
         KvLockGuard guard(other.m_lock);
         for (uint32_t id = 0; id < KV_HEADER_ID_COUNT; ++id) {
@@ -582,25 +584,117 @@ void KvSipMessage::readHeaders(KvInputStream& stream) {
     }
 }
 
-void KvSipMessage::serialize(KvOutputStream& stream) const {
-    serializeStartLine(stream);
-    KvLockGuard guard(m_lock);
-    for (uint32_t i = 0; i < m_headerOrderCount; ++i) {
-        const KvHandle<KvSipHeader>& head = m_headers[m_headerOrder[i]];
-        if (!head.isNull())
-            head->serializeChain(stream);
+namespace {
+
+// Gathers the many small writes of a message on the stack and hands them on in few large ones:
+// a byte-array stream then grows once instead of once per 256 bytes, and the target's own write
+// runs a few times per message instead of a few times per header.
+class GatheringStream : public KvOutputStream {
+public:
+    explicit GatheringStream(KvOutputStream& target) : m_target(target) {}
+    ~GatheringStream() override = default;
+
+    using KvOutputStream::write;
+    void write(const void* buffer, uint32_t length, uint32_t offset) override {
+        if (!buffer || length == 0)
+            return;
+        const char* bytes = static_cast<const char*>(buffer) + offset;
+        if (length > sizeof(m_bytes) - m_count) {
+            writeBeyond(bytes, length);
+            return;
+        }
+        copy(m_bytes + m_count, bytes, length);
+        m_count += length;
     }
-    stream.write("\r\n", 2, 0);
-    const KvHandle<KvSipHeader>& lengthHeader = m_headers[KV_HEADER_CONTENT_LENGTH];
-    if (m_body && !lengthHeader.isNull()) {
-        uint32_t length =
-            static_cast<const KvSipContentLengthHeader*>(lengthHeader.get())->getLength();
-        // Never past the block, whatever Content-Length was set to after the body.
-        if (length > m_bodyLength)
-            length = m_bodyLength;
-        stream.write(m_body, length, 0);
+    void write(uint8_t byte) override {
+        if (m_count == sizeof(m_bytes))
+            drain();
+        m_bytes[m_count++] = static_cast<char>(byte);
     }
-    stream.flush();
+    void flush() override {
+        drain();
+        m_target.flush();
+    }
+    void drain() {
+        if (m_count) {
+            const uint32_t count = m_count;
+            m_count = 0;
+            m_target.write(m_bytes, count, 0);
+        }
+    }
+
+private:
+    // Out of line, so that the usual write needs no frame of its own.
+    [[gnu::noinline]] void writeBeyond(const char* bytes, uint32_t length) {
+        drain();
+        if (length > sizeof(m_bytes)) {
+            m_target.write(bytes, length, 0);
+            return;
+        }
+        copy(m_bytes, bytes, length);
+        m_count = length;
+    }
+
+    // Most writes are a few bytes (": ", CR LF, a token): copied in place instead of by a call.
+    static void copy(char* to, const char* from, uint32_t length) {
+        if (length > 16) {
+            std::memcpy(to, from, length);
+        } else if (length >= 8) {
+            uint64_t head;
+            uint64_t tail;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + length - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + length - 8, &tail, 8);
+        } else if (length >= 4) {
+            uint32_t head;
+            uint32_t tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + length - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + length - 4, &tail, 4);
+        } else {
+            to[0] = from[0];
+            if (length > 1)
+                to[1] = from[1];
+            if (length > 2)
+                to[2] = from[2];
+        }
+    }
+
+    KvOutputStream& m_target;
+    uint32_t m_count = 0;
+    char m_bytes[2048];
+};
+
+} // namespace
+
+void KvSipMessage::serialize(KvOutputStream& target) const {
+    GatheringStream stream(target);
+    try {
+        serializeStartLine(stream);
+        KvLockGuard guard(m_lock);
+        for (uint32_t i = 0; i < m_headerOrderCount; ++i) {
+            const KvHandle<KvSipHeader>& head = m_headers[m_headerOrder[i]];
+            if (!head.isNull())
+                head->serializeChain(stream);
+        }
+        stream.write("\r\n", 2, 0);
+        const KvHandle<KvSipHeader>& lengthHeader = m_headers[KV_HEADER_CONTENT_LENGTH];
+        if (m_body && !lengthHeader.isNull()) {
+            uint32_t length =
+                static_cast<const KvSipContentLengthHeader*>(lengthHeader.get())->getLength();
+            // Never past the block, whatever Content-Length was set to after the body.
+            if (length > m_bodyLength)
+                length = m_bodyLength;
+            stream.write(m_body, length, 0);
+        }
+        stream.flush();
+    } catch (...) {
+        // What was written before the failure reaches the target, as it would unbuffered.
+        stream.drain();
+        throw;
+    }
 }
 
 // ---- transaction key

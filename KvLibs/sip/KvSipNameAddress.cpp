@@ -5,6 +5,7 @@
 #include "KvSipHeaderTextStream.h"
 #include "KvSipParseError.h"
 #include "KvSipURL.h"
+#include "KvTelURL.h"
 #include "KvStreamTokenizer.h"
 
 #include <cstring>
@@ -73,19 +74,20 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
     };
 
     KvStreamTokenizer::skipWhitespace(stream);
-    stream.mark(-1);
+    KvInputCursor cursor(stream);
+    cursor.mark();
     for (;;) {
-        int c = stream.read();
+        int c = cursor.read();
         if (c == '"') {
             // A backslash takes exactly the next character with it (quoted-pair).
             append(c);
             for (;;) {
-                int q = stream.read();
+                int q = cursor.read();
                 if (q < 0)
                     KvSipParseError::raise("Invalid quote in KvSipNameAddress");
                 append(q);
                 if (q == '\\') {
-                    q = stream.read();
+                    q = cursor.read();
                     if (q < 0)
                         KvSipParseError::raise("Invalid quote in KvSipNameAddress");
                     append(q);
@@ -93,7 +95,7 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
                     break;
                 }
             }
-            stream.mark(-1);
+            cursor.mark();
             indexAtMark = index;
             quoted = true;
             continue;
@@ -102,12 +104,12 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
             m_displayName = trimmedText(buffer, index);
             m_brackets = true;
             // Back to the last mark and forward again, so that the URI parser starts at "<".
-            stream.reset();
+            cursor.reset();
             for (;;) {
-                stream.mark(1);
-                int d = stream.read();
+                cursor.mark();
+                int d = cursor.read();
                 if (d == '<') {
-                    stream.reset();
+                    cursor.reset();
                     break;
                 }
                 if (d < 0)
@@ -117,7 +119,7 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
         }
         if (c == ':' || c < 0) {
             // No "<": the URI starts at the last mark, behind a quoted display name if any.
-            stream.reset();
+            cursor.reset();
             if (quoted)
                 m_displayName = trimmedText(buffer, indexAtMark);
             break;
@@ -128,12 +130,17 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
         }
         append(c);
     }
+    cursor.release();
     m_uri = KvURI::createURI(stream, m_ownParameters);
 }
 
 void KvSipNameAddress::write(KvOutputStream& stream) const {
     KvString uri = getURIString();
-    bool brackets = m_brackets || !m_displayName.isEmpty() ||
+    // A URI of another scheme than sip and tel is read up to a ">" or the line end, so written
+    // bare it would take in the header parameters behind it when read again.
+    bool generic = !m_uri.isNull() && !m_uri->isSipURL() && !dynamic_cast<KvTelURL*>(m_uri.get()) &&
+                   !m_uri->getScheme().isEmpty();
+    bool brackets = m_brackets || !m_displayName.isEmpty() || generic ||
                     (uri.data() && std::strpbrk(uri.data(), ";,?") != nullptr);
     if (!m_displayName.isEmpty())
         stream << m_displayName << ' ';

@@ -46,13 +46,14 @@ void skipAfterClosingBracket(KvInputStream& stream) {
 // address), and, for a bare URL in a header, at the first "," ";" or "?", which such a URL cannot
 // hold in its user part.
 bool lookAheadForAt(KvInputStream& stream, bool ownParameters) {
-    stream.mark(-1);
+    KvInputCursor cursor(stream);
+    cursor.mark();
     bool found = false;
     bool inQuotes = false;
     bool bracketed = false;
     bool leading = true;
     for (;;) {
-        int c = stream.read();
+        int c = cursor.read();
         if (c < 0 || c == '\n')
             break;
         if (leading) {
@@ -79,7 +80,7 @@ bool lookAheadForAt(KvInputStream& stream, bool ownParameters) {
         if (!bracketed && !ownParameters && (c == ',' || c == ';' || c == '?'))
             break;
     }
-    stream.reset();
+    cursor.reset();
     return found;
 }
 
@@ -176,41 +177,44 @@ void KvSipURL::removeParameter(const char* name) {
 }
 
 KvString KvSipURL::serialize() const {
-    std::string text;
-    text.reserve(80);
+    // Built in the string that is returned: a usual URL costs one small allocation.
+    KvString text(KvStringBuffer::create(nullptr, 0, 80));
     text += "sip:";
     if (!m_user.isEmpty()) {
         text += m_user.c_str();
         if (!m_password.isEmpty()) {
-            text += ':';
+            text += ":";
             text += m_password.c_str();
         }
-        text += '@';
+        text += "@";
     }
     text += m_host.c_str();
     if (m_portPresent) {
-        text += ':';
-        text += std::to_string(m_port);
+        char port[16] = ":";
+        *std::to_chars(port + 1, port + sizeof port - 1, m_port).ptr = '\0';
+        text += port;
     }
     if (m_parameters->getCount() != 0) {
-        text += ';';
+        text += ";";
         text += m_parameters->serialize().c_str();
     }
     if (m_headers->getCount() != 0) {
         // Names and values are escaped, so the raw "=" and "&" between them read back as
         // delimiters and nothing inside a value does.
+        std::string headers;
         char separator = '?';
         m_headers->forEach([&](const char* key, const char* value) {
             if (!key || !*key)
                 return;
-            text += separator;
-            appendEscaped(text, key);
-            text += '=';
-            appendEscaped(text, value);
+            headers += separator;
+            appendEscaped(headers, key);
+            headers += '=';
+            appendEscaped(headers, value);
             separator = '&';
         });
+        text += headers.c_str();
     }
-    return KvString(text.c_str());
+    return text;
 }
 
 void KvSipURL::parse(KvInputStream& stream) {
@@ -277,10 +281,11 @@ void KvSipURL::parse(KvInputStream& stream) {
             KvSipParseError::raise(kWrongFormat);
     };
 
+    KvInputCursor cursor(stream);
     for (;;) {
         const bool userPending = atSignAhead && !userTaken;
-        stream.mark(1);
-        int c = stream.read();
+        cursor.mark();
+        int c = cursor.read();
 
         if (inQuotes) {
             if (c < 0 || c == '\n') {
@@ -323,7 +328,9 @@ void KvSipURL::parse(KvInputStream& stream) {
             if (inIPv6Reference) {
                 append(c);
             } else if (state == State::None) {
-                m_scheme = sSchemeText(buffer + segmentStart, index - segmentStart);
+                if (!(m_scheme.length() != 0 && m_scheme.length() == index - segmentStart &&
+                      std::memcmp(m_scheme.data(), buffer + segmentStart, m_scheme.length()) == 0))
+                    m_scheme = sSchemeText(buffer + segmentStart, index - segmentStart);
                 segmentStart = index;
                 if (!m_scheme.equalsIgnoreCase("sip"))
                     KvSipParseError::raise("Scheme is not SIP");
@@ -384,7 +391,7 @@ void KvSipURL::parse(KvInputStream& stream) {
                 append(c);
                 break;
             }
-            stream.reset();
+            cursor.reset();
             finishSegment();
             requireHost();
             return;
@@ -394,10 +401,12 @@ void KvSipURL::parse(KvInputStream& stream) {
                 break;
             }
             finishSegment();
+            cursor.release();
             parseHeaders(stream, bracketed);
             requireHost();
             return;
         case '>':
+            cursor.release();
             skipAfterClosingBracket(stream);
             [[fallthrough]];
         case '\n':

@@ -40,6 +40,42 @@ char* readToken(KvInputStream& stream, const char* delimiters, char (&buffer)[kT
     return start;
 }
 
+// The parameter text up to the comma that starts the next Via, or the end; a comma inside a quoted
+// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream.
+char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize]) {
+    uint32_t length = 0;
+    bool quoted = false;
+    for (;;) {
+        stream.mark(1);
+        int c = stream.read();
+        if (c < 0 || (c == ',' && !quoted)) {
+            if (c >= 0)
+                stream.reset();
+            break;
+        }
+        if (length + 2 >= kTokenSize)
+            KvSipParseError::raise(kInvalid);
+        buffer[length++] = static_cast<char>(c);
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == '\\' && quoted) {
+            int escaped = stream.read();
+            if (escaped < 0)
+                break;
+            buffer[length++] = static_cast<char>(escaped);
+        }
+    }
+    buffer[length] = '\0';
+    char* start = buffer;
+    while (isBlank(*start))
+        ++start;
+    char* end = buffer + length;
+    while (end > start && isBlank(end[-1]))
+        --end;
+    *end = '\0';
+    return start;
+}
+
 // A bracketed IPv6 reference, brackets included.
 void readIPv6Reference(KvInputStream& stream, char (&buffer)[kTokenSize]) {
     uint32_t length = 0;
@@ -75,18 +111,25 @@ uint32_t readPort(KvInputStream& stream) {
     return value;
 }
 
+// Read as the C library reads a decimal number (optional sign, leading digits, 0 for none), then
+// taken as unsigned: a negative ttl is refused with the large ones. Long digit runs saturate
+// instead of overflowing.
 bool isValidTtl(const char* text) {
-    if (!text || !*text)
-        return false;
-    uint32_t value = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            return false;
-        value = value * 10 + static_cast<uint32_t>(*p - '0');
+    if (!text)
+        return true;
+    const char* p = text;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    uint64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + static_cast<uint64_t>(*p - '0');
         if (value > 255)
             return false;
     }
-    return true;
+    return !negative || value == 0;
 }
 } // namespace
 
@@ -182,7 +225,7 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
         } else if (c == ';') {
             stream.read();
             // The parameters run to the comma that starts the next Via, or to the line end.
-            const char* text = readToken(stream, ",", buffer);
+            const char* text = readParameterText(stream, buffer);
             KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
             if (errorStream->getLevel() > 6)
                 *errorStream << "KvSipViaHeader::doParse aBuffer=" << text << endl;
@@ -213,8 +256,10 @@ void KvSipViaHeader::serialize(KvOutputStream& stream) const {
            << m_transport.c_str() << ' ' << m_host.c_str();
     if (m_portPresent)
         stream << ':' << m_port;
-    if (!m_parameters.isNull() && m_parameters->getCount() != 0)
-        stream << ';' << m_parameters->serialize();
+    if (!m_parameters.isNull() && m_parameters->getCount() != 0) {
+        stream << ';';
+        m_parameters->writeTo(stream);
+    }
     if (!m_comment.isEmpty())
         stream << " (" << m_comment.c_str() << ')';
 }

@@ -26,8 +26,16 @@ KvURI::KvURI(const char* scheme)
       m_scheme(sSchemeText(scheme, scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0)) {}
 
 KvString KvURI::sSchemeText(const char* text, uint32_t length) {
-    static const KvString sip("sip");
-    static const KvString tel("tel");
+    static const KvString sip = [] {
+        KvString text("sip");
+        text->setPermanent();
+        return text;
+    }();
+    static const KvString tel = [] {
+        KvString text("tel");
+        text->setPermanent();
+        return text;
+    }();
     if (!text || length == 0)
         return KvString();
     if (length == 3 && std::memcmp(text, "sip", 3) == 0)
@@ -48,7 +56,10 @@ KvObject* KvURI::clone() const {
 }
 
 void KvURI::setScheme(const char* scheme) {
-    m_scheme = sSchemeText(scheme, scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0);
+    const uint32_t length = scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0;
+    if (length && m_scheme.length() == length && std::memcmp(m_scheme.data(), scheme, length) == 0)
+        return; // already that text
+    m_scheme = sSchemeText(scheme, length);
 }
 
 void KvURI::setBody(const char* body) {

@@ -4,9 +4,12 @@
 #include "KvSdp.h"
 #include "KvSdpTestSupport.h"
 
+#include <atomic>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -201,6 +204,23 @@ TEST(KvSdpMsg, ReadAlikeWithAndWithoutAByteView) {
         }
         EXPECT_EQ(results[0], results[1]) << body;
     }
+}
+
+// Fields of every message share their type token strings, whichever thread reads them.
+TEST(KvSdpMsg, ReadOnSeveralThreadsAtOnce) {
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&failures] {
+            for (int i = 0; i < 200; ++i) {
+                KvSdpMsg message(kRfc4566Example);
+                if (kvSerialized(message) != kRfc4566Example)
+                    ++failures;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
 }
 
 // Every SDP body of the corpus either parses and reads back the same, or is refused with a stack

@@ -138,11 +138,25 @@ TEST(KvSipViaHeader, IPv6SentBy) {
 TEST(KvSipViaHeader, TtlRange) {
     EXPECT_EQ(failureOf([] { parseValue("SIP/2.0/UDP h;ttl=255"); }), "no failure");
     EXPECT_EQ(failureOf([] { parseValue("SIP/2.0/UDP h;ttl=0"); }), "no failure");
-    for (const char* bad : {"256", "-1", "4294967296", "abc", "12x"}) {
+    for (const char* bad : {"256", "-1", "4294967296", "99999999999999999999999"}) {
         std::string value = std::string("SIP/2.0/UDP h;maddr=224.0.0.1;ttl=") + bad;
         EXPECT_EQ(failureOf([&] { parseValue(value); }), kInvalidTtl) << bad;
     }
-    EXPECT_EQ(failureOf([] { parseValue("SIP/2.0/UDP h;ttl"); }), kInvalidTtl);
+    // Read like a C decimal conversion: no digits count as 0, trailing text is ignored.
+    for (const char* good : {"abc", "12x", "+7", "-0"}) {
+        std::string value = std::string("SIP/2.0/UDP h;ttl=") + good;
+        EXPECT_EQ(failureOf([&] { parseValue(value); }), "no failure") << good;
+    }
+    EXPECT_EQ(failureOf([] { parseValue("SIP/2.0/UDP h;ttl"); }), "no failure");
+}
+
+TEST(KvSipViaHeader, QuotedCommaBelongsToTheParameter) {
+    auto vias = parseLine("Via: SIP/2.0/UDP a.example.com;x=\"p,q\";branch=z9hG4bK1, SIP/2.0/TCP "
+                          "b.example.com;branch=z9hG4bK2\r\n");
+    ASSERT_EQ(vias.size(), 2u);
+    EXPECT_STREQ(vias[0]->getParameters()->getParameterText("x"), "\"p,q\"");
+    EXPECT_EQ(text(vias[0]->getBranch()), "z9hG4bK1");
+    EXPECT_EQ(text(vias[1]->getBranch()), "z9hG4bK2");
 }
 
 TEST(KvSipViaHeader, CommaSeparatedValuesMakeAChain) {

@@ -1,0 +1,112 @@
+// Faults that the fuzz targets found in reading and writing whole messages and their addresses:
+// what a message reads must write back as text that reads back the same.
+#include "KvErrorStream.h"
+#include "KvException.h"
+#include "KvSipHeaders.h"
+#include "KvSipMessage.h"
+#include "KvSipNameAddress.h"
+#include "KvSipRequest.h"
+#include "KvURI.h"
+#include "support/KvTestStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+KvHandle<KvSipMessage> parseMessage(const std::string& text) {
+    auto stream = kvStreamOf(text);
+    return KvSipMessage::sConstructFrom(*stream);
+}
+
+std::string written(const KvSipMessage& message) {
+    KvStringOutputStream out;
+    message.serialize(out);
+    return out.text;
+}
+
+std::string request(const std::string& requestLine, const std::string& from,
+                    const std::string& extra = std::string()) {
+    return requestLine + "To: <sip:bob@example.com>\r\nFrom: " + from +
+           "\r\nCall-ID: fuzz.1@example.com\r\nCSeq: 1 " +
+           requestLine.substr(0, requestLine.find(' ')) +
+           "\r\nVia: SIP/2.0/UDP host.example.com;branch=z9hG4bK1\r\nMax-Forwards: 70\r\n" + extra +
+           "Content-Length: 0\r\n\r\n";
+}
+
+// Reads, writes, reads the text again and writes it again.
+struct RoundTrip {
+    explicit RoundTrip(const std::string& text) {
+        first = parseMessage(text);
+        firstText = written(*first);
+        second = parseMessage(firstText);
+        secondText = written(*second);
+    }
+    KvHandle<KvSipMessage> first, second;
+    std::string firstText, secondText;
+};
+
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find("\r\n"));
+}
+
+} // namespace
+
+// A double quote left open in the request-URI runs to the line end; the CR of that line end is
+// not part of the URI, so it is neither written inside the request line nor does the line grow
+// on every rewrite.
+TEST(KvSipURLFuzz, OpenQuoteDoesNotTakeTheLineEnd) {
+    RoundTrip trip(request("OPTIONS sip:host\"open SIP/2.0\r\n", "<sip:a@b>;tag=1"));
+    ASSERT_EQ(trip.first->getParseState(), KV_VALID);
+    EXPECT_EQ(firstLine(trip.firstText).find('\r'), std::string::npos) << trip.firstText;
+    EXPECT_EQ(trip.second->getParseState(), KV_VALID);
+    EXPECT_EQ(firstLine(trip.secondText), firstLine(trip.firstText));
+
+    auto stream = kvStreamOf("sip:host\"open\r\n");
+    KvHandle<KvURI> uri = KvURI::createURI(*stream, true);
+    KvString text = uri->serialize();
+    EXPECT_STREQ(text.c_str(), "sip:host\"open");
+}
+
+// A URI of a scheme other than sip and tel is read up to ">" or the line end, so an address
+// header writes it between "<" and ">": written bare, it would take the header parameters behind
+// it (the From tag) into itself when read again.
+TEST(KvSipNameAddressFuzz, OtherSchemeIsWrittenBetweenBrackets) {
+    for (const char* from :
+         {"ca:ller<sip:caller@example.com>;tag=323", "<mailto:caller@example.com>;tag=323",
+          "Caller mailto:caller@example.com>;tag=323"}) {
+        RoundTrip trip(request("OPTIONS sip:bob@example.com SIP/2.0\r\n", from));
+        ASSERT_EQ(trip.first->getParseState(), KV_VALID) << from;
+        EXPECT_STREQ(trip.first->getFromHeader()->getTag().c_str(), "323") << from;
+        EXPECT_EQ(trip.second->getParseState(), KV_VALID) << trip.firstText;
+        EXPECT_STREQ(trip.second->getFromHeader()->getTag().c_str(), "323")
+            << trip.firstText;
+        EXPECT_EQ(trip.secondText, trip.firstText);
+    }
+
+    KvStringOutputStream out;
+    KvHandle<KvSipNameAddress> other(new KvSipNameAddress("mailto:bob@example.com"));
+    other->write(out);
+    EXPECT_EQ(out.text, "<mailto:bob@example.com>");
+    // sip and tel URLs without parameters stay bare.
+    for (const char* bare : {"sip:bob@example.com", "tel:+12015550123"}) {
+        KvStringOutputStream plain;
+        KvHandle<KvSipNameAddress>(new KvSipNameAddress(bare))->write(plain);
+        EXPECT_EQ(plain.text, bare);
+    }
+}
+
+// Received credentials without a response whose algorithm cannot be computed leave the message
+// writable: their response is written empty instead of the whole message failing.
+TEST(KvSipDigestCredentialsInfoFuzz, ReceivedUnknownAlgorithmWithoutResponseIsWritable) {
+    RoundTrip trip(request("REGISTER sip:example.com SIP/2.0\r\n", "<sip:a@example.com>;tag=1",
+                           "Authorization: Digest username=\"a\",realm=\"r\",nonce=\"n\","
+                           "uri=\"sip:example.com\",algorithm=MD4\r\n"));
+    ASSERT_EQ(trip.first->getParseState(), KV_VALID);
+    EXPECT_NE(trip.firstText.find("response=\"\",uri=\"sip:example.com\",algorithm=MD4"),
+              std::string::npos)
+        << trip.firstText;
+    EXPECT_EQ(trip.second->getParseState(), KV_VALID);
+    EXPECT_EQ(trip.secondText, trip.firstText);
+}

@@ -1,0 +1,401 @@
+// The parsers read streams over bytes in memory straight from the bytes; every other stream byte
+// by byte. Both ways must give the same message, the same text written back and leave the stream
+// at the same place. Also the gathered writing of a message, and the shared tokens.
+#include "KvByteArrayOutputStream.h"
+#include "KvException.h"
+#include "KvParameters.h"
+#include "KvSipAllowHeader.h"
+#include "KvSipDigestCredentialsInfo.h"
+#include "KvSipHeaders.h"
+#include "KvSipInviteMessage.h"
+#include "KvSipMessage.h"
+#include "KvSipURL.h"
+#include "support/KvTestStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The same bytes behind the bare stream interface: no peek, so every parser takes its byte by
+// byte path.
+class PlainStream : public KvInputStream {
+public:
+    explicit PlainStream(std::string text) : m_text(std::move(text)) {}
+    int read() override {
+        return m_position < m_text.size() ? static_cast<uint8_t>(m_text[m_position++]) : -1;
+    }
+    int32_t available() override { return static_cast<int32_t>(m_text.size() - m_position); }
+    bool markSupported() override { return true; }
+    void mark(int32_t) override { m_mark = m_position; }
+    void reset() override { m_position = m_mark; }
+
+private:
+    std::string m_text;
+    size_t m_position = 0;
+    size_t m_mark = 0;
+};
+
+struct Outcome {
+    std::string error;     // the exception of the parse or of the writing, if any
+    int32_t state = -1;    // the parse state
+    std::string written;   // the message written back
+    std::string rest;      // what the parse left in the stream
+    std::string afterMark; // what a reset to the stream's mark would read
+};
+
+std::string restOf(KvInputStream& stream) {
+    std::string rest;
+    for (int c = stream.read(); c >= 0; c = stream.read())
+        rest.push_back(static_cast<char>(c));
+    return rest;
+}
+
+Outcome parse(KvInputStream& stream) {
+    Outcome outcome;
+    try {
+        KvHandle<KvSipMessage> message = KvSipMessage::sConstructFrom(stream);
+        outcome.state = message->getParseState();
+        KvStringOutputStream out;
+        message->serialize(out);
+        outcome.written = out.text;
+    } catch (KvHandle<KvException>& e) {
+        outcome.error = e->getText();
+    }
+    outcome.rest = restOf(stream);
+    stream.reset();
+    outcome.afterMark = restOf(stream);
+    return outcome;
+}
+
+void expectSameBothWays(const std::string& text, const std::string& name) {
+    PlainStream plain(text);
+    auto fast = kvStreamOf(text);
+    const Outcome expected = parse(plain);
+    const Outcome got = parse(*fast);
+    EXPECT_EQ(got.error, expected.error) << name;
+    EXPECT_EQ(got.state, expected.state) << name;
+    EXPECT_EQ(got.written, expected.written) << name;
+    EXPECT_EQ(got.rest, expected.rest) << name;
+    EXPECT_EQ(got.afterMark, expected.afterMark) << name;
+}
+
+std::vector<std::pair<std::string, std::string>> corpusFiles() {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const char* folder : {"/rfc4475", "/bench"}) {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::string(KV_CORPUS_DIR) + folder)) {
+            const std::string path = entry.path().string();
+            if (path.size() < 4 ||
+                (path.substr(path.size() - 4) != ".dat" && path.substr(path.size() - 4) != ".sip"))
+                continue;
+            std::ifstream in(path, std::ios::binary);
+            files.emplace_back(path, std::string((std::istreambuf_iterator<char>(in)),
+                                                 std::istreambuf_iterator<char>()));
+        }
+    }
+    return files;
+}
+
+const char kHead[] = "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n"
+                     "Via: SIP/2.0/UDP pc33.atlanta.example.com;branch=z9hG4bK776asdhds\r\n"
+                     "To: Bob <sip:bob@biloxi.example.com>\r\n"
+                     "From: Alice <sip:alice@atlanta.example.com>;tag=1928301774\r\n"
+                     "Call-ID: a84b4c76e66710@pc33.atlanta.example.com\r\n"
+                     "CSeq: 314159 INVITE\r\n";
+
+} // namespace
+
+TEST(KvSipParseFastPath, CorpusMessagesParseAlikeBothWays) {
+    const auto files = corpusFiles();
+    ASSERT_GT(files.size(), 40u);
+    for (const auto& [path, text] : files) {
+        expectSameBothWays(text, path);
+        // Cut short anywhere, a message still parses the same both ways.
+        for (size_t cut : {size_t(1), size_t(7), text.size() / 3, text.size() / 2, text.size() - 1})
+            if (cut < text.size())
+                expectSameBothWays(text.substr(0, cut), path + " cut at " + std::to_string(cut));
+    }
+}
+
+TEST(KvSipParseFastPath, EdgesOfTheFastScannersParseAlike) {
+    const std::string head = kHead;
+    const std::vector<std::string> messages = {
+        // Known methods as prefixes, other cases and with blanks: only a whole token is shared.
+        head + "Allow: INVITEX, invite, ACK,BYE ,  CANCEL\t, INFO;x, PRACK\r\nContent-Length: "
+               "0\r\n\r\n",
+        head + "Allow:\r\nAllow: ,\r\nContent-Length: 0\r\n\r\n",
+        head + "Allow: INVITE",
+        // Quoted Digest values with commas, equals signs, blanks and a line end inside.
+        head + "Authorization: Digest username=\"a,b=c d\", realm=\"r\", nonce=\"n\r\n x\", "
+               "uri=\"sip:x\", response=\"0123456789abcdef0123456789abcdef\", opaque=\"\"\r\n"
+               "Content-Length: 0\r\n\r\n",
+        head + "Authorization: Digest username=\"open quote\r\nContent-Length: 0\r\n\r\n",
+        // Folded lines, a compact name, a header without a colon, a long value.
+        head +
+            "Subject: one\r\n two\r\n\tthree\r\nv: SIP/2.0/TCP h;branch=z9hG4bKx\r\n"
+            "NoColon\r\nX-Long: " +
+            std::string(1500, 'x') + "\r\nl: 0\r\n\r\n",
+        // URLs with parameters, headers, escapes, an IPv6 host and a quoted display name.
+        "INVITE sip:user:pw@[2001:db8::1]:5070;transport=tcp;lr?Subject=a%20b&Priority=urgent "
+        "SIP/2.0\r\nTo: \"A \\\"quoted\\\" name\" <sip:a@b.example.com;maddr=1.2.3.4>;tag=x\r\n"
+        "From: sip:c@d.example.com;tag=y\r\nContact: <sip:e@f>;expires=60, <sip:g@h>;q=0.5\r\n"
+        "Call-ID: 1@h\r\nCSeq: 1 INVITE\r\nVia: SIP/2.0/UDP h\r\nContent-Length: 0\r\n\r\n",
+        // Bytes above 127 and NUL bytes in tokens and values.
+        "BYE sip:a@b SIP/2.0\r\nX-Bin: \xff\x80\xc3\xa9\r\nCall-ID: \xe2\x82\xac\x01id@h\r\n"
+        "CSeq: 2 B\xc3\xff"
+        "E\r\nVia: SIP/2.0/UDP h\xe9st;branch=z9\xff"
+        "hG4bK\r\nl: 0\r\n\r\n",
+        // Bare LF line ends, and a line end right behind the scheme of a credentials line.
+        "REGISTER sip:r SIP/2.0\nVia: SIP/2.0/UDP h;branch=z9hG4bKq\nCall-ID: q@h\nCSeq: 1 "
+        "REGISTER\n"
+        "From: <sip:a@r>;tag=1\nTo: <sip:a@r>\nAuthorization: Digest\r\nl: 0\n\n",
+        "REGISTER sip:r SIP/2.0\r\nAuthorization: Digest realm=\"r\"\n, nonce=\"n\"\r\nl: "
+        "0\r\n\r\n",
+        std::string("BYE sip:a@b SIP/2.0\r\nCall-ID: a\0b@h\r\nContent-Length: 0\r\n\r\n", 56),
+        // Responses, with and without reason phrase, and a body behind.
+        "SIP/2.0 180 Ringing\r\nVia: SIP/2.0/UDP h;branch=z9hG4bKa;received=1.2.3.4\r\nTo: "
+        "<sip:a@b>"
+        ";tag=1\r\nFrom: <sip:c@d>;tag=2\r\nCall-ID: x\r\nCSeq: 1 INVITE\r\nl: 4\r\n\r\nbodyREST",
+        "SIP/2.0 200\r\nl: 0\r\n\r\n",
+    };
+    for (size_t i = 0; i < messages.size(); ++i)
+        expectSameBothWays(messages[i], "message " + std::to_string(i));
+}
+
+namespace {
+
+// A header value read by its class from both kinds of stream.
+Outcome parseValue(const std::string& name, KvInputStream& stream) {
+    Outcome outcome;
+    KvHandle<KvSipHeader> header = KvSipHeader::createHeader(name.c_str());
+    try {
+        header->doParse(stream);
+        KvStringOutputStream out;
+        header->serializeChain(out);
+        outcome.written = out.text;
+    } catch (KvHandle<KvException>& e) {
+        outcome.error = e->getText();
+    }
+    outcome.rest = restOf(stream);
+    stream.reset();
+    outcome.afterMark = restOf(stream);
+    return outcome;
+}
+
+void expectValueSameBothWays(const std::string& name, const std::string& value) {
+    PlainStream plain(value);
+    auto fast = kvStreamOf(value);
+    const Outcome expected = parseValue(name, plain);
+    const Outcome got = parseValue(name, *fast);
+    const std::string where = name + ":" + value;
+    EXPECT_EQ(got.error, expected.error) << where;
+    EXPECT_EQ(got.written, expected.written) << where;
+    EXPECT_EQ(got.rest, expected.rest) << where;
+    EXPECT_EQ(got.afterMark, expected.afterMark) << where;
+}
+
+} // namespace
+
+TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
+    // Every header line of the corpus, each read by its own class.
+    size_t values = 0;
+    for (const auto& [path, text] : corpusFiles()) {
+        size_t start = text.find('\n');
+        while (start != std::string::npos && start + 1 < text.size()) {
+            const size_t end = text.find('\n', start + 1);
+            std::string line =
+                text.substr(start + 1, end == std::string::npos ? std::string::npos : end - start);
+            start = end;
+            const size_t colon = line.find(':');
+            if (line.size() <= 2 || colon == std::string::npos || line[0] == ' ' || line[0] == '\t')
+                continue;
+            std::string name = line.substr(0, colon);
+            while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
+                name.pop_back();
+            if (name.empty())
+                continue;
+            expectValueSameBothWays(name, line.substr(colon + 1));
+            ++values;
+        }
+    }
+    EXPECT_GT(values, 300u);
+    // And values made to meet the edges of the scanners: high bytes, NUL, bare line ends,
+    // quoted runs, known methods as prefixes.
+    const std::vector<std::pair<std::string, std::string>> edges = {
+        {"Call-ID", " \xe2\x82\xac\x01id@h\r\n"},
+        {"Call-ID", std::string(" a\0b@h\r\n", 9)},
+        {"CSeq", " 2 B\xc3\xff"
+                 "E\r\n"},
+        {"CSeq", " 2\tINVITE \r\n"},
+        {"Via", " SIP/2.0/UDP h\xe9st;branch=z9\xff"
+                "hG4bK\r\n"},
+        {"Via", " SIP / 2.0 / TCP host:5060 ;received=1.2.3.4;rport\n"},
+        {"Via", " SIP/2.0/UDP [2001:db8::9]:5070 (comment)\r\n"},
+        {"Allow", " INVITEX\r\n"},
+        {"Allow", " ACK\xff\r\n"},
+        {"Allow", " ACK"},
+        {"Allow", " ack\r\n"},
+        {"Allow", " \r\n"},
+        {"Authorization", " Digest username=\"a,b\", realm=\"r\r\nx\", nonce=n,uri=\"sip:u\"\r\n"},
+        {"Authorization", " Digest username=\"unclosed\r\n"},
+        {"Authorization", " Digest\n"},
+        {"Proxy-Authorization", " Digest username=\"\", qop=auth, nc=00000001\r\n"},
+        {"From", " \"Q \\\" r\" <sip:a@b;transport=tcp?X=1>;tag=t\r\n"},
+        {"To", " sip:a@b;tag=x, sip:c@d\r\n"},
+        {"Contact", " <sip:a@b>;q=0.1;expires=5 , \"x\" <sip:c@d>\r\n"},
+        {"Contact", " *\r\n"},
+        {"Route", " <sip:p1;lr>,<sip:p2;lr>\r\n"},
+        {"Record-Route", " <sip:[::1]:5060;lr>\r\n"},
+        {"Content-Type", " application/sdp ; charset=\"utf-8\"\r\n"},
+        {"Expires", " 3600\r\n"},
+        {"Max-Forwards", " 70 \r\n"},
+        {"Supported", " timer, 100rel\r\n"},
+        {"User-Agent", " Kv/1.0 (test)\r\n"},
+    };
+    for (const auto& [name, value] : edges)
+        expectValueSameBothWays(name, value);
+}
+
+TEST(KvSipParseFastPath, DigestItemsParseAlikeBothWays) {
+    const std::vector<std::string> texts = {
+        "username=\"bob\", realm=\"biloxi.com\", nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", "
+        "uri=\"sip:biloxi.com\", response=\"9e2d1006810044fd79f39476209ae31a\", algorithm=MD5, "
+        "cnonce=\"0a4f113b\", qop=auth, nc=00000001, opaque=\"5ccc069c403ebaf9f0171e9517f40e41\"",
+        "realm=\"a,b\\nc\", nonce=\"x\ny\", stale=FALSE\nignored=1",
+        "realm=\"open, nonce=n",
+        "a=\"" + std::string(2000, 'q') + "\"",
+        "a=1,,b=\"\",c",
+    };
+    for (const std::string& text : texts) {
+        PlainStream plain(text);
+        auto fast = kvStreamOf(text);
+        KvParameters expected(",");
+        KvParameters got(",");
+        std::string expectedError;
+        std::string gotError;
+        try {
+            KvSipDigestCredentialsInfo::sParseParameters(plain, expected);
+        } catch (KvHandle<KvException>& e) {
+            expectedError = e->getText();
+        }
+        try {
+            KvSipDigestCredentialsInfo::sParseParameters(*fast, got);
+        } catch (KvHandle<KvException>& e) {
+            gotError = e->getText();
+        }
+        EXPECT_EQ(gotError, expectedError) << text;
+        EXPECT_TRUE(got.serialize() == expected.serialize().c_str()) << text;
+        EXPECT_EQ(restOf(*fast), restOf(plain)) << text;
+    }
+}
+
+TEST(KvSipParseFastPath, GatheredWritingGivesTheWholeMessage) {
+    // A body larger than the gathering buffer goes through in pieces and in full.
+    const std::string body(5000, 'b');
+    const std::string text = std::string(kHead) + "Content-Type: text/plain\r\nContent-Length: " +
+                             std::to_string(body.size()) + "\r\n\r\n" + body;
+    auto stream = kvStreamOf(text);
+    KvHandle<KvSipMessage> message = KvSipMessage::sConstructFrom(*stream);
+    ASSERT_TRUE(message->isValid());
+
+    KvStringOutputStream plain;
+    message->serialize(plain);
+    EXPECT_EQ(plain.text, text);
+
+    KvByteArrayOutputStream bytes;
+    message->serialize(bytes);
+    KvHandle<KvByteArray> array = bytes.toByteArray();
+    EXPECT_EQ(std::string(array->getData(), array->size()), text);
+}
+
+namespace {
+// A header that fails while it is written.
+class FailingHeader : public KvSipHeader {
+public:
+    FailingHeader() : KvSipHeader(sToken()) { setId(KV_HEADER_UNKNOWN); }
+    const KvString& getToken() const override { return sToken(); }
+    void doParse(KvInputStream&) override {}
+    void serialize(KvOutputStream& stream) const override {
+        stream << "half";
+        KvException::sThrow("cannot write");
+    }
+    static const KvString& sToken() {
+        static const KvString token("X-Failing");
+        return token;
+    }
+};
+} // namespace
+
+TEST(KvSipParseFastPath, WhatWasWrittenBeforeAFailureReachesTheStream) {
+    auto stream = kvStreamOf(std::string(kHead) + "Content-Length: 0\r\n\r\n");
+    KvHandle<KvSipMessage> message = KvSipMessage::sConstructFrom(*stream);
+    message->addHeader(KvHandle<KvSipHeader>(new FailingHeader));
+    KvStringOutputStream out;
+    try {
+        message->serialize(out);
+        FAIL() << "the failure was lost";
+    } catch (KvHandle<KvException>& e) {
+        EXPECT_STREQ(e->getText(), "cannot write");
+    }
+    EXPECT_EQ(out.text.rfind("INVITE sip:bob@biloxi.example.com SIP/2.0\r\n", 0), 0u);
+    EXPECT_NE(out.text.find("CSeq: 314159 INVITE\r\n"), std::string::npos);
+    EXPECT_EQ(out.text.substr(out.text.size() - 15), "X-Failing: half");
+}
+
+TEST(KvSipParseFastPath, SharedTokensStayIntactAndCounted) {
+    // Methods and header names are shared strings: taking them into many messages and changing
+    // a copy never changes the token itself, and releasing every message frees nothing shared.
+    for (int round = 0; round < 3; ++round) {
+        std::vector<KvHandle<KvSipMessage>> messages;
+        for (int i = 0; i < 50; ++i) {
+            auto stream = kvStreamOf(std::string(kHead) + "Allow: INVITE, ACK\r\nl: 0\r\n\r\n");
+            messages.push_back(KvSipMessage::sConstructFrom(*stream));
+        }
+        auto allow = KvHandle<KvSipAllowHeader>(messages[0]->getHeader(KV_HEADER_ALLOW));
+        ASSERT_FALSE(allow.isNull());
+        KvString methods = allow->getMethods();
+        EXPECT_TRUE(methods == "INVITE");
+        methods += "X";
+        EXPECT_TRUE(methods == "INVITEX");
+        EXPECT_TRUE(allow->getMethods() == "INVITE");
+        KvString name = allow->getName();
+        name.toLowerCase();
+        EXPECT_TRUE(allow->getName() == "Allow");
+        EXPECT_TRUE(name == "allow");
+    }
+    KvSipURL url("sip:a@b");
+    KvString scheme = url.getScheme();
+    scheme.toUpperCase();
+    EXPECT_TRUE(url.getScheme() == "sip");
+    EXPECT_TRUE(KvSipURL("sip:c@d").getScheme() == "sip");
+}
+
+TEST(KvSipParseFastPath, HeaderNamesAreFoundInAnyCase) {
+    const std::vector<std::pair<const char*, const char*>> names = {
+        {"via", "Via"},
+        {"VIA", "Via"},
+        {"v", "Via"},
+        {"V", "Via"},
+        {"cALL-iD", "Call-ID"},
+        {"i", "Call-ID"},
+        {"cseq", "CSeq"},
+        {"content-length", "Content-Length"},
+        {"L", "Content-Length"},
+        {"www-authenticate", "WWW-Authenticate"}};
+    for (const auto& [name, token] : names) {
+        KvHandle<KvSipHeader> header = KvSipHeader::createHeader(name);
+        EXPECT_TRUE(header->getToken() == token) << name;
+        EXPECT_NE(header->getId(), KV_HEADER_UNKNOWN) << name;
+    }
+    for (const char* unknown : {"Vias", "Vi", "X-Via", "Call_ID", "Call\x7fID", "Content-Lengt"}) {
+        KvHandle<KvSipHeader> header = KvSipHeader::createHeader(unknown);
+        EXPECT_EQ(header->getId(), KV_HEADER_UNKNOWN) << unknown;
+        EXPECT_TRUE(header->getName() == unknown) << unknown;
+    }
+}
