@@ -39,13 +39,27 @@
 //
 // Every malloc of the process (ours through operator new, the peers' directly) and every operator
 // new are counted, so a benchmark can report its allocations per message. The benchmarks run on one
-// thread; the counts are per thread so that no other thread's work is charged to them.
+// thread; the counts are per thread so that no other thread's work is charged to them. Under a
+// sanitizer, which brings its own allocator, nothing is counted.
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KV_COUNT_ALLOCATIONS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
+    __has_feature(memory_sanitizer)
+#define KV_COUNT_ALLOCATIONS 0
+#endif
+#endif
+#ifndef KV_COUNT_ALLOCATIONS
+#define KV_COUNT_ALLOCATIONS 1
+#endif
 
 namespace {
 thread_local uint64_t tMallocCount = 0;
 thread_local uint64_t tNewCount = 0;
 } // namespace
 
+#if KV_COUNT_ALLOCATIONS
 extern "C" {
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
@@ -105,6 +119,7 @@ void operator delete(void* block, size_t) noexcept {
 void operator delete[](void* block, size_t) noexcept {
     std::free(block);
 }
+#endif // KV_COUNT_ALLOCATIONS
 
 namespace {
 
@@ -113,6 +128,8 @@ struct AllocationProbe {
     uint64_t news = tNewCount;
     // Per iteration, as counters that the summary reads back.
     void report(benchmark::State& state, bool withNew) const {
+        if (!KV_COUNT_ALLOCATIONS)
+            return;
         const double n = static_cast<double>(state.iterations());
         state.counters["mallocs"] = static_cast<double>(tMallocCount - mallocs) / n;
         if (withNew)

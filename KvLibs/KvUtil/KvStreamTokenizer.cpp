@@ -49,13 +49,26 @@ uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const char* delim
             }
             return n;
         }
-        // A table of the delimiters: one load and one test per byte of the token.
-        bool isStop[256] = {};
-        for (const char* d = delimiters; *d; ++d)
-            isStop[static_cast<uint8_t>(*d)] = true;
+        // The delimiters as bit sets held in registers; bytes above 127 take the slow test.
+        uint64_t low = 0;
+        uint64_t high = 0;
+        bool other = false;
+        for (const char* d = delimiters; *d; ++d) {
+            const uint8_t c = static_cast<uint8_t>(*d);
+            if (c < 64)
+                low |= uint64_t(1) << c;
+            else if (c < 128)
+                high |= uint64_t(1) << (c - 64);
+            else
+                other = true;
+        }
         uint32_t n = 0;
-        while (n < available && !isStop[static_cast<uint8_t>(bytes[n])])
-            ++n;
+        for (; n < available; ++n) {
+            const uint8_t c = static_cast<uint8_t>(bytes[n]);
+            if (c < 64 ? (low >> c) & 1
+                       : (c < 128 ? (high >> (c - 64)) & 1 : other && isDelimiter(c, delimiters)))
+                break;
+        }
         return n;
     }
     uint32_t count = 0;

@@ -42,18 +42,7 @@ void KvSdpEmailField::parse(KvInputStream& stream) {
 void KvSdpEmailField::serialize(KvOutputStream& stream) const {
     if (m_address.isEmpty())
         KvException::sThrow(kIncomplete);
-    switch (m_form) {
-    case kBare:
-        stream << "e=" << m_address;
-        break;
-    case kNameFirst:
-        stream << "e=" << m_displayName << " <" << m_address << ">";
-        break;
-    case kAddressFirst:
-        stream << "e=" << m_address << " (" << m_displayName << ")";
-        break;
-    default:
+    if (!KvSdpReader::writeContact(stream, "e=", m_form, m_address, m_displayName))
         KvException::sThrow("Unknown error in KvSdpEmailField::serialize()");
-    }
     stream << "\r\n";
 }

@@ -63,18 +63,7 @@ void KvSdpPhoneField::parse(KvInputStream& stream) {
 void KvSdpPhoneField::serialize(KvOutputStream& stream) const {
     if (m_address.isEmpty())
         KvException::sThrow("KvSdpPhoneField::serialize() Incomplete Phone Field");
-    switch (m_form) {
-    case kBare:
-        stream << "p=" << m_address;
-        break;
-    case kNameFirst:
-        stream << "p=" << m_displayName << " <" << m_address << ">";
-        break;
-    case kNumberFirst:
-        stream << "p=" << m_address << " (" << m_displayName << ")";
-        break;
-    default:
+    if (!KvSdpReader::writeContact(stream, "p=", m_form, m_address, m_displayName))
         KvException::sThrow("Unknown error in KvSdpPhoneField::serialize()");
-    }
     stream << "\r\n";
 }

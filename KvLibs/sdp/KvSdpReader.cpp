@@ -2,6 +2,7 @@
 
 #include "KvException.h"
 #include "KvInputStream.h"
+#include "KvOutputStream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -233,4 +234,21 @@ int32_t KvSdpReader::splitContact(std::string_view text, std::string& address,
     address = std::string(text);
     displayName.clear();
     return 0;
+}
+
+bool KvSdpReader::writeContact(KvOutputStream& stream, const char* prefix, int32_t form,
+                               const KvString& address, const KvString& displayName) {
+    switch (form) {
+    case 0:
+        stream << prefix << address;
+        return true;
+    case 1:
+        stream << prefix << displayName << " <" << address << ">";
+        return true;
+    case 2:
+        stream << prefix << address << " (" << displayName << ")";
+        return true;
+    default:
+        return false;
+    }
 }

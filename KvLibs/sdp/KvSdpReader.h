@@ -12,6 +12,7 @@
 #include <vector>
 
 class KvInputStream;
+class KvOutputStream;
 
 // One line of text, held in place unless it is long, so that reading a line costs no allocation.
 class KvSdpLine {
@@ -100,6 +101,10 @@ public:
     // bracketed part run to the end of the text.
     static int32_t splitContact(std::string_view text, std::string& address,
                                 std::string& displayName);
+    // Writes prefix and the address in the form splitContact gave; false, with nothing written,
+    // for a form it does not give.
+    static bool writeContact(KvOutputStream& stream, const char* prefix, int32_t form,
+                             const KvString& address, const KvString& displayName);
 
     static bool isBlank(int c) { return c == ' ' || c == '\t'; }
 

@@ -11,30 +11,6 @@ const KvString& longToken() {
     static const KvString token("Accept-Language");
     return token;
 }
-
-// Passes over a parameter value, quoted strings included, up to the next ";" or ",".
-void skipParameterValue(KvInputStream& stream) {
-    bool quoted = false;
-    for (;;) {
-        stream.mark(1);
-        int c = stream.read();
-        if (c < 0)
-            return;
-        if (quoted) {
-            if (c == '\\')
-                stream.read();
-            else if (c == '"')
-                quoted = false;
-            continue;
-        }
-        if (c == '"') {
-            quoted = true;
-        } else if (c == ';' || c == ',' || c == '\r' || c == '\n') {
-            stream.reset();
-            return;
-        }
-    }
-}
 } // namespace
 
 KvSipAcceptLanguageHeader::KvSipAcceptLanguageHeader() : KvSipHeader(longToken()) {
@@ -87,7 +63,7 @@ void KvSipAcceptLanguageHeader::doParse(KvInputStream& stream) {
             m_qvalue = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
             m_qvalue.trim();
         } else {
-            skipParameterValue(stream);
+            kvSipSkipParameterValue(stream);
         }
     }
 }

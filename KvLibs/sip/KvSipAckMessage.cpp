@@ -2,13 +2,11 @@
 
 #include "KvSipHeaders.h"
 #include "KvSipNameAddress.h"
-#include "KvException.h"
 #include "KvSipInviteMessage.h"
 #include "KvSipParseError.h"
 #include "KvSipResponse.h"
 
 #include <cstring>
-#include <string>
 
 const KvString& KvSipAckMessage::sToken() {
     static const KvString token("ACK");
@@ -21,33 +19,20 @@ KvSipMessage* KvSipAckMessage::sCreate() {
 
 KvSipAckMessage::KvSipAckMessage() : KvSipRequest(sToken()) {}
 
-// A clear failure instead of a null dereference when the source lacks what the request needs.
-namespace {
-
-void requirePart(bool present, const char* what) {
-    if (!present) {
-        std::string text = "Can't build ACK: the response has no ";
-        text += what;
-        KvException::sThrow(text.c_str());
-    }
-}
-
-} // namespace
-
 KvSipAckMessage::KvSipAckMessage(KvHandle<KvSipResponse> response, const char* body,
                                  const char* contentType, uint32_t bodyLength)
     : KvSipRequest(sToken()) {
-    requirePart(!response.isNull(), "message");
+    requirePart(!response.isNull(), "response", "message");
     KvHandle<KvSipCSeqHeader> cseq = response->getCSeqHeader();
-    requirePart(!cseq.isNull(), "CSeq header");
+    requirePart(!cseq.isNull(), "response", "CSeq header");
     if (std::strcmp(cseq->getMethod(), KvSipInviteMessage::sToken().c_str()) != 0)
         KvSipParseError::raise("The SIP ACK Request is only for INVITE Response");
     KvHandle<KvSipFromHeader> from = response->getFromHeader();
     KvHandle<KvSipToHeader> to = response->getToHeader();
     KvHandle<KvSipCallIdHeader> callId = response->getCallIdHeader();
-    requirePart(!from.isNull(), "From header");
-    requirePart(!to.isNull(), "To header");
-    requirePart(!callId.isNull(), "Call-ID header");
+    requirePart(!from.isNull(), "response", "From header");
+    requirePart(!to.isNull(), "response", "To header");
+    requirePart(!callId.isNull(), "response", "Call-ID header");
 
     KvHandle<KvSipToHeader> newTo(new KvSipToHeader(*to));
     addHeader(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));
@@ -62,7 +47,7 @@ KvSipAckMessage::KvSipAckMessage(KvHandle<KvSipResponse> response, const char* b
         uri = contact->getNameAddress()->getURI();
     else if (!newTo->getNameAddress().isNull())
         uri = newTo->getNameAddress()->getURI();
-    requirePart(!uri.isNull(), "address for the request-URI");
+    requirePart(!uri.isNull(), "response", "address for the request-URI");
     setRequestURI(uri);
 
     addHeader(KvHandle<KvSipHeader>(new KvSipCallIdHeader(callId->getCallIdText())));

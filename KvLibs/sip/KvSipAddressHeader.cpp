@@ -1,5 +1,6 @@
 #include "KvSipAddressHeader.h"
 
+#include "KvException.h"
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
 #include "KvSipParseError.h"
@@ -51,6 +52,15 @@ void KvSipAddressHeader::parseAddressAndParameters(KvInputStream& stream) {
         if (c != ';')
             stream.reset();
         m_parameters->parse(stream);
+    }
+}
+
+void KvSipAddressHeader::parseNameAddress(KvInputStream& stream, const char* failureText) {
+    ensureNameAddress();
+    try {
+        stream >> m_nameAddress;
+    } catch (KvHandle<KvException>&) {
+        KvSipParseError::raise(failureText);
     }
 }
 

@@ -27,7 +27,8 @@ const KvString* wellKnownMethod(const char* bytes, uint32_t available) {
     (void)permanent;
     for (const KvString& method : methods) {
         const uint32_t length = method.length();
-        if (available >= length && std::memcmp(bytes, method.data(), length) == 0 &&
+        if (available >= length && bytes[0] == method.data()[0] &&
+            std::memcmp(bytes, method.data(), length) == 0 &&
             (available == length || KvStreamTokenizer::isDelimiter(
                                         static_cast<uint8_t>(bytes[length]), kvSipTokenSeparators)))
             return &method;

@@ -2,9 +2,6 @@
 
 #include "KvSipHeaders.h"
 #include "KvSipNameAddress.h"
-#include "KvException.h"
-
-#include <string>
 
 const KvString& KvSipByeMessage::sToken() {
     static const KvString token("BYE");
@@ -25,28 +22,16 @@ KvSipByeMessage::KvSipByeMessage(KvHandle<KvSipNameAddress> requestUri,
     : KvSipRequest(sToken(), requestUri, from, to, contact, callId, cseq, contentType, body,
                    bodyLength) {}
 
-namespace {
-
-void requirePart(bool present, const char* what) {
-    if (!present) {
-        std::string text = "Can't build BYE: the message has no ";
-        text += what;
-        KvException::sThrow(text.c_str());
-    }
-}
-
-} // namespace
-
 KvSipByeMessage::KvSipByeMessage(KvHandle<KvSipMessage> message) : KvSipRequest(sToken()) {
-    requirePart(!message.isNull(), "content");
+    requirePart(!message.isNull(), "message", "content");
     KvHandle<KvSipFromHeader> from = message->getFromHeader();
     KvHandle<KvSipToHeader> to = message->getToHeader();
     KvHandle<KvSipCallIdHeader> callId = message->getCallIdHeader();
     KvHandle<KvSipCSeqHeader> cseq = message->getCSeqHeader();
-    requirePart(!from.isNull(), "From header");
-    requirePart(!to.isNull(), "To header");
-    requirePart(!callId.isNull(), "Call-ID header");
-    requirePart(!cseq.isNull(), "CSeq header");
+    requirePart(!from.isNull(), "message", "From header");
+    requirePart(!to.isNull(), "message", "To header");
+    requirePart(!callId.isNull(), "message", "Call-ID header");
+    requirePart(!cseq.isNull(), "message", "CSeq header");
 
     // The peer's Contact when there is one, else its To address, whatever the URI's scheme.
     KvHandle<KvURI> uri;
@@ -55,7 +40,7 @@ KvSipByeMessage::KvSipByeMessage(KvHandle<KvSipMessage> message) : KvSipRequest(
         uri = contact->getNameAddress()->getURI();
     else if (!to->getNameAddress().isNull())
         uri = to->getNameAddress()->getURI();
-    requirePart(!uri.isNull(), "address for the request-URI");
+    requirePart(!uri.isNull(), "message", "address for the request-URI");
     setRequestURI(uri);
 
     addHeader(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));

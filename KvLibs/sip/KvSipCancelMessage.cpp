@@ -2,9 +2,6 @@
 
 #include "KvSipHeaders.h"
 #include "KvSipNameAddress.h"
-#include "KvException.h"
-
-#include <string>
 
 const KvString& KvSipCancelMessage::sToken() {
     static const KvString token("CANCEL");
@@ -25,30 +22,18 @@ KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipNameAddress> requestUri,
     : KvSipRequest(sToken(), requestUri, from, to, contact, callId, cseq, contentType, body,
                    bodyLength) {}
 
-namespace {
-
-void requirePart(bool present, const char* what) {
-    if (!present) {
-        std::string text = "Can't build CANCEL: the request has no ";
-        text += what;
-        KvException::sThrow(text.c_str());
-    }
-}
-
-} // namespace
-
 KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipRequest> request) : KvSipRequest(sToken()) {
-    requirePart(!request.isNull(), "content");
+    requirePart(!request.isNull(), "request", "content");
     KvHandle<KvSipFromHeader> from = request->getFromHeader();
     KvHandle<KvSipToHeader> to = request->getToHeader();
     KvHandle<KvSipCallIdHeader> callId = request->getCallIdHeader();
     KvHandle<KvSipCSeqHeader> cseq = request->getCSeqHeader();
     KvHandle<KvURI> uri = request->getRequestURI();
-    requirePart(!from.isNull(), "From header");
-    requirePart(!to.isNull(), "To header");
-    requirePart(!callId.isNull(), "Call-ID header");
-    requirePart(!cseq.isNull(), "CSeq header");
-    requirePart(!uri.isNull(), "request-URI");
+    requirePart(!from.isNull(), "request", "From header");
+    requirePart(!to.isNull(), "request", "To header");
+    requirePart(!callId.isNull(), "request", "Call-ID header");
+    requirePart(!cseq.isNull(), "request", "CSeq header");
+    requirePart(!uri.isNull(), "request", "request-URI");
 
     addHeader(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));
     addHeader(KvHandle<KvSipHeader>(new KvSipToHeader(*to)));

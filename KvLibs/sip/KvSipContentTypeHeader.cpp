@@ -14,6 +14,29 @@ const KvString& longToken() {
 }
 } // namespace
 
+void kvSipSkipParameterValue(KvInputStream& stream) {
+    bool quoted = false;
+    for (;;) {
+        stream.mark(1);
+        int c = stream.read();
+        if (c < 0)
+            return;
+        if (quoted) {
+            if (c == '\\')
+                stream.read();
+            else if (c == '"')
+                quoted = false;
+            continue;
+        }
+        if (c == '"') {
+            quoted = true;
+        } else if (c == ';' || c == ',' || c == '\r' || c == '\n') {
+            stream.reset();
+            return;
+        }
+    }
+}
+
 KvSipContentTypeHeader::KvSipContentTypeHeader()
     : KvSipHeader(longToken()), m_parameters(new KvParameters()) {
     setId(KV_HEADER_CONTENT_TYPE);

@@ -8,6 +8,10 @@
 // The characters that end a token in a header value: the RFC 3261 separators plus CR and LF.
 inline constexpr char kvSipTokenSeparators[] = " \t\r\n\\\"()<>@,;:/[]?={}";
 
+// Passes over a parameter value, quoted strings included, up to the next ";", "," or line end,
+// which is left unread.
+void kvSipSkipParameterValue(KvInputStream& stream);
+
 class KvSipContentTypeHeader : public KvSipHeader {
 public:
     KvSipContentTypeHeader();

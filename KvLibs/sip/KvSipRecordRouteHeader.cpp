@@ -1,7 +1,5 @@
 #include "KvSipRecordRouteHeader.h"
 
-#include "KvException.h"
-#include "KvSipParseError.h"
 
 KvSipRecordRouteHeader::KvSipRecordRouteHeader() : KvSipAddressHeader(sToken(), nullptr, nullptr) {
     setId(KV_HEADER_RECORD_ROUTE);
@@ -30,10 +28,5 @@ KvSipHeader* KvSipRecordRouteHeader::sCreate() {
 }
 
 void KvSipRecordRouteHeader::doParse(KvInputStream& stream) {
-    ensureNameAddress();
-    try {
-        stream >> m_nameAddress;
-    } catch (KvHandle<KvException>&) {
-        KvSipParseError::raise("Invalid Name-Address in KvSipRecordRouteHeader");
-    }
+    parseNameAddress(stream, "Invalid Name-Address in KvSipRecordRouteHeader");
 }

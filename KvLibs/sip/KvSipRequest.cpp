@@ -179,15 +179,26 @@ void KvSipRequest::parseStartLine(KvInputStream& stream) {
     char line[LINE_BUFFER_SIZE];
     uint32_t length = 0;
     bool lineEnd = false;
-    while (length < LINE_BUFFER_SIZE) {
-        int c = stream.read();
-        if (c < 0)
-            break;
-        if (c == '\n') {
-            lineEnd = true;
-            break;
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // The same bytes as the loop below takes, found and copied at once.
+        const uint32_t limit = available < LINE_BUFFER_SIZE ? available : LINE_BUFFER_SIZE;
+        const char* end = static_cast<const char*>(std::memchr(bytes, '\n', limit));
+        length = end ? static_cast<uint32_t>(end - bytes) : limit;
+        lineEnd = end != nullptr;
+        std::memcpy(line, bytes, length);
+        stream.skip(length + (lineEnd ? 1 : 0));
+    } else {
+        while (length < LINE_BUFFER_SIZE) {
+            int c = stream.read();
+            if (c < 0)
+                break;
+            if (c == '\n') {
+                lineEnd = true;
+                break;
+            }
+            line[length++] = static_cast<char>(c);
         }
-        line[length++] = static_cast<char>(c);
     }
     if (!lineEnd) {
         if (length < LINE_BUFFER_SIZE)
@@ -246,4 +257,16 @@ void KvSipRequest::serializeStartLine(KvOutputStream& stream) const {
     stream.write(text.data(), text.length(), 0);
     stream << " SIP/" << static_cast<unsigned>(getMajorVersion()) << '.'
            << static_cast<unsigned>(getMinorVersion()) << "\r\n";
+}
+
+void KvSipRequest::requirePart(bool present, const char* source, const char* part) const {
+    if (present)
+        return;
+    std::string text = "Can't build ";
+    text += m_method.c_str();
+    text += ": the ";
+    text += source;
+    text += " has no ";
+    text += part;
+    KvException::sThrow(text.c_str());
 }

@@ -41,30 +41,6 @@ bool readComment(KvInputStream& stream, char* buffer, uint32_t size) {
     buffer[length] = '\0';
     return true;
 }
-
-// Passes over a parameter value, quoted strings included, up to the next ";" or ",".
-void skipParameterValue(KvInputStream& stream) {
-    bool quoted = false;
-    for (;;) {
-        stream.mark(1);
-        int c = stream.read();
-        if (c < 0)
-            return;
-        if (quoted) {
-            if (c == '\\')
-                stream.read();
-            else if (c == '"')
-                quoted = false;
-            continue;
-        }
-        if (c == '"') {
-            quoted = true;
-        } else if (c == ';' || c == ',' || c == '\r' || c == '\n') {
-            stream.reset();
-            return;
-        }
-    }
-}
 } // namespace
 
 KvSipRetryAfterHeader::KvSipRetryAfterHeader() : KvSipRetryAfterHeader(0, 0) {}
@@ -151,7 +127,7 @@ void KvSipRetryAfterHeader::doParse(KvInputStream& stream) {
             m_duration = KvStreamTokenizer::readUnsignedNumber(stream);
             m_durationPresent = true;
         } else {
-            skipParameterValue(stream);
+            kvSipSkipParameterValue(stream);
         }
         c = KvStreamTokenizer::skipWhitespace(stream);
     }

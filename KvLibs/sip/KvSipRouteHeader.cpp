@@ -1,8 +1,6 @@
 #include "KvSipRouteHeader.h"
 
-#include "KvException.h"
 #include "KvSipHeaderTextStream.h"
-#include "KvSipParseError.h"
 
 #include <cstring>
 
@@ -40,10 +38,5 @@ KvSipHeader* KvSipRouteHeader::sCreate() {
 }
 
 void KvSipRouteHeader::doParse(KvInputStream& stream) {
-    ensureNameAddress();
-    try {
-        stream >> m_nameAddress;
-    } catch (KvHandle<KvException>&) {
-        KvSipParseError::raise("Invalid Name-Address in KvSipRouteHeader");
-    }
+    parseNameAddress(stream, "Invalid Name-Address in KvSipRouteHeader");
 }

@@ -1,3 +1,4 @@
+#include "KvSocketTestSupport.h"
 #include "KvThreadTestSupport.h"
 
 #include "KvBaseEvent.h"
@@ -26,8 +27,10 @@
 #include <thread>
 #include <vector>
 
+using kvsock::boundPort;
+using kvsock::loopback;
 using kvtest::Gate;
-using kvtest::LogCapture;
+using kvtest::JobObserver;
 using kvtest::waitUntil;
 
 namespace {
@@ -67,41 +70,10 @@ private:
     bool m_threadOk = true;
 };
 
-// An observer whose update runs a function and records where it ran.
-class JobObserver : public KvObserver {
-public:
-    explicit JobObserver(std::function<void()> job = {}) : m_job(std::move(job)) {}
-    void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override {
-        m_source = source.get();
-        m_argument = argument.get();
-        m_thread = KvThread::currentThread();
-        if (m_job)
-            m_job();
-        m_done = true;
-    }
-    std::function<void()> m_job;
-    std::atomic<KvObject*> m_source{nullptr};
-    std::atomic<KvObject*> m_argument{nullptr};
-    std::atomic<KvThread*> m_thread{nullptr};
-    std::atomic<bool> m_done{false};
-};
-
-KvInetAddress loopback() {
-    return KvInetAddress::sFromAddress(htonl(INADDR_LOOPBACK));
-}
-
-// The port the system bound the socket to (the socket records 0 for an ephemeral one).
-uint32_t boundPort(KvSocketImpl& socket) {
-    uint32_t address = 0;
-    uint16_t port = 0;
-    kvSocketGetName(socket.getHandle(), &address, &port);
-    return port;
-}
-
 } // namespace
 
 TEST(KvDispatcherThread, DispatchesInQueueOrderOnItsOwnThreadAndSurvivesFailures) {
-    LogCapture log;
+    KvCapturedLog log;
     KvHandle<RecordingDispatcher> dispatcher(new RecordingDispatcher);
     dispatcher->fork();
     dispatcher->put(new NumberedEvent(1));

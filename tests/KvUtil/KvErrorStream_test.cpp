@@ -2,6 +2,7 @@
 #include "KvException.h"
 #include "KvFileOutputStream.h"
 #include "KvOutputSink.h"
+#include "support/KvTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,8 @@
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <unistd.h>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -36,20 +37,6 @@ struct TextStream : KvOutputStream {
     int flushes = 0;
 };
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-fs::path freshDirectory(const char* name) {
-    fs::path dir = fs::temp_directory_path() /
-                   (std::string("kv_errorstream_") + name + "_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
 
 TEST(KvErrorStream, LevelsBelowTheThresholdPass) {
     KvHandle<TextStream> sink(new TextStream);
@@ -168,7 +155,7 @@ TEST(KvErrorStream, MultiPartTracesDoNotInterleave) {
 }
 
 TEST(KvErrorStream, LogSetUpKeepsThePreviousRunAndStartsEmpty) {
-    fs::path dir = freshDirectory("setup");
+    fs::path dir = kvFreshDirectory("kv_errorstream_setup");
     fs::path log = dir / "Sip.log", previous = dir / "SipPrv.log";
     std::ofstream(log) << "last run";
     std::ofstream(previous) << "run before last";
@@ -181,8 +168,8 @@ TEST(KvErrorStream, LogSetUpKeepsThePreviousRunAndStartsEmpty) {
     KvErrorStream::instance()->getStream("KvOther", 0) << "not entered";
     KvErrorStream::instance()->getStream(5) << "level five";
     KvOutputStream::getGlobalStream()->write('.');
-    EXPECT_EQ(readFile(previous), "last run");
-    EXPECT_EQ(readFile(log), "Closing all sockets\n\nx.");
+    EXPECT_EQ(kvReadFile(previous), "last run");
+    EXPECT_EQ(kvReadFile(log), "Closing all sockets\n\nx.");
 
     KvErrorStream::setInstance(savedStream);
     KvOutputStream::setGlobalStream(savedGlobal);
@@ -190,7 +177,7 @@ TEST(KvErrorStream, LogSetUpKeepsThePreviousRunAndStartsEmpty) {
 }
 
 TEST(KvErrorStream, LogSetUpTruncatesALogThatCouldNotBeMoved) {
-    fs::path dir = freshDirectory("truncate");
+    fs::path dir = kvFreshDirectory("kv_errorstream_truncate");
     fs::path log = dir / "Sip.log";
     std::ofstream(log) << "a long line from an older run that must not survive";
     fs::path unreachable = dir / "missing" / "SipPrv.log";
@@ -199,7 +186,7 @@ TEST(KvErrorStream, LogSetUpTruncatesALogThatCouldNotBeMoved) {
     KvHandle<KvOutputStream> savedGlobal = KvOutputStream::getGlobalStream();
     KvErrorStream::sSetUpLog(log.c_str(), unreachable.c_str());
     KvErrorStream::instance()->getStream("KvException", 0) << "new" << endl;
-    EXPECT_EQ(readFile(log), "new\n");
+    EXPECT_EQ(kvReadFile(log), "new\n");
 
     KvErrorStream::setInstance(savedStream);
     KvOutputStream::setGlobalStream(savedGlobal);

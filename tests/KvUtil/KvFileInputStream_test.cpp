@@ -1,5 +1,7 @@
 #include "KvException.h"
 #include "KvFileInputStream.h"
+#include "support/KvTestExceptions.h"
+#include "support/KvTestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +20,8 @@ namespace {
 class KvFileInputStreamTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kv_filein_" + std::to_string(getpid()) + "_" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = kvFreshDirectory(std::string("kv_filein_") +
+                               testing::UnitTest::GetInstance()->current_test_info()->name());
         file = dir / "input.txt";
         std::ofstream(file) << "0123456789";
     }
@@ -32,15 +31,6 @@ protected:
 
 bool isOpen(int fd) {
     return fcntl(fd, F_GETFD) != -1;
-}
-
-std::string thrownText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "(nothing thrown)";
 }
 
 struct Recorder : KvObserver {
@@ -99,7 +89,7 @@ TEST_F(KvFileInputStreamTest, PipesHaveNoMarks) {
         EXPECT_EQ(stream->skip(2), 2); // read and dropped
         EXPECT_EQ(stream->read(), 'e');
         EXPECT_EQ(stream->skip(100), 1);
-        EXPECT_EQ(thrownText([&] { stream->block(); }),
+        EXPECT_EQ(kvThrownText([&] { stream->block(); }),
                   "KvFileInputStream::block implementation pending");
     }
     // Wrapped descriptors are not the stream's to close. (Left open: closeAll may close it.)
@@ -119,17 +109,17 @@ TEST_F(KvFileInputStreamTest, BlockNotifiesTheObserver) {
 
 TEST_F(KvFileInputStreamTest, FailuresAreClear) {
     std::string missing = (dir / "missing.txt").string();
-    EXPECT_EQ(thrownText([&] { KvFileInputStream stream(missing.c_str()); }), missing);
-    EXPECT_EQ(thrownText([] { KvFileInputStream stream(nullptr); }), "filename expected");
+    EXPECT_EQ(kvThrownText([&] { KvFileInputStream stream(missing.c_str()); }), missing);
+    EXPECT_EQ(kvThrownText([] { KvFileInputStream stream(nullptr); }), "filename expected");
     // A descriptor that is not open: every operation names itself.
     int fd = ::open(file.c_str(), O_RDONLY);
     KvFileInputStream stream(fd);
     ::close(fd);
     char buffer[4];
-    EXPECT_EQ(thrownText([&] { stream.read(); }), "KvFileInputStream::read");
-    EXPECT_EQ(thrownText([&] { stream.read(buffer, 4, 0); }), "KvFileInputStream::read");
-    EXPECT_EQ(thrownText([&] { stream.skip(1); }), "KvFileInputStream::skip");
-    EXPECT_EQ(thrownText([&] { stream.mark(0); }), "KvFileInputStream::mark");
+    EXPECT_EQ(kvThrownText([&] { stream.read(); }), "KvFileInputStream::read");
+    EXPECT_EQ(kvThrownText([&] { stream.read(buffer, 4, 0); }), "KvFileInputStream::read");
+    EXPECT_EQ(kvThrownText([&] { stream.skip(1); }), "KvFileInputStream::skip");
+    EXPECT_EQ(kvThrownText([&] { stream.mark(0); }), "KvFileInputStream::mark");
 }
 
 TEST_F(KvFileInputStreamTest, OwnedDescriptorsCloseWithTheStream) {

@@ -1,12 +1,12 @@
 #include "KvException.h"
 #include "KvFileOutputStream.h"
+#include "support/KvTestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -14,21 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 class KvFileOutputStreamTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kv_fileout_" + std::to_string(getpid()) + "_" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = kvFreshDirectory(std::string("kv_fileout_") +
+                               testing::UnitTest::GetInstance()->current_test_info()->name());
     }
     void TearDown() override { fs::remove_all(dir); }
     fs::path dir;
@@ -55,7 +45,7 @@ TEST_F(KvFileOutputStreamTest, OpeningAnExistingFileWritesFromItsStartWithoutTru
         *stream << "abc";
         stream->write("--XY--", 2, 2);
     }
-    EXPECT_EQ(readFile(log), "abcXY56789");
+    EXPECT_EQ(kvReadFile(log), "abcXY56789");
 }
 
 TEST_F(KvFileOutputStreamTest, CreatesAMissingFileForItsOwner) {
@@ -65,7 +55,7 @@ TEST_F(KvFileOutputStreamTest, CreatesAMissingFileForItsOwner) {
         *stream << "line " << 1 << endl;
         stream->write(static_cast<const void*>(nullptr), 5, 0);
     }
-    EXPECT_EQ(readFile(file), "line 1\n");
+    EXPECT_EQ(kvReadFile(file), "line 1\n");
     auto permissions = fs::status(file).permissions();
     EXPECT_EQ(permissions & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
     EXPECT_NE(permissions & fs::perms::owner_read, fs::perms::none);
@@ -120,8 +110,8 @@ TEST_F(KvFileOutputStreamTest, OpenTruncatesAndClosesTheOwnedDescriptor) {
     EXPECT_EQ(stream->getDescriptor(), secondFd);
     stream.release();
     EXPECT_FALSE(isOpen(secondFd));
-    EXPECT_EQ(readFile(first), "one");
-    EXPECT_EQ(readFile(second), "two");
+    EXPECT_EQ(kvReadFile(first), "one");
+    EXPECT_EQ(kvReadFile(second), "two");
 }
 
 TEST_F(KvFileOutputStreamTest, LargeWritesArriveWhole) {
@@ -133,7 +123,7 @@ TEST_F(KvFileOutputStreamTest, LargeWritesArriveWhole) {
         KvFileOutputStream stream(file.c_str());
         stream.write(data.data(), static_cast<uint32_t>(data.size()), 0);
     }
-    EXPECT_EQ(readFile(file), data);
+    EXPECT_EQ(kvReadFile(file), data);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "KvException.h"
 #include "KvKeyTable.h"
+#include "KvTableTestSupport.h"
 #include "KvOutputStream.h"
+#include "support/KvTestExceptions.h"
 
 #include <gtest/gtest.h>
 
@@ -12,25 +14,8 @@
 
 namespace {
 
-struct Counted : KvObject {
-    explicit Counted(int v = 0) : value(v) { ++alive; }
-    ~Counted() override { --alive; }
-    int value;
-    static inline std::atomic<int> alive{0};
-};
-
-int valueOf(const KvHandle<KvObject>& handle) {
-    return handle.isNull() ? -1 : static_cast<Counted*>(handle.get())->value;
-}
-
-std::string thrownText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "(nothing thrown)";
-}
+using kvtable::Counted;
+using kvtable::valueOf;
 
 struct TextStream : KvOutputStream {
     void write(uint8_t byte) override { text += static_cast<char>(byte); }
@@ -59,9 +44,9 @@ TEST(KvKeyTable, PutReplacesAndReturnsThePreviousValue) {
 
 TEST(KvKeyTable, EmptyKeysAreRefused) {
     KvKeyTable table;
-    EXPECT_EQ(thrownText([&] { table.put(KvString(), KvHandle<KvObject>()); }),
+    EXPECT_EQ(kvThrownText([&] { table.put(KvString(), KvHandle<KvObject>()); }),
               "NULL key value (KvStringBuffer*)");
-    EXPECT_EQ(thrownText([&] { table.put(KvString(""), KvHandle<KvObject>(new Counted)); }),
+    EXPECT_EQ(kvThrownText([&] { table.put(KvString(""), KvHandle<KvObject>(new Counted)); }),
               "NULL key value (KvStringBuffer*)");
     EXPECT_EQ(Counted::alive.load(), 0);
     EXPECT_FALSE(table.remove(KvString()));

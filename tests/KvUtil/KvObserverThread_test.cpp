@@ -8,7 +8,6 @@
 #include <atomic>
 #include <functional>
 
-using kvtest::LogCapture;
 using kvtest::waitUntil;
 
 namespace {
@@ -39,7 +38,7 @@ TEST(KvObserverThread, CallsBlockUntilItReturnsFalseAndThenEnds) {
 }
 
 TEST(KvObserverThread, AFailingBlockIsLoggedAndCalledAgainAtOnce) {
-    LogCapture log;
+    KvCapturedLog log;
     KvHandle<ScriptedSource> source(new ScriptedSource([](int call) -> bool {
         if (call == 2)
             KvException::sThrow("receive failed");

@@ -1,5 +1,6 @@
 // Helpers shared by the tests of addresses, sockets and socket streams: loopback addresses, a
-// log capture, an observer that collects what sockets and streams deliver, and bounded waits.
+// log capture, an observer that collects what sockets and streams deliver, and (from the thread
+// tests' helpers) bounded waits.
 #pragma once
 
 #include "KvDatagramPacket.h"
@@ -10,6 +11,7 @@
 #include "KvOutputStream.h"
 #include "KvPlatformSocket.h"
 #include "KvSocketImpl.h"
+#include "KvThreadTestSupport.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -22,6 +24,8 @@
 
 namespace kvsock {
 
+using kvtest::waitUntil;
+
 inline KvInetAddress loopback() {
     return KvInetAddress::sFromAddress(kvInetAddr("127.0.0.1"));
 }
@@ -32,17 +36,6 @@ inline uint32_t boundPort(KvSocketImpl& socket) {
     uint16_t port = 0;
     kvSocketGetName(socket.getHandle(), &address, &port);
     return port;
-}
-
-inline bool waitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds bound = std::chrono::seconds(30)) {
-    auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 // The number of open descriptors of this process.
@@ -57,45 +50,10 @@ inline int openDescriptorCount() {
     return count;
 }
 
-class CapturingSink : public KvOutputStream {
-public:
-    using KvOutputStream::write;
-    void write(const void* buffer, uint32_t length, uint32_t offset) override {
-        if (!buffer)
-            return;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_text.append(static_cast<const char*>(buffer) + offset, length);
-    }
-    void write(uint8_t byte) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_text.push_back(static_cast<char>(byte));
-    }
-    std::string text() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_text;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::string m_text;
-};
-
 // Routes the socket layer's log categories into a sink for the scope.
-class LogCapture {
+class LogCapture : public KvCapturedLog {
 public:
-    LogCapture() : m_sink(new CapturingSink) {
-        KvHandle<KvErrorStream> stream(new KvErrorStream(KvHandle<KvOutputStream>(m_sink.get())));
-        stream->addCategory("KvSocket");
-        stream->addCategory("KvException");
-        m_previous = KvErrorStream::setInstance(stream);
-    }
-    ~LogCapture() { KvErrorStream::setInstance(m_previous); }
-    std::string text() { return m_sink->text(); }
-    bool contains(const std::string& part) { return text().find(part) != std::string::npos; }
-
-private:
-    KvHandle<CapturingSink> m_sink;
-    KvHandle<KvErrorStream> m_previous;
+    LogCapture() : KvCapturedLog({"KvSocket", "KvException"}) {}
 };
 
 // What an observer was handed: a packet, an exception, another object or nothing.

@@ -1,6 +1,7 @@
 #include "KvException.h"
 #include "KvParameters.h"
 #include "KvStreamTokenizer.h"
+#include "support/KvTestExceptions.h"
 #include "support/KvTestStreams.h"
 
 #include <gtest/gtest.h>
@@ -9,34 +10,23 @@
 
 using T = KvStreamTokenizer;
 
-namespace {
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "(no exception)";
-}
-} // namespace
-
 TEST(KvStreamTokenizer, Numbers) {
     auto s = kvStreamOf("  42;");
     EXPECT_EQ(T::readUnsignedNumber(*s), 42u);
     EXPECT_EQ(s->read(), ';');
     EXPECT_EQ(T::readUnsignedNumber(*kvStreamOf("4294967295")), 4294967295u);
     // Past 32 bits is refused, not wrapped (4294967298 would read as 2).
-    EXPECT_EQ(errorOf([] { T::readUnsignedNumber(*kvStreamOf("4294967298")); }),
+    EXPECT_EQ(kvThrownText([] { T::readUnsignedNumber(*kvStreamOf("4294967298")); }),
               "unsigned number expected");
-    EXPECT_EQ(errorOf([] { T::readUnsignedNumber(*kvStreamOf("99999999999999999999999")); }),
+    EXPECT_EQ(kvThrownText([] { T::readUnsignedNumber(*kvStreamOf("99999999999999999999999")); }),
               "unsigned number expected");
-    EXPECT_EQ(errorOf([] { T::readUnsignedNumber(*kvStreamOf("x")); }), "unsigned number expected");
+    EXPECT_EQ(kvThrownText([] { T::readUnsignedNumber(*kvStreamOf("x")); }), "unsigned number expected");
 
     auto f = kvStreamOf("1.25 ");
     EXPECT_DOUBLE_EQ(T::readFloat(*f), 1.25);
     EXPECT_EQ(f->read(), ' ');
-    EXPECT_EQ(errorOf([] { T::readFloat(*kvStreamOf("1.2.3")); }), "floating-point value expected");
-    EXPECT_EQ(errorOf([] { T::readFloat(*kvStreamOf(".")); }), "floating-point value expected");
+    EXPECT_EQ(kvThrownText([] { T::readFloat(*kvStreamOf("1.2.3")); }), "floating-point value expected");
+    EXPECT_EQ(kvThrownText([] { T::readFloat(*kvStreamOf(".")); }), "floating-point value expected");
 }
 
 TEST(KvStreamTokenizer, Lines) {
@@ -50,7 +40,7 @@ TEST(KvStreamTokenizer, Lines) {
     EXPECT_EQ(atEnd.length(), 0u);
 
     char buffer[16];
-    EXPECT_EQ(errorOf([&] { T::readLineToBuffer(*kvStreamOf("abc\rx"), buffer, sizeof buffer); }),
+    EXPECT_EQ(kvThrownText([&] { T::readLineToBuffer(*kvStreamOf("abc\rx"), buffer, sizeof buffer); }),
               "carriage return without newline");
     auto two = kvStreamOf("first\nsecond\r\n");
     ASSERT_TRUE(T::readLineToBuffer(*two, buffer, sizeof buffer));
@@ -86,8 +76,8 @@ TEST(KvStreamTokenizer, TokensAndPeeks) {
 
     KvString q = T::readQuotedString(*kvStreamOf(" \"a\\\"b\" rest"));
     EXPECT_STREQ(q.data(), "\"a\\\"b\"");
-    EXPECT_EQ(errorOf([] { T::readQuotedString(*kvStreamOf("abc")); }), "quote ( \" ) expected");
-    EXPECT_EQ(errorOf([] { T::readQuotedString(*kvStreamOf("\"open")); }), "quote ( \" ) expected");
+    EXPECT_EQ(kvThrownText([] { T::readQuotedString(*kvStreamOf("abc")); }), "quote ( \" ) expected");
+    EXPECT_EQ(kvThrownText([] { T::readQuotedString(*kvStreamOf("\"open")); }), "quote ( \" ) expected");
 }
 
 TEST(KvStreamTokenizer, HighBytesAreBytes) {
@@ -107,8 +97,8 @@ public:
 
 TEST(KvStreamTokenizer, NeedsMarks) {
     NoMarks s;
-    EXPECT_EQ(errorOf([&] { T::skipWhitespace(s); }), "Can only tokenize streams where mark supported");
-    EXPECT_EQ(errorOf([&] { T::isAtLineEnd(s); }), "Can only tokenize streams where mark supported");
+    EXPECT_EQ(kvThrownText([&] { T::skipWhitespace(s); }), "Can only tokenize streams where mark supported");
+    EXPECT_EQ(kvThrownText([&] { T::isAtLineEnd(s); }), "Can only tokenize streams where mark supported");
 }
 
 TEST(KvParameters, ParseOrderAndSerialize) {
@@ -152,16 +142,16 @@ TEST(KvParameters, QuotesCommasAndFolding) {
     EXPECT_EQ(folded->read(), 'N');
 
     KvParameters bad;
-    EXPECT_EQ(errorOf([&] { bad.parseString("key="); }), "Parameter doesn't have Key/Value pair\n");
+    EXPECT_EQ(kvThrownText([&] { bad.parseString("key="); }), "Parameter doesn't have Key/Value pair\n");
 }
 
 TEST(KvParameters, BufferLimitIsEnforcedEverywhere) {
     KvParameters p;
-    EXPECT_EQ(errorOf([&] { p.parseString(std::string(1100, 'k').c_str()); }),
+    EXPECT_EQ(kvThrownText([&] { p.parseString(std::string(1100, 'k').c_str()); }),
               "KvParameters - Buffer overflow");
     // An unclosed quote runs to the end of input, never past the buffer.
     KvParameters q;
-    EXPECT_EQ(errorOf([&] { q.parseString(("a=\"" + std::string(2000, 'v')).c_str()); }),
+    EXPECT_EQ(kvThrownText([&] { q.parseString(("a=\"" + std::string(2000, 'v')).c_str()); }),
               "KvParameters - Buffer overflow");
     KvParameters r;
     r.parseString("a=\"unclosed");

@@ -13,31 +13,10 @@
 #include <vector>
 
 using kvtest::Gate;
-using kvtest::LogCapture;
+using kvtest::JobObserver;
 using kvtest::waitUntil;
 
 namespace {
-
-// An observer whose update runs a function and records which thread ran it.
-class JobObserver : public KvObserver {
-public:
-    explicit JobObserver(std::function<void()> job = {}) : m_job(std::move(job)) {}
-    void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override {
-        m_source = source.get();
-        m_argument = argument.get();
-        m_thread = KvThread::currentThread();
-        m_threadId = std::this_thread::get_id();
-        if (m_job)
-            m_job();
-        m_done = true;
-    }
-    std::function<void()> m_job;
-    std::atomic<KvObject*> m_source{nullptr};
-    std::atomic<KvObject*> m_argument{nullptr};
-    std::atomic<KvThread*> m_thread{nullptr};
-    std::thread::id m_threadId;
-    std::atomic<bool> m_done{false};
-};
 
 // A pool whose workers cannot be started.
 class FailingPool : public KvThreadPool {
@@ -61,7 +40,7 @@ TEST(KvThreadPool, APoolOfNoWorkersRunsEveryJobOnTheCaller) {
     KvHandle<KvObject> argument(new KvObject);
     pool.submitUpdate(observer, argument);
     EXPECT_TRUE(observer->m_done);
-    EXPECT_EQ(std::this_thread::get_id(), observer->m_threadId);
+    EXPECT_EQ(std::this_thread::get_id(), observer->m_threadId.load());
     EXPECT_EQ(nullptr, observer->m_source.load());
     EXPECT_EQ(argument.get(), observer->m_argument.load());
     EXPECT_EQ(0u, pool.getWorkerCount());
@@ -93,7 +72,7 @@ TEST(KvThreadPool, TheEleventhJobRunsOnTheCallerWhileTenWorkersAreBusy) {
     KvHandle<JobObserver> eleventh(new JobObserver);
     pool.submitUpdate(eleventh, KvHandle<KvObject>());
     EXPECT_TRUE(eleventh->m_done); // ran here, before submit returned
-    EXPECT_EQ(std::this_thread::get_id(), eleventh->m_threadId);
+    EXPECT_EQ(std::this_thread::get_id(), eleventh->m_threadId.load());
     EXPECT_EQ(10u, pool.getWorkerCount());
 
     gate.open();
@@ -125,7 +104,7 @@ TEST(KvThreadPool, TheWorkerThatBecameIdleLastGetsTheNextJob) {
 }
 
 TEST(KvThreadPool, AFailingJobIsLoggedAndItsWorkerTakesTheNextJob) {
-    LogCapture log;
+    KvCapturedLog log;
     KvThreadPool pool(nullptr, 1);
     KvHandle<JobObserver> failing(new JobObserver([] { KvException::sThrow("job failed"); }));
     KvHandle<KvObject> argument(new KvObject);
@@ -150,7 +129,7 @@ TEST(KvThreadPool, AFailingJobIsLoggedAndItsWorkerTakesTheNextJob) {
 }
 
 TEST(KvThreadPool, AFailingJobOnTheCallerIsLoggedAndNotPassedOn) {
-    LogCapture log;
+    KvCapturedLog log;
     KvThreadPool pool(nullptr, 0);
     KvHandle<JobObserver> failing(new JobObserver([] { KvException::sThrow("own job failed"); }));
     EXPECT_NO_THROW(pool.submitUpdate(failing, KvHandle<KvObject>()));
@@ -167,12 +146,12 @@ TEST(KvThreadPool, AFailingJobOnTheCallerIsLoggedAndNotPassedOn) {
 
 TEST(KvThreadPool, AWorkerThatCannotBeStartedLeavesTheJobToTheCaller) {
     for (bool throwIt : {true, false}) {
-        LogCapture log;
+        KvCapturedLog log;
         FailingPool pool(throwIt);
         KvHandle<JobObserver> job(new JobObserver);
         pool.submitUpdate(job, KvHandle<KvObject>());
         EXPECT_TRUE(job->m_done);
-        EXPECT_EQ(std::this_thread::get_id(), job->m_threadId);
+        EXPECT_EQ(std::this_thread::get_id(), job->m_threadId.load());
         EXPECT_EQ(0u, pool.getWorkerCount());
         if (throwIt) {
             EXPECT_TRUE(

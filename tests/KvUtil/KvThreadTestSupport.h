@@ -1,10 +1,12 @@
-// Helpers shared by the tests of threads, dispatchers, the pool and timers.
+// Helpers shared by the tests of threads, dispatchers, the pool and timers. The log capture
+// (KvCapturedLog) comes from support/KvTestLog.h.
 #pragma once
 
-#include "KvErrorStream.h"
-#include "KvOutputStream.h"
+#include "KvObserver.h"
 #include "KvThread.h"
+#include "support/KvTestLog.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -13,47 +15,6 @@
 #include <thread>
 
 namespace kvtest {
-
-// Collects everything written to it.
-class CapturingSink : public KvOutputStream {
-public:
-    using KvOutputStream::write;
-    void write(const void* buffer, uint32_t length, uint32_t offset) override {
-        if (!buffer)
-            return;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_text.append(static_cast<const char*>(buffer) + offset, length);
-    }
-    void write(uint8_t byte) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_text.push_back(static_cast<char>(byte));
-    }
-    std::string text() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_text;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::string m_text;
-};
-
-// Routes the "KvException" category of the error stream into a sink for the scope.
-class LogCapture {
-public:
-    LogCapture() : m_sink(new CapturingSink) {
-        KvHandle<KvErrorStream> stream(new KvErrorStream(KvHandle<KvOutputStream>(m_sink.get())));
-        stream->addCategory("KvException");
-        m_previous = KvErrorStream::setInstance(stream);
-    }
-    ~LogCapture() { KvErrorStream::setInstance(m_previous); }
-    std::string text() { return m_sink->text(); }
-    bool contains(const std::string& part) { return text().find(part) != std::string::npos; }
-
-private:
-    KvHandle<CapturingSink> m_sink;
-    KvHandle<KvErrorStream> m_previous;
-};
 
 // Polls the condition until it holds or a generous bound has passed; returns whether it held.
 inline bool waitUntil(const std::function<bool()>& condition,
@@ -66,6 +27,27 @@ inline bool waitUntil(const std::function<bool()>& condition,
     }
     return true;
 }
+
+// An observer whose update runs a function and records where it ran.
+class JobObserver : public KvObserver {
+public:
+    explicit JobObserver(std::function<void()> job = {}) : m_job(std::move(job)) {}
+    void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override {
+        m_source = source.get();
+        m_argument = argument.get();
+        m_thread = KvThread::currentThread();
+        m_threadId = std::this_thread::get_id();
+        if (m_job)
+            m_job();
+        m_done = true;
+    }
+    std::function<void()> m_job;
+    std::atomic<KvObject*> m_source{nullptr};
+    std::atomic<KvObject*> m_argument{nullptr};
+    std::atomic<KvThread*> m_thread{nullptr};
+    std::atomic<std::thread::id> m_threadId{};
+    std::atomic<bool> m_done{false};
+};
 
 // A stack thread whose body is the given function.
 class FunctionThread : public KvThread {

@@ -12,13 +12,12 @@
 
 using kvtest::FunctionThread;
 using kvtest::Gate;
-using kvtest::LogCapture;
 using kvtest::waitUntil;
 
 namespace {
 
 std::string printed(const KvObject* object) {
-    KvHandle<kvtest::CapturingSink> sink(new kvtest::CapturingSink);
+    KvHandle<KvCapturingSink> sink(new KvCapturingSink);
     *sink << object;
     return sink->text();
 }
@@ -161,7 +160,7 @@ TEST(KvThread, ExitingIsLeftOnlyForDetached) {
 }
 
 TEST(KvThread, ExceptionsEscapingTheBodyAreLoggedAndEndTheThread) {
-    LogCapture log;
+    KvCapturedLog log;
     KvHandle<FunctionThread> ours(
         new FunctionThread([](FunctionThread&) { KvException::sThrow("body failed"); }));
     ours->fork();

@@ -1,6 +1,7 @@
 #include "KvException.h"
 #include "KvMutex.h"
 #include "KvTokenTable.h"
+#include "KvTableTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,16 +12,8 @@
 
 namespace {
 
-struct Counted : KvObject {
-    explicit Counted(int v = 0) : value(v) { ++alive; }
-    ~Counted() override { --alive; }
-    int value;
-    static inline std::atomic<int> alive{0};
-};
-
-int valueOf(const KvHandle<KvObject>& handle) {
-    return handle.isNull() ? -1 : static_cast<Counted*>(handle.get())->value;
-}
+using kvtable::Counted;
+using kvtable::valueOf;
 
 TEST(KvTokenTable, PutTwiceReturnsFirstValueAndKeepsOneEntry) {
     {

@@ -12,6 +12,7 @@
 #include "KvUDPODispatcher.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -116,6 +117,15 @@ std::string KvInteropTransport::sText(const KvHandle<KvSipMessage>& message) {
     }
     KvHandle<KvByteArray> bytes = out.toByteArray();
     return std::string(bytes->getData(), bytes->size());
+}
+
+bool KvInteropTransport::sReadNumber(const char* text, uint32_t& value) {
+    char* end = nullptr;
+    unsigned long parsed = std::strtoul(text, &end, 10);
+    if (!text[0] || *end || parsed > 65535)
+        return false;
+    value = static_cast<uint32_t>(parsed);
+    return true;
 }
 
 void KvInteropTransport::countFailure(const char* what) {

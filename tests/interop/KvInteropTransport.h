@@ -60,6 +60,8 @@ public:
     static const char* sTransportName(int32_t transport);
     // The message as text, for logs.
     static std::string sText(const KvHandle<KvSipMessage>& message);
+    // A command-line number (a port or seconds): decimal digits only, at most 65535.
+    static bool sReadNumber(const char* text, uint32_t& value);
 
 private:
     Receiver m_receiver;

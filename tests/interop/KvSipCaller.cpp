@@ -160,30 +160,14 @@ private:
         if (!send(KvHandle<KvSipMessage>(m_invite), "INVITE"))
             return false;
 
-        bool answered = false; // any response stops the retransmissions
-        Clock::time_point resend = Clock::now() + kRetransmitInterval;
-        uint32_t sends = 1;
+        Retransmission retransmission(KvHandle<KvSipMessage>(m_invite), "INVITE");
         while (m_ok.isNull()) {
             KvHandle<KvSipResponse> response;
-            switch (next(std::min(m_deadline, answered ? m_deadline : resend), response)) {
-            case Next::Failed:
+            if (!awaitResponse(retransmission, response))
                 return false;
-            case Next::Nothing:
-                if (Clock::now() >= m_deadline)
-                    return fail("no final response to the INVITE");
-                if (isUdp() && !answered && sends < kMaxSends) {
-                    ++sends;
-                    resend = Clock::now() + kRetransmitInterval;
-                    if (!send(KvHandle<KvSipMessage>(m_invite), "INVITE (again)"))
-                        return false;
-                }
-                continue;
-            case Next::Response:
-                break;
-            }
             if (!isFor(response, "INVITE"))
                 return fail("response to another request while waiting for the INVITE's");
-            answered = true;
+            retransmission.answered = true;
             int32_t code = response->getStatusCode();
             if (code == 180) {
                 m_ringing = true;
@@ -243,27 +227,11 @@ private:
         if (!send(KvHandle<KvSipMessage>(bye), "BYE"))
             return false;
 
-        bool answered = false;
-        Clock::time_point resend = Clock::now() + kRetransmitInterval;
-        uint32_t sends = 1;
+        Retransmission retransmission(KvHandle<KvSipMessage>(bye), "BYE");
         for (;;) {
             KvHandle<KvSipResponse> response;
-            switch (next(std::min(m_deadline, answered ? m_deadline : resend), response)) {
-            case Next::Failed:
+            if (!awaitResponse(retransmission, response))
                 return false;
-            case Next::Nothing:
-                if (Clock::now() >= m_deadline)
-                    return fail("no final response to the BYE");
-                if (isUdp() && !answered && sends < kMaxSends) {
-                    ++sends;
-                    resend = Clock::now() + kRetransmitInterval;
-                    if (!send(KvHandle<KvSipMessage>(bye), "BYE (again)"))
-                        return false;
-                }
-                continue;
-            case Next::Response:
-                break;
-            }
             int32_t code = response->getStatusCode();
             if (isFor(response, "INVITE")) {
                 if (code == 180 && !m_ringing) {
@@ -278,7 +246,7 @@ private:
             }
             if (!isFor(response, "BYE"))
                 return fail("response to another request while waiting for the BYE's");
-            answered = true;
+            retransmission.answered = true;
             if (code < 200)
                 continue;
             if (code != 200)
@@ -335,6 +303,45 @@ private:
         }
         response = message;
         return Next::Response;
+    }
+
+    // A request sent once and, over UDP, again every interval until any response to it came.
+    struct Retransmission {
+        Retransmission(KvHandle<KvSipMessage> message, const char* name)
+            : request(std::move(message)), method(name),
+              resend(Clock::now() + kRetransmitInterval) {}
+        KvHandle<KvSipMessage> request;
+        const char* method;
+        Clock::time_point resend;
+        uint32_t sends = 1;
+        bool answered = false; // set by the caller once a response to the request came
+    };
+
+    // The next response of the call, sending the request again while it waits; false (the reason
+    // told) when the call failed or no response came before the deadline.
+    bool awaitResponse(Retransmission& retransmission, KvHandle<KvSipResponse>& response) {
+        for (;;) {
+            Clock::time_point until =
+                retransmission.answered ? m_deadline : std::min(m_deadline, retransmission.resend);
+            switch (next(until, response)) {
+            case Next::Failed:
+                return false;
+            case Next::Response:
+                return true;
+            case Next::Nothing:
+                break;
+            }
+            if (Clock::now() >= m_deadline)
+                return fail(
+                    ("no final response to the " + std::string(retransmission.method)).c_str());
+            if (isUdp() && !retransmission.answered && retransmission.sends < kMaxSends) {
+                ++retransmission.sends;
+                retransmission.resend = Clock::now() + kRetransmitInterval;
+                if (!send(retransmission.request,
+                          (std::string(retransmission.method) + " (again)").c_str()))
+                    return false;
+            }
+        }
     }
 
     static bool isFor(const KvHandle<KvSipResponse>& response, const char* method) {
@@ -402,15 +409,6 @@ private:
     bool m_ringing = false;
 };
 
-bool readNumber(const char* text, uint32_t& value) {
-    char* end = nullptr;
-    unsigned long parsed = std::strtoul(text, &end, 10);
-    if (!text[0] || *end || parsed > 65535)
-        return false;
-    value = static_cast<uint32_t>(parsed);
-    return true;
-}
-
 int usage() {
     std::fprintf(stderr, "usage: KvSipCaller [--transport udp|tcp] [--peer-port N] "
                          "[--local-port N] [--timeout SECONDS] [--verbose]\n");
@@ -439,11 +437,12 @@ int main(int argc, char** argv) {
             else
                 good = false;
         } else if (option == "--peer-port") {
-            good = readNumber(value, config.peerPort);
+            good = KvInteropTransport::sReadNumber(value, config.peerPort);
         } else if (option == "--local-port") {
-            good = readNumber(value, config.localPort);
+            good = KvInteropTransport::sReadNumber(value, config.localPort);
         } else if (option == "--timeout") {
-            good = readNumber(value, config.timeoutSeconds) && config.timeoutSeconds > 0;
+            good = KvInteropTransport::sReadNumber(value, config.timeoutSeconds) &&
+                   config.timeoutSeconds > 0;
         } else {
             good = false;
         }

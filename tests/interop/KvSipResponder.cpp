@@ -244,15 +244,6 @@ private:
     std::mutex m_traceMutex;
 };
 
-bool readNumber(const char* text, uint32_t& value) {
-    char* end = nullptr;
-    unsigned long parsed = std::strtoul(text, &end, 10);
-    if (!text[0] || *end || parsed > 65535)
-        return false;
-    value = static_cast<uint32_t>(parsed);
-    return true;
-}
-
 int usage() {
     std::fprintf(stderr, "usage: KvSipResponder [--udp-port N] [--tcp-port N] [--media-port N] "
                          "[--duration SECONDS] [--verbose]\n");
@@ -278,7 +269,7 @@ int main(int argc, char** argv) {
             target = &config.mediaPort;
         else if (option == "--duration")
             target = &config.durationSeconds;
-        if (!target || i + 1 >= argc || !readNumber(argv[++i], *target))
+        if (!target || i + 1 >= argc || !KvInteropTransport::sReadNumber(argv[++i], *target))
             return usage();
     }
 

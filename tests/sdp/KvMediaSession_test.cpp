@@ -2,11 +2,10 @@
 
 #include "KvSdp.h"
 #include "KvSdpTestSupport.h"
+#include "support/KvCorpus.h"
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -339,10 +338,7 @@ TEST_F(KvMediaSessionTest, TwoAudioStreamsAndDirections) {
 }
 
 TEST_F(KvMediaSessionTest, BenchInviteBody) {
-    std::ifstream file(KV_CORPUS_DIR "/bench/a_invite.sip", std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    std::string text = content.str();
+    std::string text = kvCorpusFile("bench/a_invite.sip");
     size_t body = text.find("\r\n\r\n");
     ASSERT_NE(body, std::string::npos);
     KvHandle<KvMediaSession> s = fromText(text.substr(body + 4));

@@ -3,11 +3,10 @@
 #include "KvErrorStream.h"
 #include "KvSdp.h"
 #include "KvSdpTestSupport.h"
+#include "support/KvCorpus.h"
+#include "support/KvTestLog.h"
 
 #include <atomic>
-#include <dirent.h>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -33,22 +32,6 @@ std::string withLf(std::string text) {
             out.push_back(c);
     return out;
 }
-
-// Captures what the stack writes on the error stream's "KvException" category.
-class ErrorLog {
-public:
-    ErrorLog() : m_sink(new KvStringOutput) {
-        KvHandle<KvErrorStream> stream(new KvErrorStream(KvHandle<KvOutputStream>(m_sink.get())));
-        stream->addCategory("KvException");
-        m_previous = KvErrorStream::setInstance(stream);
-    }
-    ~ErrorLog() { KvErrorStream::setInstance(m_previous); }
-    const std::string& text() const { return m_sink->text; }
-
-private:
-    KvHandle<KvStringOutput> m_sink;
-    KvHandle<KvErrorStream> m_previous;
-};
 
 TEST(KvSdpMsg, Rfc4566ExampleRoundTrip) {
     KvSdpMsg message(kRfc4566Example);
@@ -129,7 +112,7 @@ TEST(KvSdpMsg, ParseErrorKeepsThePreviousBody) {
 }
 
 TEST(KvSdpMsg, LinesLeftUnreadAreLogged) {
-    ErrorLog log;
+    KvCapturedLog log;
     KvTextInput in("v=0\r\ns=-\r\nt=0 0\r\nm=audio 5004 RTP/AVP 0\r\ny=unknown\r\n"
                    "m=audio 5006 RTP/AVP 8\r\n");
     KvSdpMsg message;
@@ -139,7 +122,7 @@ TEST(KvSdpMsg, LinesLeftUnreadAreLogged) {
     EXPECT_NE(log.text().find("KvSdpMsg::parse()"), std::string::npos) << log.text();
     EXPECT_NE(log.text().find("y=unknown"), std::string::npos) << log.text();
 
-    ErrorLog quiet;
+    KvCapturedLog quiet;
     KvSdpMsg clean(kRfc4566Example);
     EXPECT_EQ(quiet.text(), "");
 }
@@ -229,38 +212,26 @@ TEST(KvSdpMsg, ReadOnSeveralThreadsAtOnce) {
 TEST(KvSdpMsg, CorpusBodies) {
     int parsed = 0;
     int refused = 0;
-    for (const char* dir : {KV_CORPUS_DIR "/rfc4475", KV_CORPUS_DIR "/bench"}) {
-        DIR* d = opendir(dir);
-        ASSERT_NE(d, nullptr) << dir;
-        while (dirent* entry = readdir(d)) {
-            std::string name = entry->d_name;
-            if (name.find('.') == 0 || name.find(".md") != std::string::npos)
-                continue;
-            std::ifstream file(std::string(dir) + "/" + name, std::ios::binary);
-            std::stringstream content;
-            content << file.rdbuf();
-            std::string text = content.str();
-            size_t body = text.find("\r\n\r\nv=");
-            if (body == std::string::npos)
-                continue;
-            KvTextInput in(text.substr(body + 4));
-            KvSdpMsg message;
-            try {
-                message.parse(in);
-            } catch (KvHandle<KvException>& e) {
-                ++refused;
-                std::string why = e->getText();
-                EXPECT_TRUE(why == "RTP attribute encoding name: Slash not found or misplaced" ||
-                            why == "field doesn't belong in this description type "
-                                   "KvSdpDescription::addField()") // "m =video"
-                    << name << ": " << why;
-                continue;
-            }
-            ++parsed;
-            std::string once = kvSerialized(message);
-            EXPECT_EQ(kvSerialized(KvSdpMsg(once.c_str())), once) << name;
+    for (const auto& [name, text] : kvCorpusMessages({"rfc4475", "bench"})) {
+        size_t body = text.find("\r\n\r\nv=");
+        if (body == std::string::npos)
+            continue;
+        KvTextInput in(text.substr(body + 4));
+        KvSdpMsg message;
+        try {
+            message.parse(in);
+        } catch (KvHandle<KvException>& e) {
+            ++refused;
+            std::string why = e->getText();
+            EXPECT_TRUE(why == "RTP attribute encoding name: Slash not found or misplaced" ||
+                        why == "field doesn't belong in this description type "
+                               "KvSdpDescription::addField()") // "m =video"
+                << name << ": " << why;
+            continue;
         }
-        closedir(d);
+        ++parsed;
+        std::string once = kvSerialized(message);
+        EXPECT_EQ(kvSerialized(KvSdpMsg(once.c_str())), once) << name;
     }
     EXPECT_GE(parsed, 4);
     EXPECT_GE(refused, 10);

@@ -23,7 +23,7 @@ TEST(KvSdpParseError, PrintsInTheExceptionForm) {
     try {
         KvSdpParseError::sThrow("Unknown token for Description");
     } catch (KvHandle<KvException>& e) {
-        KvStringOutput out;
+        KvStringOutputStream out;
         e->print(out);
         EXPECT_EQ(out.text.rfind("!! Exception !!\n", 0), 0u) << out.text;
         EXPECT_NE(out.text.find("KvSdpParseError"), std::string::npos) << out.text;

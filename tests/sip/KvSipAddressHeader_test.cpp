@@ -8,71 +8,20 @@
 #include "KvSipRouteHeader.h"
 #include "KvSipToHeader.h"
 #include "KvSipURL.h"
-#include "support/KvTestStreams.h"
+#include "support/KvCorpus.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-KvHandle<KvSipHeader> parseLine(const std::string& line) {
-    auto stream = kvStreamOf(line);
-    return KvSipHeader::sConstructFrom(*stream);
-}
-
-// Every header of the chain that one line gave, checked to be of class T.
-template <class T> std::vector<KvHandle<T>> chainOf(const std::string& line) {
-    std::vector<KvHandle<T>> headers;
-    for (KvHandle<KvSipHeader> h = parseLine(line); !h.isNull(); h = h->getNext()) {
-        KvHandle<T> typed(dynamic_cast<T*>(h.get()));
-        EXPECT_FALSE(typed.isNull()) << "not of the expected class: " << line;
-        headers.push_back(typed);
-    }
-    return headers;
-}
-
-template <class T> std::string valueOf(const KvHandle<T>& header) {
-    KvStringOutputStream out;
-    header->serialize(out);
-    return out.text;
-}
-
 std::string text(const KvString& s) {
     return s.c_str();
-}
-
-template <class F> std::string failureOf(F f) {
-    try {
-        f();
-    } catch (KvHandle<KvException>& e) {
-        bool parseError = dynamic_cast<KvSipParseError*>(e.get()) != nullptr;
-        return std::string(parseError ? "parse: " : "other: ") + e->getText();
-    }
-    return "no failure";
-}
-
-// The header line of a torture message that starts with name, folded lines included.
-std::string corpusLine(const char* file, const std::string& name) {
-    std::ifstream in(std::string(KV_CORPUS_DIR) + "/rfc4475/" + file, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    std::string message = content.str();
-    size_t start = message.find("\r\n" + name);
-    if (start == std::string::npos)
-        return "";
-    start += 2;
-    size_t end = start;
-    do {
-        end = message.find("\r\n", end) + 2;
-    } while (message[end] == ' ' || message[end] == '\t');
-    return message.substr(start, end - start);
 }
 
 KvHandle<KvSipNameAddress> addressOf(const char* text) {
@@ -97,14 +46,14 @@ TEST(KvSipAddressHeader, NamesIdsAndRegistration) {
     EXPECT_EQ(recordRoute->getId(), KV_HEADER_RECORD_ROUTE);
     EXPECT_EQ(text(recordRoute->getCompactToken()), "Record-Route");
 
-    auto compact = chainOf<KvSipFromHeader>("f: <sip:a@h>;tag=1\r\n");
+    auto compact = kvParseChain<KvSipFromHeader>("f: <sip:a@h>;tag=1\r\n");
     ASSERT_EQ(compact.size(), 1u);
     EXPECT_EQ(text(compact[0]->getName()), "f");
     EXPECT_EQ(text(compact[0]->getTag()), "1");
 }
 
 TEST(KvSipAddressHeader, FromStripsWhatAFromMayNotCarry) {
-    auto from = chainOf<KvSipFromHeader>(
+    auto from = kvParseChain<KvSipFromHeader>(
         "From: <sip:alice@h;transport=tcp;maddr=10.0.0.1;ttl=5;lr?Subject=x>;tag=abc\r\n");
     ASSERT_EQ(from.size(), 1u);
     EXPECT_EQ(text(from[0]->getTag()), "abc");
@@ -112,19 +61,19 @@ TEST(KvSipAddressHeader, FromStripsWhatAFromMayNotCarry) {
     EXPECT_EQ(url->getParameterCount(), 1u);
     EXPECT_TRUE(url->getParameters()->hasParameter("lr"));
     EXPECT_FALSE(url->hasHeaders());
-    EXPECT_EQ(valueOf(from[0]), "<sip:alice@h;lr>;tag=abc");
+    EXPECT_EQ(kvSerialized(from[0]), "<sip:alice@h;lr>;tag=abc");
 
     // Without URL parameters the URL headers stay.
-    auto to = chainOf<KvSipToHeader>("To: <sip:bob@h?Subject=x>\r\n");
+    auto to = kvParseChain<KvSipToHeader>("To: <sip:bob@h?Subject=x>\r\n");
     EXPECT_TRUE(to[0]->getNameAddress()->getSipURL()->hasHeaders());
-    EXPECT_EQ(valueOf(to[0]), "<sip:bob@h?Subject=x>");
+    EXPECT_EQ(kvSerialized(to[0]), "<sip:bob@h?Subject=x>");
 }
 
 TEST(KvSipAddressHeader, FromAndToNeedAUri) {
     KvHandle<KvSipNameAddress> noUri(new KvSipNameAddress("Bob", KvHandle<KvURI>()));
-    EXPECT_EQ(failureOf([&] { KvSipFromHeader from(noUri, nullptr); }),
+    EXPECT_EQ(kvFailureOf([&] { KvSipFromHeader from(noUri, nullptr); }),
               "parse: Invalid From header");
-    EXPECT_EQ(failureOf([&] { KvSipToHeader to(noUri, nullptr); }), "parse: Invalid To header");
+    EXPECT_EQ(kvFailureOf([&] { KvSipToHeader to(noUri, nullptr); }), "parse: Invalid To header");
 
     // Null handles give empty objects.
     KvHandle<KvSipFromHeader> from(new KvSipFromHeader(nullptr, nullptr));
@@ -140,7 +89,7 @@ TEST(KvSipAddressHeader, BuiltHeadersCloneWhatTheyAreGiven) {
     EXPECT_NE(from->getNameAddress().get(), address.get());
     EXPECT_NE(from->getParameters().get(), parameters.get());
     EXPECT_EQ(text(from->getName()), "From");
-    EXPECT_EQ(valueOf(from), "sip:alice@example.com;tag=t1");
+    EXPECT_EQ(kvSerialized(from), "sip:alice@example.com;tag=t1");
 
     KvHandle<KvSipFromHeader> copy(static_cast<KvSipFromHeader*>(from->clone()));
     copy->setTag("t2");
@@ -154,50 +103,50 @@ TEST(KvSipAddressHeader, SetTagAddsBracketsAndIgnoresEmptyTags) {
     KvHandle<KvURI> uri(new KvSipURL("sip:bob@h"));
     KvHandle<KvSipNameAddress> plain(new KvSipNameAddress("", uri));
     KvHandle<KvSipToHeader> to(new KvSipToHeader(plain, nullptr));
-    EXPECT_EQ(valueOf(to), "sip:bob@h");
+    EXPECT_EQ(kvSerialized(to), "sip:bob@h");
     to->setTag("");
     to->setTag(nullptr);
-    EXPECT_EQ(valueOf(to), "sip:bob@h");
+    EXPECT_EQ(kvSerialized(to), "sip:bob@h");
     EXPECT_TRUE(to->getTag().isEmpty());
     to->setTag("9");
-    EXPECT_EQ(valueOf(to), "<sip:bob@h>;tag=9");
+    EXPECT_EQ(kvSerialized(to), "<sip:bob@h>;tag=9");
     to->setTag("10");
-    EXPECT_EQ(valueOf(to), "<sip:bob@h>;tag=10");
+    EXPECT_EQ(kvSerialized(to), "<sip:bob@h>;tag=10");
 }
 
 TEST(KvSipAddressHeader, ToFromText) {
     KvHandle<KvSipToHeader> to(new KvSipToHeader("\"Bob\" <sip:bob@h;maddr=x>;tag=5\r\n"));
     EXPECT_EQ(text(to->getTag()), "5");
     EXPECT_FALSE(to->getNameAddress()->getSipURL()->hasParameters());
-    EXPECT_EQ(valueOf(to), "\"Bob\" <sip:bob@h>;tag=5");
-    EXPECT_EQ(failureOf([] { KvSipToHeader bad("Bob\r\n"); }), "parse: URL not specified");
+    EXPECT_EQ(kvSerialized(to), "\"Bob\" <sip:bob@h>;tag=5");
+    EXPECT_EQ(kvFailureOf([] { KvSipToHeader bad("Bob\r\n"); }), "parse: URL not specified");
 }
 
 TEST(KvSipAddressHeader, ParametersBehindTheAddress) {
-    auto bare = chainOf<KvSipFromHeader>("From: sip:caller@example.org;tag=33242\r\n");
+    auto bare = kvParseChain<KvSipFromHeader>("From: sip:caller@example.org;tag=33242\r\n");
     EXPECT_EQ(text(bare[0]->getTag()), "33242");
-    EXPECT_EQ(valueOf(bare[0]), "sip:caller@example.org;tag=33242");
+    EXPECT_EQ(kvSerialized(bare[0]), "sip:caller@example.org;tag=33242");
 
-    auto spaced = chainOf<KvSipFromHeader>("From: <tel:+1> ; tag=8\r\n");
+    auto spaced = kvParseChain<KvSipFromHeader>("From: <tel:+1> ; tag=8\r\n");
     EXPECT_EQ(spaced[0]->getParameters()->getCount(), 1u);
-    EXPECT_EQ(valueOf(spaced[0]), "<tel:+1>;tag=8");
+    EXPECT_EQ(kvSerialized(spaced[0]), "<tel:+1>;tag=8");
 
-    auto none = chainOf<KvSipFromHeader>("From: Alice <sip:alice@h>\r\n");
-    EXPECT_EQ(valueOf(none[0]), "Alice <sip:alice@h>");
+    auto none = kvParseChain<KvSipFromHeader>("From: Alice <sip:alice@h>\r\n");
+    EXPECT_EQ(kvSerialized(none[0]), "Alice <sip:alice@h>");
 }
 
 TEST(KvSipAddressHeader, ContactWildcard) {
-    auto contact = chainOf<KvSipContactHeader>("Contact: *\r\n");
+    auto contact = kvParseChain<KvSipContactHeader>("Contact: *\r\n");
     ASSERT_EQ(contact.size(), 1u);
     EXPECT_TRUE(contact[0]->isWildcard());
     EXPECT_EQ(contact[0]->getParameters()->getCount(), 0u);
-    EXPECT_EQ(valueOf(contact[0]), "*");
+    EXPECT_EQ(kvSerialized(contact[0]), "*");
     KvHandle<KvSipContactHeader> copy(static_cast<KvSipContactHeader*>(contact[0]->clone()));
     EXPECT_TRUE(copy->isWildcard());
 }
 
 TEST(KvSipAddressHeader, ContactListsMakeSiblings) {
-    auto bracketed = chainOf<KvSipContactHeader>(
+    auto bracketed = kvParseChain<KvSipContactHeader>(
         "Contact: <sip:a@h1>;expires=60, \"B\" <sip:b@h2;transport=tcp>;q=0.5\r\n");
     ASSERT_EQ(bracketed.size(), 2u);
     EXPECT_EQ(text(bracketed[0]->getParameter("expires")), "60");
@@ -207,7 +156,7 @@ TEST(KvSipAddressHeader, ContactListsMakeSiblings) {
     EXPECT_EQ(bracketed[1]->getSipURL()->getTransport(), 1);
     EXPECT_TRUE(bracketed[1]->getParameter("expires").isEmpty());
 
-    auto bare = chainOf<KvSipContactHeader>("m: sip:a@h1;expires=60, sip:h2\r\n");
+    auto bare = kvParseChain<KvSipContactHeader>("m: sip:a@h1;expires=60, sip:h2\r\n");
     ASSERT_EQ(bare.size(), 2u);
     EXPECT_EQ(text(bare[0]->getParameter("expires")), "60");
     EXPECT_EQ(text(bare[1]->getSipURL()->getHost()), "h2");
@@ -215,14 +164,14 @@ TEST(KvSipAddressHeader, ContactListsMakeSiblings) {
 
 TEST(KvSipAddressHeader, ContactBuiltFromAddressOrText) {
     KvHandle<KvSipContactHeader> built(new KvSipContactHeader(addressOf("sip:me@10.0.0.2:5062")));
-    EXPECT_EQ(valueOf(built), "sip:me@10.0.0.2:5062");
+    EXPECT_EQ(kvSerialized(built), "sip:me@10.0.0.2:5062");
     EXPECT_FALSE(built->isWildcard());
     EXPECT_TRUE(built->getComment().isEmpty());
 
     KvHandle<KvSipContactHeader> fromText(
         new KvSipContactHeader("<sip:me@10.0.0.2>;expires=3600\r\n"));
     EXPECT_EQ(text(fromText->getParameter("expires")), "3600");
-    EXPECT_EQ(valueOf(fromText), "<sip:me@10.0.0.2>;expires=3600");
+    EXPECT_EQ(kvSerialized(fromText), "<sip:me@10.0.0.2>;expires=3600");
 
     KvHandle<KvSipContactHeader> other(new KvSipContactHeader("<tel:+1>\r\n"));
     EXPECT_TRUE(other->getSipURL().isNull());
@@ -232,85 +181,85 @@ TEST(KvSipAddressHeader, ContactBuiltFromAddressOrText) {
 }
 
 TEST(KvSipAddressHeader, RouteKeepsOnlyTheAddress) {
-    auto route = chainOf<KvSipRouteHeader>("Route: <sip:p1.example.com;lr>;foo=bar\r\n");
+    auto route = kvParseChain<KvSipRouteHeader>("Route: <sip:p1.example.com;lr>;foo=bar\r\n");
     ASSERT_EQ(route.size(), 1u);
     EXPECT_TRUE(route[0]->getParameters().isNull());
     EXPECT_TRUE(route[0]->getNameAddress()->getSipURL()->getParameters()->hasParameter("lr"));
-    EXPECT_EQ(valueOf(route[0]), "<sip:p1.example.com;lr>");
+    EXPECT_EQ(kvSerialized(route[0]), "<sip:p1.example.com;lr>");
 
     KvHandle<KvSipRouteHeader> null(new KvSipRouteHeader(KvHandle<KvSipNameAddress>()));
     EXPECT_TRUE(null->getNameAddress().isNull());
-    EXPECT_EQ(valueOf(null), "");
+    EXPECT_EQ(kvSerialized(null), "");
     KvHandle<KvSipRouteHeader> nullCopy(static_cast<KvSipRouteHeader*>(null->clone()));
     EXPECT_TRUE(nullCopy->getNameAddress().isNull());
 
     KvHandle<KvSipRouteHeader> fromText(new KvSipRouteHeader("<sip:10.0.0.1;lr>"));
-    EXPECT_EQ(valueOf(fromText), "<sip:10.0.0.1;lr>");
+    EXPECT_EQ(kvSerialized(fromText), "<sip:10.0.0.1;lr>");
 }
 
 TEST(KvSipAddressHeader, RouteListsReadEachAddress) {
     for (const char* line : {"Route: <sip:10.0.0.1:5060;lr>, <sip:bob@h>\r\n",
                              "Route: <sip:p.example.com;lr>,<sip:bob@h>\r\n"}) {
-        auto route = chainOf<KvSipRouteHeader>(line);
+        auto route = kvParseChain<KvSipRouteHeader>(line);
         ASSERT_EQ(route.size(), 2u) << line;
         KvHandle<KvSipURL> first = route[0]->getNameAddress()->getSipURL();
         EXPECT_TRUE(first->getUser().isEmpty()) << line;
         EXPECT_TRUE(first->getParameters()->hasParameter("lr")) << line;
         EXPECT_EQ(text(route[1]->getNameAddress()->getSipURL()->getUser()), "bob") << line;
     }
-    auto recordRoute = chainOf<KvSipRecordRouteHeader>(
+    auto recordRoute = kvParseChain<KvSipRecordRouteHeader>(
         "Record-Route: <sip:[2001:db8::7]:5070;lr>, <sip:p2.example.com;lr>\r\n");
     ASSERT_EQ(recordRoute.size(), 2u);
-    EXPECT_EQ(valueOf(recordRoute[0]), "<sip:[2001:db8::7]:5070;lr>");
-    EXPECT_EQ(valueOf(recordRoute[1]), "<sip:p2.example.com;lr>");
+    EXPECT_EQ(kvSerialized(recordRoute[0]), "<sip:[2001:db8::7]:5070;lr>");
+    EXPECT_EQ(kvSerialized(recordRoute[1]), "<sip:p2.example.com;lr>");
 }
 
 TEST(KvSipAddressHeader, RouteFailuresNameTheClass) {
     KvHandle<KvSipRouteHeader> route(new KvSipRouteHeader());
     auto stream = kvStreamOf("<sips:x@h>\r\n");
-    EXPECT_EQ(failureOf([&] { route->doParse(*stream); }),
+    EXPECT_EQ(kvFailureOf([&] { route->doParse(*stream); }),
               "parse: Invalid Name-Address in KvSipRouteHeader");
     KvHandle<KvSipRecordRouteHeader> recordRoute(new KvSipRecordRouteHeader());
     auto other = kvStreamOf("\"open\r\n");
-    EXPECT_EQ(failureOf([&] { recordRoute->doParse(*other); }),
+    EXPECT_EQ(kvFailureOf([&] { recordRoute->doParse(*other); }),
               "parse: Invalid Name-Address in KvSipRecordRouteHeader");
 }
 
 TEST(KvSipAddressHeader, TortureAddresses) {
-    auto to = chainOf<KvSipToHeader>(corpusLine("wsinv.dat", "TO"));
+    auto to = kvParseChain<KvSipToHeader>(kvCorpusHeaderLine("wsinv.dat", "TO"));
     ASSERT_EQ(to.size(), 1u);
     EXPECT_EQ(text(to[0]->getTag()), "1918181833n");
     EXPECT_EQ(text(to[0]->getURIString()), "sip:vivekg@chair-dnrc.example.com");
 
-    auto from = chainOf<KvSipFromHeader>(corpusLine("wsinv.dat", "from"));
+    auto from = kvParseChain<KvSipFromHeader>(kvCorpusHeaderLine("wsinv.dat", "from"));
     ASSERT_EQ(from.size(), 1u);
     EXPECT_EQ(text(from[0]->getTag()), "98asjd8");
-    EXPECT_EQ(valueOf(from[0]), "\"J Rosenberg \\\\\\\"\" <sip:jdrosen@example.com>;tag=98asjd8");
+    EXPECT_EQ(kvSerialized(from[0]), "\"J Rosenberg \\\\\\\"\" <sip:jdrosen@example.com>;tag=98asjd8");
 
-    auto contact = chainOf<KvSipContactHeader>(corpusLine("wsinv.dat", "m:"));
+    auto contact = kvParseChain<KvSipContactHeader>(kvCorpusHeaderLine("wsinv.dat", "m:"));
     ASSERT_EQ(contact.size(), 1u);
     EXPECT_EQ(text(contact[0]->getParameter("newparam")), "newvalue");
     EXPECT_TRUE(contact[0]->getParameters()->hasParameter("secondparam"));
     EXPECT_EQ(text(contact[0]->getParameter("q")), "0.33");
 
-    auto route = chainOf<KvSipRouteHeader>(corpusLine("wsinv.dat", "Route"));
+    auto route = kvParseChain<KvSipRouteHeader>(kvCorpusHeaderLine("wsinv.dat", "Route"));
     ASSERT_EQ(route.size(), 1u);
     EXPECT_EQ(route[0]->getNameAddress()->getSipURL()->getParameterCount(), 3u);
 
-    auto lwsdisp = chainOf<KvSipFromHeader>(corpusLine("lwsdisp.dat", "From"));
+    auto lwsdisp = kvParseChain<KvSipFromHeader>(kvCorpusHeaderLine("lwsdisp.dat", "From"));
     EXPECT_EQ(text(lwsdisp[0]->getTag()), "323");
-    EXPECT_EQ(valueOf(lwsdisp[0]), "caller <sip:caller@example.com>;tag=323");
+    EXPECT_EQ(kvSerialized(lwsdisp[0]), "caller <sip:caller@example.com>;tag=323");
 
-    auto esc01 = chainOf<KvSipContactHeader>(corpusLine("esc01.dat", "Contact"));
+    auto esc01 = kvParseChain<KvSipContactHeader>(kvCorpusHeaderLine("esc01.dat", "Contact"));
     EXPECT_EQ(text(esc01[0]->getSipURL()->getUser()), "cal%6Cer");
 
-    auto regescrt = chainOf<KvSipContactHeader>(corpusLine("regescrt.dat", "M:"));
+    auto regescrt = kvParseChain<KvSipContactHeader>(kvCorpusHeaderLine("regescrt.dat", "M:"));
     const char* route0 = regescrt[0]->getSipURL()->getHeaders()->getParameterText("Route");
     ASSERT_NE(route0, nullptr);
     EXPECT_STREQ(route0, "<sip:sip.example.com>");
 
-    std::string quotbal = corpusLine("quotbal.dat", "To");
-    EXPECT_EQ(failureOf([&] { parseLine(quotbal); }), "parse: Invalid quote in KvSipNameAddress");
+    std::string quotbal = kvCorpusHeaderLine("quotbal.dat", "To");
+    EXPECT_EQ(kvFailureOf([&] { kvParseHeader(quotbal); }), "parse: Invalid quote in KvSipNameAddress");
 }
 
 // Every address header line of the torture messages, whole and cut short, parses or fails with a
@@ -318,14 +267,8 @@ TEST(KvSipAddressHeader, TortureAddresses) {
 TEST(KvSipAddressHeader, EveryTortureAddressLineFailsCleanlyIfAtAll) {
     const std::string names[] = {"from", "f", "to", "t", "contact", "m", "route", "record-route"};
     size_t seen = 0;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::string(KV_CORPUS_DIR) + "/rfc4475")) {
-        if (entry.path().extension() != ".dat")
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        std::string message = content.str();
+    for (const KvCorpusMessage& corpus : kvCorpusMessages({"rfc4475"})) {
+        const std::string& message = corpus.text;
         std::string headers = message.substr(0, message.find("\r\n\r\n") + 2);
         size_t start = headers.find("\r\n") + 2;
         while (start < headers.size()) {
@@ -345,7 +288,7 @@ TEST(KvSipAddressHeader, EveryTortureAddressLineFailsCleanlyIfAtAll) {
             ++seen;
             for (size_t cut = line.size(); cut > name.size(); --cut) {
                 try {
-                    KvHandle<KvSipHeader> h = parseLine(line.substr(0, cut));
+                    KvHandle<KvSipHeader> h = kvParseHeader(line.substr(0, cut));
                     for (; !h.isNull(); h = h->getNext()) {
                         KvStringOutputStream out;
                         h->serialize(out);

@@ -1,7 +1,7 @@
 #include "KvSipDigestChallengeInfo.h"
 #include "KvSipHeaders.h"
 #include "KvException.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,24 +9,9 @@
 
 namespace {
 
-template <class F> std::string thrownText(F action) {
-    try {
-        action();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "<nothing thrown>";
-}
-
+// A header line given without its line end.
 KvHandle<KvSipHeader> headerOf(const std::string& line) {
-    auto stream = kvStreamOf(line + "\r\n");
-    return KvSipHeader::sConstructFrom(*stream);
-}
-
-std::string written(const KvSipHeader& header) {
-    KvStringOutputStream out;
-    header.serializeChain(out);
-    return out.text;
+    return kvParseHeader(line + "\r\n");
 }
 
 } // namespace
@@ -42,7 +27,7 @@ TEST(KvSipAuthenticateHeader, WwwAuthenticateParsesAndWritesBack) {
     KvHandle<KvSipDigestChallengeInfo> challenge(www->getChallenge());
     EXPECT_EQ(challenge->getRealm(), "atlanta.com");
     EXPECT_EQ(challenge->getQop(), "auth");
-    EXPECT_EQ(written(*www),
+    EXPECT_EQ(kvChainText(*www),
               "WWW-Authenticate: Digest qop=\"auth\",algorithm=MD5,"
               "nonce=\"84a4cc6f3082121f32b42a2187831a9e\",realm=\"atlanta.com\"\r\n");
 }
@@ -51,7 +36,7 @@ TEST(KvSipAuthenticateHeader, SchemeIsCaseBlindAndWrittenAsDigest) {
     KvHandle<KvSipAuthenticateHeader> header(headerOf("Proxy-Authenticate: digest realm=\"r\""));
     ASSERT_FALSE(header.isNull());
     EXPECT_EQ(header->getId(), KV_HEADER_PROXY_AUTHENTICATE);
-    EXPECT_EQ(written(*header), "Proxy-Authenticate: Digest realm=\"r\"\r\n");
+    EXPECT_EQ(kvChainText(*header), "Proxy-Authenticate: Digest realm=\"r\"\r\n");
 }
 
 TEST(KvSipAuthenticateHeader, SchemeEndsAtBlankOrTab) {
@@ -65,15 +50,15 @@ TEST(KvSipAuthenticateHeader, BareDigestIsAnEmptyChallenge) {
     KvHandle<KvSipAuthenticateHeader> header(headerOf("WWW-Authenticate: Digest"));
     ASSERT_FALSE(header->getChallenge().isNull());
     EXPECT_TRUE(header->getChallenge()->getRealm().isNull());
-    EXPECT_EQ(written(*header), "WWW-Authenticate: Digest \r\n");
+    EXPECT_EQ(kvChainText(*header), "WWW-Authenticate: Digest \r\n");
 }
 
 TEST(KvSipAuthenticateHeader, OtherSchemesAreRefused) {
-    EXPECT_EQ(thrownText([] { headerOf("WWW-Authenticate: Basic realm=\"r\""); }),
+    EXPECT_EQ(kvThrownText([] { headerOf("WWW-Authenticate: Basic realm=\"r\""); }),
               "Challenge type not supported !");
-    EXPECT_EQ(thrownText([] { headerOf("WWW-Authenticate: NTLM"); }),
+    EXPECT_EQ(kvThrownText([] { headerOf("WWW-Authenticate: NTLM"); }),
               "Challenge type not supported !");
-    EXPECT_EQ(thrownText([] { headerOf("WWW-Authenticate:"); }), "Challenge type not supported !");
+    EXPECT_EQ(kvThrownText([] { headerOf("WWW-Authenticate:"); }), "Challenge type not supported !");
 }
 
 TEST(KvSipAuthenticateHeader, BuiltHeadersCarryTheServersChallenge) {
@@ -85,12 +70,12 @@ TEST(KvSipAuthenticateHeader, BuiltHeadersCarryTheServersChallenge) {
     KvHandle<KvSipHeader> proxy(new KvSipProxyAuthenticateHeader(challenge));
     EXPECT_EQ(www->getId(), KV_HEADER_WWW_AUTHENTICATE);
     EXPECT_EQ(proxy->getId(), KV_HEADER_PROXY_AUTHENTICATE);
-    EXPECT_EQ(written(*www),
+    EXPECT_EQ(kvChainText(*www),
               "WWW-Authenticate: Digest stale=true,nonce=\"abc\",realm=\"biloxi.com\"\r\n");
-    EXPECT_EQ(written(*proxy),
+    EXPECT_EQ(kvChainText(*proxy),
               "Proxy-Authenticate: Digest stale=true,nonce=\"abc\",realm=\"biloxi.com\"\r\n");
 
-    EXPECT_EQ(written(*KvHandle<KvSipHeader>(new KvSipWWWAuthenticateHeader)),
+    EXPECT_EQ(kvChainText(*KvHandle<KvSipHeader>(new KvSipWWWAuthenticateHeader)),
               "WWW-Authenticate: \r\n");
 }
 

@@ -10,7 +10,7 @@
 #include "KvSipMessage.h"
 #include "KvSipRequireHeader.h"
 #include "KvSipSupportedHeader.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +18,6 @@
 #include <vector>
 
 namespace {
-
-KvHandle<KvSipHeader> parseLine(const std::string& line) {
-    return KvSipHeader::sConstructFrom(*kvStreamOf(line));
-}
 
 // Holds every header of the chain, so the list outlives the head handle it came from.
 std::vector<KvHandle<KvSipHeader>> chainOf(const KvHandle<KvSipHeader>& head) {
@@ -31,199 +27,167 @@ std::vector<KvHandle<KvSipHeader>> chainOf(const KvHandle<KvSipHeader>& head) {
     return headers;
 }
 
-std::string valueOf(const KvSipHeader* header) {
-    KvStringOutputStream sink;
-    header->serialize(sink);
-    return sink.text;
-}
-
-std::string valueOf(const KvHandle<KvSipHeader>& header) {
-    return valueOf(header.get());
-}
-
-std::string lineOf(const KvHandle<KvSipHeader>& head) {
-    KvStringOutputStream sink;
-    head->serializeChain(sink);
-    return sink.text;
-}
-
-// The text of the stack exception that parsing the line raises, or "" when it raises none.
-std::string parseFailure(const std::string& line) {
-    try {
-        parseLine(line);
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "";
-}
-
-template <class T> T* as(const KvHandle<KvSipHeader>& header) {
-    T* typed = dynamic_cast<T*>(header.get());
-    EXPECT_NE(typed, nullptr);
-    return typed;
-}
-
 } // namespace
 
 TEST(KvSipContentTypeHeaderTest, ParsesTypeSubtypeAndParameters) {
-    auto plain = parseLine("Content-Type: application/sdp\r\n");
-    auto* ct = as<KvSipContentTypeHeader>(plain);
+    auto plain = kvParseHeader("Content-Type: application/sdp\r\n");
+    auto* ct = kvAs<KvSipContentTypeHeader>(plain);
     EXPECT_EQ(plain->getId(), KV_HEADER_CONTENT_TYPE);
     EXPECT_STREQ(ct->getType(), "application");
     EXPECT_STREQ(ct->getSubtype(), "sdp");
-    EXPECT_EQ(valueOf(ct), "application/sdp");
+    EXPECT_EQ(kvSerialized(ct), "application/sdp");
     EXPECT_EQ(std::string(ct->getMediaType().c_str()), "application/sdp");
 
-    auto withParameter = parseLine("Content-Type: text/plain ; charset=utf-8\r\n");
-    EXPECT_EQ(valueOf(withParameter.get()), "text/plain;charset=utf-8");
+    auto withParameter = kvParseHeader("Content-Type: text/plain ; charset=utf-8\r\n");
+    EXPECT_EQ(kvSerialized(withParameter), "text/plain;charset=utf-8");
 
     // Blanks around the slash are allowed (RFC 3261 SWS "/" SWS).
-    EXPECT_EQ(valueOf(parseLine("Content-Type: application / sdp\r\n").get()), "application/sdp");
+    EXPECT_EQ(kvSerialized(kvParseHeader("Content-Type: application / sdp\r\n").get()), "application/sdp");
 }
 
 TEST(KvSipContentTypeHeaderTest, CompactNameIsKeptAndWrittenBack) {
-    auto header = parseLine("c: multipart/mixed;boundary=unique-boundary-1\r\n");
-    as<KvSipContentTypeHeader>(header);
-    EXPECT_EQ(lineOf(header), "c: multipart/mixed;boundary=unique-boundary-1\r\n");
+    auto header = kvParseHeader("c: multipart/mixed;boundary=unique-boundary-1\r\n");
+    kvAs<KvSipContentTypeHeader>(header);
+    EXPECT_EQ(kvChainText(header), "c: multipart/mixed;boundary=unique-boundary-1\r\n");
 }
 
 TEST(KvSipContentTypeHeaderTest, MissingSubtypeFailsToParseButValueConstructorAcceptsIt) {
-    EXPECT_EQ(parseFailure("Content-Type: application\r\n"), "Invalid Content-Type header");
-    EXPECT_EQ(parseFailure("Content-Type: application/\r\n"), "Invalid Content-Type header");
-    EXPECT_EQ(parseFailure("Content-Type: /sdp\r\n"), "Invalid Content-Type header");
-    EXPECT_EQ(parseFailure("Content-Type: \r\n"), "Invalid Content-Type header");
+    EXPECT_EQ(kvParseFailure("Content-Type: application\r\n"), "Invalid Content-Type header");
+    EXPECT_EQ(kvParseFailure("Content-Type: application/\r\n"), "Invalid Content-Type header");
+    EXPECT_EQ(kvParseFailure("Content-Type: /sdp\r\n"), "Invalid Content-Type header");
+    EXPECT_EQ(kvParseFailure("Content-Type: \r\n"), "Invalid Content-Type header");
 
     KvSipContentTypeHeader noSlash("application");
-    EXPECT_EQ(valueOf(&noSlash), "application/*");
+    EXPECT_EQ(kvSerialized(noSlash), "application/*");
     KvSipContentTypeHeader null(nullptr);
-    EXPECT_EQ(valueOf(&null), "*/*");
+    EXPECT_EQ(kvSerialized(null), "*/*");
     KvSipContentTypeHeader sdp("application/sdp");
     EXPECT_EQ(sdp.getId(), KV_HEADER_CONTENT_TYPE);
     EXPECT_EQ(std::string(sdp.getName().c_str()), "Content-Type");
-    EXPECT_EQ(valueOf(&sdp), "application/sdp");
+    EXPECT_EQ(kvSerialized(sdp), "application/sdp");
 }
 
 TEST(KvSipContentTypeHeaderTest, CloneOwnsItsParameterList) {
-    auto header = parseLine("Content-Type: text/plain;charset=utf-8\r\n");
+    auto header = kvParseHeader("Content-Type: text/plain;charset=utf-8\r\n");
     KvHandle<KvSipContentTypeHeader> copy(static_cast<KvSipContentTypeHeader*>(header->clone()));
     copy->getParameters()->setParameter("charset", "latin1");
-    EXPECT_EQ(valueOf(header.get()), "text/plain;charset=utf-8");
-    EXPECT_EQ(valueOf(copy.get()), "text/plain;charset=latin1");
+    EXPECT_EQ(kvSerialized(header), "text/plain;charset=utf-8");
+    EXPECT_EQ(kvSerialized(copy), "text/plain;charset=latin1");
     EXPECT_TRUE(copy->getNext().isNull());
 }
 
 TEST(KvSipAcceptHeaderTest, ListGivesOneHeaderPerRange) {
-    auto head = parseLine("Accept: application/sdp;level=1, text/html , */*\r\n");
+    auto head = kvParseHeader("Accept: application/sdp;level=1, text/html , */*\r\n");
     auto headers = chainOf(head);
     ASSERT_EQ(headers.size(), 3u);
-    EXPECT_EQ(valueOf(headers[0]), "application/sdp;level=1");
-    EXPECT_EQ(valueOf(headers[1]), "text/html");
-    EXPECT_EQ(valueOf(headers[2]), "*/*");
+    EXPECT_EQ(kvSerialized(headers[0]), "application/sdp;level=1");
+    EXPECT_EQ(kvSerialized(headers[1]), "text/html");
+    EXPECT_EQ(kvSerialized(headers[2]), "*/*");
     for (auto& h : headers)
         EXPECT_EQ(h->getId(), KV_HEADER_ACCEPT);
 
     KvSipAcceptHeader built("application/sdp");
-    EXPECT_EQ(valueOf(&built), "application/sdp");
+    EXPECT_EQ(kvSerialized(built), "application/sdp");
 }
 
 TEST(KvSipAcceptHeaderTest, EmptyAcceptIsValidAndWrittenEmpty) {
-    auto header = parseLine("Accept:\r\n");
-    auto* accept = as<KvSipAcceptHeader>(header);
+    auto header = kvParseHeader("Accept:\r\n");
+    auto* accept = kvAs<KvSipAcceptHeader>(header);
     EXPECT_TRUE(accept->getType().isEmpty());
-    EXPECT_EQ(lineOf(header), "Accept: \r\n");
-    EXPECT_EQ(parseFailure("Accept:   \r\n"), "");
+    EXPECT_EQ(kvChainText(header), "Accept: \r\n");
+    EXPECT_EQ(kvParseFailure("Accept:   \r\n"), "");
 }
 
 TEST(KvSipAcceptHeaderTest, RangeWithoutSlashNeverSwallowsTheNextElement) {
-    EXPECT_EQ(parseFailure("Accept: text\r\n"), "Invalid Accept header");
-    EXPECT_EQ(parseFailure("Accept: foo, text/html\r\n"), "Invalid Accept header");
+    EXPECT_EQ(kvParseFailure("Accept: text\r\n"), "Invalid Accept header");
+    EXPECT_EQ(kvParseFailure("Accept: foo, text/html\r\n"), "Invalid Accept header");
 }
 
 TEST(KvSipContentLengthHeaderTest, ReadsCheckedThirtyTwoBitNumbers) {
-    auto header = parseLine("Content-Length: 349\r\n");
-    EXPECT_EQ(as<KvSipContentLengthHeader>(header)->getLength(), 349u);
-    EXPECT_EQ(valueOf(header.get()), "349");
-    EXPECT_EQ(as<KvSipContentLengthHeader>(parseLine("l: 0\r\n"))->getLength(), 0u);
+    auto header = kvParseHeader("Content-Length: 349\r\n");
+    EXPECT_EQ(kvAs<KvSipContentLengthHeader>(header)->getLength(), 349u);
+    EXPECT_EQ(kvSerialized(header), "349");
+    EXPECT_EQ(kvAs<KvSipContentLengthHeader>(kvParseHeader("l: 0\r\n"))->getLength(), 0u);
     EXPECT_EQ(
-        as<KvSipContentLengthHeader>(parseLine("Content-Length: 4294967295\r\n"))->getLength(),
+        kvAs<KvSipContentLengthHeader>(kvParseHeader("Content-Length: 4294967295\r\n"))->getLength(),
         4294967295u);
 
-    EXPECT_EQ(parseFailure("Content-Length: abc\r\n"), "unsigned number expected");
-    EXPECT_EQ(parseFailure("Content-Length: -5\r\n"), "unsigned number expected");
+    EXPECT_EQ(kvParseFailure("Content-Length: abc\r\n"), "unsigned number expected");
+    EXPECT_EQ(kvParseFailure("Content-Length: -5\r\n"), "unsigned number expected");
     // Past 32 bits: refused, never wrapped ("4294967306" would otherwise read as 10).
-    EXPECT_EQ(parseFailure("Content-Length: 4294967306\r\n"), "unsigned number expected");
-    EXPECT_EQ(parseFailure("Content-Length: " + std::string(300, '9') + "\r\n"),
+    EXPECT_EQ(kvParseFailure("Content-Length: 4294967306\r\n"), "unsigned number expected");
+    EXPECT_EQ(kvParseFailure("Content-Length: " + std::string(300, '9') + "\r\n"),
               "unsigned number expected");
 
     KvSipContentLengthHeader built(12);
     built.setLength(13);
-    EXPECT_EQ(valueOf(&built), "13");
+    EXPECT_EQ(kvSerialized(built), "13");
     EXPECT_EQ(built.getId(), KV_HEADER_CONTENT_LENGTH);
 }
 
 TEST(KvSipContentEncodingHeaderTest, ReadsOneTokenAndRefusesAnEmptyOne) {
-    auto header = parseLine("e: gzip\r\n");
-    EXPECT_EQ(std::string(as<KvSipContentEncodingHeader>(header)->getEncoding().c_str()), "gzip");
-    EXPECT_EQ(lineOf(header), "e: gzip\r\n");
-    EXPECT_EQ(chainOf(parseLine("Content-Encoding: gzip, tar\r\n")).size(), 2u);
-    EXPECT_EQ(parseFailure("Content-Encoding: \r\n"), "Invalid Content-Encoding header");
+    auto header = kvParseHeader("e: gzip\r\n");
+    EXPECT_EQ(std::string(kvAs<KvSipContentEncodingHeader>(header)->getEncoding().c_str()), "gzip");
+    EXPECT_EQ(kvChainText(header), "e: gzip\r\n");
+    EXPECT_EQ(chainOf(kvParseHeader("Content-Encoding: gzip, tar\r\n")).size(), 2u);
+    EXPECT_EQ(kvParseFailure("Content-Encoding: \r\n"), "Invalid Content-Encoding header");
 }
 
 TEST(KvSipAcceptLanguageHeaderTest, ReadsLanguagesWithTheirQValues) {
-    auto head = parseLine("Accept-Language: da, en-gb;q=0.8, en;q=0.7\r\n");
+    auto head = kvParseHeader("Accept-Language: da, en-gb;q=0.8, en;q=0.7\r\n");
     auto headers = chainOf(head);
     ASSERT_EQ(headers.size(), 3u);
-    EXPECT_EQ(valueOf(headers[0]), "da");
-    EXPECT_EQ(valueOf(headers[1]), "en-gb; q=0.8");
-    EXPECT_EQ(valueOf(headers[2]), "en; q=0.7");
+    EXPECT_EQ(kvSerialized(headers[0]), "da");
+    EXPECT_EQ(kvSerialized(headers[1]), "en-gb; q=0.8");
+    EXPECT_EQ(kvSerialized(headers[2]), "en; q=0.7");
     EXPECT_EQ(
         std::string(static_cast<KvSipAcceptLanguageHeader*>(headers[1].get())->getQValue().c_str()),
         "0.8");
 
     KvSipAcceptLanguageHeader built("en", "0.5");
-    EXPECT_EQ(valueOf(&built), "en; q=0.5");
+    EXPECT_EQ(kvSerialized(built), "en; q=0.5");
     KvSipAcceptLanguageHeader noQ("en", "");
-    EXPECT_EQ(valueOf(&noQ), "en");
+    EXPECT_EQ(kvSerialized(noQ), "en");
 }
 
 TEST(KvSipAcceptLanguageHeaderTest, OnlyTheQParameterIsTheQValue) {
     // Another parameter neither poses as the q-value nor hides the element behind it.
-    auto headers = chainOf(parseLine("Accept-Language: da;level=1, en;Q=0.5\r\n"));
+    auto headers = chainOf(kvParseHeader("Accept-Language: da;level=1, en;Q=0.5\r\n"));
     ASSERT_EQ(headers.size(), 2u);
-    EXPECT_EQ(valueOf(headers[0]), "da");
-    EXPECT_EQ(valueOf(headers[1]), "en; q=0.5");
-    auto flagged = chainOf(parseLine("Accept-Language: fr;x;q=0.3, de\r\n"));
+    EXPECT_EQ(kvSerialized(headers[0]), "da");
+    EXPECT_EQ(kvSerialized(headers[1]), "en; q=0.5");
+    auto flagged = chainOf(kvParseHeader("Accept-Language: fr;x;q=0.3, de\r\n"));
     ASSERT_EQ(flagged.size(), 2u);
-    EXPECT_EQ(valueOf(flagged[0]), "fr; q=0.3");
+    EXPECT_EQ(kvSerialized(flagged[0]), "fr; q=0.3");
 }
 
 TEST(KvSipAcceptLanguageHeaderTest, EmptyIsValidButAMissingLanguageIsNot) {
-    auto header = parseLine("Accept-Language: \r\n");
-    EXPECT_TRUE(as<KvSipAcceptLanguageHeader>(header)->getLanguage().isEmpty());
-    EXPECT_EQ(valueOf(header.get()), "");
-    EXPECT_EQ(parseFailure("Accept-Language: ;q=1\r\n"), "Invalid AcceptLanguage header");
+    auto header = kvParseHeader("Accept-Language: \r\n");
+    EXPECT_TRUE(kvAs<KvSipAcceptLanguageHeader>(header)->getLanguage().isEmpty());
+    EXPECT_EQ(kvSerialized(header), "");
+    EXPECT_EQ(kvParseFailure("Accept-Language: ;q=1\r\n"), "Invalid AcceptLanguage header");
 }
 
 TEST(KvSipAllowHeaderTest, ParsedListSplitsWhileBuiltListStaysWhole) {
-    auto headers = chainOf(parseLine("Allow: INVITE, ACK, CANCEL, OPTIONS, BYE\r\n"));
+    auto headers = chainOf(kvParseHeader("Allow: INVITE, ACK, CANCEL, OPTIONS, BYE\r\n"));
     ASSERT_EQ(headers.size(), 5u);
-    EXPECT_EQ(valueOf(headers[0]), "INVITE");
-    EXPECT_EQ(valueOf(headers[4]), "BYE");
+    EXPECT_EQ(kvSerialized(headers[0]), "INVITE");
+    EXPECT_EQ(kvSerialized(headers[4]), "BYE");
     EXPECT_EQ(std::string(headers[4]->getName().c_str()), "Allow");
 
     KvHandle<KvSipHeader> built(new KvSipAllowHeader("INVITE, ACK, CANCEL, OPTIONS, BYE"));
-    EXPECT_EQ(lineOf(built), "Allow: INVITE, ACK, CANCEL, OPTIONS, BYE\r\n");
+    EXPECT_EQ(kvChainText(built), "Allow: INVITE, ACK, CANCEL, OPTIONS, BYE\r\n");
 }
 
 TEST(KvSipAllowHeaderTest, EmptyAllowIsValidButAnEmptyElementIsNot) {
-    auto header = parseLine("Allow:\r\n");
-    EXPECT_TRUE(as<KvSipAllowHeader>(header)->getMethods().isEmpty());
-    EXPECT_EQ(lineOf(header), "Allow: \r\n");
-    EXPECT_EQ(parseFailure("Allow: , INVITE\r\n"), "Empty method in Allow header");
+    auto header = kvParseHeader("Allow:\r\n");
+    EXPECT_TRUE(kvAs<KvSipAllowHeader>(header)->getMethods().isEmpty());
+    EXPECT_EQ(kvChainText(header), "Allow: \r\n");
+    EXPECT_EQ(kvParseFailure("Allow: , INVITE\r\n"), "Empty method in Allow header");
 }
 
 TEST(KvSipOptionTagHeaderTest, CommaSplitsTagsButBlankEndsTheValue) {
-    auto tags = chainOf(parseLine("Supported: 100rel, timer\r\n"));
+    auto tags = chainOf(kvParseHeader("Supported: 100rel, timer\r\n"));
     ASSERT_EQ(tags.size(), 2u);
     EXPECT_EQ(
         std::string(static_cast<KvSipSupportedHeader*>(tags[0].get())->getOptionTag().c_str()),
@@ -232,29 +196,29 @@ TEST(KvSipOptionTagHeaderTest, CommaSplitsTagsButBlankEndsTheValue) {
         std::string(static_cast<KvSipSupportedHeader*>(tags[1].get())->getOptionTag().c_str()),
         "timer");
 
-    auto spaced = chainOf(parseLine("Supported: 100rel timer\r\n"));
+    auto spaced = chainOf(kvParseHeader("Supported: 100rel timer\r\n"));
     ASSERT_EQ(spaced.size(), 1u);
-    EXPECT_EQ(valueOf(spaced[0]), "100rel");
+    EXPECT_EQ(kvSerialized(spaced[0]), "100rel");
 
-    auto compact = parseLine("k: timer\r\n");
-    as<KvSipSupportedHeader>(compact);
-    EXPECT_EQ(lineOf(compact), "k: timer\r\n");
+    auto compact = kvParseHeader("k: timer\r\n");
+    kvAs<KvSipSupportedHeader>(compact);
+    EXPECT_EQ(kvChainText(compact), "k: timer\r\n");
 
-    auto require = chainOf(parseLine("Require: 100rel,precondition\r\n"));
+    auto require = chainOf(kvParseHeader("Require: 100rel,precondition\r\n"));
     ASSERT_EQ(require.size(), 2u);
-    EXPECT_EQ(valueOf(require[1]), "precondition");
-    EXPECT_EQ(parseFailure("Require: \r\n"), "");
+    EXPECT_EQ(kvSerialized(require[1]), "precondition");
+    EXPECT_EQ(kvParseFailure("Require: \r\n"), "");
 }
 
 TEST(KvSipOptionTagHeaderTest, ValueConstructorsStoreTheTextUnchanged) {
     KvHandle<KvSipHeader> require(new KvSipRequireHeader("timer"));
     EXPECT_EQ(require->getId(), KV_HEADER_REQUIRE);
-    EXPECT_EQ(lineOf(require), "Require: timer\r\n");
+    EXPECT_EQ(kvChainText(require), "Require: timer\r\n");
     KvHandle<KvSipHeader> supported(new KvSipSupportedHeader("100rel"));
     EXPECT_EQ(supported->getId(), KV_HEADER_SUPPORTED);
-    EXPECT_EQ(lineOf(supported), "Supported: 100rel\r\n");
+    EXPECT_EQ(kvChainText(supported), "Supported: 100rel\r\n");
     KvSipRequireHeader empty(nullptr);
-    EXPECT_EQ(valueOf(&empty), "");
+    EXPECT_EQ(kvSerialized(empty), "");
 }
 
 TEST(KvSipNegotiationHeadersInMessageTest, EmptyAcceptAllowAndAcceptLanguageKeepTheMessageValid) {

@@ -6,61 +6,31 @@
 #include "KvSipResponse.h"
 #include "KvSipURL.h"
 #include "KvSipUnknownRequest.h"
-#include "support/KvTestStreams.h"
+#include "support/KvCorpus.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstddef>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    EXPECT_TRUE(file.good()) << path;
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
 std::string rfc4475(const std::string& name) {
-    return readFile(std::string(KV_CORPUS_DIR) + "/rfc4475/" + name + ".dat");
-}
-
-KvHandle<KvSipMessage> parseMessage(const std::string& text) {
-    auto stream = kvStreamOf(text);
-    return KvSipMessage::sConstructFrom(*stream);
-}
-
-std::string written(const KvSipMessage& message) {
-    KvStringOutputStream out;
-    message.serialize(out);
-    return out.text;
+    return kvCorpusFile("rfc4475/" + name + ".dat");
 }
 
 std::string valueOf(const KvHandle<KvSipHeader>& header) {
-    if (header.isNull())
-        return "(none)";
-    KvStringOutputStream out;
-    header->serialize(out);
-    return out.text;
-}
-
-std::vector<std::string> headerLines(const KvSipMessage& message) {
-    std::vector<std::string> lines;
-    for (KvSipHeaderId id : message.getHeaderOrder())
-        for (KvHandle<KvSipHeader> h = message.getHeader(id); !h.isNull(); h = h->getNext())
-            lines.push_back(std::string(h->getName().c_str()) + ": " + valueOf(h));
-    return lines;
+    return header.isNull() ? "(none)" : kvSerialized(header);
 }
 
 // Header lines with the ";" parameters of each value in a fixed order (angle brackets aside): a
 // parameter list writes its pairs in the reverse order of reading, so a round trip may turn them
 // around.
 std::vector<std::string> normalizedLines(const KvSipMessage& message) {
-    std::vector<std::string> lines = headerLines(message);
+    std::vector<std::string> lines = kvHeaderLines(message);
     for (std::string& line : lines) {
         line.erase(
             std::remove_if(line.begin(), line.end(), [](char c) { return c == '<' || c == '>'; }),
@@ -164,20 +134,20 @@ TEST(KvSipCorpus, EveryMessageGetsTheStateItsFaultCallsFor) {
         const std::string text = rfc4475(expected.file);
         ASSERT_FALSE(text.empty());
         if (expected.state < 0) {
-            EXPECT_THROW(parseMessage(text), KvHandle<KvException>);
+            EXPECT_THROW(kvParseMessage(text), KvHandle<KvException>);
             continue;
         }
-        KvHandle<KvSipMessage> message = parseMessage(text);
+        KvHandle<KvSipMessage> message = kvParseMessage(text);
         EXPECT_EQ(message->getParseState(), expected.state);
         // Whatever the state, what was read can be written.
         if (message->isResponse() || !KvHandle<KvSipRequest>(message)->getRequestURI().isNull()) {
-            EXPECT_FALSE(written(*message).empty());
+            EXPECT_FALSE(kvSerialized(message).empty());
         }
     }
 }
 
 TEST(KvSipCorpus, ValidMessagesReadBackAsTheRfcStatesThem) {
-    KvHandle<KvSipMessage> wsinv = parseMessage(rfc4475("wsinv"));
+    KvHandle<KvSipMessage> wsinv = kvParseMessage(rfc4475("wsinv"));
     EXPECT_TRUE(KvHandle<KvSipRequest>(wsinv)->getMethod() == "INVITE");
     EXPECT_EQ(requestURI(wsinv), "sip:vivekg@chair-dnrc.example.com;unknownparam");
     EXPECT_STREQ(wsinv->getCallIdHeader()->getCallIdText(), "wsinv.ndaksdj@192.0.2.1");
@@ -197,14 +167,14 @@ TEST(KvSipCorpus, ValidMessagesReadBackAsTheRfcStatesThem) {
     EXPECT_EQ(wsinv->getBodyLength(), 150u);
     EXPECT_TRUE(wsinv->getContactHeader()->getParameter("q") == "0.33");
 
-    KvHandle<KvSipMessage> esc01 = parseMessage(rfc4475("esc01"));
+    KvHandle<KvSipMessage> esc01 = kvParseMessage(rfc4475("esc01"));
     EXPECT_EQ(requestURI(esc01), "sip:sips%3Auser%40example.com@example.net");
     EXPECT_STREQ(esc01->getCallIdHeader()->getCallIdText(), "esc01.239409asdfakjkn23onasd0-3234");
     EXPECT_EQ(esc01->getCSeqHeader()->getNumber(), 234234u);
     EXPECT_TRUE(esc01->getFromHeader()->getURIString() == "sip:I%20have%20spaces@example.net");
     EXPECT_TRUE(esc01->getContentType() == "application/sdp");
 
-    KvHandle<KvSipMessage> escnull = parseMessage(rfc4475("escnull"));
+    KvHandle<KvSipMessage> escnull = kvParseMessage(rfc4475("escnull"));
     EXPECT_TRUE(KvHandle<KvSipRequest>(escnull)->getMethod() == "REGISTER");
     EXPECT_EQ(requestURI(escnull), "sip:example.com");
     EXPECT_STREQ(escnull->getCallIdHeader()->getCallIdText(),
@@ -212,7 +182,7 @@ TEST(KvSipCorpus, ValidMessagesReadBackAsTheRfcStatesThem) {
     EXPECT_EQ(escnull->getCSeqHeader()->getNumber(), 14398234u);
     EXPECT_EQ(chainLength(*escnull, KV_HEADER_CONTACT), 2u);
 
-    KvHandle<KvSipMessage> esc02 = parseMessage(rfc4475("esc02"));
+    KvHandle<KvSipMessage> esc02 = kvParseMessage(rfc4475("esc02"));
     EXPECT_NE(dynamic_cast<KvSipUnknownRequest*>(esc02.get()), nullptr);
     EXPECT_TRUE(KvHandle<KvSipRequest>(esc02)->getMethod() == "RE%47IST%45R");
     EXPECT_STREQ(esc02->getCSeqHeader()->getMethod(), "RE%47IST%45R");
@@ -221,38 +191,38 @@ TEST(KvSipCorpus, ValidMessagesReadBackAsTheRfcStatesThem) {
     EXPECT_EQ(chainLength(*esc02, KV_HEADER_CONTACT), 2u);
     EXPECT_FALSE(esc02->findHeader("C%6Fntact").isNull());
 
-    KvHandle<KvSipMessage> lwsdisp = parseMessage(rfc4475("lwsdisp"));
+    KvHandle<KvSipMessage> lwsdisp = kvParseMessage(rfc4475("lwsdisp"));
     EXPECT_EQ(requestURI(lwsdisp), "sip:user@example.com");
     EXPECT_TRUE(lwsdisp->getFromHeader()->getNameAddress()->getDisplayName() == "caller");
     EXPECT_EQ(lwsdisp->getCSeqHeader()->getNumber(), 60u);
 
-    KvHandle<KvSipMessage> dblreq = parseMessage(rfc4475("dblreq"));
+    KvHandle<KvSipMessage> dblreq = kvParseMessage(rfc4475("dblreq"));
     EXPECT_STREQ(dblreq->getCallIdHeader()->getCallIdText(),
                  "dblreq.0ha0isndaksdj99sdfafnl3lk233412");
     EXPECT_EQ(dblreq->getCSeqHeader()->getNumber(), 8u);
     EXPECT_EQ(dblreq->getBody(), nullptr);
 
-    KvHandle<KvSipMessage> semiuri = parseMessage(rfc4475("semiuri"));
+    KvHandle<KvSipMessage> semiuri = kvParseMessage(rfc4475("semiuri"));
     EXPECT_EQ(requestURI(semiuri), "sip:user;par=u%40example.net@example.com");
     EXPECT_TRUE(KvHandle<KvSipRequest>(semiuri)->getSipURL()->getUser() ==
                 "user;par=u%40example.net");
     EXPECT_STREQ(semiuri->getCallIdHeader()->getCallIdText(), "semiuri.0ha0isndaksdj");
 
-    KvHandle<KvSipMessage> transports = parseMessage(rfc4475("transports"));
+    KvHandle<KvSipMessage> transports = kvParseMessage(rfc4475("transports"));
     std::vector<std::string> kinds;
     for (KvHandle<KvSipHeader> h = transports->getHeader(KV_HEADER_VIA); !h.isNull();
          h = h->getNext())
         kinds.push_back(KvHandle<KvSipViaHeader>(h)->getTransport());
     EXPECT_EQ(kinds, (std::vector<std::string>{"UDP", "SCTP", "TLS", "UNKNOWN", "TCP"}));
 
-    KvHandle<KvSipMessage> mpart = parseMessage(rfc4475("mpart01"));
+    KvHandle<KvSipMessage> mpart = kvParseMessage(rfc4475("mpart01"));
     EXPECT_TRUE(KvHandle<KvSipRequest>(mpart)->getMethod() == "MESSAGE");
     EXPECT_STREQ(mpart->getCallIdHeader()->getCallIdText(),
                  "3d9485ad0c49859b@Zmx1ZmZ5LW1hYy0xNi5sb2NhbA..");
     EXPECT_TRUE(mpart->getContentType() == "multipart/mixed");
     EXPECT_EQ(mpart->getBodyLength(), 553u);
 
-    KvHandle<KvSipResponse> unreason(parseMessage(rfc4475("unreason")));
+    KvHandle<KvSipResponse> unreason(kvParseMessage(rfc4475("unreason")));
     EXPECT_EQ(unreason->getStatusCode(), 200);
     EXPECT_TRUE(unreason->getReasonPhrase() ==
                 "= 2**3 * 5**2 \xd0\xbd\xd0\xbe \xd1\x81\xd1\x82\xd0\xbe "
@@ -262,14 +232,14 @@ TEST(KvSipCorpus, ValidMessagesReadBackAsTheRfcStatesThem) {
     EXPECT_STREQ(unreason->getCallIdHeader()->getCallIdText(), "unreason.1234ksdfak3j2erwedfsASdf");
     EXPECT_EQ(unreason->getBodyLength(), 154u);
 
-    KvHandle<KvSipResponse> noreason(parseMessage(rfc4475("noreason")));
+    KvHandle<KvSipResponse> noreason(kvParseMessage(rfc4475("noreason")));
     EXPECT_EQ(noreason->getStatusCode(), 100);
     EXPECT_TRUE(noreason->getReasonPhrase().isEmpty());
     EXPECT_STREQ(noreason->getCallIdHeader()->getCallIdText(), "noreason.asndj203insdf99223ndf");
     EXPECT_TRUE(noreason->getViaHeader()->getBranch() == "z9hG4bK2398ndaoe");
 
     // Refused by the parser's limit on header names, but everything else is there.
-    KvHandle<KvSipMessage> longreq = parseMessage(rfc4475("longreq"));
+    KvHandle<KvSipMessage> longreq = kvParseMessage(rfc4475("longreq"));
     EXPECT_EQ(longreq->getCSeqHeader()->getNumber(), 3882340u);
     EXPECT_EQ(chainLength(*longreq, KV_HEADER_VIA), 34u);
     EXPECT_EQ(longreq->getBodyLength(), 150u);
@@ -331,7 +301,7 @@ TEST(KvSipCorpus, ValidMessagesCarryTheirStartLineCallIdAndCSeq) {
     };
     for (const Line& line : lines) {
         SCOPED_TRACE(line.file);
-        KvHandle<KvSipMessage> message = parseMessage(rfc4475(line.file));
+        KvHandle<KvSipMessage> message = kvParseMessage(rfc4475(line.file));
         if (line.uri) {
             ASSERT_TRUE(message->isRequest());
             EXPECT_STREQ(KvHandle<KvSipRequest>(message)->getMethod().c_str(), line.start);
@@ -351,9 +321,9 @@ TEST(KvSipCorpus, ValidMessagesCarryTheirStartLineCallIdAndCSeq) {
     }
 
     // Escaped users of To stay as written.
-    EXPECT_TRUE(parseMessage(rfc4475("esc01"))->getToHeader()->getURIString() ==
+    EXPECT_TRUE(kvParseMessage(rfc4475("esc01"))->getToHeader()->getURIString() ==
                 "sip:%75se%72@example.com");
-    EXPECT_TRUE(parseMessage(rfc4475("escnull"))->getToHeader()->getURIString() ==
+    EXPECT_TRUE(kvParseMessage(rfc4475("escnull"))->getToHeader()->getURIString() ==
                 "sip:null-%00-null@example.com");
 }
 
@@ -362,9 +332,9 @@ TEST(KvSipCorpus, ValidMessagesSurviveARoundTrip) {
         if (expected.state != KV_VALID)
             continue;
         SCOPED_TRACE(expected.file);
-        KvHandle<KvSipMessage> first = parseMessage(rfc4475(expected.file));
-        const std::string once = written(*first);
-        KvHandle<KvSipMessage> second = parseMessage(once);
+        KvHandle<KvSipMessage> first = kvParseMessage(rfc4475(expected.file));
+        const std::string once = kvSerialized(first);
+        KvHandle<KvSipMessage> second = kvParseMessage(once);
         EXPECT_EQ(second->getParseState(), KV_VALID);
         EXPECT_EQ(normalizedLines(*second), normalizedLines(*first));
         EXPECT_EQ(second->getBodyLength(), first->getBodyLength());
@@ -372,9 +342,9 @@ TEST(KvSipCorpus, ValidMessagesSurviveARoundTrip) {
     for (const char* bench : {"a_invite", "b_200ok", "c_register", "d_bye", "e_compact"}) {
         SCOPED_TRACE(bench);
         KvHandle<KvSipMessage> first =
-            parseMessage(readFile(std::string(KV_CORPUS_DIR) + "/bench/" + bench + ".sip"));
+            kvParseMessage(kvCorpusFile(std::string("bench/") + bench + ".sip"));
         EXPECT_EQ(first->getParseState(), KV_VALID);
-        KvHandle<KvSipMessage> second = parseMessage(written(*first));
+        KvHandle<KvSipMessage> second = kvParseMessage(kvSerialized(first));
         EXPECT_EQ(second->getParseState(), KV_VALID);
         EXPECT_EQ(normalizedLines(*second), normalizedLines(*first));
     }
@@ -387,16 +357,16 @@ TEST(KvSipCorpus, TruncatedAndDamagedMessagesNeverCrash) {
         for (size_t cut = 0; cut < text.size(); cut += 1 + cut / 16) {
             std::string damaged = text.substr(0, cut);
             try {
-                KvHandle<KvSipMessage> message = parseMessage(damaged);
-                written(*message);
+                KvHandle<KvSipMessage> message = kvParseMessage(damaged);
+                kvSerialized(message);
             } catch (KvHandle<KvException>&) {
             }
             // The same bytes with one of them turned into a line end.
             damaged = text;
             damaged[cut] = '\n';
             try {
-                KvHandle<KvSipMessage> message = parseMessage(damaged);
-                written(*message);
+                KvHandle<KvSipMessage> message = kvParseMessage(damaged);
+                kvSerialized(message);
             } catch (KvHandle<KvException>&) {
             }
         }

@@ -1,5 +1,6 @@
 #include "KvSipDigestChallengeInfo.h"
 #include "KvException.h"
+#include "support/KvTestExceptions.h"
 #include "support/KvTestStreams.h"
 
 #include <gtest/gtest.h>
@@ -8,23 +9,8 @@
 
 namespace {
 
-template <class F> std::string thrownText(F action) {
-    try {
-        action();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "<nothing thrown>";
-}
-
 KvHandle<KvSipDigestChallengeInfo> parsed(const std::string& text) {
     return KvSipDigestChallengeInfo::sConstructFrom(KvByteArray::sFromString(text.c_str()));
-}
-
-std::string written(const KvSipChallengeInfo& challenge) {
-    KvStringOutputStream out;
-    challenge.serialize(out);
-    return out.text;
 }
 
 } // namespace
@@ -44,11 +30,11 @@ TEST(KvSipDigestChallengeInfo, WritesTokensBareAndEverythingElseQuoted) {
     // The list holds its newest entry first.
     auto challenge = parsed("realm=\"atlanta.com\", nonce=\"abc==\", algorithm=MD5, qop=\"auth\", "
                             "stale=TRUE, domain=\"sip:a.com sip:b.com\", uri=sip:x");
-    EXPECT_EQ(written(*challenge), "uri=sip:x,domain=\"sip:a.com sip:b.com\",stale=TRUE,"
+    EXPECT_EQ(kvSerialized(*challenge), "uri=sip:x,domain=\"sip:a.com sip:b.com\",stale=TRUE,"
                                    "qop=\"auth\",algorithm=MD5,nonce=\"abc==\","
                                    "realm=\"atlanta.com\"");
     // Read back, the same entries come out (in the order of the text written).
-    auto again = parsed(written(*challenge));
+    auto again = parsed(kvSerialized(*challenge));
     EXPECT_EQ(again->getNonce(), "abc==");
     EXPECT_EQ(again->getQop(), "auth");
 }
@@ -61,24 +47,24 @@ TEST(KvSipDigestChallengeInfo, ServerFillsItsOwnChallenge) {
     challenge->setParameter("stale", "true");
     challenge->setParameter("opaque", nullptr); // ignored
     EXPECT_EQ(challenge->getNonce(), "n2");
-    EXPECT_EQ(written(*challenge), "stale=true,nonce=\"n2\",realm=\"biloxi.com\"");
+    EXPECT_EQ(kvSerialized(*challenge), "stale=true,nonce=\"n2\",realm=\"biloxi.com\"");
 }
 
 TEST(KvSipDigestChallengeInfo, FactoryAcceptsDigestInAnyCase) {
     auto text = KvByteArray::sFromString("realm=\"r\"");
     EXPECT_EQ(KvSipChallengeInfo::sConstructFrom("digest", text)->getRealm(), "r");
     EXPECT_EQ(KvSipChallengeInfo::sConstructFrom("DIGEST", text)->getRealm(), "r");
-    EXPECT_EQ(thrownText([&] { KvSipChallengeInfo::sConstructFrom("Basic", text); }),
+    EXPECT_EQ(kvThrownText([&] { KvSipChallengeInfo::sConstructFrom("Basic", text); }),
               "Challenge type not supported !");
-    EXPECT_EQ(thrownText([&] { KvSipChallengeInfo::sConstructFrom("", text); }),
+    EXPECT_EQ(kvThrownText([&] { KvSipChallengeInfo::sConstructFrom("", text); }),
               "Challenge type not supported !");
 }
 
 TEST(KvSipDigestChallengeInfo, OverlongTextIsRefused) {
     const std::string nonce(1000, 'n');
-    EXPECT_EQ(thrownText([&] { parsed("realm=\"r\", nonce=\"" + nonce + "\""); }),
-              "<nothing thrown>");
-    EXPECT_EQ(thrownText([&] {
+    EXPECT_EQ(kvThrownText([&] { parsed("realm=\"r\", nonce=\"" + nonce + "\""); }),
+              "(nothing thrown)");
+    EXPECT_EQ(kvThrownText([&] {
                   parsed("realm=\"" + std::string(30, 'r') + "\", nonce=\"" + nonce + "\"");
               }),
               "Buffer overflew !!!");

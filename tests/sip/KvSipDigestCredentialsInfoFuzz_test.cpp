@@ -11,12 +11,6 @@
 
 namespace {
 
-template <class T> std::string written(const KvHandle<T>& info) {
-    KvStringOutputStream out;
-    info->serialize(out);
-    return out.text;
-}
-
 KvHandle<KvSipDigestCredentialsInfo> credentialsOf(const std::string& text) {
     return KvSipDigestCredentialsInfo::sConstructFrom(KvByteArray::sFromString(text.c_str()));
 }
@@ -31,26 +25,26 @@ TEST(KvSipDigestCredentialsInfoFuzz, TokenItemsWithSeparatorsAreQuoted) {
     auto credentials =
         credentialsOf("username=\"bob\",realm=\"r\",nonce=\"n\",uri=\"sip:r\",response=\"0123\","
                       "algorithm=\"MD5, qop=auth-int\",qop=\"auth, x\",nc=\"1 2\",cnonce=\"c\"");
-    std::string text = written(credentials);
+    std::string text = kvSerialized(credentials);
     EXPECT_EQ(text, "username=\"bob\",realm=\"r\",nonce=\"n\",response=\"0123\",uri=\"sip:r\","
                     "algorithm=\"MD5, qop=auth-int\",qop=\"auth, x\",nc=\"1 2\",cnonce=\"c\"");
-    EXPECT_EQ(written(credentialsOf(text)), text);
+    EXPECT_EQ(kvSerialized(credentialsOf(text)), text);
 
     // Plain tokens stay bare, as RFC 2617 writes them.
     auto plain = credentialsOf("username=\"bob\",realm=\"r\",nonce=\"n\",uri=\"sip:r\","
                                "response=\"0123\",algorithm=MD5,qop=auth,nc=00000001,cnonce=\"c\"");
-    EXPECT_EQ(written(plain), "username=\"bob\",realm=\"r\",nonce=\"n\",response=\"0123\","
+    EXPECT_EQ(kvSerialized(plain), "username=\"bob\",realm=\"r\",nonce=\"n\",response=\"0123\","
                               "uri=\"sip:r\",algorithm=MD5,qop=auth,nc=00000001,cnonce=\"c\"");
 }
 
 TEST(KvSipDigestChallengeInfoFuzz, TokenItemsWithSeparatorsAreQuoted) {
     auto challenge = challengeOf("realm=\"r\",nonce=\"n\",algorithm=\"MD5,realm=evil\"");
-    std::string text = written(challenge);
+    std::string text = kvSerialized(challenge);
     EXPECT_NE(text.find("algorithm=\"MD5,realm=evil\""), std::string::npos) << text;
     auto again = challengeOf(text);
     EXPECT_STREQ(again->getRealm().c_str(), "r");
     EXPECT_STREQ(again->getAlgorithm().c_str(), "MD5,realm=evil");
 
-    EXPECT_NE(written(challengeOf("realm=\"r\",algorithm=MD5,stale=FALSE")).find("algorithm=MD5"),
+    EXPECT_NE(kvSerialized(challengeOf("realm=\"r\",algorithm=MD5,stale=FALSE")).find("algorithm=MD5"),
               std::string::npos);
 }

@@ -2,6 +2,7 @@
 #include "KvSipDigestCredentialsInfo.h"
 #include "KvSipURL.h"
 #include "KvException.h"
+#include "support/KvTestExceptions.h"
 #include "support/KvTestStreams.h"
 
 #include <gtest/gtest.h>
@@ -11,27 +12,12 @@
 
 namespace {
 
-template <class F> std::string thrownText(F action) {
-    try {
-        action();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "<nothing thrown>";
-}
-
 KvHandle<KvSipDigestCredentialsInfo> parsed(const std::string& text) {
     return KvSipDigestCredentialsInfo::sConstructFrom(KvByteArray::sFromString(text.c_str()));
 }
 
 KvHandle<KvSipChallengeInfo> challengeOf(const std::string& text) {
     return KvSipChallengeInfo::sConstructFrom("Digest", KvByteArray::sFromString(text.c_str()));
-}
-
-std::string written(const KvSipCredentialsInfo& credentials) {
-    KvStringOutputStream out;
-    credentials.serialize(out);
-    return out.text;
 }
 
 // The quoted or bare value of one item of a written credentials text.
@@ -83,7 +69,7 @@ TEST(KvSipDigestCredentialsInfo, Rfc2617ExampleResponseIsComputedAndQopWrittenBa
     auto credentials = parsed(kRfcWithoutResponse);
     credentials->setMethod("GET");
     credentials->setPassword("Circle Of Life");
-    const std::string text = written(*credentials);
+    const std::string text = kvSerialized(*credentials);
     EXPECT_EQ(text, "username=\"Mufasa\",realm=\"testrealm@host.com\","
                     "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\","
                     "response=\"6629fae49393a05397450978507c4ef1\",uri=\"/dir/index.html\","
@@ -107,7 +93,7 @@ TEST(KvSipDigestCredentialsInfo, ClientAnswerWithoutQopUsesRfc2069FormAndExactTe
         new KvSipDigestCredentialsInfo(challenge, "bob", "zanzibar"));
     credentials->setMethod("REGISTER");
     credentials->setUri(KvHandle<KvURI>(new KvSipURL("sip:biloxi.com")));
-    EXPECT_EQ(written(*credentials),
+    EXPECT_EQ(kvSerialized(*credentials),
               "username=\"bob\",realm=\"atlanta.com\",nonce=\"ea9c8e88df84f1cec4341ae6cbe5a359\","
               "response=\"b691b394f7c26e564f6d1f77ca6c5102\",uri=\"sip:biloxi.com\"");
     EXPECT_EQ(credentials->getUsername(), "bob");
@@ -116,7 +102,7 @@ TEST(KvSipDigestCredentialsInfo, ClientAnswerWithoutQopUsesRfc2069FormAndExactTe
     EXPECT_EQ(credentials->getScheme(), "Digest");
 
     // The server receives exactly that text and checks it.
-    auto received = parsed(written(*credentials));
+    auto received = parsed(kvSerialized(*credentials));
     received->setMethod("REGISTER");
     EXPECT_TRUE(received->verify("bob", "zanzibar", "atlanta.com"));
     EXPECT_FALSE(received->verify("bob", "zanzibaR", "atlanta.com"));
@@ -131,7 +117,7 @@ TEST(KvSipDigestCredentialsInfo, ClientAnswerCarriesAlgorithmAndOpaqueButNeverQo
     credentials->setMethod("REGISTER");
     credentials->setUri(KvHandle<KvURI>(new KvSipURL("sip:biloxi.com")));
     // An explicit MD5 changes nothing in the digest.
-    EXPECT_EQ(written(*credentials),
+    EXPECT_EQ(kvSerialized(*credentials),
               "username=\"bob\",realm=\"atlanta.com\",nonce=\"ea9c8e88df84f1cec4341ae6cbe5a359\","
               "response=\"b691b394f7c26e564f6d1f77ca6c5102\",uri=\"sip:biloxi.com\","
               "algorithm=MD5,opaque=\"xyz\"");
@@ -140,7 +126,7 @@ TEST(KvSipDigestCredentialsInfo, ClientAnswerCarriesAlgorithmAndOpaqueButNeverQo
 TEST(KvSipDigestCredentialsInfo, MissingItemsAreWrittenEmpty) {
     KvHandle<KvSipDigestCredentialsInfo> credentials(
         new KvSipDigestCredentialsInfo(challengeOf("realm=\"a\""), nullptr, nullptr));
-    const std::string text = written(*credentials);
+    const std::string text = kvSerialized(*credentials);
     EXPECT_EQ(itemOf(text, "username"), "");
     EXPECT_EQ(itemOf(text, "nonce"), "");
     EXPECT_EQ(itemOf(text, "uri"), "");
@@ -156,7 +142,7 @@ TEST(KvSipDigestCredentialsInfo, Md5SessOnlyAppliesWithQop) {
         new KvSipDigestCredentialsInfo(challenge, "bob", "zanzibar"));
     credentials->setMethod("REGISTER");
     credentials->setUri(KvHandle<KvURI>(new KvSipURL("sip:biloxi.com")));
-    const std::string text = written(*credentials);
+    const std::string text = kvSerialized(*credentials);
     EXPECT_EQ(itemOf(text, "response"), "b691b394f7c26e564f6d1f77ca6c5102");
     EXPECT_EQ(itemOf(text, "algorithm"), "MD5-sess");
 
@@ -164,14 +150,14 @@ TEST(KvSipDigestCredentialsInfo, Md5SessOnlyAppliesWithQop) {
     auto sess = parsed(kRfcWithoutResponse + ", algorithm=MD5-sess");
     sess->setMethod("GET");
     sess->setPassword("Circle Of Life");
-    EXPECT_EQ(itemOf(written(*sess), "response"), "8e3825c57e897f5a0dec6c2d4e5059d0");
+    EXPECT_EQ(itemOf(kvSerialized(*sess), "response"), "8e3825c57e897f5a0dec6c2d4e5059d0");
 }
 
 TEST(KvSipDigestCredentialsInfo, AlgorithmsOtherThanMd5AreRefused) {
     for (const char* algorithm : {"SHA", "md5", "SHA-256", "MD"}) {
         auto challenge =
             challengeOf(std::string("realm=\"a\", nonce=\"b\", algorithm=") + algorithm);
-        EXPECT_EQ(thrownText([&] { KvSipDigestCredentialsInfo credentials(challenge, "u", "p"); }),
+        EXPECT_EQ(kvThrownText([&] { KvSipDigestCredentialsInfo credentials(challenge, "u", "p"); }),
                   "Unsupported Algorithm !!!")
             << algorithm;
     }
@@ -179,22 +165,22 @@ TEST(KvSipDigestCredentialsInfo, AlgorithmsOtherThanMd5AreRefused) {
     auto received = parsed(kRfcCredentials + ", algorithm=SHA-256");
     received->setMethod("GET");
     EXPECT_EQ(
-        thrownText([&] { received->verify("Mufasa", "Circle Of Life", "testrealm@host.com"); }),
+        kvThrownText([&] { received->verify("Mufasa", "Circle Of Life", "testrealm@host.com"); }),
         "Unsupported Algorithm !!!");
-    EXPECT_EQ(thrownText([&] { written(*received.get()); }), "<nothing thrown>")
+    EXPECT_EQ(kvThrownText([&] { kvSerialized(*received.get()); }), "(nothing thrown)")
         << "a received response is echoed, not computed";
-    EXPECT_EQ(thrownText([&] { received->setEntityBody("x"); }), "Unsupported Algorithm !!!");
+    EXPECT_EQ(kvThrownText([&] { received->setEntityBody("x"); }), "Unsupported Algorithm !!!");
     // Received credentials without a response are still written, so that a parsed message stays
     // writable; the response that cannot be computed is left empty.
     auto unanswered = parsed(kRfcWithoutResponse + ", algorithm=SHA-256");
     std::string text;
-    EXPECT_EQ(thrownText([&] { text = written(*unanswered.get()); }), "<nothing thrown>");
+    EXPECT_EQ(kvThrownText([&] { text = kvSerialized(*unanswered.get()); }), "(nothing thrown)");
     EXPECT_EQ(itemOf(text, "response"), "");
     EXPECT_EQ(itemOf(text, "algorithm"), "SHA-256");
 }
 
 TEST(KvSipDigestCredentialsInfo, NullOrForeignChallengeIsRefused) {
-    EXPECT_EQ(thrownText([] {
+    EXPECT_EQ(kvThrownText([] {
                   KvSipDigestCredentialsInfo credentials(KvHandle<KvSipChallengeInfo>(), "u", "p");
               }),
               "Handle to challenge is NIL");
@@ -256,7 +242,7 @@ TEST(KvSipDigestCredentialsInfo, PeerCannotSetLocalOnlyItems) {
 TEST(KvSipDigestCredentialsInfo, ParserKeepsQuotedCommasAndEqualsSigns) {
     auto credentials = parsed("username=\"a,b\", realm = \"x y\" , nonce=\"MTIzNDU2Nzg5MA==\", "
                               "uri=sip:al ice@host, response=\"r\"");
-    const std::string text = written(*credentials);
+    const std::string text = kvSerialized(*credentials);
     EXPECT_EQ(itemOf(text, "username"), "a,b");
     EXPECT_EQ(itemOf(text, "realm"), "x y");
     EXPECT_EQ(itemOf(text, "nonce"), "MTIzNDU2Nzg5MA==");
@@ -268,7 +254,7 @@ TEST(KvSipDigestCredentialsInfo, ParserKeepsQuotedCommasAndEqualsSigns) {
 TEST(KvSipDigestCredentialsInfo, ParserEndsAtLineEndAndNeedsAnEqualsSign) {
     auto credentials = parsed("username=\"a\", realm=\"r\"\nnonce=\"late\"");
     EXPECT_EQ(credentials->getRealm(), "r");
-    EXPECT_EQ(itemOf(written(*credentials), "nonce"), "");
+    EXPECT_EQ(itemOf(kvSerialized(*credentials), "nonce"), "");
 
     auto bare = parsed("username");
     EXPECT_TRUE(bare->getUsername().isEmpty());
@@ -279,12 +265,12 @@ TEST(KvSipDigestCredentialsInfo, ParserEndsAtLineEndAndNeedsAnEqualsSign) {
 TEST(KvSipDigestCredentialsInfo, ParserKeepsAtMost1024Characters) {
     // 1,024 kept characters: the key "n" and 1,023 of value; "=", quotes and blanks are not kept.
     const std::string fits = "n = \"" + std::string(1023, 'x') + "\"";
-    EXPECT_EQ(thrownText([&] { parsed(fits); }), "<nothing thrown>");
-    EXPECT_EQ(thrownText([&] { parsed(fits + ","); }), "<nothing thrown>");
-    EXPECT_EQ(thrownText([&] { parsed("n=\"" + std::string(1024, 'x') + "\""); }),
+    EXPECT_EQ(kvThrownText([&] { parsed(fits); }), "(nothing thrown)");
+    EXPECT_EQ(kvThrownText([&] { parsed(fits + ","); }), "(nothing thrown)");
+    EXPECT_EQ(kvThrownText([&] { parsed("n=\"" + std::string(1024, 'x') + "\""); }),
               "Buffer overflew !!!");
     // The limit is for the whole text, not per item.
-    EXPECT_EQ(thrownText([&] { parsed(fits + ", u=v"); }), "Buffer overflew !!!");
+    EXPECT_EQ(kvThrownText([&] { parsed(fits + ", u=v"); }), "Buffer overflew !!!");
 }
 
 TEST(KvSipDigestCredentialsInfo, FactoryAcceptsOnlyDigest) {
@@ -292,8 +278,8 @@ TEST(KvSipDigestCredentialsInfo, FactoryAcceptsOnlyDigest) {
     auto lower = KvSipCredentialsInfo::sConstructFrom("digest", text);
     ASSERT_FALSE(lower.isNull());
     EXPECT_EQ(lower->getUsername(), "u");
-    EXPECT_EQ(thrownText([&] { KvSipCredentialsInfo::sConstructFrom("Basic", text); }),
+    EXPECT_EQ(kvThrownText([&] { KvSipCredentialsInfo::sConstructFrom("Basic", text); }),
               "Credentials type not supported !");
-    EXPECT_EQ(thrownText([&] { KvSipCredentialsInfo::sConstructFrom(nullptr, text); }),
+    EXPECT_EQ(kvThrownText([&] { KvSipCredentialsInfo::sConstructFrom(nullptr, text); }),
               "Credentials type not supported !");
 }

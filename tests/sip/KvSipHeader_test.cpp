@@ -5,7 +5,7 @@
 #include "KvSipHeader.h"
 #include "KvSipParseError.h"
 #include "KvSipUnknownHeader.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,49 +14,14 @@
 
 namespace {
 
-KvHandle<KvSipHeader> parseHeader(KvInputStream& stream) {
-    return KvSipHeader::sConstructFrom(stream);
-}
-
-KvHandle<KvSipHeader> parseHeader(const std::string& text) {
-    auto stream = kvStreamOf(text);
-    return parseHeader(*stream);
-}
-
-std::string written(const KvHandle<KvSipHeader>& header) {
-    KvStringOutputStream out;
-    header->serializeChain(out);
-    return out.text;
-}
-
-std::string valueOf(const KvHandle<KvSipHeader>& header) {
-    KvStringOutputStream out;
-    header->serialize(out);
-    return out.text;
-}
-
-std::string restOf(KvInputStream& stream) {
-    std::string rest;
-    for (int c = stream.read(); c >= 0; c = stream.read())
-        rest.push_back(static_cast<char>(c));
-    return rest;
-}
-
 std::string parseErrorOf(const std::string& text) {
     try {
-        parseHeader(text);
+        kvParseHeader(text);
     } catch (KvHandle<KvException>& e) {
         EXPECT_NE(dynamic_cast<KvSipParseError*>(e.get()), nullptr);
         return e->getText();
     }
     return "(no error)";
-}
-
-size_t chainLength(const KvHandle<KvSipHeader>& header) {
-    size_t n = 0;
-    for (KvSipHeader* h = header.get(); h; h = h->getNext().get())
-        ++n;
-    return n;
 }
 
 // A list-valued class of the test's own: one word per element, so the comma rule shows alone.
@@ -183,38 +148,38 @@ TEST(KvSipHeaderRegistry, NamesCompareIgnoringCaseAndUnknownNamesShareId55) {
 
 TEST(KvSipHeaderFactory, KeepsTheNameAsWrittenAndWritesItBack) {
     KvHandle<KvSipHeader> compact =
-        parseHeader("v: SIP/2.0/UDP host.example.com;branch=z9hG4bK1\r\n");
+        kvParseHeader("v: SIP/2.0/UDP host.example.com;branch=z9hG4bK1\r\n");
     EXPECT_EQ(compact->getId(), KV_HEADER_VIA);
     EXPECT_TRUE(compact->getName() == "v");
-    EXPECT_EQ(written(compact), "v: SIP/2.0/UDP host.example.com;branch=z9hG4bK1\r\n");
+    EXPECT_EQ(kvChainText(compact), "v: SIP/2.0/UDP host.example.com;branch=z9hG4bK1\r\n");
 
-    KvHandle<KvSipHeader> capitals = parseHeader("VIA: SIP/2.0/UDP h\r\n");
+    KvHandle<KvSipHeader> capitals = kvParseHeader("VIA: SIP/2.0/UDP h\r\n");
     EXPECT_EQ(capitals->getId(), KV_HEADER_VIA);
     EXPECT_TRUE(capitals->getName() == "VIA");
 
     // Blanks around the name and before the colon are not part of it.
-    KvHandle<KvSipHeader> spaced = parseHeader("  Call-ID   :  abc@host\r\n");
+    KvHandle<KvSipHeader> spaced = kvParseHeader("  Call-ID   :  abc@host\r\n");
     EXPECT_TRUE(spaced->getName() == "Call-ID");
-    EXPECT_EQ(valueOf(spaced), "abc@host");
+    EXPECT_EQ(kvSerialized(spaced), "abc@host");
 
-    KvHandle<KvSipHeader> unknown = parseHeader("X-Custom: some, value\r\n");
-    EXPECT_EQ(written(unknown), "X-Custom: some, value\r\n");
+    KvHandle<KvSipHeader> unknown = kvParseHeader("X-Custom: some, value\r\n");
+    EXPECT_EQ(kvChainText(unknown), "X-Custom: some, value\r\n");
 }
 
 TEST(KvSipHeaderFactory, BoundsTheNameAt47Characters) {
     const std::string name47(47, 'N');
-    KvHandle<KvSipHeader> fits = parseHeader(name47 + ": v\r\n");
+    KvHandle<KvSipHeader> fits = kvParseHeader(name47 + ": v\r\n");
     EXPECT_TRUE(fits->getName() == name47.c_str());
 
     auto stream = kvStreamOf(std::string(48, 'N') + ": v\r\nX-Next: n\r\n");
     try {
-        parseHeader(*stream);
+        KvSipHeader::sConstructFrom(*stream);
         FAIL() << "a 48-character name was accepted";
     } catch (KvHandle<KvException>& e) {
         EXPECT_STREQ(e->getText(), "Header token expected");
     }
     // The whole bad line is gone; the next one reads normally.
-    KvHandle<KvSipHeader> next = parseHeader(*stream);
+    KvHandle<KvSipHeader> next = KvSipHeader::sConstructFrom(*stream);
     EXPECT_TRUE(next->getName() == "X-Next");
 }
 
@@ -225,80 +190,80 @@ TEST(KvSipHeaderFactory, RefusesLinesWithoutAUsableName) {
 
     // A line of blanks is refused alone: the line behind it is not taken for its value.
     auto stream = kvStreamOf("   \r\nX-Next: n\r\n");
-    EXPECT_THROW(parseHeader(*stream), KvHandle<KvException>);
-    EXPECT_EQ(restOf(*stream), "X-Next: n\r\n");
+    EXPECT_THROW(KvSipHeader::sConstructFrom(*stream), KvHandle<KvException>);
+    EXPECT_EQ(kvRestOf(*stream), "X-Next: n\r\n");
 }
 
 TEST(KvSipHeaderFactory, ANameNeverReachesAcrossALineEnd) {
     auto stream = kvStreamOf("Bare words\r\nSubject: hello\r\n");
-    KvHandle<KvSipHeader> bare = parseHeader(*stream);
+    KvHandle<KvSipHeader> bare = KvSipHeader::sConstructFrom(*stream);
     EXPECT_EQ(bare->getId(), KV_HEADER_UNKNOWN);
     EXPECT_TRUE(bare->getName() == "Bare words");
     EXPECT_TRUE(bare->getToken() == "Bare words");
-    EXPECT_EQ(valueOf(bare), "");
-    KvHandle<KvSipHeader> subject = parseHeader(*stream);
+    EXPECT_EQ(kvSerialized(bare), "");
+    KvHandle<KvSipHeader> subject = KvSipHeader::sConstructFrom(*stream);
     EXPECT_EQ(subject->getId(), KV_HEADER_SUBJECT);
-    EXPECT_EQ(valueOf(subject), "hello");
+    EXPECT_EQ(kvSerialized(subject), "hello");
 
     // The name bound still counts from the line's first byte to the later colon: "Bare words",
     // CR LF and a name of 35 make 47; a name of 36 makes 48, and the bare line is refused alone.
     const std::string name35 = "X-" + std::string(33, 'n');
     auto fits = kvStreamOf("Bare words\r\n" + name35 + ": v\r\n");
-    EXPECT_TRUE(parseHeader(*fits)->getName() == "Bare words");
-    EXPECT_TRUE(parseHeader(*fits)->getName() == name35.c_str());
+    EXPECT_TRUE(KvSipHeader::sConstructFrom(*fits)->getName() == "Bare words");
+    EXPECT_TRUE(KvSipHeader::sConstructFrom(*fits)->getName() == name35.c_str());
     auto over = kvStreamOf("Bare words\r\n" + name35 + "n: v\r\n");
-    EXPECT_THROW(parseHeader(*over), KvHandle<KvException>);
-    EXPECT_EQ(restOf(*over), name35 + "n: v\r\n");
+    EXPECT_THROW(KvSipHeader::sConstructFrom(*over), KvHandle<KvException>);
+    EXPECT_EQ(kvRestOf(*over), name35 + "n: v\r\n");
     // With no colon anywhere behind it, the line has no name.
     EXPECT_EQ(parseErrorOf("Bare words\r\n\r\nbody"), "Header token expected");
 }
 
 TEST(KvSipHeaderFactory, BlanksBeforeTheColonCountTowardsTheNameBound) {
     const std::string name45(45, 'N');
-    KvHandle<KvSipHeader> fits = parseHeader(name45 + "  : v\r\n");
+    KvHandle<KvSipHeader> fits = kvParseHeader(name45 + "  : v\r\n");
     EXPECT_TRUE(fits->getName() == name45.c_str());
     EXPECT_EQ(parseErrorOf(name45 + "   : v\r\n"), "Header token expected");
 }
 
 TEST(KvSipHeaderFactory, UnfoldsContinuationLinesKeepingOneBlank) {
-    EXPECT_EQ(valueOf(parseHeader("X-Fold: a\r\n b\r\n")), "a b");
-    EXPECT_EQ(valueOf(parseHeader("X-Fold: a\r\n\tb\r\n")), "a b");
-    EXPECT_EQ(valueOf(parseHeader("X-Fold: a\r\n  b\r\n")), "a  b");
-    EXPECT_EQ(valueOf(parseHeader("X-Fold: a\n b\n")), "a b");
+    EXPECT_EQ(kvSerialized(kvParseHeader("X-Fold: a\r\n b\r\n")), "a b");
+    EXPECT_EQ(kvSerialized(kvParseHeader("X-Fold: a\r\n\tb\r\n")), "a b");
+    EXPECT_EQ(kvSerialized(kvParseHeader("X-Fold: a\r\n  b\r\n")), "a  b");
+    EXPECT_EQ(kvSerialized(kvParseHeader("X-Fold: a\n b\n")), "a b");
 
     // A class's own value reads the same unfolded text.
-    EXPECT_EQ(valueOf(parseHeader("Subject: a\r\n b\r\n")), "a b");
+    EXPECT_EQ(kvSerialized(kvParseHeader("Subject: a\r\n b\r\n")), "a b");
 
     // A line that does not start with a blank is the next header, left in the stream.
     auto stream = kvStreamOf("X-Fold: a\r\nX-Next: b\r\n");
-    EXPECT_EQ(valueOf(parseHeader(*stream)), "a");
-    EXPECT_EQ(restOf(*stream), "X-Next: b\r\n");
+    EXPECT_EQ(kvSerialized(KvSipHeader::sConstructFrom(*stream)), "a");
+    EXPECT_EQ(kvRestOf(*stream), "X-Next: b\r\n");
 }
 
 TEST(KvSipHeaderFactory, RefusesALineLongerThanItsBufferAndReadsOnAfterIt) {
     // Name, colon, blank and CR LF of "X-Long: " plus the value: 1,024 bytes fit exactly.
     const std::string fits = "X-Long: " + std::string(1024 - 8 - 2, 'a');
-    EXPECT_EQ(valueOf(parseHeader(fits + "\r\n")).size(), 1024u - 10u);
+    EXPECT_EQ(kvSerialized(kvParseHeader(fits + "\r\n")).size(), 1024u - 10u);
 
     const std::string tooLong = fits + "b";
     auto stream = kvStreamOf(tooLong + "\r\n more folded\r\nX-Next: n\r\n");
     try {
-        parseHeader(*stream);
+        KvSipHeader::sConstructFrom(*stream);
         FAIL() << "an over-long line was accepted";
     } catch (KvHandle<KvException>& e) {
         EXPECT_NE(dynamic_cast<KvSipParseError*>(e.get()), nullptr);
     }
-    EXPECT_EQ(restOf(*stream), "X-Next: n\r\n");
+    EXPECT_EQ(kvRestOf(*stream), "X-Next: n\r\n");
 }
 
 TEST(KvSipHeaderFactory, CommaListsBecomeSiblingChains) {
-    KvHandle<KvSipHeader> list = parseHeader("y: one, two ,three\r\n");
-    ASSERT_EQ(chainLength(list), 3u);
+    KvHandle<KvSipHeader> list = kvParseHeader("y: one, two ,three\r\n");
+    ASSERT_EQ(kvChainLength(list), 3u);
     EXPECT_TRUE(list->getName() == "y");
     // Siblings carry the long token, whatever the first was called.
     EXPECT_TRUE(list->getNext()->getName() == "X-Test-List");
-    EXPECT_EQ(valueOf(list->getNext()->getNext()), "three");
-    EXPECT_EQ(written(list), "y: one\r\nX-Test-List: two\r\nX-Test-List: three\r\n");
+    EXPECT_EQ(kvSerialized(list->getNext()->getNext()), "three");
+    EXPECT_EQ(kvChainText(list), "y: one\r\nX-Test-List: two\r\nX-Test-List: three\r\n");
 
     // A clone is never linked into a chain.
     KvHandle<KvSipHeader> copy(static_cast<KvSipHeader*>(list->clone()));
@@ -306,22 +271,22 @@ TEST(KvSipHeaderFactory, CommaListsBecomeSiblingChains) {
     EXPECT_TRUE(copy->getName() == "y");
 
     // The value of an unknown header keeps its commas: no siblings.
-    KvHandle<KvSipHeader> unknown = parseHeader("X-Other: a, b, c\r\n");
-    EXPECT_EQ(chainLength(unknown), 1u);
-    EXPECT_EQ(valueOf(unknown), "a, b, c");
+    KvHandle<KvSipHeader> unknown = kvParseHeader("X-Other: a, b, c\r\n");
+    EXPECT_EQ(kvChainLength(unknown), 1u);
+    EXPECT_EQ(kvSerialized(unknown), "a, b, c");
 
     // A bad element fails the whole line.
     EXPECT_EQ(parseErrorOf("y: one, ,three\r\n"), "empty list element");
 
     // A real list class: two Route addresses, the second named by the long token.
     KvHandle<KvSipHeader> routes =
-        parseHeader("ROUTE: <sip:a.example.com;lr>, <sip:b.example.com>\r\n");
-    ASSERT_EQ(chainLength(routes), 2u);
+        kvParseHeader("ROUTE: <sip:a.example.com;lr>, <sip:b.example.com>\r\n");
+    ASSERT_EQ(kvChainLength(routes), 2u);
     EXPECT_EQ(routes->getId(), KV_HEADER_ROUTE);
     EXPECT_EQ(routes->getNext()->getId(), KV_HEADER_ROUTE);
     EXPECT_TRUE(routes->getName() == "ROUTE");
     EXPECT_TRUE(routes->getNext()->getName() == "Route");
-    EXPECT_EQ(valueOf(routes->getNext()), "<sip:b.example.com>");
+    EXPECT_EQ(kvSerialized(routes->getNext()), "<sip:b.example.com>");
 }
 
 TEST(KvSipHeaderFactory, AppendToChainLinksBehindTheLast) {
@@ -329,7 +294,7 @@ TEST(KvSipHeaderFactory, AppendToChainLinksBehindTheLast) {
     first->appendToChain(KvHandle<KvSipHeader>(new KvSipUnknownHeader("X-A", "2")));
     first->appendToChain(KvHandle<KvSipHeader>(new KvSipUnknownHeader("X-A", "3")));
     first->appendToChain(KvHandle<KvSipHeader>());
-    EXPECT_EQ(written(first), "X-A: 1\r\nX-A: 2\r\nX-A: 3\r\n");
+    EXPECT_EQ(kvChainText(first), "X-A: 1\r\nX-A: 2\r\nX-A: 3\r\n");
 }
 
 TEST(KvSipHeaderFactory, AVeryLongChainIsReleasedWithoutDeepRecursion) {
@@ -354,11 +319,11 @@ TEST(KvSipUnknownHeader, KeepsNameTokenAndRawValue) {
     KvSipUnknownHeader empty("X-B", nullptr);
     EXPECT_TRUE(empty.getValue().isNull());
 
-    KvHandle<KvSipHeader> parsed = parseHeader("X-Trailing:\t  text with blanks  \r\n");
-    EXPECT_EQ(valueOf(parsed), "text with blanks  ");
+    KvHandle<KvSipHeader> parsed = kvParseHeader("X-Trailing:\t  text with blanks  \r\n");
+    EXPECT_EQ(kvSerialized(parsed), "text with blanks  ");
     KvHandle<KvSipHeader> copy(static_cast<KvSipHeader*>(parsed->clone()));
     EXPECT_EQ(copy->getId(), KV_HEADER_UNKNOWN);
-    EXPECT_EQ(valueOf(copy), "text with blanks  ");
+    EXPECT_EQ(kvSerialized(copy), "text with blanks  ");
 }
 
 TEST(KvSipParseError, IsCaughtAsAStackExceptionAndToldApartByType) {

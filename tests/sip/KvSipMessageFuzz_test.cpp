@@ -7,24 +7,13 @@
 #include "KvSipNameAddress.h"
 #include "KvSipRequest.h"
 #include "KvURI.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-KvHandle<KvSipMessage> parseMessage(const std::string& text) {
-    auto stream = kvStreamOf(text);
-    return KvSipMessage::sConstructFrom(*stream);
-}
-
-std::string written(const KvSipMessage& message) {
-    KvStringOutputStream out;
-    message.serialize(out);
-    return out.text;
-}
 
 std::string request(const std::string& requestLine, const std::string& from,
                     const std::string& extra = std::string()) {
@@ -38,10 +27,10 @@ std::string request(const std::string& requestLine, const std::string& from,
 // Reads, writes, reads the text again and writes it again.
 struct RoundTrip {
     explicit RoundTrip(const std::string& text) {
-        first = parseMessage(text);
-        firstText = written(*first);
-        second = parseMessage(firstText);
-        secondText = written(*second);
+        first = kvParseMessage(text);
+        firstText = kvSerialized(first);
+        second = kvParseMessage(firstText);
+        secondText = kvSerialized(second);
     }
     KvHandle<KvSipMessage> first, second;
     std::string firstText, secondText;

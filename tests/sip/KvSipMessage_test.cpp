@@ -9,7 +9,8 @@
 #include "KvSipRequest.h"
 #include "KvSipResponse.h"
 #include "KvSipUnknownRequest.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
+#include "support/KvTestLog.h"
 
 #include <gtest/gtest.h>
 
@@ -20,41 +21,6 @@
 #include <vector>
 
 namespace {
-
-KvHandle<KvSipMessage> parseMessage(const std::string& text) {
-    auto stream = kvStreamOf(text);
-    return KvSipMessage::sConstructFrom(*stream);
-}
-
-std::string written(const KvSipMessage& message) {
-    KvStringOutputStream out;
-    message.serialize(out);
-    return out.text;
-}
-
-std::string valueOf(const KvHandle<KvSipHeader>& header) {
-    KvStringOutputStream out;
-    header->serialize(out);
-    return out.text;
-}
-
-// name ": " value for each header of each chain, in writing order.
-std::vector<std::string> headerLines(const KvSipMessage& message) {
-    std::vector<std::string> lines;
-    for (KvSipHeaderId id : message.getHeaderOrder())
-        for (KvHandle<KvSipHeader> h = message.getHeader(id); !h.isNull(); h = h->getNext())
-            lines.push_back(std::string(h->getName().c_str()) + ": " + valueOf(h));
-    return lines;
-}
-
-std::string exceptionText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "(no exception)";
-}
 
 KvHandle<KvSipHeader> unknown(const char* name, const char* value) {
     return KvHandle<KvSipHeader>(new KvSipUnknownHeader(name, value));
@@ -108,23 +74,6 @@ private:
     size_t m_mark = 0;
 };
 
-// Catches what the stack writes to its error stream's "KvException" category.
-class KvCapturedLog {
-public:
-    KvCapturedLog() {
-        m_sink = new KvStringOutputStream;
-        KvHandle<KvErrorStream> stream(new KvErrorStream(KvHandle<KvOutputStream>(m_sink.get())));
-        stream->addCategory("KvException");
-        m_previous = KvErrorStream::setInstance(stream);
-    }
-    ~KvCapturedLog() { KvErrorStream::setInstance(m_previous); }
-    const std::string& text() const { return m_sink->text; }
-
-private:
-    KvHandle<KvStringOutputStream> m_sink;
-    KvHandle<KvErrorStream> m_previous;
-};
-
 } // namespace
 
 // ---- header chains and order
@@ -138,13 +87,13 @@ TEST(KvSipMessageHeaders, ChainsKeepTheOrderAddedAndAtFrontGoesFirst) {
     message.addHeader(c);
     message.addHeader(d, true);
     EXPECT_EQ(message.getViaHeader().get(), d.get());
-    EXPECT_EQ(headerLines(message),
+    EXPECT_EQ(kvHeaderLines(message),
               (std::vector<std::string>{
                   "Via: SIP/2.0/UDP d.example.com:5060", "Via: SIP/2.0/UDP a.example.com:5060",
                   "Via: SIP/2.0/UDP b.example.com:5060", "Via: SIP/2.0/UDP c.example.com:5060"}));
     EXPECT_EQ(message.getHeaderOrder(), std::vector<KvSipHeaderId>{KV_HEADER_VIA});
     message.addHeader(KvHandle<KvSipHeader>());
-    EXPECT_EQ(headerLines(message).size(), 4u);
+    EXPECT_EQ(kvHeaderLines(message).size(), 4u);
 }
 
 TEST(KvSipMessageHeaders, AHeaderAlreadyInTheChainIsRefused) {
@@ -153,32 +102,32 @@ TEST(KvSipMessageHeaders, AHeaderAlreadyInTheChainIsRefused) {
     message.addHeader(a);
     message.addHeader(b);
     message.addHeader(c);
-    const std::vector<std::string> before = headerLines(message);
-    EXPECT_EQ(exceptionText([&] { message.addHeader(a); }), "Adding a header twice!");
+    const std::vector<std::string> before = kvHeaderLines(message);
+    EXPECT_EQ(kvThrownText([&] { message.addHeader(a); }), "Adding a header twice!");
     // Further down the chain: adding it again would close a loop.
-    EXPECT_EQ(exceptionText([&] { message.addHeader(b); }), "Adding a header twice!");
-    EXPECT_EQ(exceptionText([&] { message.addHeader(c, true); }), "Adding a header twice!");
-    EXPECT_EQ(headerLines(message), before);
+    EXPECT_EQ(kvThrownText([&] { message.addHeader(b); }), "Adding a header twice!");
+    EXPECT_EQ(kvThrownText([&] { message.addHeader(c, true); }), "Adding a header twice!");
+    EXPECT_EQ(kvHeaderLines(message), before);
 }
 
 TEST(KvSipMessageHeaders, AHeaderStandsInOneMessageAtATime) {
     KvHandle<KvSipMessage> source =
-        parseMessage(kInviteHead + "Via: SIP/2.0/UDP second.example.com\r\n\r\n");
+        kvParseMessage(kInviteHead + "Via: SIP/2.0/UDP second.example.com\r\n\r\n");
     KvHandle<KvSipHeader> top = source->getHeader(KV_HEADER_VIA);
     KvHandle<KvSipHeader> second = top->getNext();
-    const std::vector<std::string> before = headerLines(*source);
+    const std::vector<std::string> before = kvHeaderLines(*source);
 
     // Taken as it is, it would bring the source's other Vias along and share them.
     KvSipResponse other;
-    EXPECT_EQ(exceptionText([&] { other.addHeader(top); }), "Adding a header twice!");
-    EXPECT_EQ(exceptionText([&] { other.addHeader(second, true); }), "Adding a header twice!");
+    EXPECT_EQ(kvThrownText([&] { other.addHeader(top); }), "Adding a header twice!");
+    EXPECT_EQ(kvThrownText([&] { other.addHeader(second, true); }), "Adding a header twice!");
     EXPECT_TRUE(other.getHeaderOrder().empty());
-    EXPECT_EQ(headerLines(*source), before);
+    EXPECT_EQ(kvHeaderLines(*source), before);
     EXPECT_TRUE(top->isInChain());
 
     // A clone goes in; so does the header itself once its message is gone.
     other.addHeader(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(top->clone())));
-    EXPECT_EQ(headerLines(other).size(), 1u);
+    EXPECT_EQ(kvHeaderLines(other).size(), 1u);
     source.release();
     EXPECT_FALSE(top->isInChain());
     KvSipResponse later;
@@ -187,14 +136,14 @@ TEST(KvSipMessageHeaders, AHeaderStandsInOneMessageAtATime) {
 }
 
 TEST(KvSipMessageHeaders, AHeaderAddedAtFrontKeepsItsCommaSiblings) {
-    KvHandle<KvSipMessage> message = parseMessage(kInviteHead + "Supported: c\r\n\r\n");
+    KvHandle<KvSipMessage> message = kvParseMessage(kInviteHead + "Supported: c\r\n\r\n");
     auto stream = kvStreamOf("Supported: a, b\r\n");
     KvHandle<KvSipHeader> list = KvSipHeader::sConstructFrom(*stream);
     message->addHeader(list, true);
     std::vector<std::string> supported;
     for (KvHandle<KvSipHeader> h = message->getHeader(KV_HEADER_SUPPORTED); !h.isNull();
          h = h->getNext())
-        supported.push_back(valueOf(h));
+        supported.push_back(kvSerialized(h));
     EXPECT_EQ(supported, (std::vector<std::string>{"a", "b", "c"}));
 }
 
@@ -217,7 +166,7 @@ TEST(KvSipMessageHeaders, IdsAreWrittenInTheOrderTheyFirstEntered) {
 
 TEST(KvSipMessageHeaders, NamesAreFoundAsWrittenAndIdsWhateverTheName) {
     KvHandle<KvSipMessage> message =
-        parseMessage("INVITE sip:b@h SIP/2.0\r\nv: SIP/2.0/UDP h\r\nf: <sip:a@h>;tag=1\r\n"
+        kvParseMessage("INVITE sip:b@h SIP/2.0\r\nv: SIP/2.0/UDP h\r\nf: <sip:a@h>;tag=1\r\n"
                      "t: <sip:b@h>\r\ni: id@h\r\nCSeq: 1 INVITE\r\nl: 0\r\n\r\n");
     EXPECT_EQ(message->getParseState(), KV_VALID);
     EXPECT_TRUE(message->findHeader("From").isNull());
@@ -233,11 +182,11 @@ TEST(KvSipMessageHeaders, UnknownHeadersShareId55WithTheirOwnCaseRules) {
     message.addHeader(unknown("X-B", "2"));
     message.addHeader(unknown("X-C", "3"));
     EXPECT_EQ(message.getHeaderOrder(), std::vector<KvSipHeaderId>{KV_HEADER_UNKNOWN});
-    EXPECT_EQ(valueOf(message.findHeader("X-B")), "2");
+    EXPECT_EQ(kvSerialized(message.findHeader("X-B")), "2");
     // The search among unknown headers is case-sensitive; removal is not.
     EXPECT_TRUE(message.findHeader("x-b").isNull());
     EXPECT_TRUE(message.removeHeader("x-b"));
-    EXPECT_EQ(headerLines(message), (std::vector<std::string>{"X-A: 1", "X-C: 3"}));
+    EXPECT_EQ(kvHeaderLines(message), (std::vector<std::string>{"X-A: 1", "X-C: 3"}));
     EXPECT_FALSE(message.removeHeader("X-Absent"));
     EXPECT_TRUE(message.removeHeader("X-A"));
     EXPECT_TRUE(message.removeHeader("X-C"));
@@ -252,16 +201,16 @@ TEST(KvSipMessageHeaders, ARemovedHeaderLeavesItsChainBehind) {
     message.addHeader(via("b"));
     EXPECT_TRUE(message.removeHeader("Via"));
     EXPECT_TRUE(first->getNext().isNull());
-    EXPECT_EQ(valueOf(message.getHeader(KV_HEADER_VIA)), "SIP/2.0/UDP b:5060");
+    EXPECT_EQ(kvSerialized(message.getHeader(KV_HEADER_VIA)), "SIP/2.0/UDP b:5060");
     // Free again, it can go into another message.
     KvSipResponse other;
     other.addHeader(first);
-    EXPECT_EQ(headerLines(other).size(), 1u);
+    EXPECT_EQ(kvHeaderLines(other).size(), 1u);
 }
 
 TEST(KvSipMessageHeaders, OptionTagsAreFoundByIdAndCompareExactly) {
     KvHandle<KvSipMessage> message =
-        parseMessage(kInviteHead + "k: 100rel, timer\r\nRequire: precondition\r\n\r\n");
+        kvParseMessage(kInviteHead + "k: 100rel, timer\r\nRequire: precondition\r\n\r\n");
     EXPECT_TRUE(message->isOptionSupported("100rel"));
     EXPECT_TRUE(message->isOptionSupported("timer"));
     EXPECT_FALSE(message->isOptionSupported("TIMER"));
@@ -272,9 +221,9 @@ TEST(KvSipMessageHeaders, OptionTagsAreFoundByIdAndCompareExactly) {
 }
 
 TEST(KvSipMessageHeaders, ACopyWritesTheSameTextAndIsIndependent) {
-    KvHandle<KvSipMessage> original = parseMessage(kInvite);
+    KvHandle<KvSipMessage> original = kvParseMessage(kInvite);
     KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(original->clone()));
-    EXPECT_EQ(written(*copy), written(*original));
+    EXPECT_EQ(kvSerialized(copy), kvSerialized(original));
     EXPECT_EQ(copy->getParseState(), original->getParseState());
     EXPECT_NE(copy->getViaHeader().get(), original->getViaHeader().get());
     EXPECT_NE(copy->getBody(), original->getBody());
@@ -282,7 +231,7 @@ TEST(KvSipMessageHeaders, ACopyWritesTheSameTextAndIsIndependent) {
     copy->removeHeader("Max-Forwards");
     EXPECT_FALSE(original->findHeader("Max-Forwards").isNull());
 
-    KvHandle<KvSipMessage> damaged = parseMessage(kInviteHead + "CSeq: x\r\n\r\n");
+    KvHandle<KvSipMessage> damaged = kvParseMessage(kInviteHead + "CSeq: x\r\n\r\n");
     ASSERT_EQ(damaged->getParseState(), KV_MALFORMED);
     KvHandle<KvSipMessage> damagedCopy(static_cast<KvSipMessage*>(damaged->clone()));
     EXPECT_FALSE(damagedCopy->isValid());
@@ -290,7 +239,7 @@ TEST(KvSipMessageHeaders, ACopyWritesTheSameTextAndIsIndependent) {
 }
 
 TEST(KvSipMessageHeaders, OneMessageServesSeveralThreadsAtOnce) {
-    KvHandle<KvSipMessage> message = parseMessage(kInvite);
+    KvHandle<KvSipMessage> message = kvParseMessage(kInvite);
     const KvString key = message->createTransactionKey();
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -324,22 +273,22 @@ TEST(KvSipMessageHeaders, OneMessageServesSeveralThreadsAtOnce) {
 // ---- body
 
 TEST(KvSipMessageBody, SetBodyChecksItsArgumentsBeforeChangingAnything) {
-    KvHandle<KvSipMessage> message = parseMessage(kInvite);
-    const std::string before = written(*message);
-    EXPECT_EQ(exceptionText([&] { message->setBody(nullptr, "text/plain", 5); }),
+    KvHandle<KvSipMessage> message = kvParseMessage(kInvite);
+    const std::string before = kvSerialized(message);
+    EXPECT_EQ(kvThrownText([&] { message->setBody(nullptr, "text/plain", 5); }),
               "Can't build SIP request with NULL body pointer");
-    EXPECT_EQ(exceptionText([&] { message->setBody("hello", nullptr, 5); }),
+    EXPECT_EQ(kvThrownText([&] { message->setBody("hello", nullptr, 5); }),
               "Can't build SIP request(with body) with no content-type");
-    EXPECT_EQ(written(*message), before);
+    EXPECT_EQ(kvSerialized(message), before);
 
     KvSipResponse empty;
-    EXPECT_NE(exceptionText([&] { empty.setBody("x", nullptr, 1); }), "(no exception)");
+    EXPECT_NE(kvThrownText([&] { empty.setBody("x", nullptr, 1); }), "(nothing thrown)");
     EXPECT_TRUE(empty.getContentLengthHeader().isNull());
     EXPECT_TRUE(empty.getHeaderOrder().empty());
 }
 
 TEST(KvSipMessageBody, SetBodySetsLengthTypeAndBytes) {
-    KvHandle<KvSipMessage> message = parseMessage(kInvite);
+    KvHandle<KvSipMessage> message = kvParseMessage(kInvite);
     message->setBody("hello world", "text/plain", 11);
     EXPECT_EQ(message->getContentLength(), 11u);
     EXPECT_EQ(message->getBodyLength(), 11u);
@@ -361,40 +310,40 @@ TEST(KvSipMessageBody, SetBodySetsLengthTypeAndBytes) {
 }
 
 TEST(KvSipMessageBody, AContentLengthChangedAfterwardsNeverReadsPastTheBlock) {
-    KvHandle<KvSipMessage> message = parseMessage(kInvite);
+    KvHandle<KvSipMessage> message = kvParseMessage(kInvite);
     message->getContentLengthHeader()->setLength(100000);
-    const std::string text = written(*message);
+    const std::string text = kvSerialized(message);
     EXPECT_EQ(text.substr(text.size() - 4), "v=0\n");
     KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(message->clone()));
     EXPECT_EQ(copy->getBodyLength(), 4u);
 
     message->getContentLengthHeader()->setLength(2);
-    EXPECT_EQ(written(*message).substr(written(*message).size() - 4), "\r\nv=");
+    EXPECT_EQ(kvSerialized(message).substr(kvSerialized(message).size() - 4), "\r\nv=");
 }
 
 // ---- validate
 
 TEST(KvSipMessageValidate, ChecksTheMandatoryHeaders) {
     const std::string tail = "Content-Length: 0\r\n\r\n";
-    EXPECT_EQ(parseMessage(kInviteHead + tail)->getParseState(), KV_VALID);
-    EXPECT_EQ(parseMessage(kInviteHead + "To: <sip:c@h>\r\n" + tail)->getParseState(), KV_INVALID);
-    EXPECT_EQ(parseMessage(kInviteHead + "f: <sip:c@h>\r\n" + tail)->getParseState(), KV_INVALID);
-    EXPECT_EQ(parseMessage(kInviteHead + "CSeq: 2 INVITE\r\n" + tail)->getParseState(), KV_INVALID);
-    EXPECT_EQ(parseMessage(kInviteHead + "i: other@h\r\n" + tail)->getParseState(), KV_INVALID);
-    EXPECT_EQ(parseMessage(kInviteHead + "l: 0\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(kInviteHead + tail)->getParseState(), KV_VALID);
+    EXPECT_EQ(kvParseMessage(kInviteHead + "To: <sip:c@h>\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(kInviteHead + "f: <sip:c@h>\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(kInviteHead + "CSeq: 2 INVITE\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(kInviteHead + "i: other@h\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(kInviteHead + "l: 0\r\n" + tail)->getParseState(), KV_INVALID);
 
     std::string noVia = kInviteHead;
     noVia.erase(noVia.find("Via:"), noVia.find("Max-Forwards") - noVia.find("Via:"));
-    EXPECT_EQ(parseMessage(noVia + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(noVia + tail)->getParseState(), KV_INVALID);
 
     std::string otherMethod = kInviteHead;
     otherMethod.replace(otherMethod.find("314159 INVITE"), 13, "314159 BYE");
-    EXPECT_EQ(parseMessage(otherMethod + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(otherMethod + tail)->getParseState(), KV_INVALID);
 
     // Letter case is ignored here, but a request compares its CSeq method exactly.
     std::string lower = kInviteHead;
     lower.replace(lower.find("314159 INVITE"), 13, "314159 invite");
-    KvHandle<KvSipMessage> message = parseMessage(lower + tail);
+    KvHandle<KvSipMessage> message = kvParseMessage(lower + tail);
     EXPECT_EQ(message->getParseState(), KV_VALID);
     EXPECT_FALSE(message->isValid());
 }
@@ -402,63 +351,63 @@ TEST(KvSipMessageValidate, ChecksTheMandatoryHeaders) {
 // ---- parse and write
 
 TEST(KvSipMessageParse, RequestLineStates) {
-    EXPECT_EQ(parseMessage(kInvite)->getParseState(), KV_VALID);
-    EXPECT_EQ(parseMessage(withRequestLine("INVITE sip:b@h SIP/3.0\r\n"))->getParseState(), 505);
-    EXPECT_EQ(parseMessage(withRequestLine("INVITE sip:b@h SIP/2.00\r\n"))->getParseState(),
+    EXPECT_EQ(kvParseMessage(kInvite)->getParseState(), KV_VALID);
+    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE sip:b@h SIP/3.0\r\n"))->getParseState(), 505);
+    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE sip:b@h SIP/2.00\r\n"))->getParseState(),
               KV_INVALID);
-    EXPECT_EQ(parseMessage(withRequestLine("INVITE http://b/ SIP/2.0\r\n"))->getParseState(), 416);
-    EXPECT_EQ(parseMessage(withRequestLine("INVITE sips:b@h SIP/2.0\r\n"))->getParseState(),
+    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE http://b/ SIP/2.0\r\n"))->getParseState(), 416);
+    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE sips:b@h SIP/2.0\r\n"))->getParseState(),
               KV_INVALID);
-    EXPECT_EQ(parseMessage(withRequestLine("INVITE SIP/2.0\r\n"))->getParseState(), KV_INVALID);
-    EXPECT_EQ(parseMessage(withRequestLine("INVITE   \r\n"))->getParseState(), KV_INVALID);
-    EXPECT_EQ(parseMessage(withRequestLine("INVITE tel:+1234 SIP/2.0\r\n"))->getParseState(),
+    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE SIP/2.0\r\n"))->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE   \r\n"))->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE tel:+1234 SIP/2.0\r\n"))->getParseState(),
               KV_VALID);
 }
 
 TEST(KvSipMessageParse, AnOverLongRequestLineIs414AndTheHeadersAreStillRead) {
     const std::string line = "INVITE sip:" + std::string(1100, 'u') + "@h SIP/2.0\r\n";
-    KvHandle<KvSipMessage> message = parseMessage(withRequestLine(line));
+    KvHandle<KvSipMessage> message = kvParseMessage(withRequestLine(line));
     EXPECT_EQ(message->getParseState(), 414);
     EXPECT_FALSE(message->getCallIdHeader().isNull());
     EXPECT_FALSE(message->getViaHeader().isNull());
     EXPECT_EQ(message->getBodyLength(), 4u);
 
     // A stream that ends inside the start line is an invalid message, not a long line.
-    EXPECT_EQ(parseMessage("INVITE sip:b@h SIP/2.0")->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage("INVITE sip:b@h SIP/2.0")->getParseState(), KV_INVALID);
 }
 
 TEST(KvSipMessageParse, TheFirstTokenPicksTheClass) {
     const std::string token31(31, 'M');
     KvHandle<KvSipMessage> unknownMethod =
-        parseMessage(withRequestLine(token31 + " sip:b@h SIP/2.0\r\n"));
+        kvParseMessage(withRequestLine(token31 + " sip:b@h SIP/2.0\r\n"));
     auto* request = dynamic_cast<KvSipUnknownRequest*>(unknownMethod.get());
     ASSERT_NE(request, nullptr);
     EXPECT_TRUE(request->getMethod() == token31.c_str());
 
-    EXPECT_EQ(exceptionText([&] { parseMessage(std::string(32, 'M') + " sip:b@h SIP/2.0\r\n"); }),
+    EXPECT_EQ(kvThrownText([&] { kvParseMessage(std::string(32, 'M') + " sip:b@h SIP/2.0\r\n"); }),
               "SIP Method Token Expected");
-    EXPECT_EQ(exceptionText([&] { parseMessage(" \r\n\t "); }), "SIP Method Token Expected");
-    EXPECT_EQ(exceptionText([&] { parseMessage(""); }), "SIP Method Token Expected");
+    EXPECT_EQ(kvThrownText([&] { kvParseMessage(" \r\n\t "); }), "SIP Method Token Expected");
+    EXPECT_EQ(kvThrownText([&] { kvParseMessage(""); }), "SIP Method Token Expected");
 
-    KvHandle<KvSipMessage> lower = parseMessage(withRequestLine("invite sip:b@h SIP/2.0\r\n"));
+    KvHandle<KvSipMessage> lower = kvParseMessage(withRequestLine("invite sip:b@h SIP/2.0\r\n"));
     EXPECT_NE(dynamic_cast<KvSipUnknownRequest*>(lower.get()), nullptr);
-    EXPECT_NE(dynamic_cast<KvSipResponse*>(parseMessage("SIP/2.0 200 OK\r\n\r\n").get()), nullptr);
+    EXPECT_NE(dynamic_cast<KvSipResponse*>(kvParseMessage("SIP/2.0 200 OK\r\n\r\n").get()), nullptr);
 }
 
 TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
     KvCapturedLog log;
     KvHandle<KvSipMessage> message =
-        parseMessage(kInviteHead + std::string(60, 'x') + "\r\nX-After: still read\r\n" +
+        kvParseMessage(kInviteHead + std::string(60, 'x') + "\r\nX-After: still read\r\n" +
                      "Content-Length: 0\r\n\r\n");
     EXPECT_EQ(message->getParseState(), KV_MALFORMED);
-    EXPECT_EQ(valueOf(message->findHeader("X-After")), "still read");
+    EXPECT_EQ(kvSerialized(message->findHeader("X-After")), "still read");
     EXPECT_EQ(message->getContentLength(), 0u);
     EXPECT_NE(log.text().find("Caught KvException from KvSipHeader::sConstructFrom(): "
                               "Header token expected\n"),
               std::string::npos);
 
     // A parse error of a class's own value is caught and logged the same way.
-    KvHandle<KvSipMessage> badValue = parseMessage(kInviteHead + "CSeq: 1\r\n\r\n");
+    KvHandle<KvSipMessage> badValue = kvParseMessage(kInviteHead + "CSeq: 1\r\n\r\n");
     EXPECT_EQ(badValue->getParseState(), KV_MALFORMED);
     EXPECT_NE(log.text().find("Caught KvException from KvSipHeader::sConstructFrom(): "
                               "Invalid CSeq header\n"),
@@ -466,7 +415,7 @@ TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
 
     // A line of blanks (no header before it to continue) is refused alone.
     KvHandle<KvSipMessage> blanks =
-        parseMessage(withRequestLine("INVITE sip:bob@biloxi.example.com SIP/2.0\r\n  \r\n"));
+        kvParseMessage(withRequestLine("INVITE sip:bob@biloxi.example.com SIP/2.0\r\n  \r\n"));
     EXPECT_FALSE(blanks->getViaHeader().isNull());
     EXPECT_EQ(blanks->getParseState(), KV_MALFORMED);
     EXPECT_EQ(std::string(blanks->getBody(), blanks->getBodyLength()), "v=0\n");
@@ -474,7 +423,7 @@ TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
 
 TEST(KvSipMessageParse, TheBodyIsContentLengthBytes) {
     KvCapturedLog log;
-    KvHandle<KvSipMessage> shortBody = parseMessage(kInviteHead + "Content-Length: 10\r\n\r\nabcd");
+    KvHandle<KvSipMessage> shortBody = kvParseMessage(kInviteHead + "Content-Length: 10\r\n\r\nabcd");
     EXPECT_EQ(shortBody->getParseState(), KV_MALFORMED);
     EXPECT_EQ(shortBody->getBody(), nullptr);
     EXPECT_NE(log.text().find("KvException Occurred while parsing body of message: "
@@ -483,12 +432,12 @@ TEST(KvSipMessageParse, TheBodyIsContentLengthBytes) {
 
     // A huge announced length with a few bytes behind it allocates nothing of that size.
     KvHandle<KvSipMessage> huge =
-        parseMessage(kInviteHead + "Content-Length: 4000000000\r\n\r\nabcd");
+        kvParseMessage(kInviteHead + "Content-Length: 4000000000\r\n\r\nabcd");
     EXPECT_EQ(huge->getParseState(), KV_MALFORMED);
     EXPECT_EQ(huge->getBody(), nullptr);
     EXPECT_EQ(huge->getBodyLength(), 0u);
     // ... and writes no partial body.
-    EXPECT_EQ(written(*huge).substr(written(*huge).size() - 4), "\r\n\r\n");
+    EXPECT_EQ(kvSerialized(huge).substr(kvSerialized(huge).size() - 4), "\r\n\r\n");
 
     auto stream = kvStreamOf(kInviteHead + "Content-Length: 10\r\n\r\n0123456789extra");
     KvHandle<KvSipMessage> longer = KvSipMessage::sConstructFrom(*stream);
@@ -496,21 +445,21 @@ TEST(KvSipMessageParse, TheBodyIsContentLengthBytes) {
     EXPECT_EQ(std::string(longer->getBody(), longer->getBodyLength()), "0123456789");
     EXPECT_EQ(stream->read(), 'e');
 
-    KvHandle<KvSipMessage> zero = parseMessage(kInviteHead + "Content-Length: 0\r\n\r\nignored");
+    KvHandle<KvSipMessage> zero = kvParseMessage(kInviteHead + "Content-Length: 0\r\n\r\nignored");
     EXPECT_EQ(zero->getBody(), nullptr);
 }
 
 TEST(KvSipMessageParse, WithoutContentLengthTheBodyIsTheRestOfTheStream) {
     const std::string rest(10000, 'b');
-    KvHandle<KvSipMessage> message = parseMessage(kInviteHead + "\r\n" + rest);
+    KvHandle<KvSipMessage> message = kvParseMessage(kInviteHead + "\r\n" + rest);
     EXPECT_EQ(message->getParseState(), KV_VALID);
     EXPECT_EQ(message->getContentLength(), 10000u);
     EXPECT_EQ(std::string(message->getBody(), message->getBodyLength()), rest);
 
-    KvHandle<KvSipMessage> empty = parseMessage(kInviteHead + "\r\n");
+    KvHandle<KvSipMessage> empty = kvParseMessage(kInviteHead + "\r\n");
     EXPECT_EQ(empty->getContentLength(), 0u);
     EXPECT_EQ(empty->getBody(), nullptr);
-    EXPECT_EQ(headerLines(*empty).back(), "Content-Length: 0");
+    EXPECT_EQ(kvHeaderLines(*empty).back(), "Content-Length: 0");
 }
 
 TEST(KvSipMessageParse, StatusLines) {
@@ -518,7 +467,7 @@ TEST(KvSipMessageParse, StatusLines) {
                                 "To: <sip:b@h>\r\nCall-ID: c@h\r\nCSeq: 1 INVITE\r\n"
                                 "Content-Length: 0\r\n\r\n";
     auto response = [&](const std::string& line) {
-        return KvHandle<KvSipResponse>(parseMessage(line + headers));
+        return KvHandle<KvSipResponse>(kvParseMessage(line + headers));
     };
     KvHandle<KvSipResponse> ringing = response("SIP/2.0 180 Ringing\r\n");
     EXPECT_EQ(ringing->getParseState(), KV_VALID);
@@ -563,15 +512,15 @@ TEST(KvSipMessageParse, RoundTripKeepsHeadersInOrderAndCompactNames) {
                              "l: 4\r\n"
                              "\r\n"
                              "v=0\n";
-    KvHandle<KvSipMessage> first = parseMessage(text);
+    KvHandle<KvSipMessage> first = kvParseMessage(text);
     ASSERT_EQ(first->getParseState(), KV_VALID);
-    const std::string once = written(*first);
+    const std::string once = kvSerialized(first);
     // The second Via joins the chain of the first.
     EXPECT_NE(once.find("v: SIP/2.0/UDP h;branch=z9hG4bK1\r\nVia: SIP/2.0/TCP second\r\n"),
               std::string::npos);
-    KvHandle<KvSipMessage> second = parseMessage(once);
-    EXPECT_EQ(headerLines(*second), headerLines(*first));
-    EXPECT_EQ(written(*second), once);
+    KvHandle<KvSipMessage> second = kvParseMessage(once);
+    EXPECT_EQ(kvHeaderLines(*second), kvHeaderLines(*first));
+    EXPECT_EQ(kvSerialized(second), once);
 }
 
 TEST(KvSipMessageParse, AStreamThatHandsOutOneByteAtATimeReadsTheSame) {
@@ -582,9 +531,9 @@ TEST(KvSipMessageParse, AStreamThatHandsOutOneByteAtATimeReadsTheSame) {
                                         "X-Note: one, two\r\nContent-Length: 0\r\n\r\n"}) {
         KvTrickleStream trickle(text);
         KvHandle<KvSipMessage> slow = KvSipMessage::sConstructFrom(trickle);
-        KvHandle<KvSipMessage> fast = parseMessage(text);
+        KvHandle<KvSipMessage> fast = kvParseMessage(text);
         EXPECT_EQ(slow->getParseState(), fast->getParseState());
-        EXPECT_EQ(written(*slow), written(*fast));
+        EXPECT_EQ(kvSerialized(slow), kvSerialized(fast));
     }
     KvTrickleStream busy("SIP/2.0 486 Busy Here\r\n\r\n");
     EXPECT_TRUE(KvHandle<KvSipResponse>(KvSipMessage::sConstructFrom(busy))->getReasonPhrase() ==
@@ -592,25 +541,25 @@ TEST(KvSipMessageParse, AStreamThatHandsOutOneByteAtATimeReadsTheSame) {
 }
 
 TEST(KvSipMessageParse, AMessageBuiltByConstructorsUsesLongNames) {
-    KvHandle<KvSipMessage> parsed = parseMessage(
+    KvHandle<KvSipMessage> parsed = kvParseMessage(
         "BYE sip:b@h SIP/2.0\r\nv: SIP/2.0/UDP h;branch=z9hG4bK1\r\nf: <sip:a@h>;tag=1\r\n"
         "t: <sip:b@h>;tag=2\r\ni: c@h\r\nCSeq: 7 BYE\r\nl: 0\r\n\r\n");
     KvSipResponse response(200, KvHandle<KvSipRequest>(parsed));
     // Copies keep the name they were parsed with; new headers carry the long token.
-    const std::string text = written(response);
+    const std::string text = kvSerialized(response);
     EXPECT_NE(text.find("\r\nv: SIP/2.0/UDP h;branch=z9hG4bK1\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nContent-Length: 0\r\n"), std::string::npos);
 }
 
 TEST(KvSipMessageParse, WritingARequestWithoutMethodOrURIFails) {
     KvSipUnknownRequest empty;
-    EXPECT_EQ(exceptionText([&] { written(empty); }), "Invalid start-line for SIP request");
+    EXPECT_EQ(kvThrownText([&] { kvSerialized(empty); }), "Invalid start-line for SIP request");
 }
 
 // ---- transaction key
 
 TEST(KvSipMessageKey, ARequestAndItsResponseShareAKey) {
-    KvHandle<KvSipMessage> request = parseMessage(kInvite);
+    KvHandle<KvSipMessage> request = kvParseMessage(kInvite);
     KvHandle<KvSipResponse> response(new KvSipResponse(200, KvHandle<KvSipRequest>(request)));
     KvHandle<KvSipToHeader>(response->getToHeader())->setTag("a6c85cf");
     EXPECT_TRUE(request->createTransactionKey() == response->createTransactionKey());
@@ -624,23 +573,23 @@ TEST(KvSipMessageKey, PortsMethodsAndUriKinds) {
     std::string explicitPort = kInvite;
     explicitPort.replace(explicitPort.find("To: Bob <sip:bob@biloxi.example.com>"), 36,
                          "To: Bob <sip:bob@biloxi.example.com:5060>");
-    EXPECT_TRUE(parseMessage(explicitPort)->createTransactionKey() ==
-                parseMessage(kInvite)->createTransactionKey());
+    EXPECT_TRUE(kvParseMessage(explicitPort)->createTransactionKey() ==
+                kvParseMessage(kInvite)->createTransactionKey());
 
     std::string cancel = kInvite;
     cancel.replace(0, 6, "CANCEL");
     cancel.replace(cancel.find("314159 INVITE"), 13, "314159 CANCEL");
-    EXPECT_TRUE(parseMessage(cancel)->createTransactionKey() ==
-                parseMessage(kInvite)->createTransactionKey());
+    EXPECT_TRUE(kvParseMessage(cancel)->createTransactionKey() ==
+                kvParseMessage(kInvite)->createTransactionKey());
 
     std::string tel = kInvite;
     tel.replace(tel.find("To: Bob <sip:bob@biloxi.example.com>"), 36, "To: <tel:+15551234>");
-    KvString telKey = parseMessage(tel)->createTransactionKey();
+    KvString telKey = kvParseMessage(tel)->createTransactionKey();
     EXPECT_EQ(std::string(telKey.c_str()).rfind("+15551234alice", 0), 0u);
 
     std::string noVia = kInvite;
     noVia.erase(noVia.find("Via:"), noVia.find("Max-Forwards") - noVia.find("Via:"));
-    KvHandle<KvSipMessage> unrouted = parseMessage(noVia);
+    KvHandle<KvSipMessage> unrouted = kvParseMessage(noVia);
     ASSERT_EQ(unrouted->getParseState(), KV_INVALID);
 }
 
@@ -665,21 +614,21 @@ TEST(KvSipMessageKey, AMessageWithoutViaIsKeyedWithoutTheViaPart) {
 
 TEST(KvSipMessageKey, DamagedMessagesAreRefusedNotDereferenced) {
     const std::string error = "Unable to create transaction key for INVALID SIP Message";
-    KvHandle<KvSipMessage> invalid = parseMessage(withRequestLine("INVITE sip:b@h SIP/2.00\r\n"));
-    EXPECT_EQ(exceptionText([&] { invalid->createTransactionKey(); }), error);
+    KvHandle<KvSipMessage> invalid = kvParseMessage(withRequestLine("INVITE sip:b@h SIP/2.00\r\n"));
+    EXPECT_EQ(kvThrownText([&] { invalid->createTransactionKey(); }), error);
 
     // Malformed (state 1) and lacking a To: refused the same way.
     std::string noTo = kInviteHead + "Content-Length: 10\r\n\r\nabc";
     noTo.erase(noTo.find("To:"), noTo.find("From:") - noTo.find("To:"));
-    KvHandle<KvSipMessage> malformed = parseMessage(noTo);
+    KvHandle<KvSipMessage> malformed = kvParseMessage(noTo);
     ASSERT_EQ(malformed->getParseState(), KV_MALFORMED);
-    EXPECT_EQ(exceptionText([&] { malformed->createTransactionKey(); }), error);
+    EXPECT_EQ(kvThrownText([&] { malformed->createTransactionKey(); }), error);
 
     KvHandle<KvSipMessage> longLine =
-        parseMessage("INVITE sip:" + std::string(1100, 'u') + "\r\n\r\n");
+        kvParseMessage("INVITE sip:" + std::string(1100, 'u') + "\r\n\r\n");
     ASSERT_EQ(longLine->getParseState(), 414);
-    EXPECT_EQ(exceptionText([&] { longLine->createTransactionKey(); }), error);
+    EXPECT_EQ(kvThrownText([&] { longLine->createTransactionKey(); }), error);
 
     KvSipResponse empty;
-    EXPECT_EQ(exceptionText([&] { empty.createTransactionKey(); }), error);
+    EXPECT_EQ(kvThrownText([&] { empty.createTransactionKey(); }), error);
 }

@@ -4,12 +4,11 @@
 #include "KvSipParseError.h"
 #include "KvSipURL.h"
 #include "KvTelURL.h"
-#include "support/KvTestStreams.h"
+#include "support/KvCorpus.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -24,8 +23,7 @@ Parsed parse(const std::string& text) {
     auto stream = kvStreamOf(text);
     Parsed parsed;
     *stream >> parsed.address;
-    for (int c; (c = stream->read()) >= 0;)
-        parsed.rest += static_cast<char>(c);
+    parsed.rest = kvRestOf(*stream);
     return parsed;
 }
 
@@ -39,32 +37,9 @@ std::string text(const KvString& s) {
     return s.c_str();
 }
 
-template <class F> std::string failureOf(F f) {
-    try {
-        f();
-    } catch (KvHandle<KvException>& e) {
-        bool parseError = dynamic_cast<KvSipParseError*>(e.get()) != nullptr;
-        return std::string(parseError ? "parse: " : "other: ") + e->getText();
-    }
-    return "no failure";
-}
-
+// The unfolded value of a torture message's header, with a line end.
 std::string corpusHeader(const char* file, const std::string& name) {
-    std::ifstream in(std::string(KV_CORPUS_DIR) + "/rfc4475/" + file, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    std::string message = content.str();
-    size_t at = message.find("\r\n" + name + ":");
-    if (at == std::string::npos)
-        return "";
-    size_t start = message.find(':', at) + 1;
-    std::string value;
-    for (size_t end; (end = message.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        value += message.substr(start, end - start);
-        if (message[end + 2] != ' ' && message[end + 2] != '\t')
-            break;
-    }
-    return value + "\r\n";
+    return kvUnfoldedValue(kvCorpusFile(std::string("rfc4475/") + file), name) + "\r\n";
 }
 
 } // namespace
@@ -95,9 +70,9 @@ TEST(KvSipNameAddress, QuotedDisplayNamesKeepQuotesAndEscapes) {
     EXPECT_EQ(text(q.address->getDisplayName()), "\"a\\\\\"");
     EXPECT_EQ(text(q.address->getSipURL()->getHost()), "h");
 
-    EXPECT_EQ(failureOf([] { parse("\"open <sip:a@h>"); }),
+    EXPECT_EQ(kvFailureOf([] { parse("\"open <sip:a@h>"); }),
               "parse: Invalid quote in KvSipNameAddress");
-    EXPECT_EQ(failureOf([] { parse("\"ends in \\"); }), "parse: Invalid quote in KvSipNameAddress");
+    EXPECT_EQ(kvFailureOf([] { parse("\"ends in \\"); }), "parse: Invalid quote in KvSipNameAddress");
 }
 
 TEST(KvSipNameAddress, BareUriParametersDependOnWhoReads) {
@@ -147,13 +122,13 @@ TEST(KvSipNameAddress, UrisWithDelimitersAreWrittenInBrackets) {
 TEST(KvSipNameAddress, MissingUri) {
     KvHandle<KvSipNameAddress> address(new KvSipNameAddress());
     auto stream = kvStreamOf("Caller\r\n");
-    EXPECT_EQ(failureOf([&] { address->parse(*stream); }), "parse: URL not specified");
+    EXPECT_EQ(kvFailureOf([&] { address->parse(*stream); }), "parse: URL not specified");
     EXPECT_EQ(text(address->getDisplayName()), "Caller");
 
-    EXPECT_EQ(failureOf([] { parse("Caller"); }), "other: INVALID URI");
+    EXPECT_EQ(kvFailureOf([] { parse("Caller"); }), "other: INVALID URI");
 
     std::string longName(1100, 'n');
-    EXPECT_EQ(failureOf([&] { parse(longName + " <sip:a@h>"); }),
+    EXPECT_EQ(kvFailureOf([&] { parse(longName + " <sip:a@h>"); }),
               "parse: Invalid SIP Name Address");
 }
 
@@ -197,5 +172,5 @@ TEST(KvSipNameAddress, TortureDisplayNames) {
 
     std::string quotbal = corpusHeader("quotbal.dat", "To");
     ASSERT_FALSE(quotbal.empty());
-    EXPECT_EQ(failureOf([&] { parse(quotbal); }), "parse: Invalid quote in KvSipNameAddress");
+    EXPECT_EQ(kvFailureOf([&] { parse(quotbal); }), "parse: Invalid quote in KvSipNameAddress");
 }

@@ -10,36 +10,15 @@
 #include "KvSipInviteMessage.h"
 #include "KvSipMessage.h"
 #include "KvSipURL.h"
+#include "support/KvCorpus.h"
 #include "support/KvTestStreams.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
-
-// The same bytes behind the bare stream interface: no peek, so every parser takes its byte by
-// byte path.
-class PlainStream : public KvInputStream {
-public:
-    explicit PlainStream(std::string text) : m_text(std::move(text)) {}
-    int read() override {
-        return m_position < m_text.size() ? static_cast<uint8_t>(m_text[m_position++]) : -1;
-    }
-    int32_t available() override { return static_cast<int32_t>(m_text.size() - m_position); }
-    bool markSupported() override { return true; }
-    void mark(int32_t) override { m_mark = m_position; }
-    void reset() override { m_position = m_mark; }
-
-private:
-    std::string m_text;
-    size_t m_position = 0;
-    size_t m_mark = 0;
-};
 
 struct Outcome {
     std::string error;     // the exception of the parse or of the writing, if any
@@ -49,32 +28,30 @@ struct Outcome {
     std::string afterMark; // what a reset to the stream's mark would read
 };
 
-std::string restOf(KvInputStream& stream) {
-    std::string rest;
-    for (int c = stream.read(); c >= 0; c = stream.read())
-        rest.push_back(static_cast<char>(c));
-    return rest;
-}
-
-Outcome parse(KvInputStream& stream) {
+// Runs the reading, then notes where it left the stream and where a reset takes it.
+template <class F> Outcome outcomeOf(KvInputStream& stream, F&& read) {
     Outcome outcome;
     try {
-        KvHandle<KvSipMessage> message = KvSipMessage::sConstructFrom(stream);
-        outcome.state = message->getParseState();
-        KvStringOutputStream out;
-        message->serialize(out);
-        outcome.written = out.text;
+        read(outcome);
     } catch (KvHandle<KvException>& e) {
         outcome.error = e->getText();
     }
-    outcome.rest = restOf(stream);
+    outcome.rest = kvRestOf(stream);
     stream.reset();
-    outcome.afterMark = restOf(stream);
+    outcome.afterMark = kvRestOf(stream);
     return outcome;
 }
 
+Outcome parse(KvInputStream& stream) {
+    return outcomeOf(stream, [&](Outcome& outcome) {
+        KvHandle<KvSipMessage> message = KvSipMessage::sConstructFrom(stream);
+        outcome.state = message->getParseState();
+        outcome.written = kvSerialized(message);
+    });
+}
+
 void expectSameBothWays(const std::string& text, const std::string& name) {
-    PlainStream plain(text);
+    KvPlainStream plain(text);
     auto fast = kvStreamOf(text);
     const Outcome expected = parse(plain);
     const Outcome got = parse(*fast);
@@ -83,23 +60,6 @@ void expectSameBothWays(const std::string& text, const std::string& name) {
     EXPECT_EQ(got.written, expected.written) << name;
     EXPECT_EQ(got.rest, expected.rest) << name;
     EXPECT_EQ(got.afterMark, expected.afterMark) << name;
-}
-
-std::vector<std::pair<std::string, std::string>> corpusFiles() {
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const char* folder : {"/rfc4475", "/bench"}) {
-        for (const auto& entry :
-             std::filesystem::directory_iterator(std::string(KV_CORPUS_DIR) + folder)) {
-            const std::string path = entry.path().string();
-            if (path.size() < 4 ||
-                (path.substr(path.size() - 4) != ".dat" && path.substr(path.size() - 4) != ".sip"))
-                continue;
-            std::ifstream in(path, std::ios::binary);
-            files.emplace_back(path, std::string((std::istreambuf_iterator<char>(in)),
-                                                 std::istreambuf_iterator<char>()));
-        }
-    }
-    return files;
 }
 
 const char kHead[] = "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n"
@@ -112,14 +72,14 @@ const char kHead[] = "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n"
 } // namespace
 
 TEST(KvSipParseFastPath, CorpusMessagesParseAlikeBothWays) {
-    const auto files = corpusFiles();
+    const auto files = kvCorpusMessages({"rfc4475", "bench"});
     ASSERT_GT(files.size(), 40u);
-    for (const auto& [path, text] : files) {
-        expectSameBothWays(text, path);
+    for (const auto& [file, text] : files) {
+        expectSameBothWays(text, file);
         // Cut short anywhere, a message still parses the same both ways.
         for (size_t cut : {size_t(1), size_t(7), text.size() / 3, text.size() / 2, text.size() - 1})
             if (cut < text.size())
-                expectSameBothWays(text.substr(0, cut), path + " cut at " + std::to_string(cut));
+                expectSameBothWays(text.substr(0, cut), file + " cut at " + std::to_string(cut));
     }
 }
 
@@ -172,24 +132,17 @@ namespace {
 
 // A header value read by its class from both kinds of stream.
 Outcome parseValue(const std::string& name, KvInputStream& stream) {
-    Outcome outcome;
     KvHandle<KvSipHeader> header = KvSipHeader::createHeader(name.c_str());
-    try {
+    return outcomeOf(stream, [&](Outcome& outcome) {
         header->doParse(stream);
         KvStringOutputStream out;
         header->serializeChain(out);
         outcome.written = out.text;
-    } catch (KvHandle<KvException>& e) {
-        outcome.error = e->getText();
-    }
-    outcome.rest = restOf(stream);
-    stream.reset();
-    outcome.afterMark = restOf(stream);
-    return outcome;
+    });
 }
 
 void expectValueSameBothWays(const std::string& name, const std::string& value) {
-    PlainStream plain(value);
+    KvPlainStream plain(value);
     auto fast = kvStreamOf(value);
     const Outcome expected = parseValue(name, plain);
     const Outcome got = parseValue(name, *fast);
@@ -205,7 +158,7 @@ void expectValueSameBothWays(const std::string& name, const std::string& value) 
 TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
     // Every header line of the corpus, each read by its own class.
     size_t values = 0;
-    for (const auto& [path, text] : corpusFiles()) {
+    for (const auto& [file, text] : kvCorpusMessages({"rfc4475", "bench"})) {
         size_t start = text.find('\n');
         while (start != std::string::npos && start + 1 < text.size()) {
             const size_t end = text.find('\n', start + 1);
@@ -273,7 +226,7 @@ TEST(KvSipParseFastPath, DigestItemsParseAlikeBothWays) {
         "a=1,,b=\"\",c",
     };
     for (const std::string& text : texts) {
-        PlainStream plain(text);
+        KvPlainStream plain(text);
         auto fast = kvStreamOf(text);
         KvParameters expected(",");
         KvParameters got(",");
@@ -291,7 +244,7 @@ TEST(KvSipParseFastPath, DigestItemsParseAlikeBothWays) {
         }
         EXPECT_EQ(gotError, expectedError) << text;
         EXPECT_TRUE(got.serialize() == expected.serialize().c_str()) << text;
-        EXPECT_EQ(restOf(*fast), restOf(plain)) << text;
+        EXPECT_EQ(kvRestOf(*fast), kvRestOf(plain)) << text;
     }
 }
 

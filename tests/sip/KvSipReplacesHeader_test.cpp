@@ -1,6 +1,6 @@
 // Replaces (RFC 3891): the call-id of the dialog to replace and its tags.
 #include "KvSipReplacesHeader.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +10,11 @@ namespace {
 
 KvHandle<KvSipReplacesHeader> parseReplaces(const std::string& value) {
     KvHandle<KvSipHeader> header =
-        KvSipHeader::sConstructFrom(*kvStreamOf("Replaces: " + value + "\r\n"));
+        kvParseHeader("Replaces: " + value + "\r\n");
     auto* typed = dynamic_cast<KvSipReplacesHeader*>(header.get());
     EXPECT_NE(typed, nullptr);
     EXPECT_TRUE(header->getNext().isNull());
     return KvHandle<KvSipReplacesHeader>(typed);
-}
-
-std::string valueOf(const KvSipHeader* header) {
-    KvStringOutputStream sink;
-    header->serialize(sink);
-    return sink.text;
 }
 
 } // namespace
@@ -32,13 +26,13 @@ TEST(KvSipReplacesHeaderTest, Rfc3891ExampleRoundTrips) {
     EXPECT_STREQ(header->getFromTag(), "r33th4x0r");
     EXPECT_STREQ(header->getToTag(), "ff87ff");
 
-    auto again = parseReplaces(valueOf(header.get()));
+    auto again = parseReplaces(kvSerialized(header));
     EXPECT_STREQ(again->getCallId(), "98732@sip.example.com");
     EXPECT_STREQ(again->getFromTag(), "r33th4x0r");
     EXPECT_STREQ(again->getToTag(), "ff87ff");
     // The parameter list writes its pairs in reverse order of reading, so the text comes back in
     // its first form after every second pass.
-    EXPECT_EQ(valueOf(again.get()), "98732@sip.example.com;from-tag=r33th4x0r;to-tag=ff87ff");
+    EXPECT_EQ(kvSerialized(again), "98732@sip.example.com;from-tag=r33th4x0r;to-tag=ff87ff");
 }
 
 TEST(KvSipReplacesHeaderTest, ParametersAndCallIdEdges) {
@@ -54,7 +48,7 @@ TEST(KvSipReplacesHeaderTest, ParametersAndCallIdEdges) {
     EXPECT_EQ(bare->getParameters()->getCount(), 0u);
     EXPECT_EQ(bare->getFromTag(), nullptr);
     EXPECT_EQ(bare->getToTag(), nullptr);
-    EXPECT_EQ(valueOf(bare.get()), "abc@host");
+    EXPECT_EQ(kvSerialized(bare), "abc@host");
 
     auto empty = parseReplaces("");
     EXPECT_STREQ(empty->getCallId(), "");

@@ -19,7 +19,7 @@
 #include "KvSipURL.h"
 #include "KvSipUnknownRequest.h"
 #include "KvTelURL.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -30,38 +30,12 @@
 
 namespace {
 
-KvHandle<KvSipMessage> parseMessage(const std::string& text) {
-    auto stream = kvStreamOf(text);
-    return KvSipMessage::sConstructFrom(*stream);
-}
-
-std::string written(const KvSipMessage& message) {
-    KvStringOutputStream out;
-    message.serialize(out);
-    return out.text;
-}
-
-std::string valueOf(const KvHandle<KvSipHeader>& header) {
-    KvStringOutputStream out;
-    header->serialize(out);
-    return out.text;
-}
-
 std::vector<std::string> headerNames(const KvSipMessage& message) {
     std::vector<std::string> names;
     for (KvSipHeaderId id : message.getHeaderOrder())
         for (KvHandle<KvSipHeader> h = message.getHeader(id); !h.isNull(); h = h->getNext())
             names.push_back(h->getName().c_str());
     return names;
-}
-
-std::string exceptionText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "(no exception)";
 }
 
 std::string uriText(const KvHandle<KvURI>& uri) {
@@ -93,7 +67,7 @@ const std::string kCallHeaders =
 
 KvHandle<KvSipResponse> finalResponse(const std::string& statusLine, const std::string& cseq,
                                       const std::string& extra) {
-    KvHandle<KvSipResponse> response(parseMessage(statusLine + "\r\n" + kCallHeaders +
+    KvHandle<KvSipResponse> response(kvParseMessage(statusLine + "\r\n" + kCallHeaders +
                                                   "CSeq: " + cseq + "\r\n" + extra +
                                                   "Content-Length: 0\r\n\r\n"));
     return response;
@@ -116,7 +90,7 @@ TEST(KvSipRequestBuild, HeadersGoInTheDocumentedOrder) {
     invite.addHeader(
         KvHandle<KvSipHeader>(new KvSipViaHeader("pc33.atlanta.example.com", 5060, "udp")));
     invite.addHeader(KvHandle<KvSipHeader>(new KvSipMaxForwardsHeader(70)));
-    const std::string text = written(invite);
+    const std::string text = kvSerialized(invite);
     EXPECT_EQ(text, "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n"
                     "From: Alice <sip:alice@atlanta.example.com>;tag=1928301774\r\n"
                     "To: Bob <sip:bob@biloxi.example.com>\r\n"
@@ -130,9 +104,9 @@ TEST(KvSipRequestBuild, HeadersGoInTheDocumentedOrder) {
                     "\r\n"
                     "v=0\r\n");
     // What it writes reads back as the same request.
-    KvHandle<KvSipMessage> reread = parseMessage(text);
+    KvHandle<KvSipMessage> reread = kvParseMessage(text);
     EXPECT_EQ(reread->getParseState(), KV_VALID);
-    EXPECT_EQ(written(*reread), text);
+    EXPECT_EQ(kvSerialized(reread), text);
 }
 
 TEST(KvSipRequestBuild, CallIdCSeqAndBodyDefaults) {
@@ -155,7 +129,7 @@ TEST(KvSipRequestBuild, CallIdCSeqAndBodyDefaults) {
     EXPECT_EQ(given.getCSeqHeader()->getNumber(), 5u);
     EXPECT_TRUE(given.getContactHeader().isNull());
 
-    EXPECT_EQ(exceptionText([] {
+    EXPECT_EQ(kvThrownText([] {
                   KvSipInviteMessage(fromHeader(), toHeader(), contactHeader(), "a@b", 1, nullptr,
                                      "body", 4);
               }),
@@ -165,14 +139,14 @@ TEST(KvSipRequestBuild, CallIdCSeqAndBodyDefaults) {
 TEST(KvSipRequestBuild, TheCallersHeadersGoInThemselvesIntoOneRequestAtATime) {
     KvHandle<KvSipFromHeader> from = fromHeader();
     // A request that fails to build lets go of them again.
-    EXPECT_NE(exceptionText([&] {
+    EXPECT_NE(kvThrownText([&] {
                   KvSipInviteMessage(from, toHeader(), contactHeader(), "a@b", 1, nullptr, "x", 1);
               }),
-              "(no exception)");
+              "(nothing thrown)");
     EXPECT_FALSE(from->isInChain());
     KvSipInviteMessage first(from, toHeader(), contactHeader(), "a@b", 1, nullptr, nullptr, 0);
     EXPECT_EQ(first.getFromHeader().get(), from.get());
-    EXPECT_EQ(exceptionText([&] {
+    EXPECT_EQ(kvThrownText([&] {
                   KvSipByeMessage(KvHandle<KvSipNameAddress>(
                                       new KvSipNameAddress("sip:bob@biloxi.example.com")),
                                   from, toHeader(), KvHandle<KvSipContactHeader>(), "a@b", 2,
@@ -182,14 +156,14 @@ TEST(KvSipRequestBuild, TheCallersHeadersGoInThemselvesIntoOneRequestAtATime) {
 }
 
 TEST(KvSipRequestBuild, MethodsMustBeGiven) {
-    EXPECT_EQ(exceptionText([] {
+    EXPECT_EQ(kvThrownText([] {
                   KvSipRequest request(KvString(""), fromHeader(), toHeader(), contactHeader(),
                                        "a@b", 1, nullptr, nullptr, 0);
               }),
               "The SIP Method cannot be NULL or EMPTY");
-    EXPECT_EQ(exceptionText([] { KvSipRequest request(""); }),
+    EXPECT_EQ(kvThrownText([] { KvSipRequest request(""); }),
               "KvSipRequest constructor expects a Method Name");
-    EXPECT_EQ(exceptionText([] { KvSipRequest request(static_cast<const char*>(nullptr)); }),
+    EXPECT_EQ(kvThrownText([] { KvSipRequest request(static_cast<const char*>(nullptr)); }),
               "KvSipRequest constructor expects a Method Name");
 }
 
@@ -202,8 +176,8 @@ TEST(KvSipRequestBuild, URLHeadersMoveIntoTheMessageWithoutTouchingTheCallersURI
     EXPECT_EQ(uriText(target->getURI()), before);
     EXPECT_EQ(uriText(invite.getRequestURI()), "sip:bob@biloxi.example.com");
     EXPECT_EQ(headerNames(invite).back(), "Subject");
-    EXPECT_EQ(valueOf(invite.getHeader(KV_HEADER_SUBJECT)), "lunch");
-    EXPECT_EQ(written(invite).find("?"), std::string::npos);
+    EXPECT_EQ(kvSerialized(invite.getHeader(KV_HEADER_SUBJECT)), "lunch");
+    EXPECT_EQ(kvSerialized(invite).find("?"), std::string::npos);
 
     // A Call-ID given in the URI replaces the one made from the values, and goes last.
     KvHandle<KvSipNameAddress> withCallId(
@@ -217,12 +191,12 @@ TEST(KvSipRequestBuild, URLHeadersMoveIntoTheMessageWithoutTouchingTheCallersURI
 
 TEST(KvSipRequestBuild, ABuiltRequestLeavesTheCallersHeadersAddressesAlone) {
     KvHandle<KvSipToHeader> to = toHeader();
-    const std::string toBefore = valueOf(KvHandle<KvSipHeader>(to));
+    const std::string toBefore = kvSerialized(KvHandle<KvSipHeader>(to));
     KvSipByeMessage bye(
         KvHandle<KvSipNameAddress>(new KvSipNameAddress("sip:bob@biloxi.example.com")),
         fromHeader(), to, KvHandle<KvSipContactHeader>(), "id@host", 2, nullptr, nullptr, 0);
     bye.setRequestURI(KvHandle<KvURI>(new KvSipURL("sip:other@example.com")));
-    EXPECT_EQ(valueOf(KvHandle<KvSipHeader>(to)), toBefore);
+    EXPECT_EQ(kvSerialized(KvHandle<KvSipHeader>(to)), toBefore);
 }
 
 TEST(KvSipRequestURI, IsStoredAsACloneWithoutAngleBrackets) {
@@ -273,13 +247,13 @@ TEST(KvSipMethodClasses, EachMethodParsesIntoItsClassAndClonesIntoItToo) {
         const std::string text = std::string(entry.method) +
                                  " sip:bob@biloxi.example.com SIP/2.0\r\n" + kCallHeaders +
                                  "CSeq: 1 " + entry.method + "\r\nContent-Length: 0\r\n\r\n";
-        KvHandle<KvSipMessage> message = parseMessage(text);
+        KvHandle<KvSipMessage> message = kvParseMessage(text);
         EXPECT_EQ(typeid(*message.get()), entry.type);
         EXPECT_TRUE(message->isValid());
         EXPECT_TRUE(KvHandle<KvSipRequest>(message)->getMethod() == entry.method);
         KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(message->clone()));
         EXPECT_EQ(typeid(*copy.get()), entry.type);
-        EXPECT_EQ(written(*copy), text);
+        EXPECT_EQ(kvSerialized(copy), text);
         EXPECT_NE(copy->getViaHeader().get(), message->getViaHeader().get());
     }
 }
@@ -334,7 +308,7 @@ TEST(KvSipAck, ATelContactIsTakenWhole) {
 
 TEST(KvSipAck, IsOnlyForINVITEResponses) {
     const std::string error = "The SIP ACK Request is only for INVITE Response";
-    EXPECT_EQ(exceptionText([] { KvSipAckMessage(finalResponse("SIP/2.0 200 OK", "2 BYE", "")); }),
+    EXPECT_EQ(kvThrownText([] { KvSipAckMessage(finalResponse("SIP/2.0 200 OK", "2 BYE", "")); }),
               error);
     try {
         KvSipAckMessage ack(finalResponse("SIP/2.0 200 OK", "2 invite", ""));
@@ -367,24 +341,24 @@ TEST(KvSipAck, BodyAndTransport) {
 
 TEST(KvSipAck, AResponseLackingAPartIsRefusedClearly) {
     KvHandle<KvSipResponse> noFrom(
-        parseMessage("SIP/2.0 200 OK\r\nTo: <sip:b@h>\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\n\r\n"));
-    EXPECT_EQ(exceptionText([&] { KvSipAckMessage ack(noFrom); }),
+        kvParseMessage("SIP/2.0 200 OK\r\nTo: <sip:b@h>\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\n\r\n"));
+    EXPECT_EQ(kvThrownText([&] { KvSipAckMessage ack(noFrom); }),
               "Can't build ACK: the response has no From header");
-    KvHandle<KvSipResponse> noCSeq(parseMessage("SIP/2.0 200 OK\r\n" + kCallHeaders + "\r\n"));
-    EXPECT_EQ(exceptionText([&] { KvSipAckMessage ack(noCSeq); }),
+    KvHandle<KvSipResponse> noCSeq(kvParseMessage("SIP/2.0 200 OK\r\n" + kCallHeaders + "\r\n"));
+    EXPECT_EQ(kvThrownText([&] { KvSipAckMessage ack(noCSeq); }),
               "Can't build ACK: the response has no CSeq header");
-    KvHandle<KvSipResponse> noCallId(parseMessage(
+    KvHandle<KvSipResponse> noCallId(kvParseMessage(
         "SIP/2.0 200 OK\r\nFrom: <sip:a@h>\r\nTo: <sip:b@h>\r\nCSeq: 1 INVITE\r\n\r\n"));
-    EXPECT_EQ(exceptionText([&] { KvSipAckMessage ack(noCallId); }),
+    EXPECT_EQ(kvThrownText([&] { KvSipAckMessage ack(noCallId); }),
               "Can't build ACK: the response has no Call-ID header");
-    EXPECT_EQ(exceptionText([&] { KvSipAckMessage ack{KvHandle<KvSipResponse>()}; }),
+    EXPECT_EQ(kvThrownText([&] { KvSipAckMessage ack{KvHandle<KvSipResponse>()}; }),
               "Can't build ACK: the response has no message");
 }
 
 // ---- BYE
 
 TEST(KvSipBye, FollowsTheCallsCSeqAndAddress) {
-    KvHandle<KvSipMessage> invite = parseMessage(
+    KvHandle<KvSipMessage> invite = kvParseMessage(
         "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n" + kCallHeaders +
         "CSeq: 41 INVITE\r\nContact: <sip:alice@192.0.2.9>\r\nContent-Length: 0\r\n\r\n");
     KvSipByeMessage bye(invite);
@@ -400,19 +374,19 @@ TEST(KvSipBye, FollowsTheCallsCSeqAndAddress) {
 
     // Without a Contact the To address serves, whatever its scheme.
     KvHandle<KvSipMessage> telCall =
-        parseMessage("INVITE tel:+15551234 SIP/2.0\r\nVia: SIP/2.0/UDP h\r\nTo: <tel:+15551234>\r\n"
+        kvParseMessage("INVITE tel:+15551234 SIP/2.0\r\nVia: SIP/2.0/UDP h\r\nTo: <tel:+15551234>\r\n"
                      "From: <sip:a@h>;tag=1\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\nl: 0\r\n\r\n");
     EXPECT_EQ(uriText(KvSipByeMessage(telCall).getRequestURI()), "tel:+15551234");
 }
 
 TEST(KvSipBye, AMessageLackingAPartIsRefusedClearly) {
     KvHandle<KvSipMessage> noCSeq =
-        parseMessage("INVITE sip:b@h SIP/2.0\r\n" + kCallHeaders + "\r\n");
-    EXPECT_EQ(exceptionText([&] { KvSipByeMessage bye(noCSeq); }),
+        kvParseMessage("INVITE sip:b@h SIP/2.0\r\n" + kCallHeaders + "\r\n");
+    EXPECT_EQ(kvThrownText([&] { KvSipByeMessage bye(noCSeq); }),
               "Can't build BYE: the message has no CSeq header");
-    KvHandle<KvSipMessage> noTo = parseMessage(
+    KvHandle<KvSipMessage> noTo = kvParseMessage(
         "INVITE sip:b@h SIP/2.0\r\nFrom: <sip:a@h>\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\n\r\n");
-    EXPECT_EQ(exceptionText([&] { KvSipByeMessage bye(noTo); }),
+    EXPECT_EQ(kvThrownText([&] { KvSipByeMessage bye(noTo); }),
               "Can't build BYE: the message has no To header");
 }
 
@@ -420,7 +394,7 @@ TEST(KvSipBye, AMessageLackingAPartIsRefusedClearly) {
 
 TEST(KvSipCancel, MatchesTheTransactionItCancels) {
     KvHandle<KvSipMessage> invite =
-        parseMessage("INVITE sip:bob@biloxi.example.com;transport=tcp SIP/2.0\r\n" + kCallHeaders +
+        kvParseMessage("INVITE sip:bob@biloxi.example.com;transport=tcp SIP/2.0\r\n" + kCallHeaders +
                      "Via: SIP/2.0/UDP second.example.com;branch=z9hG4bKother\r\n"
                      "CSeq: 7 INVITE\r\nContent-Length: 0\r\n\r\n");
     KvSipCancelMessage cancel{KvHandle<KvSipRequest>(invite)};
@@ -445,11 +419,11 @@ TEST(KvSipCancel, MatchesTheTransactionItCancels) {
 
 TEST(KvSipCancel, ARequestLackingAPartIsRefusedClearly) {
     KvHandle<KvSipMessage> noUri =
-        parseMessage("FOO sips:b@h SIP/2.0\r\n" + kCallHeaders + "CSeq: 1 FOO\r\n\r\n");
+        kvParseMessage("FOO sips:b@h SIP/2.0\r\n" + kCallHeaders + "CSeq: 1 FOO\r\n\r\n");
     ASSERT_TRUE(KvHandle<KvSipRequest>(noUri)->getRequestURI().isNull());
-    EXPECT_EQ(exceptionText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noUri)}; }),
+    EXPECT_EQ(kvThrownText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noUri)}; }),
               "Can't build CANCEL: the request has no request-URI");
-    KvHandle<KvSipMessage> noFrom = parseMessage("INVITE sip:b@h SIP/2.0\r\nTo: <sip:b@h>\r\n\r\n");
-    EXPECT_EQ(exceptionText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noFrom)}; }),
+    KvHandle<KvSipMessage> noFrom = kvParseMessage("INVITE sip:b@h SIP/2.0\r\nTo: <sip:b@h>\r\n\r\n");
+    EXPECT_EQ(kvThrownText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noFrom)}; }),
               "Can't build CANCEL: the request has no From header");
 }

@@ -5,7 +5,7 @@
 #include "KvSipParseError.h"
 #include "KvSipRequest.h"
 #include "KvSipResponse.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,41 +15,9 @@
 
 namespace {
 
-KvHandle<KvSipMessage> parseMessage(const std::string& text) {
-    auto stream = kvStreamOf(text);
-    return KvSipMessage::sConstructFrom(*stream);
-}
-
-std::string written(const KvSipMessage& message) {
-    KvStringOutputStream out;
-    message.serialize(out);
-    return out.text;
-}
-
-std::vector<std::string> headerLines(const KvSipMessage& message) {
-    std::vector<std::string> lines;
-    for (KvSipHeaderId id : message.getHeaderOrder()) {
-        for (KvHandle<KvSipHeader> h = message.getHeader(id); !h.isNull(); h = h->getNext()) {
-            KvStringOutputStream value;
-            h->serialize(value);
-            lines.push_back(std::string(h->getName().c_str()) + ": " + value.text);
-        }
-    }
-    return lines;
-}
-
-std::string exceptionText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "(no exception)";
-}
-
 KvHandle<KvSipRequest> request(const std::string& method, const std::string& extra = "") {
     return KvHandle<KvSipRequest>(
-        parseMessage(method +
+        kvParseMessage(method +
                      " sip:bob@biloxi.example.com SIP/2.0\r\n"
                      "Via: SIP/2.0/UDP proxy.example.com;branch=z9hG4bK2\r\n"
                      "Via: SIP/2.0/UDP pc33.atlanta.example.com;branch=z9hG4bK1\r\n"
@@ -83,24 +51,24 @@ TEST(KvSipResponseBuild, A180EchoesTheRequestWithoutRecordRoute) {
     EXPECT_EQ(ringing.getParseState(), KV_VALID);
     EXPECT_EQ(ringing.getStatusCode(), 180);
     EXPECT_TRUE(ringing.getReasonPhrase() == "Ringing");
-    EXPECT_EQ(headerLines(ringing),
+    EXPECT_EQ(kvHeaderLines(ringing),
               echoedPlus({"Content-Length: 5", "Content-Type: application/sdp"}));
     EXPECT_EQ(std::string(ringing.getBody(), ringing.getBodyLength()), "v=0\r\n");
-    const std::string text = written(ringing);
+    const std::string text = kvSerialized(ringing);
     EXPECT_EQ(text.substr(0, 24), "SIP/2.0 180 Ringing\r\nVia");
     // It reads back as the same response.
-    KvHandle<KvSipMessage> reread = parseMessage(text);
+    KvHandle<KvSipMessage> reread = kvParseMessage(text);
     EXPECT_EQ(reread->getParseState(), KV_VALID);
-    EXPECT_EQ(written(*reread), text);
+    EXPECT_EQ(kvSerialized(reread), text);
 }
 
 TEST(KvSipResponseBuild, A2xxAlsoCarriesTheRecordRoutes) {
     KvSipResponse ok(200, request("INVITE"), "v=0\r\n", "application/sdp", 5);
     EXPECT_TRUE(ok.getReasonPhrase() == "Ok");
-    EXPECT_EQ(headerLines(ok), echoedPlus({"Content-Length: 5", "Content-Type: application/sdp",
+    EXPECT_EQ(kvHeaderLines(ok), echoedPlus({"Content-Length: 5", "Content-Type: application/sdp",
                                            "Record-Route: <sip:proxy.example.com;lr>"}));
     KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(ok.clone()));
-    EXPECT_EQ(written(*copy), written(ok));
+    EXPECT_EQ(kvSerialized(copy), kvSerialized(ok));
 }
 
 TEST(KvSipResponseBuild, ByeAndCancelAnswersNeverCarryABody) {
@@ -116,11 +84,11 @@ TEST(KvSipResponseBuild, ByeAndCancelAnswersNeverCarryABody) {
 }
 
 TEST(KvSipResponseBuild, CodesAndRequestAreChecked) {
-    EXPECT_EQ(exceptionText([] { KvSipResponse r(99, request("INVITE")); }),
+    EXPECT_EQ(kvThrownText([] { KvSipResponse r(99, request("INVITE")); }),
               "Invalid Response code");
-    EXPECT_EQ(exceptionText([] { KvSipResponse r(700, request("INVITE")); }),
+    EXPECT_EQ(kvThrownText([] { KvSipResponse r(700, request("INVITE")); }),
               "Invalid Response code");
-    EXPECT_EQ(exceptionText([] { KvSipResponse r(200, KvHandle<KvSipRequest>()); }),
+    EXPECT_EQ(kvThrownText([] { KvSipResponse r(200, KvHandle<KvSipRequest>()); }),
               "Handle to request is NIL");
     try {
         KvSipResponse r(0, request("INVITE"));
@@ -150,10 +118,10 @@ TEST(KvSipResponseBuild, GoesBackOnTheConnectionOfATcpRequest) {
 }
 
 TEST(KvSipResponseBuild, ARequestLackingHeadersGivesAnInvalidResponseNotACrash) {
-    KvHandle<KvSipRequest> bare(parseMessage("OPTIONS sip:b@h SIP/2.0\r\n\r\n"));
+    KvHandle<KvSipRequest> bare(kvParseMessage("OPTIONS sip:b@h SIP/2.0\r\n\r\n"));
     KvSipResponse answer(400, bare);
     EXPECT_EQ(answer.getParseState(), KV_INVALID);
-    EXPECT_EQ(headerLines(answer), std::vector<std::string>{"Content-Length: 0"});
+    EXPECT_EQ(kvHeaderLines(answer), std::vector<std::string>{"Content-Length: 0"});
 
     // A request built without a CSeq method still gets one in its answer.
     KvHandle<KvSipRequest> noMethod(new KvSipRequest("OPTIONS"));
@@ -163,14 +131,14 @@ TEST(KvSipResponseBuild, ARequestLackingHeadersGivesAnInvalidResponseNotACrash) 
 }
 
 TEST(KvSipResponseBuild, FindsTheChallenge) {
-    KvHandle<KvSipResponse> unauthorized(parseMessage(
+    KvHandle<KvSipResponse> unauthorized(kvParseMessage(
         "SIP/2.0 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"atlanta.example.com\", "
         "nonce=\"ea9c8e88df84f1cec4341ae6cbe5a359\"\r\n\r\n"));
     EXPECT_FALSE(unauthorized->getAuthenticateHeader().isNull());
     EXPECT_EQ(unauthorized->getAuthenticateHeader()->getId(), KV_HEADER_WWW_AUTHENTICATE);
 
     KvHandle<KvSipResponse> proxy(
-        parseMessage("SIP/2.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Digest "
+        kvParseMessage("SIP/2.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Digest "
                      "realm=\"atlanta.example.com\", nonce=\"abc\"\r\n\r\n"));
     EXPECT_EQ(proxy->getAuthenticateHeader()->getId(), KV_HEADER_PROXY_AUTHENTICATE);
 

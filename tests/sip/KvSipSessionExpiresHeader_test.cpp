@@ -2,76 +2,46 @@
 #include "KvException.h"
 #include "KvSipMinSEHeader.h"
 #include "KvSipSessionExpiresHeader.h"
-#include "support/KvTestStreams.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace {
-
-KvHandle<KvSipHeader> parseLine(const std::string& line) {
-    return KvSipHeader::sConstructFrom(*kvStreamOf(line));
-}
-
-std::string lineOf(const KvHandle<KvSipHeader>& head) {
-    KvStringOutputStream sink;
-    head->serializeChain(sink);
-    return sink.text;
-}
-
-std::string parseFailure(const std::string& line) {
-    try {
-        parseLine(line);
-    } catch (KvHandle<KvException>& e) {
-        return e->getText();
-    }
-    return "";
-}
-
-template <class T> KvHandle<T> parseAs(const std::string& line) {
-    KvHandle<KvSipHeader> header = parseLine(line);
-    T* typed = dynamic_cast<T*>(header.get());
-    EXPECT_NE(typed, nullptr) << line;
-    return KvHandle<T>(typed);
-}
-
-} // namespace
-
 TEST(KvSipSessionExpiresHeaderTest, Rfc4028ExamplesRoundTrip) {
     for (const char* line : {"Session-Expires: 4000;refresher=uac\r\n", "Session-Expires: 1800\r\n",
                              "x: 1800;refresher=uas\r\n"}) {
-        KvHandle<KvSipHeader> header = parseLine(line);
-        EXPECT_EQ(lineOf(header), line);
-        EXPECT_EQ(lineOf(parseLine(lineOf(header))), line);
+        KvHandle<KvSipHeader> header = kvParseHeader(line);
+        EXPECT_EQ(kvChainText(header), line);
+        EXPECT_EQ(kvChainText(kvParseHeader(kvChainText(header))), line);
     }
-    auto compact = parseAs<KvSipSessionExpiresHeader>("x: 1800;refresher=uas\r\n");
+    auto compact = kvParseAs<KvSipSessionExpiresHeader>("x: 1800;refresher=uas\r\n");
     EXPECT_EQ(compact->getId(), KV_HEADER_SESSION_EXPIRES);
     EXPECT_EQ(compact->getDeltaSeconds(), 1800u);
     EXPECT_STREQ(compact->getRefresher(), "uas");
 }
 
 TEST(KvSipSessionExpiresHeaderTest, RefresherIsCheckedAndAValuelessOneDropped) {
-    auto upper = parseAs<KvSipSessionExpiresHeader>("Session-Expires: 1800;refresher=UAS\r\n");
+    auto upper = kvParseAs<KvSipSessionExpiresHeader>("Session-Expires: 1800;refresher=UAS\r\n");
     EXPECT_STREQ(upper->getRefresher(), "UAS");
-    EXPECT_EQ(parseFailure("Session-Expires: 1800;refresher=proxy\r\n"),
+    EXPECT_EQ(kvParseFailure("Session-Expires: 1800;refresher=proxy\r\n"),
               "Invalid Refresher in Session-Expires Header");
 
-    auto other = parseAs<KvSipSessionExpiresHeader>("Session-Expires: 1800;foo=1\r\n");
+    auto other = kvParseAs<KvSipSessionExpiresHeader>("Session-Expires: 1800;foo=1\r\n");
     EXPECT_FALSE(other->hasRefresher());
     EXPECT_EQ(other->getRefresher(), nullptr);
 
-    auto bare = parseAs<KvSipSessionExpiresHeader>("Session-Expires: 1800;refresher;foo=1\r\n");
+    auto bare = kvParseAs<KvSipSessionExpiresHeader>("Session-Expires: 1800;refresher;foo=1\r\n");
     EXPECT_FALSE(bare->hasRefresher());
     EXPECT_EQ(bare->getRefresher(), nullptr);
-    EXPECT_EQ(lineOf(KvHandle<KvSipHeader>(bare)), "Session-Expires: 1800;foo=1\r\n");
+    EXPECT_EQ(kvChainText(KvHandle<KvSipHeader>(bare)), "Session-Expires: 1800;foo=1\r\n");
 
-    auto trailing = parseAs<KvSipSessionExpiresHeader>("Session-Expires: 1800 trailing\r\n");
+    auto trailing = kvParseAs<KvSipSessionExpiresHeader>("Session-Expires: 1800 trailing\r\n");
     EXPECT_EQ(trailing->getDeltaSeconds(), 1800u);
     EXPECT_EQ(trailing->getParameters()->getCount(), 0u);
 
-    EXPECT_EQ(parseFailure("Session-Expires: long\r\n"), "unsigned number expected");
-    EXPECT_EQ(parseFailure("Session-Expires: 4294967306\r\n"), "unsigned number expected");
+    EXPECT_EQ(kvParseFailure("Session-Expires: long\r\n"), "unsigned number expected");
+    EXPECT_EQ(kvParseFailure("Session-Expires: 4294967306\r\n"), "unsigned number expected");
 }
 
 TEST(KvSipSessionExpiresHeaderTest, RefresherAccessorsKeepTheirPromise) {
@@ -106,14 +76,14 @@ TEST(KvSipSessionExpiresHeaderTest, RefresherAccessorsKeepTheirPromise) {
 }
 
 TEST(KvSipMinSEHeaderTest, SecondsAndFailures) {
-    auto minSE = parseAs<KvSipMinSEHeader>("Min-SE: 90\r\n");
+    auto minSE = kvParseAs<KvSipMinSEHeader>("Min-SE: 90\r\n");
     EXPECT_EQ(minSE->getSeconds(), 90u);
     EXPECT_EQ(minSE->getId(), KV_HEADER_MIN_SE);
-    EXPECT_EQ(lineOf(KvHandle<KvSipHeader>(minSE)), "Min-SE: 90\r\n");
-    EXPECT_EQ(lineOf(parseLine("Min-SE: 90;foo=1\r\n")), "Min-SE: 90\r\n");
-    EXPECT_EQ(parseFailure("Min-SE: abc\r\n"), "Invalid Minimum SE header");
-    EXPECT_EQ(parseFailure("Min-SE: \r\n"), "Invalid Minimum SE header");
-    EXPECT_EQ(parseFailure("Min-SE: 4294967306\r\n"), "unsigned number expected");
+    EXPECT_EQ(kvChainText(KvHandle<KvSipHeader>(minSE)), "Min-SE: 90\r\n");
+    EXPECT_EQ(kvChainText(kvParseHeader("Min-SE: 90;foo=1\r\n")), "Min-SE: 90\r\n");
+    EXPECT_EQ(kvParseFailure("Min-SE: abc\r\n"), "Invalid Minimum SE header");
+    EXPECT_EQ(kvParseFailure("Min-SE: \r\n"), "Invalid Minimum SE header");
+    EXPECT_EQ(kvParseFailure("Min-SE: 4294967306\r\n"), "unsigned number expected");
 
     KvSipMinSEHeader built(1800);
     KvHandle<KvSipMinSEHeader> copy(static_cast<KvSipMinSEHeader*>(built.clone()));

@@ -3,12 +3,11 @@
 #include "KvSipParseError.h"
 #include "KvSipURL.h"
 #include "KvURI.h"
-#include "support/KvTestStreams.h"
+#include "support/KvCorpus.h"
+#include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,7 @@ Parsed parse(const std::string& text, bool ownParameters) {
     Parsed parsed;
     parsed.uri = KvURI::createURI(*stream, ownParameters);
     parsed.url = KvHandle<KvSipURL>(dynamic_cast<KvSipURL*>(parsed.uri.get()));
-    for (int c; (c = stream->read()) >= 0;)
-        parsed.rest += static_cast<char>(c);
+    parsed.rest = kvRestOf(*stream);
     return parsed;
 }
 
@@ -38,48 +36,15 @@ std::string serialized(const KvHandle<KvSipURL>& url) {
     return url->serialize().c_str();
 }
 
-// The text of the exception that f throws, marked when it is a parse error.
-template <class F> std::string failureOf(F f) {
-    try {
-        f();
-    } catch (KvHandle<KvException>& e) {
-        bool parseError = dynamic_cast<KvSipParseError*>(e.get()) != nullptr;
-        return std::string(parseError ? "parse: " : "other: ") + e->getText();
-    }
-    return "no failure";
-}
-
 std::string header(const KvHandle<KvSipURL>& url, const char* name) {
     const char* value = url->getHeaders()->getParameterText(name);
     return value ? value : "<absent>";
-}
-
-std::string corpusFile(const char* name) {
-    std::ifstream in(std::string(KV_CORPUS_DIR) + "/rfc4475/" + name, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 // The request-URI of a torture message's request line.
 std::string requestUri(const std::string& message) {
     size_t start = message.find(' ') + 1;
     return message.substr(start, message.find(" SIP/2.0") - start);
-}
-
-// The unfolded value of the first header line that starts with name and a colon.
-std::string headerValue(const std::string& message, const std::string& name) {
-    size_t at = message.find("\r\n" + name + ":");
-    if (at == std::string::npos)
-        return "";
-    size_t start = at + 2 + name.size() + 1;
-    std::string value;
-    for (size_t end; (end = message.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        value += message.substr(start, end - start);
-        if (message[end + 2] != ' ' && message[end + 2] != '\t')
-            break;
-    }
-    return value;
 }
 
 } // namespace
@@ -131,7 +96,7 @@ TEST(KvSipURL, BareUrlLeavesHeaderParametersUnlessItOwnsThem) {
     EXPECT_EQ(text(spaced.url->getHost()), "host");
     EXPECT_EQ(spaced.rest, "tag=1");
 
-    EXPECT_EQ(failureOf([] { parse("sip;x", false); }), "parse: Illegal URL construct");
+    EXPECT_EQ(kvFailureOf([] { parse("sip;x", false); }), "parse: Illegal URL construct");
 }
 
 TEST(KvSipURL, BracketedUrlKeepsItsParametersAndTakesTheSemicolonBehind) {
@@ -185,11 +150,11 @@ TEST(KvSipURL, BlanksAndCarriageReturnsAreDropped) {
 }
 
 TEST(KvSipURL, RefusesWrongSchemesAndMissingHosts) {
-    EXPECT_EQ(failureOf([] { parse("sips:caller@host", false); }), "parse: Scheme is not SIP");
-    EXPECT_EQ(failureOf([] { parse("sip:@", false); }), "parse: Sip URL wrong format");
-    EXPECT_EQ(failureOf([] { parse("sip:", false); }), "parse: Sip URL wrong format");
-    EXPECT_EQ(failureOf([] { parse("sip:a@b@c", false); }), "parse: Sip URL wrong format");
-    EXPECT_EQ(failureOf([] { parse("<sip:u@>", false); }), "parse: Sip URL wrong format");
+    EXPECT_EQ(kvFailureOf([] { parse("sips:caller@host", false); }), "parse: Scheme is not SIP");
+    EXPECT_EQ(kvFailureOf([] { parse("sip:@", false); }), "parse: Sip URL wrong format");
+    EXPECT_EQ(kvFailureOf([] { parse("sip:", false); }), "parse: Sip URL wrong format");
+    EXPECT_EQ(kvFailureOf([] { parse("sip:a@b@c", false); }), "parse: Sip URL wrong format");
+    EXPECT_EQ(kvFailureOf([] { parse("<sip:u@>", false); }), "parse: Sip URL wrong format");
 }
 
 TEST(KvSipURL, PortsAreCheckedNumbers) {
@@ -197,7 +162,7 @@ TEST(KvSipURL, PortsAreCheckedNumbers) {
     EXPECT_EQ(KvSipURL("sip:h:0").getPort(), 0);
     for (const char* bad : {"sip:h:65536", "sip:h:99999999999999999999", "sip:h:50a", "sip:h:-1",
                             "<sip:u@h:+5>", "sip:h:5060:", "sip:h:1:2"})
-        EXPECT_EQ(failureOf([&] { KvSipURL url(bad); }), "parse: Sip URL wrong format") << bad;
+        EXPECT_EQ(kvFailureOf([&] { KvSipURL url(bad); }), "parse: Sip URL wrong format") << bad;
 }
 
 TEST(KvSipURL, IPv6ReferencesKeepTheirColons) {
@@ -258,10 +223,10 @@ TEST(KvSipURL, UrlHeaderEscapesDecodeInEitherCase) {
 
 TEST(KvSipURL, UrlHeaderEntriesNeedKeyAndValue) {
     const char* expected = "other: Header doesn't have Key/Value pair\n";
-    EXPECT_EQ(failureOf([] { parse("sip:u@h?h%3Dv%3Bk%3Dw", true); }), expected);
-    EXPECT_EQ(failureOf([] { parse("sip:u@h?=v", true); }), expected);
-    EXPECT_EQ(failureOf([] { parse("sip:u@h?k=", true); }), expected);
-    EXPECT_EQ(failureOf([] { parse("sip:u@h?", true); }), expected);
+    EXPECT_EQ(kvFailureOf([] { parse("sip:u@h?h%3Dv%3Bk%3Dw", true); }), expected);
+    EXPECT_EQ(kvFailureOf([] { parse("sip:u@h?=v", true); }), expected);
+    EXPECT_EQ(kvFailureOf([] { parse("sip:u@h?k=", true); }), expected);
+    EXPECT_EQ(kvFailureOf([] { parse("sip:u@h?", true); }), expected);
 }
 
 TEST(KvSipURL, LongEscapedValuesAreWrittenWhole) {
@@ -278,10 +243,10 @@ TEST(KvSipURL, LongEscapedValuesAreWrittenWhole) {
 
 TEST(KvSipURL, OverlongTextIsRefused) {
     std::string user(1100, 'u');
-    EXPECT_EQ(failureOf([&] { parse("sip:" + user + "@h", false); }),
+    EXPECT_EQ(kvFailureOf([&] { parse("sip:" + user + "@h", false); }),
               "parse: Invalid SIP URL - Buffer overflow");
     std::string value(1100, 'v');
-    EXPECT_EQ(failureOf([&] { parse("sip:u@h?k=" + value, true); }),
+    EXPECT_EQ(kvFailureOf([&] { parse("sip:u@h?k=" + value, true); }),
               "parse: Invalid SIP URL - Buffer overflow");
 }
 
@@ -299,13 +264,13 @@ TEST(KvSipURL, CopiesHaveTheirOwnLists) {
 }
 
 TEST(KvSipURL, TortureRequestUris) {
-    std::string esc01 = requestUri(corpusFile("esc01.dat"));
+    std::string esc01 = requestUri(kvCorpusFile("rfc4475/esc01.dat"));
     ASSERT_EQ(esc01, "sip:sips%3Auser%40example.com@example.net");
     Parsed p = parse(esc01 + "\r\n", true);
     EXPECT_EQ(text(p.url->getUser()), "sips%3Auser%40example.com");
     EXPECT_EQ(serialized(p.url), esc01);
 
-    std::string semiuri = requestUri(corpusFile("semiuri.dat"));
+    std::string semiuri = requestUri(kvCorpusFile("rfc4475/semiuri.dat"));
     ASSERT_EQ(semiuri, "sip:user;par=u%40example.net@example.com");
     Parsed q = parse(semiuri + "\r\n", true);
     EXPECT_EQ(text(q.url->getUser()), "user;par=u%40example.net");
@@ -315,7 +280,7 @@ TEST(KvSipURL, TortureRequestUris) {
 }
 
 TEST(KvSipURL, TortureContactUrls) {
-    std::string contact = headerValue(corpusFile("esc01.dat"), "Contact");
+    std::string contact = kvUnfoldedValue(kvCorpusFile("rfc4475/esc01.dat"), "Contact");
     Parsed p = parse(contact + "\r\n", false);
     ASSERT_FALSE(p.url.isNull());
     EXPECT_EQ(text(p.url->getUser()), "cal%6Cer");
@@ -327,7 +292,7 @@ TEST(KvSipURL, TortureContactUrls) {
     EXPECT_EQ(again.url->getParameterCount(), 2u);
     EXPECT_EQ(text(again.url->getParameters()->getParameter("n%61me")), "v%61lue%25%34%31");
 
-    std::string regescrt = headerValue(corpusFile("regescrt.dat"), "M");
+    std::string regescrt = kvUnfoldedValue(kvCorpusFile("rfc4475/regescrt.dat"), "M");
     ASSERT_EQ(regescrt, " <sip:user@example.com?Route=%3Csip:sip.example.com%3E>");
     Parsed r = parse(regescrt + "\r\n", false);
     EXPECT_EQ(text(r.url->getHost()), "example.com");

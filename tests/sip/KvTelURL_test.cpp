@@ -20,8 +20,7 @@ Parsed parse(const std::string& text, bool ownParameters) {
     KvHandle<KvURI> uri = KvURI::createURI(*stream, ownParameters);
     Parsed parsed;
     parsed.tel = KvHandle<KvTelURL>(dynamic_cast<KvTelURL*>(uri.get()));
-    for (int c; (c = stream->read()) >= 0;)
-        parsed.rest += static_cast<char>(c);
+    parsed.rest = kvRestOf(*stream);
     return parsed;
 }
 

@@ -21,8 +21,7 @@ Parsed parse(const std::string& text, bool ownParameters = false) {
     auto stream = kvStreamOf(text);
     Parsed parsed;
     parsed.uri = KvURI::createURI(*stream, ownParameters);
-    for (int c; (c = stream->read()) >= 0;)
-        parsed.rest += static_cast<char>(c);
+    parsed.rest = kvRestOf(*stream);
     return parsed;
 }
 
