@@ -26,6 +26,15 @@ std::string written(const KvSipMessage& message) {
     return out.text;
 }
 
+std::string transactionKey(const KvSipMessage& message) {
+    try {
+        KvString key = message.createTransactionKey();
+        return key.isEmpty() ? std::string() : std::string(key.data(), key.length());
+    } catch (KvHandle<KvException>& e) {
+        return std::string("exception: ") + e->getText();
+    }
+}
+
 // The read-only services that the transaction and dialog layers call on every received message.
 void query(const KvSipMessage& message) {
     message.isValid();
@@ -155,6 +164,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(message->clone()));
     if (written(*copy) != text)
         kvFuzzFail("a copy is written differently", text, written(*copy));
+    if (transactionKey(*copy) != transactionKey(*message))
+        kvFuzzFail("a copy has another transaction key", transactionKey(*message),
+                   transactionKey(*copy));
     // The same bytes read again give the same message: nothing depends on what an earlier
     // message left behind or on memory that was never written.
     KvHandle<KvSipMessage> same = parse(kvFuzzBytes(data, size));

@@ -62,6 +62,18 @@ public:
     };
 
 protected:
+    // Holds every stripe lock for its scope.
+    class AllLocked {
+    public:
+        explicit AllLocked(const KvHashTableBase& table) : m_table(table) { m_table.lockAll(); }
+        ~AllLocked() { m_table.unlockAll(); }
+        AllLocked(const AllLocked&) = delete;
+        AllLocked& operator=(const AllLocked&) = delete;
+
+    private:
+        const KvHashTableBase& m_table;
+    };
+
     uint32_t bucketOf(const void* key) const { return m_hashFunction(key) % m_bucketCount; }
     // Unlinks and frees every node without touching what the entries point to.
     void clearEntries();

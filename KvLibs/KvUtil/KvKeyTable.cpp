@@ -49,14 +49,8 @@ void KvKeyTable::releaseEntries(const std::vector<Entry>& entries) {
 
 KvObject* KvKeyTable::clone() const {
     // Hold every stripe so that no key or value is released between the copy and its count.
-    lockAll();
-    KvKeyTable* copy = nullptr;
-    try {
-        copy = new KvKeyTable(*this);
-    } catch (...) {
-        unlockAll();
-        throw;
-    }
+    AllLocked locked(*this);
+    KvKeyTable* copy = new KvKeyTable(*this);
     Iterator it(*copy);
     while (it.hasNext()) {
         auto* entry = static_cast<Entry*>(it.next());
@@ -64,25 +58,20 @@ KvObject* KvKeyTable::clone() const {
         if (entry->value)
             entry->value->addReference();
     }
-    unlockAll();
     return copy;
 }
 
 void KvKeyTable::print(KvOutputStream& stream) const {
     stream << getClassName();
-    lockAll();
-    try {
+    {
+        AllLocked locked(*this);
         Iterator it(*this);
         while (it.hasNext()) {
             auto* entry = static_cast<const Entry*>(it.next());
             stream << "\n " << entry->key->data() << "\t"
                    << static_cast<const KvObject*>(entry->key);
         }
-    } catch (...) {
-        unlockAll();
-        throw;
     }
-    unlockAll();
     stream << endl;
 }
 
@@ -163,14 +152,10 @@ KvHandle<KvObject> KvKeyTable::getUnlocked(const KvString& key) const {
 
 void KvKeyTable::removeAll() {
     std::vector<Entry> entries;
-    lockAll();
-    try {
+    {
+        AllLocked locked(*this);
         entries = detachAll();
-    } catch (...) {
-        unlockAll();
-        throw;
     }
-    unlockAll();
     releaseEntries(entries);
 }
 

@@ -54,6 +54,25 @@ uint32_t toPort(uint32_t port) {
     return port & 0xFFFF;
 }
 
+// At trace level 5: a time stamp, a banner ("UDP Received <n> bytes from <host>:<port>" or "UDP
+// Sending <n> bytes to ...") and the datagram's bytes.
+void traceDatagram(const char* what, const char* direction, const void* buffer, uint32_t length,
+                   const KvInetAddress& address, uint32_t port) {
+    KvHandle<KvErrorStream> log = KvErrorStream::instance();
+    if (!log->isLevelEnabled(5))
+        return;
+    char stamp[32];
+    kvFormatLocalTimestamp(stamp, sizeof stamp);
+    log->lock();
+    *log << "\n"
+         << stamp << "\n"
+         << "\n================UDP " << what << " " << length << " bytes " << direction << " "
+         << address.getHostAddress() << ":" << port << "================\n\n";
+    log->write(buffer, length, 0);
+    *log << "================================================\n" << endl;
+    log->unlock();
+}
+
 } // namespace
 
 KvSocketImpl::HandleUse::HandleUse(const KvSocketImpl& socket)
@@ -406,37 +425,13 @@ int32_t KvSocketImpl::receiveFrom(void* buffer, uint32_t length, KvInetAddress& 
     }
     address = KvInetAddress::sFromAddress(fromAddress);
     port = fromPort;
-    KvHandle<KvErrorStream> log = KvErrorStream::instance();
-    if (log->isLevelEnabled(5)) {
-        char stamp[32];
-        kvFormatLocalTimestamp(stamp, sizeof stamp);
-        log->lock();
-        *log << "\n"
-             << stamp << "\n"
-             << "\n================UDP Received " << count << " bytes from "
-             << address.getHostAddress() << ":" << port << "================\n\n";
-        log->write(buffer, static_cast<uint32_t>(count), 0);
-        *log << "================================================\n" << endl;
-        log->unlock();
-    }
+    traceDatagram("Received", "from", buffer, static_cast<uint32_t>(count), address, port);
     return count;
 }
 
 int32_t KvSocketImpl::sendTo(const void* buffer, uint32_t length, const KvInetAddress& address,
                              uint32_t port) {
-    KvHandle<KvErrorStream> log = KvErrorStream::instance();
-    if (log->isLevelEnabled(5)) {
-        char stamp[32];
-        kvFormatLocalTimestamp(stamp, sizeof stamp);
-        log->lock();
-        *log << "\n"
-             << stamp << "\n"
-             << "\n================UDP Sending " << length << " bytes to "
-             << address.getHostAddress() << ":" << port << "================\n\n";
-        log->write(buffer, length, 0);
-        *log << "================================================\n" << endl;
-        log->unlock();
-    }
+    traceDatagram("Sending", "to", buffer, length, address, port);
     HandleUse use(*this);
     if (!use)
         return -1;

@@ -104,14 +104,10 @@ KvHandle<KvObject> KvTokenTable::get(Token token) const {
 
 void KvTokenTable::removeAll() {
     std::vector<KvObject*> values;
-    lockAll();
-    try {
+    {
+        AllLocked locked(*this);
         values = detachAll();
-    } catch (...) {
-        unlockAll();
-        throw;
     }
-    unlockAll();
     releaseValues(values);
 }
 

@@ -29,8 +29,8 @@ protected:
     void ensureParameters();
     // The name-address, then the header parameters behind it, up to a comma or the line end.
     void parseAddressAndParameters(KvInputStream& stream);
-    // Route and Record-Route: the name-address alone, parameters included; whatever fails in it
-    // is raised as a parse error with the given text.
+    // Route and Record-Route: the name-address read as operator>> reads it; any failure to read
+    // it is raised as a parse error with the given text.
     void parseNameAddress(KvInputStream& stream, const char* failureText);
     // From and To: refuses an address without URI, and strips from a sip URL with parameters the
     // transport, maddr and ttl parameters and the URL headers.

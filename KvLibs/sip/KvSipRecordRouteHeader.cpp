@@ -1,6 +1,5 @@
 #include "KvSipRecordRouteHeader.h"
 
-
 KvSipRecordRouteHeader::KvSipRecordRouteHeader() : KvSipAddressHeader(sToken(), nullptr, nullptr) {
     setId(KV_HEADER_RECORD_ROUTE);
     ensureNameAddress();

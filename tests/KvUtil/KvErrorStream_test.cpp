@@ -37,7 +37,6 @@ struct TextStream : KvOutputStream {
     int flushes = 0;
 };
 
-
 TEST(KvErrorStream, LevelsBelowTheThresholdPass) {
     KvHandle<TextStream> sink(new TextStream);
     KvErrorStream stream(sink);

@@ -20,13 +20,16 @@ TEST(KvStreamTokenizer, Numbers) {
               "unsigned number expected");
     EXPECT_EQ(kvThrownText([] { T::readUnsignedNumber(*kvStreamOf("99999999999999999999999")); }),
               "unsigned number expected");
-    EXPECT_EQ(kvThrownText([] { T::readUnsignedNumber(*kvStreamOf("x")); }), "unsigned number expected");
+    EXPECT_EQ(kvThrownText([] { T::readUnsignedNumber(*kvStreamOf("x")); }),
+              "unsigned number expected");
 
     auto f = kvStreamOf("1.25 ");
     EXPECT_DOUBLE_EQ(T::readFloat(*f), 1.25);
     EXPECT_EQ(f->read(), ' ');
-    EXPECT_EQ(kvThrownText([] { T::readFloat(*kvStreamOf("1.2.3")); }), "floating-point value expected");
-    EXPECT_EQ(kvThrownText([] { T::readFloat(*kvStreamOf(".")); }), "floating-point value expected");
+    EXPECT_EQ(kvThrownText([] { T::readFloat(*kvStreamOf("1.2.3")); }),
+              "floating-point value expected");
+    EXPECT_EQ(kvThrownText([] { T::readFloat(*kvStreamOf(".")); }),
+              "floating-point value expected");
 }
 
 TEST(KvStreamTokenizer, Lines) {
@@ -40,14 +43,16 @@ TEST(KvStreamTokenizer, Lines) {
     EXPECT_EQ(atEnd.length(), 0u);
 
     char buffer[16];
-    EXPECT_EQ(kvThrownText([&] { T::readLineToBuffer(*kvStreamOf("abc\rx"), buffer, sizeof buffer); }),
-              "carriage return without newline");
+    EXPECT_EQ(
+        kvThrownText([&] { T::readLineToBuffer(*kvStreamOf("abc\rx"), buffer, sizeof buffer); }),
+        "carriage return without newline");
     auto two = kvStreamOf("first\nsecond\r\n");
     ASSERT_TRUE(T::readLineToBuffer(*two, buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "first");
     ASSERT_TRUE(T::readLineToBuffer(*two, buffer, sizeof buffer));
     EXPECT_STREQ(buffer, "second");
-    EXPECT_FALSE(T::readLineToBuffer(*kvStreamOf("0123456789abcdefXYZ\r\n"), buffer, sizeof buffer));
+    EXPECT_FALSE(
+        T::readLineToBuffer(*kvStreamOf("0123456789abcdefXYZ\r\n"), buffer, sizeof buffer));
 
     auto skip = kvStreamOf("skip me\nkeep");
     T::skipLine(*skip);
@@ -76,8 +81,10 @@ TEST(KvStreamTokenizer, TokensAndPeeks) {
 
     KvString q = T::readQuotedString(*kvStreamOf(" \"a\\\"b\" rest"));
     EXPECT_STREQ(q.data(), "\"a\\\"b\"");
-    EXPECT_EQ(kvThrownText([] { T::readQuotedString(*kvStreamOf("abc")); }), "quote ( \" ) expected");
-    EXPECT_EQ(kvThrownText([] { T::readQuotedString(*kvStreamOf("\"open")); }), "quote ( \" ) expected");
+    EXPECT_EQ(kvThrownText([] { T::readQuotedString(*kvStreamOf("abc")); }),
+              "quote ( \" ) expected");
+    EXPECT_EQ(kvThrownText([] { T::readQuotedString(*kvStreamOf("\"open")); }),
+              "quote ( \" ) expected");
 }
 
 TEST(KvStreamTokenizer, HighBytesAreBytes) {
@@ -97,8 +104,10 @@ public:
 
 TEST(KvStreamTokenizer, NeedsMarks) {
     NoMarks s;
-    EXPECT_EQ(kvThrownText([&] { T::skipWhitespace(s); }), "Can only tokenize streams where mark supported");
-    EXPECT_EQ(kvThrownText([&] { T::isAtLineEnd(s); }), "Can only tokenize streams where mark supported");
+    EXPECT_EQ(kvThrownText([&] { T::skipWhitespace(s); }),
+              "Can only tokenize streams where mark supported");
+    EXPECT_EQ(kvThrownText([&] { T::isAtLineEnd(s); }),
+              "Can only tokenize streams where mark supported");
 }
 
 TEST(KvParameters, ParseOrderAndSerialize) {
@@ -142,7 +151,8 @@ TEST(KvParameters, QuotesCommasAndFolding) {
     EXPECT_EQ(folded->read(), 'N');
 
     KvParameters bad;
-    EXPECT_EQ(kvThrownText([&] { bad.parseString("key="); }), "Parameter doesn't have Key/Value pair\n");
+    EXPECT_EQ(kvThrownText([&] { bad.parseString("key="); }),
+              "Parameter doesn't have Key/Value pair\n");
 }
 
 TEST(KvParameters, BufferLimitIsEnforcedEverywhere) {

@@ -234,7 +234,8 @@ TEST(KvSipAddressHeader, TortureAddresses) {
     auto from = kvParseChain<KvSipFromHeader>(kvCorpusHeaderLine("wsinv.dat", "from"));
     ASSERT_EQ(from.size(), 1u);
     EXPECT_EQ(text(from[0]->getTag()), "98asjd8");
-    EXPECT_EQ(kvSerialized(from[0]), "\"J Rosenberg \\\\\\\"\" <sip:jdrosen@example.com>;tag=98asjd8");
+    EXPECT_EQ(kvSerialized(from[0]),
+              "\"J Rosenberg \\\\\\\"\" <sip:jdrosen@example.com>;tag=98asjd8");
 
     auto contact = kvParseChain<KvSipContactHeader>(kvCorpusHeaderLine("wsinv.dat", "m:"));
     ASSERT_EQ(contact.size(), 1u);
@@ -259,7 +260,8 @@ TEST(KvSipAddressHeader, TortureAddresses) {
     EXPECT_STREQ(route0, "<sip:sip.example.com>");
 
     std::string quotbal = kvCorpusHeaderLine("quotbal.dat", "To");
-    EXPECT_EQ(kvFailureOf([&] { kvParseHeader(quotbal); }), "parse: Invalid quote in KvSipNameAddress");
+    EXPECT_EQ(kvFailureOf([&] { kvParseHeader(quotbal); }),
+              "parse: Invalid quote in KvSipNameAddress");
 }
 
 // Every address header line of the torture messages, whole and cut short, parses or fails with a

@@ -58,7 +58,8 @@ TEST(KvSipAuthenticateHeader, OtherSchemesAreRefused) {
               "Challenge type not supported !");
     EXPECT_EQ(kvThrownText([] { headerOf("WWW-Authenticate: NTLM"); }),
               "Challenge type not supported !");
-    EXPECT_EQ(kvThrownText([] { headerOf("WWW-Authenticate:"); }), "Challenge type not supported !");
+    EXPECT_EQ(kvThrownText([] { headerOf("WWW-Authenticate:"); }),
+              "Challenge type not supported !");
 }
 
 TEST(KvSipAuthenticateHeader, BuiltHeadersCarryTheServersChallenge) {

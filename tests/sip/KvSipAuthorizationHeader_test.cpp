@@ -119,8 +119,8 @@ TEST(KvSipAuthorizationHeader, ChallengeAnswerRoundTrip) {
     serverChallenge->setParameter("opaque", "o,1");
     KvHandle<KvSipHeader> challengeHeader(new KvSipProxyAuthenticateHeader(serverChallenge));
 
-    KvHandle<KvSipAuthenticateHeader> received(
-        headerOf(kvChainText(*challengeHeader).substr(0, kvChainText(*challengeHeader).size() - 2)));
+    KvHandle<KvSipAuthenticateHeader> received(headerOf(
+        kvChainText(*challengeHeader).substr(0, kvChainText(*challengeHeader).size() - 2)));
     KvHandle<KvSipDigestCredentialsInfo> answer(
         new KvSipDigestCredentialsInfo(received->getChallenge(), "alice", "secret"));
     answer->setMethod("INVITE");

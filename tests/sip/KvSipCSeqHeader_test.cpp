@@ -22,8 +22,9 @@ TEST(KvSipCSeqHeaderTest, NumberAndMethod) {
     EXPECT_STREQ(kvParseAs<KvSipCSeqHeader>("CSeq: 5 INVITE;foo\r\n")->getMethod(), "INVITE");
     EXPECT_EQ(kvSerialized(kvParseAs<KvSipCSeqHeader>("CSeq: 1 invite\r\n").get()), "1 invite");
     std::string longMethod(200, 'M');
-    EXPECT_EQ(std::string(kvParseAs<KvSipCSeqHeader>("CSeq: 1 " + longMethod + "\r\n")->getMethod()),
-              longMethod);
+    EXPECT_EQ(
+        std::string(kvParseAs<KvSipCSeqHeader>("CSeq: 1 " + longMethod + "\r\n")->getMethod()),
+        longMethod);
 }
 
 TEST(KvSipCSeqHeaderTest, Failures) {
@@ -87,9 +88,11 @@ TEST(KvSipCSeqHeaderTest, Rfc4475Lines) {
     EXPECT_EQ(cseq->getNumber(), 139122385u);
     EXPECT_STREQ(cseq->getMethod(), "!interesting-Method0123456789_*+`.%indeed'~");
     // scalar02 and scalarlg: numbers far past 32 bits are refused, not wrapped.
-    EXPECT_EQ(kvParseFailure(kvCorpusHeaderLine("scalar02.dat", "CSeq:")), "unsigned number expected");
-    EXPECT_EQ(kvParseFailure(kvCorpusHeaderLine("scalarlg.dat", "CSeq:")), "unsigned number expected");
-    EXPECT_EQ(
-        kvParseAs<KvSipMaxForwardsHeader>(kvCorpusHeaderLine("scalar02.dat", "Max-Forwards:"))->getHops(),
-        300u);
+    EXPECT_EQ(kvParseFailure(kvCorpusHeaderLine("scalar02.dat", "CSeq:")),
+              "unsigned number expected");
+    EXPECT_EQ(kvParseFailure(kvCorpusHeaderLine("scalarlg.dat", "CSeq:")),
+              "unsigned number expected");
+    EXPECT_EQ(kvParseAs<KvSipMaxForwardsHeader>(kvCorpusHeaderLine("scalar02.dat", "Max-Forwards:"))
+                  ->getHops(),
+              300u);
 }

@@ -15,7 +15,8 @@
 
 TEST(KvSipCallIdHeaderTest, ParsesOneTokenAndWritesItBack) {
     auto header = kvParseHeader("Call-ID: a84b4c76e66710@pc33.atlanta.com\r\n");
-    EXPECT_STREQ(kvAs<KvSipCallIdHeader>(header)->getCallIdText(), "a84b4c76e66710@pc33.atlanta.com");
+    EXPECT_STREQ(kvAs<KvSipCallIdHeader>(header)->getCallIdText(),
+                 "a84b4c76e66710@pc33.atlanta.com");
     EXPECT_EQ(header->getId(), KV_HEADER_CALL_ID);
     EXPECT_EQ(kvChainText(header), "Call-ID: a84b4c76e66710@pc33.atlanta.com\r\n");
 
@@ -23,11 +24,13 @@ TEST(KvSipCallIdHeaderTest, ParsesOneTokenAndWritesItBack) {
     kvAs<KvSipCallIdHeader>(compact);
     EXPECT_EQ(kvChainText(compact), "i: f81d4fae-7dec-11d0-a765-00a0c91e6bf6@foo.bar.com\r\n");
 
-    EXPECT_STREQ(kvAs<KvSipCallIdHeader>(kvParseHeader("Call-ID: abc def\r\n"))->getCallIdText(), "abc");
+    EXPECT_STREQ(kvAs<KvSipCallIdHeader>(kvParseHeader("Call-ID: abc def\r\n"))->getCallIdText(),
+                 "abc");
     EXPECT_EQ(kvParseFailure("Call-ID: \r\n"), "Invalid Call-ID header");
     std::string longId(600, 'x');
-    EXPECT_EQ(kvAs<KvSipCallIdHeader>(kvParseHeader("Call-ID: " + longId + "\r\n"))->getCallIdText(),
-              longId);
+    EXPECT_EQ(
+        kvAs<KvSipCallIdHeader>(kvParseHeader("Call-ID: " + longId + "\r\n"))->getCallIdText(),
+        longId);
 }
 
 TEST(KvSipCallIdHeaderTest, TextConstructorKeepsTheTextByteForByte) {
@@ -91,10 +94,12 @@ TEST(KvSipExpiresHeaderTest, DeltaSeconds) {
     EXPECT_EQ(expires->getDeltaSeconds(), 3600u);
     EXPECT_EQ(kvSerialized(header), "3600");
     EXPECT_EQ(kvAs<KvSipExpiresHeader>(kvParseHeader("Expires: 0\r\n"))->getDeltaSeconds(), 0u);
-    EXPECT_EQ(kvAs<KvSipExpiresHeader>(kvParseHeader("Expires: 4294967295  \r\n"))->getDeltaSeconds(),
-              4294967295u);
+    EXPECT_EQ(
+        kvAs<KvSipExpiresHeader>(kvParseHeader("Expires: 4294967295  \r\n"))->getDeltaSeconds(),
+        4294967295u);
     // Text attached to the digits counts as part of the number token; its digits decide.
-    EXPECT_EQ(kvAs<KvSipExpiresHeader>(kvParseHeader("Expires: 120;foo=1\r\n"))->getDeltaSeconds(), 120u);
+    EXPECT_EQ(kvAs<KvSipExpiresHeader>(kvParseHeader("Expires: 120;foo=1\r\n"))->getDeltaSeconds(),
+              120u);
 
     KvSipExpiresHeader built(7200);
     EXPECT_EQ(built.getId(), KV_HEADER_EXPIRES);
@@ -104,8 +109,9 @@ TEST(KvSipExpiresHeaderTest, DeltaSeconds) {
 TEST(KvSipExpiresHeaderTest, NumbersAreCheckedAndBounded) {
     EXPECT_EQ(kvParseFailure("Expires: 4294967306\r\n"), "Invalid Expires header");
     std::string digits63 = std::string(59, '0') + "3600";
-    EXPECT_EQ(kvAs<KvSipExpiresHeader>(kvParseHeader("Expires: " + digits63 + "\r\n"))->getDeltaSeconds(),
-              3600u);
+    EXPECT_EQ(
+        kvAs<KvSipExpiresHeader>(kvParseHeader("Expires: " + digits63 + "\r\n"))->getDeltaSeconds(),
+        3600u);
     EXPECT_EQ(kvParseFailure("Expires: " + std::string(64, '1') + "\r\n"),
               "un-expecting end of file when parsing KvSipExpiresHeader");
     EXPECT_EQ(kvParseFailure("Expires: " + std::string(900, '1') + "\r\n"),

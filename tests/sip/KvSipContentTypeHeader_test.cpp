@@ -42,7 +42,8 @@ TEST(KvSipContentTypeHeaderTest, ParsesTypeSubtypeAndParameters) {
     EXPECT_EQ(kvSerialized(withParameter), "text/plain;charset=utf-8");
 
     // Blanks around the slash are allowed (RFC 3261 SWS "/" SWS).
-    EXPECT_EQ(kvSerialized(kvParseHeader("Content-Type: application / sdp\r\n").get()), "application/sdp");
+    EXPECT_EQ(kvSerialized(kvParseHeader("Content-Type: application / sdp\r\n").get()),
+              "application/sdp");
 }
 
 TEST(KvSipContentTypeHeaderTest, CompactNameIsKeptAndWrittenBack) {
@@ -108,9 +109,9 @@ TEST(KvSipContentLengthHeaderTest, ReadsCheckedThirtyTwoBitNumbers) {
     EXPECT_EQ(kvAs<KvSipContentLengthHeader>(header)->getLength(), 349u);
     EXPECT_EQ(kvSerialized(header), "349");
     EXPECT_EQ(kvAs<KvSipContentLengthHeader>(kvParseHeader("l: 0\r\n"))->getLength(), 0u);
-    EXPECT_EQ(
-        kvAs<KvSipContentLengthHeader>(kvParseHeader("Content-Length: 4294967295\r\n"))->getLength(),
-        4294967295u);
+    EXPECT_EQ(kvAs<KvSipContentLengthHeader>(kvParseHeader("Content-Length: 4294967295\r\n"))
+                  ->getLength(),
+              4294967295u);
 
     EXPECT_EQ(kvParseFailure("Content-Length: abc\r\n"), "unsigned number expected");
     EXPECT_EQ(kvParseFailure("Content-Length: -5\r\n"), "unsigned number expected");

@@ -31,8 +31,8 @@ TEST(KvSipDigestChallengeInfo, WritesTokensBareAndEverythingElseQuoted) {
     auto challenge = parsed("realm=\"atlanta.com\", nonce=\"abc==\", algorithm=MD5, qop=\"auth\", "
                             "stale=TRUE, domain=\"sip:a.com sip:b.com\", uri=sip:x");
     EXPECT_EQ(kvSerialized(*challenge), "uri=sip:x,domain=\"sip:a.com sip:b.com\",stale=TRUE,"
-                                   "qop=\"auth\",algorithm=MD5,nonce=\"abc==\","
-                                   "realm=\"atlanta.com\"");
+                                        "qop=\"auth\",algorithm=MD5,nonce=\"abc==\","
+                                        "realm=\"atlanta.com\"");
     // Read back, the same entries come out (in the order of the text written).
     auto again = parsed(kvSerialized(*challenge));
     EXPECT_EQ(again->getNonce(), "abc==");

@@ -34,7 +34,7 @@ TEST(KvSipDigestCredentialsInfoFuzz, TokenItemsWithSeparatorsAreQuoted) {
     auto plain = credentialsOf("username=\"bob\",realm=\"r\",nonce=\"n\",uri=\"sip:r\","
                                "response=\"0123\",algorithm=MD5,qop=auth,nc=00000001,cnonce=\"c\"");
     EXPECT_EQ(kvSerialized(plain), "username=\"bob\",realm=\"r\",nonce=\"n\",response=\"0123\","
-                              "uri=\"sip:r\",algorithm=MD5,qop=auth,nc=00000001,cnonce=\"c\"");
+                                   "uri=\"sip:r\",algorithm=MD5,qop=auth,nc=00000001,cnonce=\"c\"");
 }
 
 TEST(KvSipDigestChallengeInfoFuzz, TokenItemsWithSeparatorsAreQuoted) {
@@ -45,6 +45,7 @@ TEST(KvSipDigestChallengeInfoFuzz, TokenItemsWithSeparatorsAreQuoted) {
     EXPECT_STREQ(again->getRealm().c_str(), "r");
     EXPECT_STREQ(again->getAlgorithm().c_str(), "MD5,realm=evil");
 
-    EXPECT_NE(kvSerialized(challengeOf("realm=\"r\",algorithm=MD5,stale=FALSE")).find("algorithm=MD5"),
-              std::string::npos);
+    EXPECT_NE(
+        kvSerialized(challengeOf("realm=\"r\",algorithm=MD5,stale=FALSE")).find("algorithm=MD5"),
+        std::string::npos);
 }

@@ -157,8 +157,9 @@ TEST(KvSipDigestCredentialsInfo, AlgorithmsOtherThanMd5AreRefused) {
     for (const char* algorithm : {"SHA", "md5", "SHA-256", "MD"}) {
         auto challenge =
             challengeOf(std::string("realm=\"a\", nonce=\"b\", algorithm=") + algorithm);
-        EXPECT_EQ(kvThrownText([&] { KvSipDigestCredentialsInfo credentials(challenge, "u", "p"); }),
-                  "Unsupported Algorithm !!!")
+        EXPECT_EQ(
+            kvThrownText([&] { KvSipDigestCredentialsInfo credentials(challenge, "u", "p"); }),
+            "Unsupported Algorithm !!!")
             << algorithm;
     }
     // Received credentials fail at every digest step instead.

@@ -69,8 +69,7 @@ TEST(KvSipNameAddressFuzz, OtherSchemeIsWrittenBetweenBrackets) {
         ASSERT_EQ(trip.first->getParseState(), KV_VALID) << from;
         EXPECT_STREQ(trip.first->getFromHeader()->getTag().c_str(), "323") << from;
         EXPECT_EQ(trip.second->getParseState(), KV_VALID) << trip.firstText;
-        EXPECT_STREQ(trip.second->getFromHeader()->getTag().c_str(), "323")
-            << trip.firstText;
+        EXPECT_STREQ(trip.second->getFromHeader()->getTag().c_str(), "323") << trip.firstText;
         EXPECT_EQ(trip.secondText, trip.firstText);
     }
 

@@ -167,7 +167,7 @@ TEST(KvSipMessageHeaders, IdsAreWrittenInTheOrderTheyFirstEntered) {
 TEST(KvSipMessageHeaders, NamesAreFoundAsWrittenAndIdsWhateverTheName) {
     KvHandle<KvSipMessage> message =
         kvParseMessage("INVITE sip:b@h SIP/2.0\r\nv: SIP/2.0/UDP h\r\nf: <sip:a@h>;tag=1\r\n"
-                     "t: <sip:b@h>\r\ni: id@h\r\nCSeq: 1 INVITE\r\nl: 0\r\n\r\n");
+                       "t: <sip:b@h>\r\ni: id@h\r\nCSeq: 1 INVITE\r\nl: 0\r\n\r\n");
     EXPECT_EQ(message->getParseState(), KV_VALID);
     EXPECT_TRUE(message->findHeader("From").isNull());
     EXPECT_FALSE(message->findHeader("f").isNull());
@@ -326,9 +326,11 @@ TEST(KvSipMessageBody, AContentLengthChangedAfterwardsNeverReadsPastTheBlock) {
 TEST(KvSipMessageValidate, ChecksTheMandatoryHeaders) {
     const std::string tail = "Content-Length: 0\r\n\r\n";
     EXPECT_EQ(kvParseMessage(kInviteHead + tail)->getParseState(), KV_VALID);
-    EXPECT_EQ(kvParseMessage(kInviteHead + "To: <sip:c@h>\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(kInviteHead + "To: <sip:c@h>\r\n" + tail)->getParseState(),
+              KV_INVALID);
     EXPECT_EQ(kvParseMessage(kInviteHead + "f: <sip:c@h>\r\n" + tail)->getParseState(), KV_INVALID);
-    EXPECT_EQ(kvParseMessage(kInviteHead + "CSeq: 2 INVITE\r\n" + tail)->getParseState(), KV_INVALID);
+    EXPECT_EQ(kvParseMessage(kInviteHead + "CSeq: 2 INVITE\r\n" + tail)->getParseState(),
+              KV_INVALID);
     EXPECT_EQ(kvParseMessage(kInviteHead + "i: other@h\r\n" + tail)->getParseState(), KV_INVALID);
     EXPECT_EQ(kvParseMessage(kInviteHead + "l: 0\r\n" + tail)->getParseState(), KV_INVALID);
 
@@ -355,7 +357,8 @@ TEST(KvSipMessageParse, RequestLineStates) {
     EXPECT_EQ(kvParseMessage(withRequestLine("INVITE sip:b@h SIP/3.0\r\n"))->getParseState(), 505);
     EXPECT_EQ(kvParseMessage(withRequestLine("INVITE sip:b@h SIP/2.00\r\n"))->getParseState(),
               KV_INVALID);
-    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE http://b/ SIP/2.0\r\n"))->getParseState(), 416);
+    EXPECT_EQ(kvParseMessage(withRequestLine("INVITE http://b/ SIP/2.0\r\n"))->getParseState(),
+              416);
     EXPECT_EQ(kvParseMessage(withRequestLine("INVITE sips:b@h SIP/2.0\r\n"))->getParseState(),
               KV_INVALID);
     EXPECT_EQ(kvParseMessage(withRequestLine("INVITE SIP/2.0\r\n"))->getParseState(), KV_INVALID);
@@ -391,14 +394,15 @@ TEST(KvSipMessageParse, TheFirstTokenPicksTheClass) {
 
     KvHandle<KvSipMessage> lower = kvParseMessage(withRequestLine("invite sip:b@h SIP/2.0\r\n"));
     EXPECT_NE(dynamic_cast<KvSipUnknownRequest*>(lower.get()), nullptr);
-    EXPECT_NE(dynamic_cast<KvSipResponse*>(kvParseMessage("SIP/2.0 200 OK\r\n\r\n").get()), nullptr);
+    EXPECT_NE(dynamic_cast<KvSipResponse*>(kvParseMessage("SIP/2.0 200 OK\r\n\r\n").get()),
+              nullptr);
 }
 
 TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
     KvCapturedLog log;
     KvHandle<KvSipMessage> message =
         kvParseMessage(kInviteHead + std::string(60, 'x') + "\r\nX-After: still read\r\n" +
-                     "Content-Length: 0\r\n\r\n");
+                       "Content-Length: 0\r\n\r\n");
     EXPECT_EQ(message->getParseState(), KV_MALFORMED);
     EXPECT_EQ(kvSerialized(message->findHeader("X-After")), "still read");
     EXPECT_EQ(message->getContentLength(), 0u);
@@ -423,7 +427,8 @@ TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
 
 TEST(KvSipMessageParse, TheBodyIsContentLengthBytes) {
     KvCapturedLog log;
-    KvHandle<KvSipMessage> shortBody = kvParseMessage(kInviteHead + "Content-Length: 10\r\n\r\nabcd");
+    KvHandle<KvSipMessage> shortBody =
+        kvParseMessage(kInviteHead + "Content-Length: 10\r\n\r\nabcd");
     EXPECT_EQ(shortBody->getParseState(), KV_MALFORMED);
     EXPECT_EQ(shortBody->getBody(), nullptr);
     EXPECT_NE(log.text().find("KvException Occurred while parsing body of message: "

@@ -72,7 +72,8 @@ TEST(KvSipNameAddress, QuotedDisplayNamesKeepQuotesAndEscapes) {
 
     EXPECT_EQ(kvFailureOf([] { parse("\"open <sip:a@h>"); }),
               "parse: Invalid quote in KvSipNameAddress");
-    EXPECT_EQ(kvFailureOf([] { parse("\"ends in \\"); }), "parse: Invalid quote in KvSipNameAddress");
+    EXPECT_EQ(kvFailureOf([] { parse("\"ends in \\"); }),
+              "parse: Invalid quote in KvSipNameAddress");
 }
 
 TEST(KvSipNameAddress, BareUriParametersDependOnWhoReads) {

@@ -9,8 +9,7 @@
 namespace {
 
 KvHandle<KvSipReplacesHeader> parseReplaces(const std::string& value) {
-    KvHandle<KvSipHeader> header =
-        kvParseHeader("Replaces: " + value + "\r\n");
+    KvHandle<KvSipHeader> header = kvParseHeader("Replaces: " + value + "\r\n");
     auto* typed = dynamic_cast<KvSipReplacesHeader*>(header.get());
     EXPECT_NE(typed, nullptr);
     EXPECT_TRUE(header->getNext().isNull());

@@ -68,8 +68,8 @@ const std::string kCallHeaders =
 KvHandle<KvSipResponse> finalResponse(const std::string& statusLine, const std::string& cseq,
                                       const std::string& extra) {
     KvHandle<KvSipResponse> response(kvParseMessage(statusLine + "\r\n" + kCallHeaders +
-                                                  "CSeq: " + cseq + "\r\n" + extra +
-                                                  "Content-Length: 0\r\n\r\n"));
+                                                    "CSeq: " + cseq + "\r\n" + extra +
+                                                    "Content-Length: 0\r\n\r\n"));
     return response;
 }
 
@@ -373,9 +373,9 @@ TEST(KvSipBye, FollowsTheCallsCSeqAndAddress) {
     EXPECT_TRUE(invite->getToHeader()->getTag().isEmpty());
 
     // Without a Contact the To address serves, whatever its scheme.
-    KvHandle<KvSipMessage> telCall =
-        kvParseMessage("INVITE tel:+15551234 SIP/2.0\r\nVia: SIP/2.0/UDP h\r\nTo: <tel:+15551234>\r\n"
-                     "From: <sip:a@h>;tag=1\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\nl: 0\r\n\r\n");
+    KvHandle<KvSipMessage> telCall = kvParseMessage(
+        "INVITE tel:+15551234 SIP/2.0\r\nVia: SIP/2.0/UDP h\r\nTo: <tel:+15551234>\r\n"
+        "From: <sip:a@h>;tag=1\r\nCall-ID: c\r\nCSeq: 1 INVITE\r\nl: 0\r\n\r\n");
     EXPECT_EQ(uriText(KvSipByeMessage(telCall).getRequestURI()), "tel:+15551234");
 }
 
@@ -393,10 +393,10 @@ TEST(KvSipBye, AMessageLackingAPartIsRefusedClearly) {
 // ---- CANCEL
 
 TEST(KvSipCancel, MatchesTheTransactionItCancels) {
-    KvHandle<KvSipMessage> invite =
-        kvParseMessage("INVITE sip:bob@biloxi.example.com;transport=tcp SIP/2.0\r\n" + kCallHeaders +
-                     "Via: SIP/2.0/UDP second.example.com;branch=z9hG4bKother\r\n"
-                     "CSeq: 7 INVITE\r\nContent-Length: 0\r\n\r\n");
+    KvHandle<KvSipMessage> invite = kvParseMessage(
+        "INVITE sip:bob@biloxi.example.com;transport=tcp SIP/2.0\r\n" + kCallHeaders +
+        "Via: SIP/2.0/UDP second.example.com;branch=z9hG4bKother\r\n"
+        "CSeq: 7 INVITE\r\nContent-Length: 0\r\n\r\n");
     KvSipCancelMessage cancel{KvHandle<KvSipRequest>(invite)};
     EXPECT_EQ(cancel.getCSeqHeader()->getNumber(), 7u);
     EXPECT_STREQ(cancel.getCSeqHeader()->getMethod(), "CANCEL");
@@ -423,7 +423,8 @@ TEST(KvSipCancel, ARequestLackingAPartIsRefusedClearly) {
     ASSERT_TRUE(KvHandle<KvSipRequest>(noUri)->getRequestURI().isNull());
     EXPECT_EQ(kvThrownText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noUri)}; }),
               "Can't build CANCEL: the request has no request-URI");
-    KvHandle<KvSipMessage> noFrom = kvParseMessage("INVITE sip:b@h SIP/2.0\r\nTo: <sip:b@h>\r\n\r\n");
+    KvHandle<KvSipMessage> noFrom =
+        kvParseMessage("INVITE sip:b@h SIP/2.0\r\nTo: <sip:b@h>\r\n\r\n");
     EXPECT_EQ(kvThrownText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noFrom)}; }),
               "Can't build CANCEL: the request has no From header");
 }

@@ -18,15 +18,15 @@ namespace {
 KvHandle<KvSipRequest> request(const std::string& method, const std::string& extra = "") {
     return KvHandle<KvSipRequest>(
         kvParseMessage(method +
-                     " sip:bob@biloxi.example.com SIP/2.0\r\n"
-                     "Via: SIP/2.0/UDP proxy.example.com;branch=z9hG4bK2\r\n"
-                     "Via: SIP/2.0/UDP pc33.atlanta.example.com;branch=z9hG4bK1\r\n"
-                     "Record-Route: <sip:proxy.example.com;lr>\r\n"
-                     "To: Bob <sip:bob@biloxi.example.com>\r\n"
-                     "From: Alice <sip:alice@atlanta.example.com>;tag=1928301774\r\n"
-                     "Call-ID: a84b4c76e66710@pc33.atlanta.example.com\r\n"
-                     "CSeq: 314159 " +
-                     method + "\r\n" + extra + "Content-Length: 0\r\n\r\n"));
+                       " sip:bob@biloxi.example.com SIP/2.0\r\n"
+                       "Via: SIP/2.0/UDP proxy.example.com;branch=z9hG4bK2\r\n"
+                       "Via: SIP/2.0/UDP pc33.atlanta.example.com;branch=z9hG4bK1\r\n"
+                       "Record-Route: <sip:proxy.example.com;lr>\r\n"
+                       "To: Bob <sip:bob@biloxi.example.com>\r\n"
+                       "From: Alice <sip:alice@atlanta.example.com>;tag=1928301774\r\n"
+                       "Call-ID: a84b4c76e66710@pc33.atlanta.example.com\r\n"
+                       "CSeq: 314159 " +
+                       method + "\r\n" + extra + "Content-Length: 0\r\n\r\n"));
 }
 
 const std::vector<std::string> kEchoed = {
@@ -66,7 +66,7 @@ TEST(KvSipResponseBuild, A2xxAlsoCarriesTheRecordRoutes) {
     KvSipResponse ok(200, request("INVITE"), "v=0\r\n", "application/sdp", 5);
     EXPECT_TRUE(ok.getReasonPhrase() == "Ok");
     EXPECT_EQ(kvHeaderLines(ok), echoedPlus({"Content-Length: 5", "Content-Type: application/sdp",
-                                           "Record-Route: <sip:proxy.example.com;lr>"}));
+                                             "Record-Route: <sip:proxy.example.com;lr>"}));
     KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(ok.clone()));
     EXPECT_EQ(kvSerialized(copy), kvSerialized(ok));
 }
@@ -139,7 +139,7 @@ TEST(KvSipResponseBuild, FindsTheChallenge) {
 
     KvHandle<KvSipResponse> proxy(
         kvParseMessage("SIP/2.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Digest "
-                     "realm=\"atlanta.example.com\", nonce=\"abc\"\r\n\r\n"));
+                       "realm=\"atlanta.example.com\", nonce=\"abc\"\r\n\r\n"));
     EXPECT_EQ(proxy->getAuthenticateHeader()->getId(), KV_HEADER_PROXY_AUTHENTICATE);
 
     EXPECT_TRUE(KvSipResponse(200, request("INVITE")).getAuthenticateHeader().isNull());

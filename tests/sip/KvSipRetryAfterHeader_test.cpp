@@ -112,5 +112,6 @@ TEST(KvSipRetryAfterHeaderTest, ValueConstructorAndSetters) {
 }
 
 TEST(KvSipRetryAfterHeaderTest, Rfc4475ScalarIsRefused) {
-    EXPECT_EQ(kvParseFailure(kvCorpusHeaderLine("scalarlg.dat", "Retry-After:")), "unsigned number expected");
+    EXPECT_EQ(kvParseFailure(kvCorpusHeaderLine("scalarlg.dat", "Retry-After:")),
+              "unsigned number expected");
 }

@@ -49,7 +49,8 @@ TEST(KvSipViaHeader, PortCommentAndParameters) {
     EXPECT_EQ(text(via->getBranch()), "z9hG4bK1");
     EXPECT_EQ(text(via->getReceived()), "10.0.0.1");
     // The list writes its pairs newest first; the comment follows them.
-    EXPECT_EQ(kvSerialized(via), "SIP/2.0/TCP h:5070;received=10.0.0.1;branch=z9hG4bK1 (my  comment )");
+    EXPECT_EQ(kvSerialized(via),
+              "SIP/2.0/TCP h:5070;received=10.0.0.1;branch=z9hG4bK1 (my  comment )");
 
     // Behind the parameters a comment is part of the parameter text.
     KvHandle<KvSipViaHeader> late = parseValue("SIP/2.0/UDP h;branch=x (c)");
@@ -98,8 +99,9 @@ TEST(KvSipViaHeader, TtlRange) {
 }
 
 TEST(KvSipViaHeader, QuotedCommaBelongsToTheParameter) {
-    auto vias = kvParseChain<KvSipViaHeader>("Via: SIP/2.0/UDP a.example.com;x=\"p,q\";branch=z9hG4bK1, SIP/2.0/TCP "
-                          "b.example.com;branch=z9hG4bK2\r\n");
+    auto vias = kvParseChain<KvSipViaHeader>(
+        "Via: SIP/2.0/UDP a.example.com;x=\"p,q\";branch=z9hG4bK1, SIP/2.0/TCP "
+        "b.example.com;branch=z9hG4bK2\r\n");
     ASSERT_EQ(vias.size(), 2u);
     EXPECT_STREQ(vias[0]->getParameters()->getParameterText("x"), "\"p,q\"");
     EXPECT_EQ(text(vias[0]->getBranch()), "z9hG4bK1");
@@ -107,8 +109,9 @@ TEST(KvSipViaHeader, QuotedCommaBelongsToTheParameter) {
 }
 
 TEST(KvSipViaHeader, CommaSeparatedValuesMakeAChain) {
-    auto vias = kvParseChain<KvSipViaHeader>("Via: SIP/2.0/UDP a.example.com;branch=z9hG4bK1, SIP/2.0/TCP "
-                          "b.example.com:5061;branch=z9hG4bK2\r\n");
+    auto vias =
+        kvParseChain<KvSipViaHeader>("Via: SIP/2.0/UDP a.example.com;branch=z9hG4bK1, SIP/2.0/TCP "
+                                     "b.example.com:5061;branch=z9hG4bK2\r\n");
     ASSERT_EQ(vias.size(), 2u);
     EXPECT_STREQ(vias[0]->getHost(), "a.example.com");
     EXPECT_EQ(text(vias[0]->getBranch()), "z9hG4bK1");

@@ -47,7 +47,7 @@ inline std::vector<KvCorpusMessage> kvCorpusMessages(std::initializer_list<const
 // Every header line of the message that starts with prefix, each with its folded continuation
 // lines and its line end.
 inline std::vector<std::string> kvLinesStartingWith(const std::string& message,
-                                              const std::string& prefix) {
+                                                    const std::string& prefix) {
     std::vector<std::string> lines;
     size_t start = 0;
     while ((start = message.find("\r\n" + prefix, start)) != std::string::npos) {
@@ -65,7 +65,8 @@ inline std::vector<std::string> kvLinesStartingWith(const std::string& message,
 
 // The first header line that starts with prefix in an RFC 4475 message, e.g. ("wsinv.dat", "Via").
 inline std::string kvCorpusHeaderLine(const char* file, const std::string& prefix) {
-    std::vector<std::string> lines = kvLinesStartingWith(kvCorpusFile(std::string("rfc4475/") + file), prefix);
+    std::vector<std::string> lines =
+        kvLinesStartingWith(kvCorpusFile(std::string("rfc4475/") + file), prefix);
     if (lines.empty()) {
         ADD_FAILURE() << file << " has no line starting with " << prefix;
         return "";
