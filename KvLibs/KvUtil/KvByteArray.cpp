@@ -58,7 +58,9 @@ uint32_t KvByteArray::hash() const {
     return h;
 }
 
-void KvByteArray::print(KvOutputStream& stream) const { stream.write(getData(), m_size, 0); }
+void KvByteArray::print(KvOutputStream& stream) const {
+    stream.write(getData(), m_size, 0);
+}
 
 char* KvByteArray::at(uint32_t index) {
     if (index >= m_size)

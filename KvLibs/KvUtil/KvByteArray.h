@@ -25,7 +25,8 @@ public:
     char* at(uint32_t index);
     const char* at(uint32_t index) const;
     void copyIn(uint32_t at, const void* bytes, uint32_t length, uint32_t offset);
-    void copyFrom(uint32_t at, const KvHandle<KvByteArray>& other, uint32_t length, uint32_t offset);
+    void copyFrom(uint32_t at, const KvHandle<KvByteArray>& other, uint32_t length,
+                  uint32_t offset);
 
     static void operator delete(void* block) { ::operator delete(block); }
 

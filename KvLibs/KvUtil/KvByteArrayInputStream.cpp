@@ -4,8 +4,8 @@
 
 KvByteArrayInputStream::KvByteArrayInputStream(const KvHandle<KvByteArray>& array, uint32_t offset,
                                                uint32_t length)
-    : m_array(array), m_bytes(array.isNull() ? nullptr : array->getData()), m_position(0),
-      m_end(0), m_mark(0) {
+    : m_array(array), m_bytes(array.isNull() ? nullptr : array->getData()), m_position(0), m_end(0),
+      m_mark(0) {
     uint32_t size = array.isNull() ? 0 : array->size();
     m_position = offset < size ? offset : size;
     m_end = (length == 0 || length > size - m_position) ? size : m_position + length;

@@ -9,7 +9,9 @@ public:
     KvConstString() : m_length(0), m_text(nullptr) {}
     KvConstString(const char* text) : KvConstString() { setText(text); }
     KvConstString(const char* text, uint32_t length) : KvConstString() { setText(text, length); }
-    KvConstString(const KvConstString& other) : KvConstString() { setText(other.m_text, other.m_length); }
+    KvConstString(const KvConstString& other) : KvConstString() {
+        setText(other.m_text, other.m_length);
+    }
     KvConstString(KvConstString&& other) noexcept : KvConstString() { *this = std::move(other); }
     virtual ~KvConstString();
 

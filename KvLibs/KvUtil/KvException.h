@@ -1,5 +1,5 @@
-// The stack's exception family. Every exception is a counted object thrown as KvHandle<KvException>;
-// catch sites catch that one handle type.
+// The stack's exception family. Every exception is a counted object thrown as
+// KvHandle<KvException>; catch sites catch that one handle type.
 #pragma once
 
 #include "KvObject.h"

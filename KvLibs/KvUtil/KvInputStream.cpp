@@ -46,7 +46,9 @@ int64_t KvInputStream::skip(int64_t count) {
 
 void KvInputStream::mark(int32_t) {}
 
-void KvInputStream::reset() { KV_ASSERT_FAILED("KvInputStream::reset()"); }
+void KvInputStream::reset() {
+    KV_ASSERT_FAILED("KvInputStream::reset()");
+}
 
 int32_t KvInputStream::read(const KvHandle<KvByteArray>& array, uint32_t offset, uint32_t length) {
     if (array.isNull() || offset >= array->size())

@@ -40,7 +40,9 @@ int32_t KvObject::compareWith(const KvObject* other) const {
     return self < that ? -1 : (self > that ? 1 : 0);
 }
 
-uint32_t KvObject::hash() const { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this)); }
+uint32_t KvObject::hash() const {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this));
+}
 
 void KvObject::print(KvOutputStream& stream) const {
     stream << m_refCount << " \t(" << KvHex(reinterpret_cast<uintptr_t>(this)) << ")\t"
@@ -123,7 +125,8 @@ void KvObject::setPermanent() {
 }
 
 int32_t KvObject::getRefCount() const {
-    return std::atomic_ref<int32_t>(const_cast<int32_t&>(m_refCount)).load(std::memory_order_relaxed);
+    return std::atomic_ref<int32_t>(const_cast<int32_t&>(m_refCount))
+        .load(std::memory_order_relaxed);
 }
 
 KvOutputStream& operator<<(KvOutputStream& stream, const KvObject* object) {

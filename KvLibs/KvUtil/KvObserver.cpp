@@ -84,7 +84,9 @@ void KvObservable::notifyObserver(KvHandle<KvObject> argument) {
         observer->update(KvHandle<KvObject>(this), argument);
 }
 
-int32_t KvAggregatedObserver::addReference() { return m_owner->addReference(); }
+int32_t KvAggregatedObserver::addReference() {
+    return m_owner->addReference();
+}
 
 int32_t KvAggregatedObserver::removeReference(bool deleteAtZero) {
     return m_owner->removeReference(deleteAtZero);

@@ -43,7 +43,9 @@ KvOutputStream& writeFormatted(KvOutputStream& stream, const char* format, Args.
     char buffer[Size];
     int n = std::snprintf(buffer, sizeof buffer, format, args...);
     if (n > 0)
-        stream.write(buffer, static_cast<uint32_t>(n < static_cast<int>(sizeof buffer) ? n : sizeof buffer - 1), 0);
+        stream.write(
+            buffer,
+            static_cast<uint32_t>(n < static_cast<int>(sizeof buffer) ? n : sizeof buffer - 1), 0);
     return stream;
 }
 // Integers are written on every line of every message: std::to_chars gives the text of "%d" and

@@ -1,4 +1,5 @@
-// The abstract byte sink of the stack, with the formatting operators every print and serialiser uses.
+// The abstract byte sink of the stack, with the formatting operators every print and serialiser
+// uses.
 #pragma once
 
 #include "KvObserver.h"

@@ -14,7 +14,9 @@
 #include <strings.h>
 
 namespace {
-bool isTrimSpace(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+bool isTrimSpace(char c) {
+    return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
 
 std::string_view trimmed(const char* text, size_t length) {
     size_t begin = 0;
@@ -25,7 +27,9 @@ std::string_view trimmed(const char* text, size_t length) {
     return std::string_view(text + begin, length - begin);
 }
 
-std::string_view trimmed(const char* text) { return trimmed(text, text ? std::strlen(text) : 0); }
+std::string_view trimmed(const char* text) {
+    return trimmed(text, text ? std::strlen(text) : 0);
+}
 
 bool equalsIgnoreCase(const KvConstString& key, std::string_view text) {
     return key.length() == text.size() && ::strncasecmp(key.c_str(), text.data(), text.size()) == 0;
@@ -76,8 +80,12 @@ KvParameters::~KvParameters() {
     sDeleteAll(m_head);
 }
 
-void KvParameters::lockList() const { m_mutex->lock(); }
-void KvParameters::unlockList() const { m_mutex->unlock(); }
+void KvParameters::lockList() const {
+    m_mutex->lock();
+}
+void KvParameters::unlockList() const {
+    m_mutex->unlock();
+}
 
 KvParameters::Node* KvParameters::sCopy(const Node* head) {
     // A copy keeps the source's order, so a copied header or message writes the same text.

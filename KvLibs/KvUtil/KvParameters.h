@@ -1,5 +1,6 @@
-// An ordered key[=value] list (header, URL and Digest parameters), looked up without regard to case.
-// New pairs go to the head, so a list holds and writes its pairs in reverse order of insertion.
+// An ordered key[=value] list (header, URL and Digest parameters), looked up without regard to
+// case. New pairs go to the head, so a list holds and writes its pairs in reverse order of
+// insertion.
 #pragma once
 
 #include "KvConstString.h"

@@ -1,5 +1,5 @@
-// Look-ahead reading of tokens, numbers, quoted strings and lines from a stream with mark and reset.
-// Every SIP and SDP parser reads through these.
+// Look-ahead reading of tokens, numbers, quoted strings and lines from a stream with mark and
+// reset. Every SIP and SDP parser reads through these.
 #pragma once
 
 #include "KvStringBuffer.h"

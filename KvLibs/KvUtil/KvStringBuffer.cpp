@@ -10,9 +10,15 @@
 #include <ostream>
 
 namespace {
-bool isTrimSpace(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
-char foldLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-char foldUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+bool isTrimSpace(char c) {
+    return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
+char foldLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+char foldUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 } // namespace
 
 KvStringBuffer::KvStringBuffer(uint32_t capacity)
@@ -77,7 +83,8 @@ KvStringBuffer* KvStringBuffer::append(KvStringBuffer* buffer, const char* text,
         return buffer;
     }
     KvStringBuffer* grown = create(buffer->m_data, oldLength, oldLength + added + 1);
-    std::memcpy(grown->m_data + oldLength, text, added); // text may live in the old buffer: still valid
+    std::memcpy(grown->m_data + oldLength, text,
+                added); // text may live in the old buffer: still valid
     grown->setLength(oldLength + added);
     return grown;
 }
@@ -183,7 +190,9 @@ KvStringBuffer* KvStringBuffer::readToken(KvStringBuffer* buffer, KvInputStream&
     if (!target || target->getRefCount() >= 2 || target->m_capacity <= length) {
         target = create(nullptr, 0, length + 1);
     }
-    int32_t got = length ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(length)) : 0;
+    int32_t got =
+        length ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(length))
+               : 0;
     target->setLength(got > 0 ? static_cast<uint32_t>(got) : 0);
     return target;
 }
@@ -195,7 +204,9 @@ KvStringBuffer* KvStringBuffer::peekToken(KvStringBuffer* buffer, KvInputStream&
     KvStringBuffer* target = buffer;
     if (!target || target->getRefCount() >= 2 || target->m_capacity <= length)
         target = create(nullptr, 0, length + 1);
-    int32_t got = length ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(length)) : 0;
+    int32_t got =
+        length ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(length))
+               : 0;
     target->setLength(got > 0 ? static_cast<uint32_t>(got) : 0);
     stream.reset();
     return target;
@@ -206,7 +217,9 @@ KvStringBuffer* KvStringBuffer::readBytes(KvStringBuffer* buffer, KvInputStream&
     KvStringBuffer* target = buffer;
     if (!target || target->getRefCount() >= 2 || target->m_capacity <= count)
         target = create(nullptr, 0, count + 1);
-    int32_t got = count ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(count)) : 0;
+    int32_t got =
+        count ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(count))
+              : 0;
     target->setLength(got > 0 ? static_cast<uint32_t>(got) : 0);
     return target;
 }
@@ -220,15 +233,18 @@ char* KvStringBuffer::lockBuffer(KvStringBuffer* buffer, uint32_t size) {
 void KvStringBuffer::releaseBuffer(KvStringBuffer* buffer, int32_t length) {
     if (!buffer)
         KV_ASSERT_FAILED("KvStringBuffer::releaseBuffer");
-    uint32_t newLength = length < 0 ? static_cast<uint32_t>(::strnlen(buffer->m_data, buffer->m_capacity))
-                                    : static_cast<uint32_t>(length);
+    uint32_t newLength = length < 0
+                             ? static_cast<uint32_t>(::strnlen(buffer->m_data, buffer->m_capacity))
+                             : static_cast<uint32_t>(length);
     if (newLength >= buffer->m_capacity)
         KV_ASSERT_FAILED("KvStringBuffer::releaseBuffer");
     buffer->m_length = newLength;
     buffer->m_hash.store(0, std::memory_order_relaxed);
 }
 
-KvObject* KvStringBuffer::clone() const { return create(m_data, m_length, m_capacity); }
+KvObject* KvStringBuffer::clone() const {
+    return create(m_data, m_length, m_capacity);
+}
 
 int32_t KvStringBuffer::compareWith(const KvObject* other) const {
     if (other == this)
@@ -243,7 +259,8 @@ uint32_t KvStringBuffer::hash() const {
     uint32_t h = m_hash.load(std::memory_order_relaxed);
     if (h == 0 && m_length) {
         for (uint32_t i = 0; i < m_length; ++i)
-            h = h * 5 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(m_data[i])));
+            h = h * 5 +
+                static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(m_data[i])));
         m_hash.store(h, std::memory_order_relaxed);
     }
     return h;

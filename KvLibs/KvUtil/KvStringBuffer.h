@@ -121,7 +121,9 @@ public:
         return KvStringBuffer::compareTextIgnoreCase(get(), text) == 0;
     }
 
-    bool operator==(const char* text) const { return KvStringBuffer::compareText(get(), text) == 0; }
+    bool operator==(const char* text) const {
+        return KvStringBuffer::compareText(get(), text) == 0;
+    }
     bool operator!=(const char* text) const { return !(*this == text); }
     // A null string compares as the empty string.
     bool operator==(const KvHandle& other) const {

@@ -69,9 +69,12 @@ void KvSipAddressHeader::checkAddress(const char* failureText) {
         KvSipParseError::raise(failureText);
     KvHandle<KvSipURL> url = m_nameAddress->getSipURL();
     if (!url.isNull() && url->hasParameters()) {
-        url->removeParameter("transport");
-        url->removeParameter("maddr");
-        url->removeParameter("ttl");
+        // Every one of them: a URL that carries one twice would keep the second, and a copy of
+        // the header, which checks again, would differ from the header it was made from.
+        KvHandle<KvParameters> parameters = url->getParameters();
+        for (const char* name : {"transport", "maddr", "ttl"})
+            while (parameters->hasParameter(name))
+                url->removeParameter(name);
         url->getHeaders()->removeAll();
     }
 }

@@ -117,8 +117,9 @@ TEST(KvInputStream, DefaultReadStopsAtAnExceptionAfterData) {
 
 TEST(KvOutputStream, FormattingOperators) {
     KvStringOutputStream out;
-    out << -5 << ' ' << 7u << ' ' << KvHex(255) << ' ' << 1.5 << ' ' << static_cast<const char*>(nullptr)
-        << "x" << static_cast<short>(-2) << 3000000000ul << endl;
+    out << -5 << ' ' << 7u << ' ' << KvHex(255) << ' ' << 1.5 << ' '
+        << static_cast<const char*>(nullptr) << "x" << static_cast<short>(-2) << 3000000000ul
+        << endl;
     EXPECT_EQ(out.text, "-5 7 000000FF 1.500000 x-23000000000\n");
     // The largest doubles are written whole, never cut to a fixed buffer.
     KvStringOutputStream big;

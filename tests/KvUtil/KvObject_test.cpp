@@ -103,8 +103,10 @@ TEST(KvObject, PrintsCountAddressAndBareClassName) {
     KvHandle<Derived> h(new Derived);
     KvHandle<Derived> h2 = h;
     char address[32];
-    std::snprintf(address, sizeof address, "%08lX", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(h.get())));
-    EXPECT_EQ(kvPrinted(h.get()), std::string("2 \t(") + address + ")\t(anonymous namespace)::Derived");
+    std::snprintf(address, sizeof address, "%08lX",
+                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(h.get())));
+    EXPECT_EQ(kvPrinted(h.get()),
+              std::string("2 \t(") + address + ")\t(anonymous namespace)::Derived");
     EXPECT_EQ(kvPrinted<KvObject>(nullptr), "Nil KvObject");
     KvException e("x");
     EXPECT_STREQ(e.getClassName(), "KvException");

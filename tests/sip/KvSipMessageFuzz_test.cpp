@@ -98,3 +98,15 @@ TEST(KvSipDigestCredentialsInfoFuzz, ReceivedUnknownAlgorithmWithoutResponseIsWr
     EXPECT_EQ(trip.second->getParseState(), KV_VALID);
     EXPECT_EQ(trip.secondText, trip.firstText);
 }
+
+// The From and To check strips every "transport", "maddr" and "ttl" from the address, not only
+// the first of each: a copy of the header checks again, and must write what the header writes.
+TEST(KvSipAddressHeaderFuzz, CheckRemovesEveryTransportParameter) {
+    RoundTrip trip(request("OPTIONS sip:bob@example.com SIP/2.0\r\n",
+                           "<sip:a@example.com;transport=udp;lr;transport=tcp;ttl=1;ttl=2>;tag=1"));
+    ASSERT_EQ(trip.first->getParseState(), KV_VALID);
+    std::string from = kvSerialized(trip.first->getFromHeader());
+    EXPECT_EQ(from, "<sip:a@example.com;lr>;tag=1");
+    KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(trip.first->clone()));
+    EXPECT_EQ(kvSerialized(copy), trip.firstText);
+}
