@@ -45,15 +45,20 @@ inline KvHandle<KvByteArray> kvFuzzBytes(const uint8_t* data, size_t size) {
     return KvByteArray::sCreate(static_cast<uint32_t>(size), size ? data : nullptr);
 }
 
-// Whether the text holds a parameter without a name (";;", ";=x", or ";" at the end). The list
-// keeps such an entry where a separator follows it but not at its end, and each read writes the
-// list back in reverse order, so the entry is lost on a later round.
+// Whether the text holds a parameter without a name (";;", ";=x", or ";" at the end) or one
+// whose "=" has no value behind it. The list keeps such an entry where a separator follows it but
+// not at its end, and each read writes the list back in reverse order, so the entry is lost on a
+// later round.
 inline bool kvFuzzHasEmptyParameter(std::string_view text) {
     for (size_t i = text.find(';'); i != std::string_view::npos; i = text.find(';', i + 1)) {
         size_t next = text.find_first_not_of(" \t", i + 1);
         if (next == std::string_view::npos || std::strchr(";=?>,\r\n", text[next]))
             return true;
     }
+    // Nor a value: "name=" at the end of the list reads as a pair without its value.
+    for (size_t i = text.find('='); i != std::string_view::npos; i = text.find('=', i + 1))
+        if (i + 1 == text.size() || std::strchr(";?>,\r\n", text[i + 1]))
+            return true;
     return false;
 }
 
