@@ -32,6 +32,13 @@ extra_inputs() {
     esac
 }
 
+# The targets need no network: where we may, run them without one, so that host names made up by
+# the fuzzer (SDP c= and o= lines are resolved) never leave this machine as look-ups.
+isolate=()
+if unshare -n true 2>/dev/null; then
+    isolate=(unshare -n)
+fi
+
 failed=0
 for target in $targets; do
     name=$(basename "$target")
@@ -42,7 +49,7 @@ for target in $targets; do
         [ -d "$dir" ] && inputs+=("$dir")
     done
     log="$work/$name/log.txt"
-    "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "${isolate[@]}" "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$work/$name/artifacts/" "$work/$name/corpus" "${inputs[@]}" \
         >"$log" 2>&1
     status=$?
