@@ -175,18 +175,27 @@ bool checkOurs(benchmark::State& state, const KvHandle<KvByteArray>& bytes) {
     return true;
 }
 
+// Runs one measured loop: the body once per iteration, the allocations counted around the loop,
+// and the bytes per message when there is a message text.
+template <class Body>
+void measure(benchmark::State& state, size_t messageSize, bool ours, Body body) {
+    AllocationProbe probe;
+    for (auto _ : state)
+        body();
+    probe.report(state, ours);
+    if (messageSize)
+        state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * messageSize));
+}
+
 void kvParse(benchmark::State& state, const std::string& text) {
     KvHandle<KvByteArray> bytes = bytesOf(text);
     if (!checkOurs(state, bytes))
         return;
-    AllocationProbe probe;
-    for (auto _ : state) {
+    measure(state, text.size(), true, [&] {
         KvByteArrayInputStream in(bytes);
         KvHandle<KvSipMessage> message = KvSipMessage::sConstructFrom(in);
         benchmark::DoNotOptimize(message.get());
-    }
-    probe.report(state, true);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    });
 }
 
 // What the transport does with a received message that it answers or forwards: parse, write the
@@ -195,17 +204,14 @@ void kvParseSerialize(benchmark::State& state, const std::string& text) {
     KvHandle<KvByteArray> bytes = bytesOf(text);
     if (!checkOurs(state, bytes))
         return;
-    AllocationProbe probe;
-    for (auto _ : state) {
+    measure(state, text.size(), true, [&] {
         KvByteArrayInputStream in(bytes);
         KvHandle<KvSipMessage> message = KvSipMessage::sConstructFrom(in);
         KvByteArrayOutputStream out;
         message->serialize(out);
         KvHandle<KvByteArray> sent = out.toByteArray();
         benchmark::DoNotOptimize(sent.get());
-    }
-    probe.report(state, true);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    });
 }
 
 // A request that the application builds, written as it goes out.
@@ -231,14 +237,12 @@ void kvSerializeBuilt(benchmark::State& state) {
     KvHandle<KvSipMessage> invite(new KvSipInviteMessage(from, to, contact,
                                                          "a84b4c76e66710@pc33.atlanta.com", 314159,
                                                          "application/sdp", kSdp, sizeof kSdp - 1));
-    AllocationProbe probe;
-    for (auto _ : state) {
+    measure(state, 0, true, [&] {
         KvByteArrayOutputStream out;
         invite->serialize(out);
         KvHandle<KvByteArray> sent = out.toByteArray();
         benchmark::DoNotOptimize(sent.get());
-    }
-    probe.report(state, true);
+    });
 }
 
 // ---- the peers, through their public interfaces
@@ -257,23 +261,19 @@ bool checkOsip(benchmark::State& state, const std::string& text) {
 void osipParse(benchmark::State& state, const std::string& text) {
     if (!checkOsip(state, text))
         return;
-    AllocationProbe probe;
-    for (auto _ : state) {
+    measure(state, text.size(), false, [&] {
         osip_message_t* message = nullptr;
         osip_message_init(&message);
         osip_message_parse(message, text.data(), text.size());
         benchmark::DoNotOptimize(message);
         osip_message_free(message);
-    }
-    probe.report(state, false);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    });
 }
 
 void osipParseSerialize(benchmark::State& state, const std::string& text) {
     if (!checkOsip(state, text))
         return;
-    AllocationProbe probe;
-    for (auto _ : state) {
+    measure(state, text.size(), false, [&] {
         osip_message_t* message = nullptr;
         osip_message_init(&message);
         osip_message_parse(message, text.data(), text.size());
@@ -283,9 +283,7 @@ void osipParseSerialize(benchmark::State& state, const std::string& text) {
         benchmark::DoNotOptimize(out);
         osip_free(out);
         osip_message_free(message);
-    }
-    probe.report(state, false);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    });
 }
 #endif
 
@@ -303,29 +301,23 @@ bool checkSofia(benchmark::State& state, const std::string& text) {
 void sofiaParse(benchmark::State& state, const std::string& text) {
     if (!checkSofia(state, text))
         return;
-    AllocationProbe probe;
-    for (auto _ : state) {
+    measure(state, text.size(), false, [&] {
         msg_t* message = msg_make(sip_default_mclass(), 0, text.data(), text.size());
         benchmark::DoNotOptimize(message);
         msg_destroy(message);
-    }
-    probe.report(state, false);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    });
 }
 
 void sofiaParseSerialize(benchmark::State& state, const std::string& text) {
     if (!checkSofia(state, text))
         return;
-    AllocationProbe probe;
-    for (auto _ : state) {
+    measure(state, text.size(), false, [&] {
         msg_t* message = msg_make(sip_default_mclass(), 0, text.data(), text.size());
         size_t length = 0;
         char* out = msg_as_string(msg_home(message), message, nullptr, 0, &length);
         benchmark::DoNotOptimize(out);
         msg_destroy(message); // the text lives in the message's home
-    }
-    probe.report(state, false);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    });
 }
 #endif
 
