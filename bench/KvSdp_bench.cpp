@@ -1,4 +1,5 @@
-// SDP parse and build through the media session, and the SDP message's parse and write-back.
+// SDP parse and build through the media session, and the SDP message's parse and write-back;
+// sofia-sip's SDP parser on the same bodies as the baseline, where it is installed.
 #include "KvByteArrayInputStream.h"
 #include "KvInetAddress.h"
 #include "KvMediaSession.h"
@@ -11,15 +12,24 @@
 #include <sstream>
 #include <string>
 
+#ifdef KV_HAVE_SOFIA
+#include <sofia-sip/sdp.h>
+#endif
+
 namespace {
 
-std::string sdpBody(const char* file) {
+// The SDP body of a message of the corpus; "" (and the benchmark skipped) when there is none.
+std::string sdpBody(benchmark::State& state, const char* file) {
     std::ifstream in(std::string(KV_CORPUS_DIR "/bench/") + file, std::ios::binary);
     std::stringstream content;
     content << in.rdbuf();
     std::string text = content.str();
     size_t body = text.find("\r\n\r\n");
-    return body == std::string::npos ? std::string() : text.substr(body + 4);
+    if (body == std::string::npos || body + 4 == text.size()) {
+        state.SkipWithError("no SDP body: is KV_CORPUS_DIR the message corpus?");
+        return std::string();
+    }
+    return text.substr(body + 4);
 }
 
 class CountingOutput : public KvOutputStream {
@@ -31,7 +41,7 @@ public:
 };
 
 void mediaSessionParse(benchmark::State& state, const char* file) {
-    const std::string body = sdpBody(file);
+    const std::string body = sdpBody(state, file);
     for (auto _ : state) {
         KvHandle<KvMediaSession> session =
             KvMediaSession::sConstructFrom(body.data(), static_cast<int32_t>(body.size()));
@@ -56,7 +66,7 @@ void mediaSessionBuild(benchmark::State& state) {
 }
 
 void sdpMessageRoundTrip(benchmark::State& state, const char* file) {
-    const std::string body = sdpBody(file);
+    const std::string body = sdpBody(state, file);
     for (auto _ : state) {
         KvByteArrayInputStream in(
             KvByteArray::sCreate(static_cast<uint32_t>(body.size()), body.data()));
@@ -69,6 +79,39 @@ void sdpMessageRoundTrip(benchmark::State& state, const char* file) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
 }
 
+#ifdef KV_HAVE_SOFIA
+// The baseline: sofia-sip's SDP parser on the same body, into its session structure.
+void sofiaSdpParse(benchmark::State& state, const char* file) {
+    const std::string body = sdpBody(state, file);
+    for (auto _ : state) {
+        sdp_parser_t* parser =
+            sdp_parse(nullptr, body.data(), static_cast<issize_t>(body.size()), 0);
+        if (!sdp_session(parser)) {
+            state.SkipWithError("sofia-sip does not parse the body");
+            sdp_parser_free(parser);
+            break;
+        }
+        benchmark::DoNotOptimize(sdp_session(parser));
+        sdp_parser_free(parser);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+}
+
+// The baseline for the round trip: sofia-sip's parse and print.
+void sofiaSdpRoundTrip(benchmark::State& state, const char* file) {
+    const std::string body = sdpBody(state, file);
+    for (auto _ : state) {
+        sdp_parser_t* parser =
+            sdp_parse(nullptr, body.data(), static_cast<issize_t>(body.size()), 0);
+        sdp_printer_t* printer = sdp_print(nullptr, sdp_session(parser), nullptr, 0, 0);
+        benchmark::DoNotOptimize(sdp_message_size(printer));
+        sdp_printer_free(printer);
+        sdp_parser_free(parser);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+}
+#endif
+
 } // namespace
 
 BENCHMARK_CAPTURE(mediaSessionParse, offer_audio_video, "a_invite.sip");
@@ -76,5 +119,9 @@ BENCHMARK_CAPTURE(mediaSessionParse, answer_audio_video, "b_200ok.sip");
 BENCHMARK_CAPTURE(mediaSessionParse, answer_audio, "e_compact.sip");
 BENCHMARK(mediaSessionBuild);
 BENCHMARK_CAPTURE(sdpMessageRoundTrip, offer_audio_video, "a_invite.sip");
+#ifdef KV_HAVE_SOFIA
+BENCHMARK_CAPTURE(sofiaSdpParse, offer_audio_video, "a_invite.sip");
+BENCHMARK_CAPTURE(sofiaSdpRoundTrip, offer_audio_video, "a_invite.sip");
+#endif
 
 BENCHMARK_MAIN();

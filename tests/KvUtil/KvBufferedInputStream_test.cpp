@@ -3,14 +3,12 @@
 #include "KvException.h"
 
 #include "KvSocketTestSupport.h"
+#include "support/KvCorpus.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <deque>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -253,19 +251,10 @@ TEST(KvBufferedInputStreamFraming, ManyMessagesInArbitraryPiecesAllArrive) {
 }
 
 TEST(KvBufferedInputStreamFraming, TortureMessagesFrameWithoutHarm) {
-    namespace fs = std::filesystem;
-    fs::path dir = fs::path(KV_CORPUS_DIR) / "rfc4475";
-    ASSERT_TRUE(fs::exists(dir));
+    KV_REQUIRE_CORPUS();
     int files = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().extension() != ".dat")
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        std::string text = content.str();
+    for (const auto& [name, text] : kvCorpusMessages({"rfc4475"})) {
         Framed framed = frameChunks({text});
-        std::string name = entry.path().filename().string();
         // Whatever was delivered is the input's own bytes, in order.
         size_t at = 0;
         for (const std::string& packet : framed.packets) {

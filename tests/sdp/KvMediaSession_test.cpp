@@ -338,6 +338,7 @@ TEST_F(KvMediaSessionTest, TwoAudioStreamsAndDirections) {
 }
 
 TEST_F(KvMediaSessionTest, BenchInviteBody) {
+    KV_REQUIRE_CORPUS();
     std::string text = kvCorpusFile("bench/a_invite.sip");
     size_t body = text.find("\r\n\r\n");
     ASSERT_NE(body, std::string::npos);

@@ -210,6 +210,7 @@ TEST(KvSdpMsg, ReadOnSeveralThreadsAtOnce) {
 // exception; none crashes. (Most RFC 4475 bodies carry "a=rtpmap:31 LPC", which lacks the clock
 // rate and is refused.)
 TEST(KvSdpMsg, CorpusBodies) {
+    KV_REQUIRE_CORPUS();
     int parsed = 0;
     int refused = 0;
     for (const auto& [name, text] : kvCorpusMessages({"rfc4475", "bench"})) {

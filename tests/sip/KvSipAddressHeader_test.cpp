@@ -226,6 +226,7 @@ TEST(KvSipAddressHeader, RouteFailuresNameTheClass) {
 }
 
 TEST(KvSipAddressHeader, TortureAddresses) {
+    KV_REQUIRE_CORPUS();
     auto to = kvParseChain<KvSipToHeader>(kvCorpusHeaderLine("wsinv.dat", "TO"));
     ASSERT_EQ(to.size(), 1u);
     EXPECT_EQ(text(to[0]->getTag()), "1918181833n");
@@ -267,6 +268,7 @@ TEST(KvSipAddressHeader, TortureAddresses) {
 // Every address header line of the torture messages, whole and cut short, parses or fails with a
 // stack exception.
 TEST(KvSipAddressHeader, EveryTortureAddressLineFailsCleanlyIfAtAll) {
+    KV_REQUIRE_CORPUS();
     const std::string names[] = {"from", "f", "to", "t", "contact", "m", "route", "record-route"};
     size_t seen = 0;
     for (const KvCorpusMessage& corpus : kvCorpusMessages({"rfc4475"})) {

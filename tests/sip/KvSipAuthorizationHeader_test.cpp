@@ -136,6 +136,7 @@ TEST(KvSipAuthorizationHeader, ChallengeAnswerRoundTrip) {
 }
 
 TEST(KvSipAuthorizationHeader, CorpusRegisterVerifies) {
+    KV_REQUIRE_CORPUS();
     KvHandle<KvSipAuthorizationHeader> header(
         headerOf(authorizationLineOf("bench/c_register.sip")));
     ASSERT_FALSE(header.isNull());
@@ -152,6 +153,7 @@ TEST(KvSipAuthorizationHeader, CorpusRegisterVerifies) {
 }
 
 TEST(KvSipAuthorizationHeader, CorpusUnknownSchemeIsRefused) {
+    KV_REQUIRE_CORPUS();
     const std::string line = authorizationLineOf("rfc4475/regaut01.dat");
     EXPECT_EQ(kvThrownText([&] { headerOf(line); }), "Credentials type not supported !");
 }

@@ -83,6 +83,7 @@ TEST(KvSipSingleNumberHeaderTest, MaxForwardsAndRSeq) {
 }
 
 TEST(KvSipCSeqHeaderTest, Rfc4475Lines) {
+    KV_REQUIRE_CORPUS();
     // intmeth: a method made of every token character is kept whole.
     auto cseq = kvParseAs<KvSipCSeqHeader>(kvCorpusHeaderLine("intmeth.dat", "CSeq:"));
     EXPECT_EQ(cseq->getNumber(), 139122385u);

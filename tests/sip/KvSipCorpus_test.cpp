@@ -129,6 +129,7 @@ const Expectation kExpectations[] = {
 } // namespace
 
 TEST(KvSipCorpus, EveryMessageGetsTheStateItsFaultCallsFor) {
+    KV_REQUIRE_CORPUS();
     for (const Expectation& expected : kExpectations) {
         SCOPED_TRACE(std::string(expected.file) + ": " + expected.why);
         const std::string text = rfc4475(expected.file);
@@ -147,6 +148,7 @@ TEST(KvSipCorpus, EveryMessageGetsTheStateItsFaultCallsFor) {
 }
 
 TEST(KvSipCorpus, ValidMessagesReadBackAsTheRfcStatesThem) {
+    KV_REQUIRE_CORPUS();
     KvHandle<KvSipMessage> wsinv = kvParseMessage(rfc4475("wsinv"));
     EXPECT_TRUE(KvHandle<KvSipRequest>(wsinv)->getMethod() == "INVITE");
     EXPECT_EQ(requestURI(wsinv), "sip:vivekg@chair-dnrc.example.com;unknownparam");
@@ -246,6 +248,7 @@ TEST(KvSipCorpus, ValidMessagesReadBackAsTheRfcStatesThem) {
 }
 
 TEST(KvSipCorpus, ValidMessagesCarryTheirStartLineCallIdAndCSeq) {
+    KV_REQUIRE_CORPUS();
     struct Line {
         const char* file;
         const char* start; // the method, or the status code of a response
@@ -328,6 +331,7 @@ TEST(KvSipCorpus, ValidMessagesCarryTheirStartLineCallIdAndCSeq) {
 }
 
 TEST(KvSipCorpus, ValidMessagesSurviveARoundTrip) {
+    KV_REQUIRE_CORPUS();
     for (const Expectation& expected : kExpectations) {
         if (expected.state != KV_VALID)
             continue;
@@ -351,6 +355,7 @@ TEST(KvSipCorpus, ValidMessagesSurviveARoundTrip) {
 }
 
 TEST(KvSipCorpus, TruncatedAndDamagedMessagesNeverCrash) {
+    KV_REQUIRE_CORPUS();
     for (const Expectation& expected : kExpectations) {
         SCOPED_TRACE(expected.file);
         const std::string text = rfc4475(expected.file);

@@ -157,6 +157,7 @@ TEST(KvSipNameAddress, OtherUriKinds) {
 }
 
 TEST(KvSipNameAddress, TortureDisplayNames) {
+    KV_REQUIRE_CORPUS();
     Parsed from = parse(corpusHeader("wsinv.dat", "from   "));
     EXPECT_EQ(text(from.address->getDisplayName()), "\"J Rosenberg \\\\\\\"\"");
     EXPECT_EQ(text(from.address->getURIString()), "sip:jdrosen@example.com");

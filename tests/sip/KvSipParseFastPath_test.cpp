@@ -72,6 +72,7 @@ const char kHead[] = "INVITE sip:bob@biloxi.example.com SIP/2.0\r\n"
 } // namespace
 
 TEST(KvSipParseFastPath, CorpusMessagesParseAlikeBothWays) {
+    KV_REQUIRE_CORPUS();
     const auto files = kvCorpusMessages({"rfc4475", "bench"});
     ASSERT_GT(files.size(), 40u);
     for (const auto& [file, text] : files) {
@@ -156,6 +157,7 @@ void expectValueSameBothWays(const std::string& name, const std::string& value) 
 } // namespace
 
 TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
+    KV_REQUIRE_CORPUS();
     // Every header line of the corpus, each read by its own class.
     size_t values = 0;
     for (const auto& [file, text] : kvCorpusMessages({"rfc4475", "bench"})) {

@@ -264,6 +264,7 @@ TEST(KvSipURL, CopiesHaveTheirOwnLists) {
 }
 
 TEST(KvSipURL, TortureRequestUris) {
+    KV_REQUIRE_CORPUS();
     std::string esc01 = requestUri(kvCorpusFile("rfc4475/esc01.dat"));
     ASSERT_EQ(esc01, "sip:sips%3Auser%40example.com@example.net");
     Parsed p = parse(esc01 + "\r\n", true);
@@ -280,6 +281,7 @@ TEST(KvSipURL, TortureRequestUris) {
 }
 
 TEST(KvSipURL, TortureContactUrls) {
+    KV_REQUIRE_CORPUS();
     std::string contact = kvUnfoldedValue(kvCorpusFile("rfc4475/esc01.dat"), "Contact");
     Parsed p = parse(contact + "\r\n", false);
     ASSERT_FALSE(p.url.isNull());

@@ -1,5 +1,6 @@
-// Reading the shared message corpus (the RFC 4475 torture messages and the bench messages) and
-// picking header lines out of a message's text.
+// Reading the message corpus (the RFC 4475 torture messages and the bench messages) and picking
+// header lines out of a message's text. The corpus lives outside the repository; the build names
+// it by KV_CORPUS_DIR, and a test that needs it starts with KV_REQUIRE_CORPUS().
 #pragma once
 
 #include "support/KvTestFiles.h"
@@ -9,14 +10,29 @@
 #include <algorithm>
 #include <filesystem>
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+inline bool kvCorpusPresent() {
+    return std::filesystem::is_directory(std::filesystem::path(KV_CORPUS_DIR));
+}
+
+// One line: what is missing and how to give the build a corpus.
+inline std::string kvCorpusMissing() {
+    const std::string where = *KV_CORPUS_DIR ? std::string(" at ") + KV_CORPUS_DIR : "";
+    return "no message corpus" + where +
+           ": configure with -DKV_CORPUS_DIR=<folder holding rfc4475/ and bench/> to run this test";
+}
+
+// Skips the calling test when the build has no corpus.
+#define KV_REQUIRE_CORPUS()                                                                        \
+    if (!kvCorpusPresent())                                                                        \
+    GTEST_SKIP() << kvCorpusMissing()
+
 // A file of the corpus by its path below the corpus folder, e.g. "rfc4475/wsinv.dat".
 inline std::string kvCorpusFile(const std::string& path) {
-    const std::filesystem::path full = std::filesystem::path(KV_CORPUS_DIR) / path;
-    EXPECT_TRUE(std::filesystem::is_regular_file(full)) << full;
-    return kvReadFile(full);
+    return kvReadNeededFile(std::filesystem::path(KV_CORPUS_DIR) / path);
 }
 
 struct KvCorpusMessage {
@@ -29,17 +45,15 @@ inline std::vector<KvCorpusMessage> kvCorpusMessages(std::initializer_list<const
     std::vector<KvCorpusMessage> messages;
     for (const char* folder : folders) {
         const std::filesystem::path dir = std::filesystem::path(KV_CORPUS_DIR) / folder;
-        if (!std::filesystem::is_directory(dir)) {
-            ADD_FAILURE() << "no corpus folder " << dir;
-            continue;
-        }
+        if (!std::filesystem::is_directory(dir))
+            throw std::runtime_error("no corpus folder " + dir.string());
         std::vector<std::filesystem::path> paths;
         for (const auto& entry : std::filesystem::directory_iterator(dir))
             if (entry.path().extension() == ".dat" || entry.path().extension() == ".sip")
                 paths.push_back(entry.path());
         std::sort(paths.begin(), paths.end());
         for (const auto& path : paths)
-            messages.push_back({path.filename().string(), kvReadFile(path)});
+            messages.push_back({path.filename().string(), kvReadNeededFile(path)});
     }
     return messages;
 }
