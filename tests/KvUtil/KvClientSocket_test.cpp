@@ -11,9 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -247,25 +252,87 @@ public:
     }
 };
 
-TEST(KvServerSocket, BlockDeliversWhatTheAcceptGave) {
+TEST(KvServerSocket, AFailedAcceptDeliversNothingAndPausesOnce) {
+    kvsock::LogCapture log;
     KvHandle<FailingServer> server(new FailingServer);
     KvHandle<Collector> collector(new Collector);
     server->attachObserver(collector);
-    // No connection: still a client socket, without a handle, and the loop goes on.
-    EXPECT_TRUE(server->block());
-    ASSERT_EQ(collector->count(), 1u);
-    KvHandle<KvClientSocket> none(collector->deliveries()[0].argument);
-    ASSERT_FALSE(none.isNull());
-    EXPECT_EQ(none->getHandle(), kKvInvalidSocket);
+    // No connection: nothing delivered, the loop goes on after a pause, logged once a burst.
+    for (int i = 0; i < 2; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(server->block());
+        EXPECT_GE(std::chrono::steady_clock::now() - start,
+                  std::chrono::milliseconds(KvServerSocket::kAcceptRetryMs));
+    }
+    EXPECT_EQ(collector->count(), 0u);
+    std::string text = log.text();
+    size_t first = text.find("KvServerSocket::block(): accept failed");
+    ASSERT_NE(first, std::string::npos);
+    first = text.find("accept failed", first);
+    EXPECT_EQ(text.find("accept failed", first + 1), std::string::npos);
     // A failure is handed over as the exception itself; the listening socket stays open.
     server->throwing = true;
     EXPECT_FALSE(server->block());
-    ASSERT_EQ(collector->count(), 2u);
-    EXPECT_TRUE(collector->deliveries()[1].isException);
-    EXPECT_EQ(collector->deliveries()[1].message, "accept failed");
+    ASSERT_EQ(collector->count(), 1u);
+    EXPECT_TRUE(collector->deliveries()[0].isException);
+    EXPECT_EQ(collector->deliveries()[0].message, "accept failed");
     EXPECT_NE(server->getHandle(), kKvInvalidSocket);
     server->detachObserver(collector.get());
     server->close();
+}
+
+// Counts the accepts that its thread makes.
+class CountingServer : public KvServerSocket {
+public:
+    CountingServer() : KvServerSocket(0, loopback()) {}
+    std::atomic<int> accepts{0};
+    KvHandle<KvClientSocket> accept() override {
+        ++accepts;
+        return KvServerSocket::accept();
+    }
+};
+
+TEST(KvServerSocket, OutOfDescriptorsTheListenerWaitsAndServesAgainLater) {
+    kvsock::LogCapture log;
+    KvHandle<CountingServer> server(new CountingServer);
+    KvHandle<Collector> collector(new Collector);
+    server->attachObserver(collector);
+    KvHandle<KvObserverThread> thread = KvObserverThread::sStart(server);
+
+    // Fill the descriptor table, leaving one for the connecting side.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, kvsock::openDescriptorCount() + 64);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<int> filler;
+    for (int fd; (fd = dup(0)) >= 0;)
+        filler.push_back(fd);
+    ::close(filler.back());
+    filler.pop_back();
+    KvHandle<KvClientSocket> client(new KvClientSocket(loopback(), boundPort(*server)));
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LE(server->accepts.load(), 10); // paused, not spinning
+    EXPECT_EQ(collector->count(), 0u);
+
+    for (int fd : filler)
+        ::close(fd);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(waitUntil([&] { return collector->count() == 1; }));
+    KvHandle<KvClientSocket> accepted(collector->deliveries()[0].argument);
+    ASSERT_FALSE(accepted.isNull());
+    EXPECT_EQ(accepted->getPeerPort(), boundPort(*client));
+    std::string text = log.text();
+    size_t first = text.find("accept failed: Too many open files");
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_EQ(text.find("accept failed", first + 1), std::string::npos);
+
+    server->close();
+    EXPECT_TRUE(waitUntil([&] { return thread->getState() == KvThread::DETACHED; }));
+    server->detachObserver(collector.get());
+    accepted->close();
+    client->close();
 }
 
 TEST(KvServerSocket, ClosingDuringABlockedAcceptEndsTheThread) {
