@@ -115,6 +115,12 @@ bool liveBlocksReturnTo(long count) {
 } // namespace
 
 TEST(KvConnectionRelease, ConnectionsThatEndLeaveNothingBehind) {
+    const long probe = kvheap::liveBlocks();
+    int* volatile counted = new int(1);
+    const bool counting = kvheap::liveBlocks() == probe + 1;
+    delete counted;
+    if (!counting)
+        GTEST_SKIP() << "a tool (valgrind) owns operator new here; its own leak check applies";
     KvHandle<KvServerSocket> server(new KvServerSocket(0, loopback()));
     KvHandle<Adopter> adopter(new Adopter);
     server->attachObserver(adopter);

@@ -47,34 +47,35 @@ inline void* allocateOrThrow(std::size_t size) {
 
 } // namespace kvheap
 
-// Every unaligned form, so that no pair mixes this allocator with another one.
-void* operator new(std::size_t size) {
+// Every unaligned form, so that no pair mixes this allocator with another one. Never inlined: a
+// tool that replaces the operators itself (valgrind) then replaces every call, not only some.
+[[gnu::noinline]] void* operator new(std::size_t size) {
     return kvheap::allocateOrThrow(size);
 }
-void* operator new[](std::size_t size) {
+[[gnu::noinline]] void* operator new[](std::size_t size) {
     return kvheap::allocateOrThrow(size);
 }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+[[gnu::noinline]] void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     return kvheap::allocate(size);
 }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+[[gnu::noinline]] void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return kvheap::allocate(size);
 }
-void operator delete(void* block) noexcept {
+[[gnu::noinline]] void operator delete(void* block) noexcept {
     kvheap::release(block);
 }
-void operator delete[](void* block) noexcept {
+[[gnu::noinline]] void operator delete[](void* block) noexcept {
     kvheap::release(block);
 }
-void operator delete(void* block, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept {
     kvheap::release(block);
 }
-void operator delete[](void* block, std::size_t) noexcept {
+[[gnu::noinline]] void operator delete[](void* block, std::size_t) noexcept {
     kvheap::release(block);
 }
-void operator delete(void* block, const std::nothrow_t&) noexcept {
+[[gnu::noinline]] void operator delete(void* block, const std::nothrow_t&) noexcept {
     kvheap::release(block);
 }
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
+[[gnu::noinline]] void operator delete[](void* block, const std::nothrow_t&) noexcept {
     kvheap::release(block);
 }
