@@ -301,10 +301,10 @@ TEST(KvServerSocket, OutOfDescriptorsTheListenerWaitsAndServesAgainLater) {
     KvHandle<CountingServer> server(new CountingServer);
     KvHandle<Collector> collector(new Collector);
     server->attachObserver(collector);
-    KvHandle<KvObserverThread> thread = KvObserverThread::sStart(server);
     const uint32_t port = boundPort(*server);
 
-    // Fill the descriptor table, leaving one for the connecting side.
+    // Fill the descriptor table, leaving one for the connecting side. The accepting thread starts
+    // after that: a waiting accept holds a descriptor from the moment it was called.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
     rlimit lowered = saved;
@@ -316,6 +316,7 @@ TEST(KvServerSocket, OutOfDescriptorsTheListenerWaitsAndServesAgainLater) {
     ::close(filler.back());
     filler.pop_back();
     KvHandle<KvClientSocket> client(new KvClientSocket(loopback(), port));
+    KvHandle<KvObserverThread> thread = KvObserverThread::sStart(server);
 
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_LE(server->accepts.load(), 10); // paused, not spinning
