@@ -123,11 +123,21 @@ TEST(KvClientSocket, BrokenFramingClosesTheConnection) {
 
 TEST(KvClientSocket, PeerClosingEndsTheStream) {
     Connection c;
+    KvHandle<Collector> socketObserver(new Collector);
+    c.accepted->attachObserver(socketObserver);
     c.send(message("last"));
     c.client->close();
     EXPECT_FALSE(c.readUntil(2));
     EXPECT_EQ(c.collector->packetCount(), 1u);
     EXPECT_EQ(c.accepted->getHandle(), kKvInvalidSocket);
+    // Told of the end, the observers are let go: they and what they watch no longer hold each
+    // other.
+    EXPECT_GE(c.collector->nullCount(), 1u);
+    EXPECT_GE(socketObserver->nullCount(), 1u);
+    EXPECT_FALSE(c.accepted->getInputStream()->hasObserver());
+    EXPECT_TRUE(c.collector->getSource().isNull());
+    EXPECT_FALSE(c.accepted->hasObserver());
+    EXPECT_TRUE(socketObserver->getSource().isNull());
 }
 
 TEST(KvClientSocket, ClosingDuringABlockedReadEndsTheThread) {
