@@ -19,6 +19,7 @@
 #include "KvSipMessage.h"
 #include "KvServerSocket.h"
 #include "KvSipParseError.h"
+#include "KvPlatformSocket.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,16 @@ const char* stateText(int32_t state) {
         return "SIP version not supported (505)";
     default:
         return "unknown";
+    }
+}
+
+// Runs one step of the output. A stack exception that a library call raises there is printed
+// with its text, as what the step gave, and the output goes on with the next step.
+template <class Step> void printStep(const char* what, Step step) {
+    try {
+        step();
+    } catch (KvHandle<KvException>& e) {
+        std::cout << what << ": stack exception: " << e->getText() << '\n';
     }
 }
 
@@ -78,8 +90,14 @@ void printMediaSession(const KvHandle<KvSipMessage>& message) {
     if (message->getBodyLength() == 0 ||
         !message->getContentType().equalsIgnoreCase("application/sdp"))
         return;
-    KvHandle<KvMediaSession> session = KvMediaSession::sConstructFrom(
-        message->getBody(), static_cast<int32_t>(message->getBodyLength()));
+    KvHandle<KvMediaSession> session;
+    try {
+        session = KvMediaSession::sConstructFrom(message->getBody(),
+                                                 static_cast<int32_t>(message->getBodyLength()));
+    } catch (KvHandle<KvException>& e) {
+        std::cout << "media session: not read: " << e->getText() << '\n';
+        return;
+    }
     if (session.isNull()) {
         std::cout << "media session: none (no usable SDP)\n";
         return;
@@ -108,8 +126,10 @@ void dumpMessage(const std::string& bytes) {
         std::cout << "not a SIP message: " << e->getText() << '\n';
         return;
     }
-    std::cout << "parse state: " << message->getParseState() << " ("
-              << stateText(message->getParseState()) << ")\n";
+    printStep("parse state", [&] {
+        std::cout << "parse state: " << message->getParseState() << " ("
+                  << stateText(message->getParseState()) << ")\n";
+    });
 
     KvByteArrayOutputStream startLine;
     try {
@@ -122,17 +142,23 @@ void dumpMessage(const std::string& bytes) {
         std::cout << "start line: (none: " << e->getText() << ")\n";
     }
 
-    for (KvSipHeaderId id : message->getHeaderOrder()) {
-        for (KvHandle<KvSipHeader> header = message->getHeader(id); !header.isNull();
-             header = header->getNext()) {
-            KvByteArrayOutputStream value;
-            header->serialize(value);
-            std::cout << "header " << id << "\t" << header->getName().c_str() << ": "
-                      << toText(value.toByteArray()) << '\n';
+    printStep("headers", [&] {
+        for (KvSipHeaderId id : message->getHeaderOrder()) {
+            for (KvHandle<KvSipHeader> header = message->getHeader(id); !header.isNull();
+                 header = header->getNext()) {
+                std::cout << "header " << id << "\t" << header->getName().c_str() << ": ";
+                printStep("header value", [&] {
+                    KvByteArrayOutputStream value;
+                    header->serialize(value);
+                    std::cout << toText(value.toByteArray()) << '\n';
+                });
+            }
         }
-    }
-    std::cout << "body length: " << message->getBodyLength() << '\n';
-    printMediaSession(message);
+    });
+    printStep("body", [&] {
+        std::cout << "body length: " << message->getBodyLength() << '\n';
+        printMediaSession(message);
+    });
 
     KvByteArrayOutputStream written(static_cast<uint32_t>(bytes.size()) + 256);
     try {
@@ -156,10 +182,15 @@ bool dumpFile(const char* path) {
     return true;
 }
 
+// 127.0.0.1 itself: KvInetAddress("127.0.0.1") stands for the machine's own address.
+KvInetAddress loopback() {
+    return KvInetAddress::sFromAddress(kvInetAddr("127.0.0.1"));
+}
+
 // Receives datagrams on the port and dumps each; count 0 means no end.
 int listenUdp(uint32_t port, uint64_t count) {
     const uint32_t size = 65536;
-    KvHandle<KvDatagramSocket> socket(new KvDatagramSocket(port, KvInetAddress(), false, size));
+    KvHandle<KvDatagramSocket> socket(new KvDatagramSocket(port, loopback(), false, size));
     std::cout << "listening on UDP port " << port << std::endl;
     for (uint64_t n = 0; count == 0 || n < count;) {
         KvDatagramPacket packet(KvByteArray::sCreate(size), 0, size, KvInetAddress(), 0);
@@ -178,7 +209,7 @@ int listenUdp(uint32_t port, uint64_t count) {
 // Accepts connections one after the other and dumps every message that the SIP-over-TCP framing
 // cuts out of them; count 0 means no end.
 int listenTcp(uint32_t port, uint64_t count) {
-    KvHandle<KvServerSocket> server(new KvServerSocket(port, KvInetAddress()));
+    KvHandle<KvServerSocket> server(new KvServerSocket(port, loopback()));
     std::cout << "listening on TCP port " << port << std::endl;
     uint64_t n = 0;
     while (count == 0 || n < count) {
@@ -217,13 +248,17 @@ bool parseNumber(const char* text, uint64_t& value) {
     return *text >= '0' && *text <= '9' && end && *end == '\0';
 }
 
+int usage(std::ostream& out, int code) {
+    out << "usage: sipdump FILE...\n"
+           "       sipdump --listen udp|tcp PORT [--count N]\n"
+           "Parses each FILE as one SIP message, or listens on PORT of 127.0.0.1 and parses\n"
+           "what arrives, N messages or without end; prints what the stack made of each\n"
+           "message.\n";
+    return code;
+}
+
 int usage() {
-    std::cerr << "usage: sipdump FILE...\n"
-                 "       sipdump --listen udp|tcp PORT [--count N]\n"
-                 "Parses each FILE as one SIP message, or listens on PORT (on every address) and\n"
-                 "parses what arrives, N messages or without end; prints what the stack made of\n"
-                 "each message.\n";
-    return 2;
+    return usage(std::cerr, 2);
 }
 
 } // namespace
@@ -231,6 +266,8 @@ int usage() {
 int main(int argc, char** argv) {
     if (argc < 2)
         return usage();
+    if (std::strcmp(argv[1], "--help") == 0)
+        return usage(std::cout, 0);
     // The parser's reasons for a damaged message go to the standard error output.
     KvErrorStream::instance()->addCategory("KvException");
 
@@ -253,7 +290,9 @@ int main(int argc, char** argv) {
     }
 
     bool ok = true;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         ok = dumpFile(argv[i]) && ok;
+        std::cout << std::flush;
+    }
     return ok ? 0 : 1;
 }

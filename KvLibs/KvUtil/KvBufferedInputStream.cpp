@@ -166,6 +166,8 @@ bool KvBufferedInputStream::block() {
         closeConnection();
     }
     notifyObserver(KvHandle<KvObject>());
+    // Nothing more will come: let go of the observer, which holds this stream in turn.
+    detachObserver(getObserver().get());
     return false;
 }
 

@@ -28,7 +28,7 @@ public:
     // When the source has bytes available, reads them once; then notifies the observer (null).
     void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override;
     // Reads once and delivers every complete message; false (after a null notification) when the
-    // connection has ended or was closed for broken framing.
+    // connection has ended or was closed for broken framing. At the end the observer is detached.
     bool block() override;
     using KvInputStream::read;
     int32_t read(void* buffer, int32_t length, int32_t offset) override;

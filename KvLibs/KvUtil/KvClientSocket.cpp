@@ -92,6 +92,8 @@ KvHandle<KvOutputStream> KvClientSocket::getOutputStream() {
 bool KvClientSocket::block() {
     bool result = getInputStream()->block();
     notifyObserver(KvHandle<KvObject>());
+    if (!result)
+        detachObserver(getObserver().get()); // the connection has ended: see the stream's block()
     return result;
 }
 

@@ -37,7 +37,8 @@ public:
     KvHandle<KvOutputStream> getOutputStream();
 
     // Reads once through the input stream (which delivers every whole message to its observer),
-    // then notifies this socket's observer (null); false once the connection has ended.
+    // then notifies this socket's observer (null); false once the connection has ended, and the
+    // observer is then detached.
     bool block() override;
     void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override;
 

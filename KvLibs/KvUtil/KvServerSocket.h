@@ -10,6 +10,8 @@
 class KvServerSocket : public KvSocketImpl {
 public:
     static constexpr int32_t kBacklog = 5;
+    // The pause after a failed accept.
+    static constexpr uint32_t kAcceptRetryMs = 100;
 
     // Binds a stream socket to (address, port) and listens on it.
     KvServerSocket(uint32_t port, const KvInetAddress& address);
@@ -20,8 +22,15 @@ public:
     virtual KvHandle<KvClientSocket> accept();
 
     // Accepts one connection and notifies the observer with the client socket (or with the
-    // exception that stopped the accept, returning false). Once the listening socket is closed it
-    // delivers nothing and returns false.
+    // exception that stopped the accept, returning false). An accept that gives no connection
+    // delivers nothing: it is logged once until an accept works again, and block() pauses
+    // kAcceptRetryMs before it returns true. Once the listening socket is closed it delivers
+    // nothing and returns false.
     bool block() override;
     void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override;
+
+private:
+    void acceptFailed(uint32_t error);
+
+    bool m_acceptFailing = false; // only the accepting thread reads and writes it
 };

@@ -99,7 +99,7 @@ KvSocketImpl::HandleUse::~HandleUse() {
 
 KvSocketImpl::KvSocketImpl()
     : m_mutex(new KvMutex), m_handle(kKvInvalidSocket), m_localPort(0), m_peerPort(0), m_type(0),
-      m_users(0), m_registered(false), m_registeredHandle(kKvInvalidSocket) {}
+      m_sendTimeoutMs(0), m_users(0), m_registered(false), m_registeredHandle(kKvInvalidSocket) {}
 
 KvSocketImpl::~KvSocketImpl() {
     // A socket still registered is held by the registry and cannot be here: just release it.
@@ -178,6 +178,8 @@ void KvSocketImpl::connect(const KvInetAddress& address, uint32_t port, bool str
     // Only a stream has Nagle's algorithm to turn off.
     if (stream && kvSocketSetNoDelay(handle, true) != 0)
         fail("KvSocketImpl::setsockopt(...)");
+    if (stream && kvSocketSetSendTimeout(handle, kSendStallMs) != 0)
+        fail("KvSocketImpl::setsockopt(...)");
     uint32_t localAddress = 0;
     uint16_t localPort = 0;
     if (kvSocketGetName(handle, &localAddress, &localPort) != 0)
@@ -191,6 +193,8 @@ void KvSocketImpl::connect(const KvInetAddress& address, uint32_t port, bool str
         m_localAddress = KvInetAddress::sFromAddress(localAddress);
         if (!opened && stream)
             m_type = 1;
+        if (stream)
+            m_sendTimeoutMs = kSendStallMs;
     }
     if (opened)
         registerSocket(handle);
@@ -219,6 +223,7 @@ void KvSocketImpl::accept(KvSocketImpl& listening) {
         return;
     kvSocketSetBufferSizes(handle, kSendBufferSize, kReceiveBufferSize);
     kvSocketSetNoDelay(handle, true);
+    const bool bounded = kvSocketSetSendTimeout(handle, kSendStallMs) == 0;
     KvInetAddress localAddress = listening.getLocalAddress();
     uint32_t localPort = listening.getLocalPort();
     {
@@ -229,6 +234,7 @@ void KvSocketImpl::accept(KvSocketImpl& listening) {
         m_localPort = localPort;
         m_peerAddress = KvInetAddress::sFromAddress(peerAddress);
         m_peerPort = peerPort;
+        m_sendTimeoutMs = bounded ? kSendStallMs : 0;
     }
     registerSocket(handle);
 }
@@ -238,6 +244,15 @@ void KvSocketImpl::setNoDelay(bool on) {
     if (!use || kvSocketSetNoDelay(use.handle(), on) != 0)
         KvSocketError::sThrow("KvSocketImpl::setsockopt(...)",
                               use ? kvGetLastSocketError() : 10038);
+}
+
+void KvSocketImpl::setSendTimeout(uint32_t milliseconds) {
+    HandleUse use(*this);
+    if (!use || kvSocketSetSendTimeout(use.handle(), milliseconds) != 0)
+        KvSocketError::sThrow("KvSocketImpl::setsockopt(...)",
+                              use ? kvGetLastSocketError() : 10038);
+    std::lock_guard<std::mutex> guard(m_stateMutex);
+    m_sendTimeoutMs = milliseconds;
 }
 
 KvInetAddress KvSocketImpl::getPeerAddress() {
@@ -374,6 +389,7 @@ int32_t KvSocketImpl::receive(void* buffer, uint32_t length) {
 int32_t KvSocketImpl::send(const void* buffer, uint32_t length) {
     uint32_t sent = 0;
     bool failed = false;
+    bool stalled = false;
     {
         HandleUse use(*this);
         if (!use)
@@ -385,6 +401,7 @@ int32_t KvSocketImpl::send(const void* buffer, uint32_t length) {
                                              length - sent);
                 if (count < 0) {
                     failed = true;
+                    stalled = kvGetLastSocketError() == 10035; // the send time-out
                     break;
                 }
                 sent += static_cast<uint32_t>(count);
@@ -396,6 +413,8 @@ int32_t KvSocketImpl::send(const void* buffer, uint32_t length) {
         }
     }
     if (failed) {
+        if (stalled)
+            logSendStall();
         close();
         return -1;
     }
@@ -454,6 +473,19 @@ int32_t KvSocketImpl::available() {
         return 0;
     }
     return count;
+}
+
+void KvSocketImpl::logSendStall() {
+    uint32_t limit;
+    {
+        std::lock_guard<std::mutex> guard(m_stateMutex);
+        limit = m_sendTimeoutMs;
+    }
+    KvInetAddress peer = getPeerAddress();
+    uint32_t port = getPeerPort();
+    KvErrorStream::instance()->getStream("KvSocket", 0)
+        << "KvSocketImpl::send(): the peer " << peer.getHostAddress() << ":" << port
+        << " took nothing for " << limit << " ms; closing the connection" << endl;
 }
 
 void KvSocketImpl::dumpStream(const char* direction, const void* buffer, int32_t count) {

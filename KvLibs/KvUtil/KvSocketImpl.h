@@ -16,6 +16,9 @@ class KvSocketImpl : public KvObservable {
 public:
     static constexpr int32_t kSendBufferSize = 245760;
     static constexpr int32_t kReceiveBufferSize = 245760;
+    // A stream send that moves no byte for this long fails and closes the connection, so that a
+    // peer that stops reading cannot hold up the sending thread for ever.
+    static constexpr uint32_t kSendStallMs = 5000;
 
     KvSocketImpl();
     ~KvSocketImpl() override;
@@ -29,6 +32,8 @@ public:
     // listening socket is closed) this object stays without a socket.
     void accept(KvSocketImpl& listening);
     void setNoDelay(bool on);
+    // How long a stream send may go without progress (kSendStallMs after connect and accept).
+    void setSendTimeout(uint32_t milliseconds);
 
     KvInetAddress getPeerAddress();
     uint32_t getPeerPort();
@@ -44,7 +49,8 @@ public:
 
     // Stream receive and send: -1 (and the socket closed) on failure; receive gives 0 when the peer
     // has closed. A send on a stream socket sends the whole buffer before another thread's send
-    // on this socket can start, so messages never interleave.
+    // on this socket can start, so messages never interleave; it fails when the peer takes no
+    // byte for the send time-out.
     int32_t receive(void* buffer, uint32_t length);
     int32_t send(const void* buffer, uint32_t length);
     // Datagram receive and send: -1 on failure, and the socket stays open. A datagram larger than
@@ -84,6 +90,7 @@ private:
     void registerSocket(KvSocketHandle handle);
     void unregisterSocket(KvHandle<KvObject>& keepAlive);
     void dumpStream(const char* direction, const void* buffer, int32_t count);
+    void logSendStall();
 
     mutable std::mutex m_stateMutex; // guards the fields below
     KvSocketHandle m_handle;
@@ -92,6 +99,7 @@ private:
     uint32_t m_peerPort;
     KvInetAddress m_peerAddress;
     int32_t m_type;
+    uint32_t m_sendTimeoutMs;
     mutable uint32_t m_users;                      // threads inside a call on the handle
     mutable std::vector<KvSocketHandle> m_retired; // closed while in use: released by the last user
     bool m_registered;                             // these two are guarded by the library lock

@@ -8,6 +8,7 @@
 #include "KvTokenTable.h"
 
 #include <exception>
+#include <thread>
 
 namespace {
 
@@ -45,16 +46,21 @@ const char* stateName(int32_t state) {
 
 } // namespace
 
-KvThread::KvThread() : m_threadId(0), m_state(DETACHED), m_wakeupEvent(new KvPlatformEvent) {
+KvThread::KvThread()
+    : m_threadId(0), m_state(DETACHED), m_wakeupEvent(new KvPlatformEvent), m_leaving(0) {
     KvProcess::instance();
 }
 
 KvThread::KvThread(ProcessTag)
-    : m_threadId(kvCurrentThreadId()), m_state(INITIALIZING), m_wakeupEvent(new KvPlatformEvent) {
+    : m_threadId(kvCurrentThreadId()), m_state(INITIALIZING), m_wakeupEvent(new KvPlatformEvent),
+      m_leaving(0) {
     registry();
 }
 
 KvThread::~KvThread() {
+    // The last other holder let go just after the thread's own release: let it finish publishing.
+    while (m_leaving.load(std::memory_order_acquire) != 0)
+        std::this_thread::yield();
     delete m_wakeupEvent;
 }
 
@@ -130,8 +136,29 @@ void KvThread::sLogCaught(const char* site, const char* text) {
 
 void KvThread::sStartRoutine(void* self) {
     auto* thread = static_cast<KvThread*>(self);
+    const bool isProcess = thread == KvProcess::peekInstance();
     thread->entry();
-    thread->removeReference(true); // fork's reference: the object may go now
+    if (isProcess) {
+        thread->m_state.store(DETACHED, std::memory_order_release);
+        thread->removeReference(true);
+        return;
+    }
+    const bool wakeProcess = isProcessEnding();
+    thread->leave(); // the object may be gone from here on
+    if (wakeProcess)
+        KvProcess::instance()->wakeup();
+}
+
+void KvThread::leave() {
+    m_leaving.fetch_add(1, std::memory_order_acq_rel);
+    if (removeReference(false) == 0) {
+        // Nobody else holds it: nobody can see the state either.
+        m_leaving.fetch_sub(1, std::memory_order_relaxed);
+        delete this;
+        return;
+    }
+    m_state.store(DETACHED, std::memory_order_release);
+    m_leaving.fetch_sub(1, std::memory_order_release);
 }
 
 int32_t KvThread::entry() {
@@ -150,12 +177,9 @@ int32_t KvThread::entry() {
             result = -1;
     }
 
-    m_state.store(DETACHED, std::memory_order_release);
     if (!isProcess) {
         t_currentThread = nullptr;
         registry()->remove(id);
-        if (isProcessEnding())
-            KvProcess::instance()->wakeup();
     }
     return result;
 }

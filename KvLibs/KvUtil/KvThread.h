@@ -64,12 +64,18 @@ protected:
 private:
     static void sStartRoutine(void* self);
     int32_t entry();
+    // Drops the started thread's own reference, then publishes DETACHED, so that whoever sees
+    // DETACHED sees the final counts.
+    void leave();
     // Moves from `from` to `to` unless the state has meanwhile become something else.
     bool changeState(int32_t from, int32_t to);
 
     std::atomic<uint32_t> m_threadId;
     std::atomic<int32_t> m_state;
     KvPlatformEvent* m_wakeupEvent;
+    // Ending threads that still write to the object after they let go of it; the destructor
+    // waits until they are done.
+    std::atomic<int32_t> m_leaving;
 };
 
 template <class Job> bool KvThread::sRunCaught(const char* site, Job&& job) {

@@ -11,6 +11,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -184,6 +185,13 @@ int32_t kvSocketSetReuseAddress(KvSocketHandle handle, bool on) {
 int32_t kvSocketSetNoDelay(KvSocketHandle handle, bool on) {
     int value = on ? 1 : 0;
     return ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value) < 0 ? -1 : 0;
+}
+
+int32_t kvSocketSetSendTimeout(KvSocketHandle handle, uint32_t milliseconds) {
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
+    return ::setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) < 0 ? -1 : 0;
 }
 
 int32_t kvSocketGetName(KvSocketHandle handle, uint32_t* address, uint16_t* port) {

@@ -44,6 +44,9 @@ int32_t kvSocketPeek(KvSocketHandle handle, void* buffer, uint32_t length);
 int32_t kvSocketSetBufferSizes(KvSocketHandle handle, int32_t sendSize, int32_t receiveSize);
 int32_t kvSocketSetReuseAddress(KvSocketHandle handle, bool on);
 int32_t kvSocketSetNoDelay(KvSocketHandle handle, bool on);
+// A blocking send that can move no byte for this long fails with the would-block error, after
+// sending what it could; 0 means no limit.
+int32_t kvSocketSetSendTimeout(KvSocketHandle handle, uint32_t milliseconds);
 int32_t kvSocketGetName(KvSocketHandle handle, uint32_t* address, uint16_t* port);
 int32_t kvSocketGetPeerName(KvSocketHandle handle, uint32_t* address, uint16_t* port);
 

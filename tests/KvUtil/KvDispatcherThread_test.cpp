@@ -8,6 +8,7 @@
 #include "KvDatagramSocket.h"
 #include "KvDispatcherThread.h"
 #include "KvException.h"
+#include "KvObserverThread.h"
 #include "KvServerSocket.h"
 #include "KvTCPIDispatcher.h"
 #include "KvTCPODispatcher.h"
@@ -21,6 +22,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -209,6 +211,38 @@ TEST(KvDispatcherThread, OutgoingTcpDataIsSentInQueueOrder) {
     EXPECT_EQ(expected, received);
     client->close();
     accepted->close();
+    server->close();
+}
+
+TEST(KvDispatcherThread, APeerThatStopsReadingHoldsUpNoOtherPeer) {
+    kvsock::LogCapture log;
+    KvHandle<KvServerSocket> server(new KvServerSocket(0, loopback()));
+    KvHandle<KvClientSocket> idlePeer(new KvClientSocket(loopback(), boundPort(*server)));
+    KvHandle<KvClientSocket> stalled = server->accept();
+    KvHandle<KvClientSocket> otherPeer(new KvClientSocket(loopback(), boundPort(*server)));
+    KvHandle<KvClientSocket> other = server->accept();
+    stalled->setSendTimeout(300);
+    // The stalled connection's reader, to be told when the connection ends.
+    KvHandle<kvsock::Collector> reader(new kvsock::Collector);
+    stalled->getInputStream()->attachObserver(reader);
+    KvHandle<KvObserverThread> readThread = KvObserverThread::sStart(stalled);
+
+    // More than the two sides' buffers hold: the send stalls once they are full.
+    KvTCPODispatcher* dispatcher = KvTCPODispatcher::instance();
+    dispatcher->put(new KvTCPEvent(stalled, KvByteArray::sCreate(8 * 1024 * 1024)));
+    dispatcher->put(new KvTCPEvent(stalled, KvByteArray::sFromString("dropped")));
+    dispatcher->put(new KvTCPEvent(other, KvByteArray::sFromString("hello")));
+    ASSERT_TRUE(waitUntil([&] { return otherPeer->available() == 4; }, std::chrono::seconds(10)));
+    char buffer[8];
+    EXPECT_EQ(otherPeer->receive(buffer, 5, 0), 5);
+    EXPECT_EQ(std::string(buffer, 5), "hello");
+    EXPECT_EQ(stalled->getHandle(), kKvInvalidSocket);
+    EXPECT_TRUE(waitUntil([&] { return reader->nullCount() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return readThread->getState() == KvThread::DETACHED; }));
+    EXPECT_TRUE(log.contains("took nothing for 300 ms; closing the connection"));
+    idlePeer->close();
+    other->close();
+    otherPeer->close();
     server->close();
 }
 

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <thread>
 
 using kvtest::FunctionThread;
 using kvtest::Gate;
@@ -192,6 +193,17 @@ TEST(KvThread, AStartedThreadKeepsItsObjectAliveUntilItsBodyEnds) {
     gate.open();
     ASSERT_TRUE(waitUntil([&] { return g_destroyed.load() == before + 1; }));
     EXPECT_TRUE(touched);
+}
+
+TEST(KvThread, WhoeverSeesDetachedSeesTheFinalCount) {
+    // The registry's and the started thread's own references are gone before DETACHED shows.
+    for (int i = 0; i < 200; ++i) {
+        KvHandle<FunctionThread> thread(new FunctionThread([](FunctionThread&) {}));
+        thread->fork();
+        while (thread->getState() != KvThread::DETACHED)
+            std::this_thread::yield();
+        ASSERT_EQ(1, thread->getRefCount()) << "run " << i;
+    }
 }
 
 TEST(KvThread, PrintShowsIdAndStateName) {

@@ -33,31 +33,55 @@ private:
     KvInteropTransport* m_transport;
 };
 
+// Watches a connection's framing stream, which reports every whole message on the connection's
+// read thread, and moves each one to the incoming TCP dispatcher so that it is handled off that
+// thread, as datagrams are. The stream notifies without a message only when it has ended; once
+// that end and every message queued before it have been handled, the connection lets go of its
+// observer, which holds it in turn (and the socket), so that nothing of the connection is left.
+class KvInteropConnection : public KvObservable {
+public:
+    void update(KvHandle<KvObject>, KvHandle<KvObject> argument) override {
+        if (dynamic_cast<KvDatagramPacket*>(argument.get())) {
+            m_pending.fetch_add(1, std::memory_order_relaxed);
+            if (!KvTCPIDispatcher::instance()->put(
+                    new KvTCPEvent(KvHandle<KvObject>(this), argument)))
+                handled();
+        } else if (argument.isNull() && !m_ended.exchange(true)) {
+            handled();
+        }
+    }
+
+    // One queued message, or the end, has been handled.
+    void handled() {
+        if (m_pending.fetch_sub(1, std::memory_order_acq_rel) != 1)
+            return;
+        KvHandle<KvObserver> observer = getObserver();
+        detachObserver(observer.get());
+    }
+
+private:
+    std::atomic<uint32_t> m_pending{1}; // queued messages, plus one until the stream has ended
+    std::atomic<bool> m_ended{false};
+};
+
 // The last hop of a connection's messages: the TCP dispatcher's worker notifies it.
 class KvInteropMessageObserver : public KvObserver {
 public:
     KvInteropMessageObserver(KvInteropTransport* transport, KvHandle<KvClientSocket> connection)
         : m_transport(transport), m_connection(connection) {}
 
-    void update(KvHandle<KvObject>, KvHandle<KvObject> argument) override {
-        if (auto* packet = dynamic_cast<KvDatagramPacket*>(argument.get()))
-            m_transport->deliver(*packet, KvSipMessage::KV_TRANSPORT_TCP, m_connection);
+    void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override {
+        auto* packet = dynamic_cast<KvDatagramPacket*>(argument.get());
+        if (!packet)
+            return;
+        m_transport->deliver(*packet, KvSipMessage::KV_TRANSPORT_TCP, m_connection);
+        if (auto* connection = dynamic_cast<KvInteropConnection*>(source.get()))
+            connection->handled();
     }
 
 private:
     KvInteropTransport* m_transport;
     KvHandle<KvClientSocket> m_connection;
-};
-
-// Watches a connection's framing stream, which reports every whole message on the connection's
-// read thread, and moves each one to the incoming TCP dispatcher so that it is handled off that
-// thread, as datagrams are.
-class KvInteropConnection : public KvObservable {
-public:
-    void update(KvHandle<KvObject>, KvHandle<KvObject> argument) override {
-        if (dynamic_cast<KvDatagramPacket*>(argument.get()))
-            KvTCPIDispatcher::instance()->put(new KvTCPEvent(KvHandle<KvObject>(this), argument));
-    }
 };
 
 void adoptConnection(KvInteropTransport* transport, const KvHandle<KvClientSocket>& socket) {

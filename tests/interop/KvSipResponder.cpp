@@ -6,10 +6,13 @@
 // Usage: KvSipResponder [--udp-port N] [--tcp-port N] [--media-port N] [--duration SECONDS]
 //                       [--verbose]
 // Runs until SIGINT or SIGTERM, or for the duration (300 s by default), then prints what it
-// handled. Exit code 0 only when every message it received parsed as a valid SIP message and every
-// answer was sent.
+// handled. SIGUSR1 prints its live objects (what operator new gave and delete has not taken
+// back), their heap bytes, its resident memory, its pool workers and the messages received so far.
+// Exit code 0 only when every message it received parsed as a valid SIP message and every answer
+// was sent.
 
 #include "KvInteropTransport.h"
+#include "support/KvHeapCount.h"
 
 #include "KvException.h"
 #include "KvMediaSession.h"
@@ -19,8 +22,13 @@
 #include "KvSipRequest.h"
 #include "KvSipResponse.h"
 #include "KvSipToHeader.h"
+#include "KvTCPIDispatcher.h"
+#include "KvThreadPool.h"
+#include "KvUDPIDispatcher.h"
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +36,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +86,25 @@ public:
         bool clean = m_transport.getUnparsedCount() == 0 && m_counts.invalid == 0 &&
                      m_counts.rejectedOffers == 0 && m_transport.getFailureCount() == 0;
         return clean ? 0 : 1;
+    }
+
+    void reportMemory() const {
+        long pages = 0;
+        long resident = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+                resident = 0;
+            std::fclose(statm);
+        }
+        // Pool workers are made on demand and kept: they count apart from what connections hold.
+        uint32_t workers = KvTCPIDispatcher::instance()->getPool()->getWorkerCount() +
+                           KvUDPIDispatcher::instance()->getPool()->getWorkerCount();
+        std::printf("KvSipResponder: memory: %ld live objects, %ld heap bytes, %ld kB resident, "
+                    "%u pool workers, %u messages received\n",
+                    kvheap::liveBlocks(), kvheap::liveBytes(),
+                    resident * (sysconf(_SC_PAGESIZE) / 1024), workers,
+                    m_transport.getReceivedCount());
+        std::fflush(stdout);
     }
 
 private:
@@ -278,6 +306,7 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     KvMediaSession::setZeroTime(true);
@@ -293,10 +322,24 @@ int main(int argc, char** argv) {
                 config.udpPort, config.tcpPort);
     std::fflush(stdout);
 
-    timespec limit{static_cast<time_t>(config.durationSeconds), 0};
-    int signal = sigtimedwait(&stopSignals, nullptr, &limit);
-    if (signal < 0)
-        std::printf("KvSipResponder: ran for its %u seconds\n", config.durationSeconds);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(config.durationSeconds);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(end - Clock::now());
+        if (left.count() <= 0) {
+            std::printf("KvSipResponder: ran for its %u seconds\n", config.durationSeconds);
+            break;
+        }
+        timespec limit{static_cast<time_t>(left.count() / 1000000000),
+                       static_cast<long>(left.count() % 1000000000)};
+        int signal = sigtimedwait(&stopSignals, nullptr, &limit);
+        if (signal == SIGUSR1)
+            responder->reportMemory();
+        else if (signal >= 0)
+            break;
+        else if (errno != EINTR && errno != EAGAIN)
+            break;
+    }
 
     int32_t code = responder->report();
     std::fflush(nullptr);

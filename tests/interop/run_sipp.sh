@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs the interop programs against sipp, a SIP tool written by others, on loopback only:
 #   uac-udp, uac-tcp  sipp's built-in uac scenario places 50 calls on KvSipResponder;
-#   uas-udp, uas-tcp  KvSipCaller places one call on sipp's built-in uas scenario.
+#   uas-udp, uas-tcp  KvSipCaller places one call on sipp's built-in uas scenario;
+#   tcp-connections   3,000 OPTIONS on KvSipResponder, each on a new TCP connection closed after
+#                     its answer: the responder's live objects and heap must come back to where
+#                     they were before (its memory is printed before and after).
 # Every sipp run is bounded by -m and -timeout (and every program by `timeout`); the verdict of a
 # scenario comes from the exit codes and sipp's statistics file. Prints one verdict line per
 # scenario and a closing count; exits non-zero when any scenario failed.
@@ -30,7 +33,7 @@ fi
 # Fixed high ports on 127.0.0.1.
 readonly RESPONDER_UDP=25070 RESPONDER_TCP=25071 UAC_UDP=25072 UAC_TCP=25073
 readonly UAS_UDP=25080 UAS_TCP=25081 CALLER_UDP=25082 SIPP_CONTROL=25079 SIPP_MEDIA=25094
-readonly CALLS=50
+readonly CALLS=50 CONNECTIONS=3000
 
 logs=$build/interop-logs
 rm -rf "$logs"
@@ -158,10 +161,105 @@ uas() {
     fi
 }
 
+# Starts the responder with its log in $1; sets responder_pid. False when it did not start. It is
+# signalled directly (no `timeout` between), and its own duration bounds it.
+start_responder() {
+    local log=$1
+    "$responder" --udp-port "$RESPONDER_UDP" --tcp-port "$RESPONDER_TCP" --duration 290 \
+        > "$log" 2>&1 &
+    responder_pid=$!
+    background+=("$responder_pid")
+    local tries=0
+    until grep -q 'listening on' "$log" 2> /dev/null; do
+        tries=$((tries + 1))
+        if [ $tries -gt 100 ] || ! kill -0 "$responder_pid" 2> /dev/null; then
+            return 1
+        fi
+        sleep 0.1
+    done
+}
+
+# COUNT OPTIONS from number FIRST on, each on a new connection that is closed after the answer.
+send_options() {
+    local count=$1 first=$2 i status
+    for ((i = first; i < first + count; i++)); do
+        exec 3<> "/dev/tcp/127.0.0.1/$RESPONDER_TCP" || return 1
+        printf 'OPTIONS sip:kvresponder@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/TCP 127.0.0.1:%d;branch=z9hG4bK-c%d\r\nMax-Forwards: 70\r\nTo: <sip:kvresponder@127.0.0.1>\r\nFrom: <sip:probe@127.0.0.1>;tag=c%d\r\nCall-ID: connection-%d@127.0.0.1\r\nCSeq: 1 OPTIONS\r\nContent-Length: 0\r\n\r\n' \
+            "$RESPONDER_TCP" "$i" "$i" "$i" >&3 || return 1
+        read -r -t 10 status <&3 || return 1
+        exec 3<&- 3>&-
+        [[ $status == "SIP/2.0 200"* ]] || return 1
+    done
+}
+
+# The responder's memory line (fields: live objects, heap bytes, kB resident, pool workers,
+# messages received), asked for with SIGUSR1.
+memory_of() {
+    local log=$1 before after tries=0
+    before=$(grep -c 'memory:' "$log")
+    kill -USR1 "$responder_pid" 2> /dev/null || return 1
+    until after=$(grep -c 'memory:' "$log") && [ "$after" -gt "$before" ]; do
+        tries=$((tries + 1))
+        [ $tries -gt 100 ] && return 1
+        sleep 0.05
+    done
+    grep 'memory:' "$log" | tail -n 1 | sed 's/^KvSipResponder: memory: //' |
+        awk '{ print $1, $4, $7, $10, $13 }'
+}
+
+# Every connection ends, and once its messages are handled nothing of it is left. Pool workers
+# are made on demand and kept: a round in which the pool grew is measured again.
+connections() {
+    local name=$1
+    local log=$logs/$name-responder.log
+    if ! start_responder "$log"; then
+        verdict "$name" no "the responder did not start"
+        show_logs "$log"
+        return
+    fi
+    local sent=0 round before after ok=no detail="no round measured"
+    # What is made once (dispatchers, tables, buffers) is made here.
+    send_options 100 0 && sent=100
+    for round in 1 2 3 4; do
+        [ "$sent" -gt 0 ] || break
+        sleep 0.5
+        before=($(memory_of "$log")) || break
+        send_options "$CONNECTIONS" "$sent" || { detail="a request was not answered"; break; }
+        sent=$((sent + CONNECTIONS))
+        # The connections' read threads end just after their answers: give them a moment.
+        local tries=0
+        while after=($(memory_of "$log")) && [ "${after[0]}" -gt "${before[0]}" ] &&
+            [ $tries -lt 40 ]; do
+            tries=$((tries + 1))
+            sleep 0.25
+        done
+        [ ${#after[@]} = 5 ] || break
+        echo "interop: $name: round $round, before $CONNECTIONS connections:" \
+            "${before[0]} live objects, ${before[1]} heap bytes, ${before[2]} kB resident," \
+            "${before[3]} pool workers"
+        echo "interop: $name: round $round, after:" \
+            "${after[0]} live objects, ${after[1]} heap bytes, ${after[2]} kB resident," \
+            "${after[3]} pool workers, ${after[4]} messages received"
+        detail="round $round: live objects ${before[0]} -> ${after[0]}, heap bytes"
+        detail="$detail ${before[1]} -> ${after[1]}"
+        [ "${after[3]}" = "${before[3]}" ] || continue
+        [ "${after[0]}" = "${before[0]}" ] && [ "${after[1]}" = "${before[1]}" ] &&
+            [ "${after[4]}" = "$sent" ] && ok=yes
+        break
+    done
+    kill -TERM "$responder_pid" 2> /dev/null
+    wait "$responder_pid"
+    local responder_code=$?
+    [ "$responder_code" = 0 ] || ok=no
+    verdict "$name" "$ok" "$detail, responder exit $responder_code"
+    [ "$ok" = yes ] || show_logs "$log"
+}
+
 uac uac-udp "$RESPONDER_UDP" "$UAC_UDP"
 uac uac-tcp "$RESPONDER_TCP" "$UAC_TCP" -t t1
 uas uas-udp "$UAS_UDP" udp
 uas uas-tcp "$UAS_TCP" tcp -t t1
+connections tcp-connections
 
 echo "interop: logs in $logs"
 echo "$passed passed, $failed failed"
