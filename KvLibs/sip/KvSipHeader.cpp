@@ -4,6 +4,7 @@
 #include "KvOutputStream.h"
 #include "KvSipHeaderTextStream.h"
 #include "KvSipHeaders.h"
+#include "KvSipMessage.h"
 #include "KvSipParseError.h"
 
 #include <algorithm>
@@ -269,6 +270,12 @@ KvSipHeader::~KvSipHeader() {
 
 const KvString& KvSipHeader::getCompactToken() const {
     return getToken();
+}
+
+void KvSipHeader::setNext(const KvHandle<KvSipHeader>& next) {
+    m_next = next;
+    if (KvSipMessage* owner = m_owner.load(std::memory_order_acquire))
+        owner->forgetChainEnd(m_id);
 }
 
 void KvSipHeader::appendToChain(const KvHandle<KvSipHeader>& header) {

@@ -96,6 +96,21 @@ TEST(KvSipMessageHeaders, ChainsKeepTheOrderAddedAndAtFrontGoesFirst) {
     EXPECT_EQ(kvHeaderLines(message).size(), 4u);
 }
 
+// The message keeps each chain's end; a caller that relinks a chain by hand must not lose adds.
+TEST(KvSipMessageHeaders, AddsFollowAChainRelinkedByHand) {
+    KvSipResponse message;
+    KvHandle<KvSipHeader> a = via("a"), b = via("b"), c = via("c");
+    message.addHeader(a);
+    message.addHeader(b);
+    a->setNext(KvHandle<KvSipHeader>()); // b, the end, is cut off
+    message.addHeader(c);
+    c->appendToChain(via("d"));
+    message.addHeader(via("e"));
+    EXPECT_EQ(kvHeaderLines(message),
+              (std::vector<std::string>{"Via: SIP/2.0/UDP a:5060", "Via: SIP/2.0/UDP c:5060",
+                                        "Via: SIP/2.0/UDP d:5060", "Via: SIP/2.0/UDP e:5060"}));
+}
+
 TEST(KvSipMessageHeaders, AHeaderAlreadyInTheChainIsRefused) {
     KvSipResponse message;
     KvHandle<KvSipHeader> a = via("a"), b = via("b"), c = via("c");
