@@ -340,6 +340,9 @@ KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
         KvSipParseError::raise("Header token expected");
     if (!read.fits)
         KvSipParseError::raise("Header line too long");
+    // Names and values are C texts further on: a NUL would silently cut them short.
+    if (std::memchr(line, '\0', textLength))
+        KvSipParseError::raise("NUL in header line");
     const char* name = line;
 
     KvHandle<KvSipHeader> header = createHeader(name, nameLength);

@@ -440,6 +440,18 @@ TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
     EXPECT_EQ(std::string(blanks->getBody(), blanks->getBodyLength()), "v=0\n");
 }
 
+TEST(KvSipMessageParse, ANulInAHeaderLineDamagesIt) {
+    KvCapturedLog log;
+    for (std::string line :
+         {std::string("Max-F\0orwards: 70\r\n", 19), std::string("Subject: a\0b\r\n", 15),
+          std::string("Contact: <sip:user\0example.com>\r\n", 34)}) {
+        KvHandle<KvSipMessage> message = kvParseMessage(kInviteHead + line + "\r\n");
+        EXPECT_EQ(message->getParseState(), KV_MALFORMED) << line;
+        EXPECT_EQ(message->getHeaderOrder().size(), 8u) << line;
+    }
+    EXPECT_NE(log.text().find("NUL in header line"), std::string::npos);
+}
+
 TEST(KvSipMessageParse, TheBodyIsContentLengthBytes) {
     KvCapturedLog log;
     KvHandle<KvSipMessage> shortBody =
