@@ -85,6 +85,24 @@ TEST(KvSipNameAddressFuzz, OtherSchemeIsWrittenBetweenBrackets) {
     }
 }
 
+// Blanks after "<" come before the scheme: the address is a sip URL and reads back as itself. A
+// scheme must start with a letter: an empty one is damage, not a URI that swallows the display
+// name and, once written bare, the tag.
+TEST(KvSipNameAddressFuzz, BlanksAfterTheBracketAndSchemesWithoutALetter) {
+    RoundTrip trip(
+        request("OPTIONS sip:bob@example.com SIP/2.0\r\n", "<\t sip:alice@example.com >;tag=1"));
+    ASSERT_EQ(trip.first->getParseState(), KV_VALID);
+    EXPECT_FALSE(trip.first->getFromHeader()->getNameAddress()->getSipURL().isNull());
+    EXPECT_EQ(kvSerialized(trip.first->getFromHeader()), "<sip:alice@example.com>;tag=1");
+    EXPECT_EQ(trip.secondText, trip.firstText);
+
+    for (const char* from : {":Bob <sip:bob@biloxi.com>;tag=a6c85cf", "<9x:body>;tag=1"})
+        EXPECT_EQ(kvParseMessage(request("OPTIONS sip:bob@example.com SIP/2.0\r\n", from))
+                      ->getParseState(),
+                  KV_MALFORMED)
+            << from;
+}
+
 // Received credentials without a response whose algorithm cannot be computed leave the message
 // writable: their response is written empty instead of the whole message failing.
 TEST(KvSipDigestCredentialsInfoFuzz, ReceivedUnknownAlgorithmWithoutResponseIsWritable) {
