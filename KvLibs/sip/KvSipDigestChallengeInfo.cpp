@@ -33,7 +33,7 @@ void KvSipDigestChallengeInfo::serialize(KvOutputStream& stream) const {
         if (isUnquotedItem(name) && !(value && std::strpbrk(value, ", \t"))) {
             stream << value;
         } else {
-            stream << '"' << value << '"';
+            KvSipDigestCredentialsInfo::sWriteQuoted(stream, value);
         }
     });
 }
