@@ -126,10 +126,10 @@ std::string hashA2(const DigestItems& items) {
     return md5Hex(a2);
 }
 
-// A token item as written: bare, unless its value holds what ends or splits an unquoted value
-// (a received value may, when it came quoted), which would make further items of its text.
+// A token item as written: bare, unless its value holds what ends, splits or quotes an unquoted
+// value (a received value may, when it came quoted), which would read back as something else.
 void writeTokenItem(KvOutputStream& stream, const std::string& value) {
-    if (value.find_first_of(", \t") == std::string::npos)
+    if (value.find_first_of(", \t\"\\") == std::string::npos)
         stream << value.c_str();
     else
         KvSipDigestCredentialsInfo::sWriteQuoted(stream, value.c_str());

@@ -188,6 +188,11 @@ TEST(KvSipDigestCredentialsInfo, QuotedPairsAreReadAndWritten) {
     EXPECT_EQ(again->getUsername(), "a\"b");
     EXPECT_EQ(again->getRealm(), "r\\");
 
+    // A token item that came quoted with a double quote in it is written quoted again.
+    auto token = parsed("username=\"a\", response=\"x\", qop=\"a\\\"b\", nc=1, cnonce=\"c\"");
+    EXPECT_NE(kvSerialized(*token).find(",qop=\"a\\\"b\","), std::string::npos);
+    EXPECT_EQ(kvSerialized(*parsed(kvSerialized(*token))), kvSerialized(*token));
+
     auto challenge = challengeOf("realm=\"say \\\"hi\\\"\", nonce=\"n\"");
     EXPECT_EQ(challenge->getRealm(), "say \"hi\"");
     EXPECT_EQ(kvSerialized(*challenge), "nonce=\"n\",realm=\"say \\\"hi\\\"\"");
