@@ -372,9 +372,10 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
             } else {
                 append(',');
             }
-        } else if (c == '\\' && quoted) {
-            // A quoted-pair stands for the character behind the backslash; a line end cannot be
-            // escaped, so there the backslash is an ordinary character.
+        } else if (c == '\\' && quoted && keyPending) {
+            // In a quoted value a quoted-pair stands for the character behind the backslash; a
+            // line end cannot be escaped, so there the backslash is an ordinary character. Names
+            // are tokens, written as they were read: there it stays an ordinary character.
             cursor.mark();
             const int escaped = cursor.read();
             if (escaped < 0 || escaped == '\r' || escaped == '\n') {
