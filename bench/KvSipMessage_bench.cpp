@@ -214,6 +214,20 @@ void kvParseSerialize(benchmark::State& state, const std::string& text) {
     });
 }
 
+// A request of count short extension headers, all in the one chain of headers without a class: a
+// peer may send thousands, and reading them must cost time linear in their number.
+std::string manyHeadersRequest(int count) {
+    std::string text = "OPTIONS sip:bob@biloxi.com SIP/2.0\r\n"
+                       "Via: SIP/2.0/UDP pc33.atlanta.com;branch=z9hG4bK776asdhds\r\n"
+                       "To: <sip:bob@biloxi.com>\r\n"
+                       "From: <sip:alice@atlanta.com>;tag=1928301774\r\n"
+                       "Call-ID: a84b4c76e66710\r\n"
+                       "CSeq: 63104 OPTIONS\r\n";
+    for (int i = 0; i < count; ++i)
+        text += "X-" + std::to_string(i % 100) + ": 1\r\n";
+    return text + "Content-Length: 0\r\n\r\n";
+}
+
 // A request that the application builds, written as it goes out.
 void kvSerializeBuilt(benchmark::State& state) {
     static const char kSdp[] = "v=0\r\n"
@@ -469,6 +483,10 @@ int main(int argc, char** argv) {
 #endif
     }
     benchmark::RegisterBenchmark("SerializeBuiltInvite/kv", kvSerializeBuilt);
+    for (int count : {1000, 10000, 20000})
+        benchmark::RegisterBenchmark(("ParseManyHeaders/" + std::to_string(count)).c_str(), kvParse,
+                                     manyHeadersRequest(count))
+            ->Unit(benchmark::kMicrosecond);
 
     // Colours only on a terminal: the output is often kept in a file.
     SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular

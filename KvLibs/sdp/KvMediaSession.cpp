@@ -88,6 +88,12 @@ void KvMediaSession::setZeroTime(bool flag) {
     sZeroTime.store(flag);
 }
 
+void KvMediaSession::setUserName(const char* userName) {
+    if (userName && std::strpbrk(userName, " \t\r\n"))
+        KvSdpParseError::sThrow("Attempting to set a user name with a blank or a line break");
+    m_userName = KvString(userName);
+}
+
 const char* KvMediaSession::getSdp() {
     if (m_dirty) {
         buildSdp();

@@ -23,8 +23,9 @@ public:
     void addStream(const KvHandle<KvMediaStream>& stream);
     const std::vector<KvHandle<KvMediaStream>>& getStreams() const { return m_streams; }
 
-    // The texts are held as given; they do not make the SDP text stale.
-    void setUserName(const char* userName) { m_userName = KvString(userName); }
+    // The texts are held as given; they do not make the SDP text stale. The user name is one
+    // token of the o= line: one with a blank or a line break is refused (KvSdpParseError).
+    void setUserName(const char* userName);
     void setConnectionAddress(const char* address) { m_connectionAddress = KvString(address); }
     void setOriginAddress(const char* address) { m_originAddress = KvString(address); }
     const char* getUserName() const { return m_userName.c_str(); }

@@ -9,6 +9,8 @@ KvSdpInformationField::KvSdpInformationField() : KvSdpField("i") {}
 KvSdpInformationField::KvSdpInformationField(const char* text) : KvSdpField("i"), m_value(text) {
     if (m_value.isEmpty())
         KvSdpParseError::sThrow("Attempting to create KvSdpInformationField with blank string");
+    KvSdpReader::refuseLineEnd(m_value.c_str(),
+                               "Attempting to create KvSdpInformationField with a line break");
 }
 
 KvSdpInformationField::~KvSdpInformationField() = default;

@@ -1,7 +1,6 @@
 #include "KvSdpMsg.h"
 
 #include "KvByteArrayInputStream.h"
-#include "KvErrorStream.h"
 #include "KvException.h"
 #include "KvOutputStream.h"
 #include "KvSdpParseError.h"
@@ -14,8 +13,8 @@
 
 namespace {
 const char* const kInvalidInsert = "Attempting to insert invalid field at Session-level";
-// How much of an unread line the log shows.
-constexpr size_t kLoggedLineLength = 80;
+// How much of a refused line the error shows.
+constexpr size_t kShownLineLength = 80;
 
 template <class T>
 KvHandle<T> sessionField(const KvHandle<KvSdpSessionDescription>& session, const char* letter) {
@@ -65,21 +64,19 @@ void KvSdpMsg::parse(KvInputStream& stream) {
         KvSdpParseError::sThrow("SDP Message does not begin with 'v'");
     KvHandle<KvSdpSessionDescription> session(KvSdpDescription::sConstructFrom(stream));
 
-    // A line that fits no description ends the reading; what follows it is not part of the result
-    // and stays in the stream.
+    // A line that fits no description (an unknown letter, or a known one out of its place) ends
+    // the reading: the descriptions behind it would be lost unseen, so the body is refused.
     if (KvStreamTokenizer::skipWhitespace(stream) >= 0) {
-        std::string line;
+        std::string message = "SDP line of unknown type or out of place: ";
         stream.mark(-1);
-        while (line.size() < kLoggedLineLength) {
+        for (size_t length = 0; length < kShownLineLength; ++length) {
             int c = stream.read();
             if (c < 0 || c == '\r' || c == '\n')
                 break;
-            line.push_back(static_cast<char>(c));
+            message.push_back(static_cast<char>(c));
         }
         stream.reset();
-        KvErrorStream::instance()->getStream("KvException", 0)
-            << "KvSdpMsg::parse(): lines left unread after the last description, from: "
-            << line.c_str() << endl;
+        KvSdpParseError::sThrow(message.c_str());
     }
     m_session = session;
 }

@@ -3,6 +3,7 @@
 #include "KvException.h"
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
+#include "KvSdpParseError.h"
 
 #include <algorithm>
 #include <cstring>
@@ -145,6 +146,11 @@ KvString KvSdpReader::toString(std::string_view text) {
     if (length == 0)
         return KvString();
     return KvString(KvStringBuffer::create(text.data(), static_cast<uint32_t>(length)));
+}
+
+void KvSdpReader::refuseLineEnd(const char* text, const char* message) {
+    if (text && std::strpbrk(text, "\r\n"))
+        KvSdpParseError::sThrow(message);
 }
 
 void KvSdpReader::skipLineEnd(KvInputStream& stream) {

@@ -84,6 +84,9 @@ public:
     static KvString toString(std::string_view text);
     // Passes over blanks and CR and consumes one LF when it follows.
     static void skipLineEnd(KvInputStream& stream);
+    // A value given to a field or a session is written as part of one line: a CR or LF in it would
+    // end that line and start another. Throws KvSdpParseError with the message when it holds one.
+    static void refuseLineEnd(const char* text, const char* message);
 
     // A text made only of decimal digits whose value is at most max; nothing else converts.
     static bool toNumber(std::string_view text, uint32_t max, uint32_t& value);

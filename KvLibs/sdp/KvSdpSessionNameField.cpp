@@ -9,6 +9,8 @@ KvSdpSessionNameField::KvSdpSessionNameField() : KvSdpField("s") {}
 KvSdpSessionNameField::KvSdpSessionNameField(const char* text) : KvSdpField("s"), m_value(text) {
     if (m_value.isEmpty())
         KvSdpParseError::sThrow("Attempting to create KvSdpSessionNameField with blank string");
+    KvSdpReader::refuseLineEnd(m_value.c_str(),
+                               "Attempting to create KvSdpSessionNameField with a line break");
 }
 
 KvSdpSessionNameField::~KvSdpSessionNameField() = default;

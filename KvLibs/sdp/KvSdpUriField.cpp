@@ -13,6 +13,8 @@ KvSdpUriField::KvSdpUriField() : KvSdpField("u") {}
 KvSdpUriField::KvSdpUriField(const char* uri) : KvSdpField("u"), m_uri(uri) {
     if (m_uri.isEmpty())
         KvSdpParseError::sThrow("Attempting to create KvSdpUriField with empty string");
+    KvSdpReader::refuseLineEnd(m_uri.c_str(),
+                               "Attempting to create KvSdpUriField with a line break");
 }
 
 KvSdpUriField::~KvSdpUriField() = default;

@@ -29,11 +29,12 @@ void KvSipDigestChallengeInfo::serialize(KvOutputStream& stream) const {
         }
         first = false;
         stream << name << '=';
-        // A token whose received value holds what splits an unquoted value is quoted instead.
-        if (isUnquotedItem(name) && !(value && std::strpbrk(value, ", \t"))) {
+        // A token whose received value holds what splits or quotes an unquoted value is quoted
+        // instead.
+        if (isUnquotedItem(name) && !(value && std::strpbrk(value, ", \t\"\\"))) {
             stream << value;
         } else {
-            stream << '"' << value << '"';
+            KvSipDigestCredentialsInfo::sWriteQuoted(stream, value);
         }
     });
 }

@@ -126,12 +126,13 @@ std::string hashA2(const DigestItems& items) {
     return md5Hex(a2);
 }
 
-// A token item as written: bare, unless its value holds what ends or splits an unquoted value
-// (a received value may, when it came quoted), which would make further items of its text.
-std::string tokenItem(const std::string& value) {
-    if (value.find_first_of(", \t") == std::string::npos)
-        return value;
-    return '"' + value + '"';
+// A token item as written: bare, unless its value holds what ends, splits or quotes an unquoted
+// value (a received value may, when it came quoted), which would read back as something else.
+void writeTokenItem(KvOutputStream& stream, const std::string& value) {
+    if (value.find_first_of(", \t\"\\") == std::string::npos)
+        stream << value.c_str();
+    else
+        KvSipDigestCredentialsInfo::sWriteQuoted(stream, value.c_str());
 }
 
 // Entries that only the local side sets; a peer that sends them must not steer the digest.
@@ -192,27 +193,51 @@ bool KvSipDigestCredentialsInfo::verify(const char* username, const char* passwo
 
 void KvSipDigestCredentialsInfo::serialize(KvOutputStream& stream) const {
     const DigestItems items = readItems(m_parameters);
-    // Received credentials without a response and with an algorithm we cannot compute still have
-    // to be written (a parsed message is always writable): their response stays empty.
-    const bool computable = !items.hasAlgorithm || isSupportedAlgorithm(items.algorithm.c_str());
+    // Without a response of their own the credentials carry the one computed here, which an
+    // algorithm other than MD5 refuses: an empty response could never be verified.
     std::string computed;
-    if (!items.hasResponse && computable)
+    if (!items.hasResponse)
         computed = computeResponse();
     const std::string& response = items.hasResponse ? items.response : computed;
-    stream << "username=\"" << items.username.c_str() << "\",realm=\"" << items.realm.c_str()
-           << "\",nonce=\"" << items.nonce.c_str() << "\",response=\"" << response.c_str()
-           << "\",uri=\"" << items.uri.c_str() << '"';
+    auto quoted = [&stream](const char* name, const std::string& value) {
+        stream << name;
+        sWriteQuoted(stream, value.c_str());
+    };
+    quoted("username=", items.username);
+    quoted(",realm=", items.realm);
+    quoted(",nonce=", items.nonce);
+    quoted(",response=", response);
+    quoted(",uri=", items.uri);
     if (items.hasAlgorithm) {
-        stream << ",algorithm=" << tokenItem(items.algorithm).c_str();
+        stream << ",algorithm=";
+        writeTokenItem(stream, items.algorithm);
     }
     if (items.hasOpaque) {
-        stream << ",opaque=\"" << items.opaque.c_str() << '"';
+        quoted(",opaque=", items.opaque);
     }
     if (items.hasQop) {
         // message-qop and nonce-count are tokens in RFC 2617; only cnonce is quoted.
-        stream << ",qop=" << tokenItem(items.qop).c_str() << ",nc=" << tokenItem(items.nc).c_str()
-               << ",cnonce=\"" << items.cnonce.c_str() << '"';
+        stream << ",qop=";
+        writeTokenItem(stream, items.qop);
+        stream << ",nc=";
+        writeTokenItem(stream, items.nc);
+        quoted(",cnonce=", items.cnonce);
     }
+}
+
+void KvSipDigestCredentialsInfo::sWriteQuoted(KvOutputStream& stream, const char* value) {
+    stream << '"';
+    for (const char* run = value ? value : ""; *run;) {
+        const size_t plain = std::strcspn(run, "\"\\");
+        if (plain)
+            stream.write(run, static_cast<uint32_t>(plain), 0);
+        run += plain;
+        if (*run) {
+            const char pair[2] = {'\\', *run++};
+            stream.write(pair, 2, 0);
+        }
+    }
+    stream << '"';
 }
 
 KvString KvSipDigestCredentialsInfo::getUsername() const {
@@ -278,6 +303,10 @@ KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
     for (const char* name : kLocalOnlyItems) {
         credentials->m_parameters.removeParameter(name);
     }
+    // Received without a response, they could never be written: refused as they arrive, so that
+    // a message that reads valid can always be written.
+    if (!credentials->m_parameters.hasParameter("response"))
+        checkAlgorithm(credentials->m_parameters);
     return credentials;
 }
 
@@ -316,10 +345,10 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
         const char* rest = cursor.rest(length);
         if (!rest)
             return;
-        const char* quote = static_cast<const char*>(std::memchr(rest, '"', length));
-        uint32_t run = quote ? static_cast<uint32_t>(quote - rest) : length;
-        if (const char* lineEnd = static_cast<const char*>(std::memchr(rest, '\n', run)))
-            run = static_cast<uint32_t>(lineEnd - rest);
+        uint32_t run = length;
+        for (char end : {'"', '\\', '\n'})
+            if (const char* found = static_cast<const char*>(std::memchr(rest, end, run)))
+                run = static_cast<uint32_t>(found - rest);
         if (run > PARAMETER_BUFFER_SIZE - used)
             return;
         std::memcpy(buffer + used, rest, run);
@@ -342,6 +371,18 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
                 }
             } else {
                 append(',');
+            }
+        } else if (c == '\\' && quoted && keyPending) {
+            // In a quoted value a quoted-pair stands for the character behind the backslash; a
+            // line end cannot be escaped, so there the backslash is an ordinary character. Names
+            // are tokens, written as they were read: there it stays an ordinary character.
+            cursor.mark();
+            const int escaped = cursor.read();
+            if (escaped < 0 || escaped == '\r' || escaped == '\n') {
+                cursor.reset();
+                append('\\');
+            } else {
+                append(static_cast<char>(escaped));
             }
         } else if (c == '"') {
             quoted = !quoted;

@@ -47,6 +47,8 @@ public:
     // Reads comma-separated name=value items (values quoted or not) into list; shared with the
     // challenge parser. At most 1,024 characters are kept, quotes and unquoted blanks excluded.
     static void sParseParameters(KvInputStream& stream, KvParameters& list);
+    // Writes value as a quoted string: "\"" and "\\" inside it as quoted-pairs (RFC 3261 25.1).
+    static void sWriteQuoted(KvOutputStream& stream, const char* value);
     static constexpr uint32_t PARAMETER_BUFFER_SIZE = 1024;
 
 private:

@@ -4,6 +4,7 @@
 #include "KvOutputStream.h"
 #include "KvSipHeaderTextStream.h"
 #include "KvSipHeaders.h"
+#include "KvSipMessage.h"
 #include "KvSipParseError.h"
 
 #include <algorithm>
@@ -271,6 +272,12 @@ const KvString& KvSipHeader::getCompactToken() const {
     return getToken();
 }
 
+void KvSipHeader::setNext(const KvHandle<KvSipHeader>& next) {
+    m_next = next;
+    if (KvSipMessage* owner = m_owner.load(std::memory_order_acquire))
+        owner->forgetChainEnd(m_id);
+}
+
 void KvSipHeader::appendToChain(const KvHandle<KvSipHeader>& header) {
     if (header.isNull())
         return;
@@ -333,6 +340,9 @@ KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
         KvSipParseError::raise("Header token expected");
     if (!read.fits)
         KvSipParseError::raise("Header line too long");
+    // Names and values are C texts further on: a NUL would silently cut them short.
+    if (std::memchr(line, '\0', textLength))
+        KvSipParseError::raise("NUL in header line");
     const char* name = line;
 
     KvHandle<KvSipHeader> header = createHeader(name, nameLength);

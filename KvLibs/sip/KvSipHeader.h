@@ -24,6 +24,7 @@
 
 class KvInputStream;
 class KvOutputStream;
+class KvSipMessage;
 
 class KvSipHeader : public KvObject {
 public:
@@ -49,7 +50,8 @@ public:
     const KvString& getName() const { return m_name; }
     void setName(const KvString& name) { m_name = name; }
     const KvHandle<KvSipHeader>& getNext() const { return m_next; }
-    void setNext(const KvHandle<KvSipHeader>& next) { m_next = next; }
+    // Relinking a header of a message's chain tells the message, which keeps each chain's end.
+    void setNext(const KvHandle<KvSipHeader>& next);
     // Links header behind the last header reachable from this one.
     void appendToChain(const KvHandle<KvSipHeader>& header);
 
@@ -58,7 +60,7 @@ public:
 
     // Whether the header stands in a message's chain. A header belongs to one chain at a time;
     // the message marks it on add and clears the mark on removal and when it dies.
-    bool isInChain() const { return m_inChain.load(std::memory_order_acquire); }
+    bool isInChain() const { return m_owner.load(std::memory_order_acquire) != nullptr; }
 
     static void registerHeader(const char* name, Creator creator);
     // A new header of the class registered for name (case ignored), else a KvSipUnknownHeader.
@@ -77,8 +79,9 @@ private:
     KvString m_name;
     KvHandle<KvSipHeader> m_next;
     KvSipHeaderId m_id;
-    // Atomic: two messages under two different locks may try to take the same header.
-    std::atomic<bool> m_inChain{false};
+    // The message whose chain holds the header, null when none. Atomic: two messages under two
+    // different locks may try to take the same header.
+    std::atomic<KvSipMessage*> m_owner{nullptr};
 };
 
 // Enters a header class under its long and compact names; see the rule at the top of this file.

@@ -144,7 +144,7 @@ KvSipMessage::~KvSipMessage() {
     // Headers that outlive the message are free to join another one.
     for (const KvHandle<KvSipHeader>& head : m_headers)
         for (KvSipHeader* header = head.get(); header; header = header->m_next.get())
-            header->m_inChain.store(false, std::memory_order_release);
+            header->m_owner.store(nullptr, std::memory_order_release);
     delete[] m_body;
 }
 
@@ -190,33 +190,38 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
     if (!head.isNull()) {
         if (head.get() == header.get())
             KvException::sThrow("Adding a header twice!");
-        // Two chains that share a header share their last one: refusing that keeps chains
-        // loop-free.
-        last = head.get();
+        // From the kept end on, for a caller may have appended behind it.
+        last = m_chainEnds[id] ? m_chainEnds[id] : head.get();
         while (!last->getNext().isNull())
             last = last->getNext().get();
+        // Two chains that share a header share their last one: refusing that keeps chains
+        // loop-free.
         if (last == lastAdded)
             KvException::sThrow("Adding a header twice!");
     }
     // A header that stands in another message's chain would share that chain's tail: take every
     // header of the run, or none.
     for (KvSipHeader* taken = header.get(); taken; taken = taken->m_next.get()) {
-        if (taken->m_inChain.exchange(true, std::memory_order_acq_rel)) {
+        KvSipMessage* owner = nullptr;
+        if (!taken->m_owner.compare_exchange_strong(owner, this, std::memory_order_acq_rel)) {
             for (KvSipHeader* back = header.get(); back != taken; back = back->m_next.get())
-                back->m_inChain.store(false, std::memory_order_release);
+                back->m_owner.store(nullptr, std::memory_order_release);
             KvException::sThrow("Adding a header twice!");
         }
     }
     if (head.isNull()) {
         head = std::move(header);
+        m_chainEnds[id] = lastAdded;
         appendOrder(id);
         return;
     }
     if (atFront) {
-        lastAdded->setNext(head);
+        lastAdded->m_next = head;
         head = std::move(header);
+        m_chainEnds[id] = last;
     } else {
-        last->setNext(header);
+        last->m_next = std::move(header);
+        m_chainEnds[id] = lastAdded;
     }
 }
 
@@ -295,7 +300,8 @@ bool KvSipMessage::removeHeaderUnlocked(const char* name) {
     }
     // The removed header belongs to no chain any more.
     removed->setNext(KvHandle<KvSipHeader>());
-    removed->m_inChain.store(false, std::memory_order_release);
+    removed->m_owner.store(nullptr, std::memory_order_release);
+    m_chainEnds[id] = nullptr;
     if (head.isNull())
         removeOrder(id);
     return true;

@@ -135,7 +135,13 @@ protected:
     KvMutex* m_lock; // m_lockStorage: the message costs no allocation for its lock
 
 private:
+    friend class KvSipHeader; // forgets a chain's end when a caller relinks one of its headers
+
     void readHeaders(KvInputStream& stream);
+    void forgetChainEnd(KvSipHeaderId id) {
+        if (id < KV_HEADER_ID_COUNT)
+            m_chainEnds[id] = nullptr;
+    }
     void appendOrder(KvSipHeaderId id);
     void removeOrder(KvSipHeaderId id);
     KvSipHeaderId findIdByNameUnlocked(const char* name) const;
@@ -145,6 +151,9 @@ private:
     uint8_t m_headerOrder[KV_HEADER_ID_COUNT];
     uint32_t m_headerOrderCount;
     KvHandle<KvSipHeader> m_headers[KV_HEADER_ID_COUNT];
+    // The last header of each chain when known, so that adding costs the same however long the
+    // chain; null after a relink that may have cut the chain, until the next add walks it again.
+    KvSipHeader* m_chainEnds[KV_HEADER_ID_COUNT] = {};
     char* m_body;
     uint32_t m_bodyLength;
     uint8_t m_majorVersion;

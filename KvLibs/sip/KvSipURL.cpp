@@ -7,9 +7,11 @@
 #include "KvSipHeaderTextStream.h"
 #include "KvSipParseError.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 struct SchemeRegistrar {
@@ -18,6 +20,8 @@ struct SchemeRegistrar {
 
 const char* const kOverflow = "Invalid SIP URL - Buffer overflow";
 const char* const kWrongFormat = "Sip URL wrong format";
+const char* const kNulInHeader = "NUL in URL header";
+const char* const kNoKeyValue = "Header doesn't have Key/Value pair\n";
 
 bool isHexDigit(int c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -98,6 +102,23 @@ bool isHeaderUnreserved(unsigned char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
         return true;
     return c != 0 && std::strchr("-_.!~*'()$", c) != nullptr;
+}
+
+// An entry without a raw "=" comes from a writer that escapes the delimiters too
+// ("?h%3Dv%3Bk%3Dw"): the text it decodes to holds them.
+void storeDecodedEntries(KvParameters& headers, std::string_view text) {
+    for (;;) {
+        const size_t end = std::min(text.find(';'), text.size());
+        const std::string_view entry = text.substr(0, end);
+        const size_t equals = entry.find('=');
+        if (equals == std::string_view::npos || equals == 0 || equals + 1 == entry.size())
+            KvException::sThrow(kNoKeyValue);
+        headers.setParameter(std::string(entry.substr(0, equals)).c_str(),
+                             std::string(entry.substr(equals + 1)).c_str());
+        if (end == text.size())
+            return;
+        text.remove_prefix(end + 1);
+    }
 }
 
 void appendEscaped(std::string& out, const char* text) {
@@ -435,8 +456,14 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
         buffer[index++] = static_cast<char>(c);
     };
     auto storeEntry = [&]() {
-        if (!keyEnded || valueStart - 1 == entryStart || index == valueStart)
-            KvException::sThrow("Header doesn't have Key/Value pair\n");
+        if (!keyEnded) {
+            storeDecodedEntries(*m_headers,
+                                std::string_view(buffer + entryStart, index - entryStart));
+            index = entryStart;
+            return;
+        }
+        if (valueStart - 1 == entryStart || index == valueStart)
+            KvException::sThrow(kNoKeyValue);
         buffer[valueStart - 1] = '\0';
         buffer[index] = '\0';
         m_headers->setParameter(buffer + entryStart, buffer + valueStart);
@@ -454,7 +481,11 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
                                   static_cast<char>(stream.read()), '\0'};
             if (isHexDigit(static_cast<unsigned char>(pair[0])) &&
                 isHexDigit(static_cast<unsigned char>(pair[1]))) {
-                append(hexPairToByte(pair));
+                // Values are C texts further on: a NUL would silently cut one short.
+                const uint8_t byte = hexPairToByte(pair);
+                if (byte == 0)
+                    KvSipParseError::raise(kNulInHeader);
+                append(byte);
                 continue;
             }
             stream.reset();
@@ -463,6 +494,8 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
         }
         if (c < 0)
             break;
+        if (c == 0)
+            KvSipParseError::raise(kNulInHeader);
         if (c == '\n') {
             stream.mark(1);
             int next = stream.read();

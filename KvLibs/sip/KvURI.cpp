@@ -6,6 +6,7 @@
 #include "KvTelURL.h"
 #include "KvURISchemeRegistry.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -18,6 +19,12 @@ bool equalsIgnoreCase3(const char* letters, const char* word) {
             return false;
     }
     return true;
+}
+
+// RFC 3261 25.1: a scheme starts with a letter. An empty one makes no URI: written back, the
+// text after its colon would read as something else.
+bool isScheme(const KvString& scheme) {
+    return scheme.data() && std::isalpha(static_cast<unsigned char>(scheme.data()[0]));
 }
 } // namespace
 
@@ -82,7 +89,7 @@ void KvURI::parse(KvInputStream& stream) {
 
     m_scheme = KvStringBuffer::readToken(nullptr, stream, ":");
     m_scheme.trim();
-    if (stream.read() < 0)
+    if (stream.read() < 0 || !isScheme(m_scheme))
         KvException::sThrow("INVALID URI");
 
     // A bare URI in a header list ends at the comma that starts the next element.
@@ -102,13 +109,10 @@ KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
         int c = stream.read();
         if (c < 0)
             break;
-        if (c == ' ')
+        // Blanks, and a "<" with the blanks behind it, come before the scheme: "< sip:x >" is a
+        // sip URL, as its own parser reads it.
+        if (c == ' ' || c == '\t' || (c == '<' && count == 0))
             continue;
-        if (c == '<') {
-            c = stream.read();
-            if (c < 0)
-                break;
-        }
         letters[count++] = static_cast<char>(c);
     }
     stream.reset();

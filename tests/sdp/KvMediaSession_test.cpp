@@ -192,6 +192,15 @@ TEST_F(KvMediaSessionTest, BuildErrors) {
     EXPECT_KV_THROW(noFormats.getSdp(), KvException,
                     "KvSdpMediaField::serialize() Incomplete Media Field");
 
+    // The user name is one token of the o= line.
+    KvHandle<KvMediaStream> audio(new KvMediaStream(KvMediaAudio, 5004, KvInetAddress()));
+    KvMediaSession named(audio);
+    named.setUserName("alice");
+    for (const char* user : {"al ice", "alice\r\nm=video 1 RTP/AVP 31", "a\tb"})
+        EXPECT_KV_THROW(named.setUserName(user), KvSdpParseError,
+                        "Attempting to set a user name with a blank or a line break");
+    EXPECT_STREQ(named.getUserName(), "alice");
+
     KvHandle<KvMediaStream> odd(new KvMediaStream(9, 5004, KvInetAddress()));
     odd->addFormat(KvMediaFormat(0, nullptr));
     KvMediaSession unknownType(odd);

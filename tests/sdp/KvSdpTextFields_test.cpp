@@ -66,6 +66,16 @@ TEST(KvSdpSessionNameField, EmptyLineHoldsEmpty) {
                     "KvSdpSessionNameField::serialize() Incomplete Session Name Field");
 }
 
+// A caller's text becomes one line: a line break in it would write lines of its own.
+TEST(KvSdpTextFields, ValuesWithALineBreakAreRefused) {
+    EXPECT_KV_THROW(KvSdpInformationField("a\r\nm=video 1 RTP/AVP 31"), KvSdpParseError,
+                    "Attempting to create KvSdpInformationField with a line break");
+    EXPECT_KV_THROW(KvSdpSessionNameField("a\n"), KvSdpParseError,
+                    "Attempting to create KvSdpSessionNameField with a line break");
+    EXPECT_KV_THROW(KvSdpUriField("http://x\r"), KvSdpParseError,
+                    "Attempting to create KvSdpUriField with a line break");
+}
+
 TEST(KvSdpInformationField, EmptyLineIsRefused) {
     KvTextInput in("i=\r\n");
     EXPECT_KV_THROW(readField(in), KvException,

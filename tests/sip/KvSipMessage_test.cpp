@@ -96,6 +96,21 @@ TEST(KvSipMessageHeaders, ChainsKeepTheOrderAddedAndAtFrontGoesFirst) {
     EXPECT_EQ(kvHeaderLines(message).size(), 4u);
 }
 
+// The message keeps each chain's end; a caller that relinks a chain by hand must not lose adds.
+TEST(KvSipMessageHeaders, AddsFollowAChainRelinkedByHand) {
+    KvSipResponse message;
+    KvHandle<KvSipHeader> a = via("a"), b = via("b"), c = via("c");
+    message.addHeader(a);
+    message.addHeader(b);
+    a->setNext(KvHandle<KvSipHeader>()); // b, the end, is cut off
+    message.addHeader(c);
+    c->appendToChain(via("d"));
+    message.addHeader(via("e"));
+    EXPECT_EQ(kvHeaderLines(message),
+              (std::vector<std::string>{"Via: SIP/2.0/UDP a:5060", "Via: SIP/2.0/UDP c:5060",
+                                        "Via: SIP/2.0/UDP d:5060", "Via: SIP/2.0/UDP e:5060"}));
+}
+
 TEST(KvSipMessageHeaders, AHeaderAlreadyInTheChainIsRefused) {
     KvSipResponse message;
     KvHandle<KvSipHeader> a = via("a"), b = via("b"), c = via("c");
@@ -423,6 +438,18 @@ TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
     EXPECT_FALSE(blanks->getViaHeader().isNull());
     EXPECT_EQ(blanks->getParseState(), KV_MALFORMED);
     EXPECT_EQ(std::string(blanks->getBody(), blanks->getBodyLength()), "v=0\n");
+}
+
+TEST(KvSipMessageParse, ANulInAHeaderLineDamagesIt) {
+    KvCapturedLog log;
+    for (std::string line :
+         {std::string("Max-F\0orwards: 70\r\n", 19), std::string("Subject: a\0b\r\n", 15),
+          std::string("Contact: <sip:user\0example.com>\r\n", 34)}) {
+        KvHandle<KvSipMessage> message = kvParseMessage(kInviteHead + line + "\r\n");
+        EXPECT_EQ(message->getParseState(), KV_MALFORMED) << line;
+        EXPECT_EQ(message->getHeaderOrder().size(), 8u) << line;
+    }
+    EXPECT_NE(log.text().find("NUL in header line"), std::string::npos);
 }
 
 TEST(KvSipMessageParse, TheBodyIsContentLengthBytes) {
