@@ -14,10 +14,11 @@ KvByteArrayInputStream::KvByteArrayInputStream(const KvHandle<KvByteArray>& arra
 }
 
 int32_t KvByteArrayInputStream::read(void* buffer, int32_t length, int32_t offset) {
-    if (length <= 0)
-        return 0;
+    // The end is reported as such even to a read that asks for nothing.
     if (m_position >= m_end)
         return -1;
+    if (length <= 0)
+        return 0;
     uint32_t n = m_end - m_position;
     if (static_cast<uint32_t>(length) < n)
         n = static_cast<uint32_t>(length);

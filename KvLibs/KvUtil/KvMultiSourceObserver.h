@@ -3,6 +3,7 @@
 
 #include "KvObserver.h"
 
+#include <cstddef>
 #include <vector>
 
 class KvMutex;

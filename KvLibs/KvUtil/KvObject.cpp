@@ -56,34 +56,20 @@ constexpr int32_t kPermanentCount = 0x60000000;
 constexpr int32_t kPermanentFloor = 0x40000000;
 } // namespace
 
-// Most objects have one holder all their life. A holder that is the only one cannot race with
-// any other (nobody else can reach the object to count it), so the first take and the last
-// release skip the locked bus cycle; any shared count goes through the interlocked operations.
+// Every change is an interlocked one: a fresh object may be wrapped by two threads at once, each
+// taking its first handle, and a plain store at count 0 would lose one of them.
 int32_t KvObject::addReference() {
-    std::atomic_ref<int32_t> count(m_refCount);
-    const int32_t current = count.load(std::memory_order_relaxed);
-    if (current == 0) {
-        count.store(1, std::memory_order_relaxed);
-        return 1;
-    }
+    const int32_t current = getRefCount();
     if (current >= kPermanentFloor)
         return current;
     return kvInterlockedIncrement(&m_refCount);
 }
 
 int32_t KvObject::removeReference(bool deleteAtZero) {
-    std::atomic_ref<int32_t> count(m_refCount);
-    // acquire: the last holder sees every write made before the other holders let go.
-    const int32_t current = count.load(std::memory_order_acquire);
+    const int32_t current = getRefCount();
     if (current >= kPermanentFloor)
         return current;
-    int32_t left;
-    if (current == 1) {
-        count.store(0, std::memory_order_relaxed);
-        left = 0;
-    } else {
-        left = kvInterlockedDecrement(&m_refCount);
-    }
+    const int32_t left = kvInterlockedDecrement(&m_refCount);
     if (left == 0 && deleteAtZero)
         delete this;
     return left;

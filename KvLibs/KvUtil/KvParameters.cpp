@@ -88,14 +88,11 @@ void KvParameters::unlockList() const {
 }
 
 KvParameters::Node* KvParameters::sCopy(const Node* head) {
-    // A copy keeps the source's order, so a copied header or message writes the same text.
+    // Each pair goes to the head, as in every other insertion: a copy holds the pairs reversed.
     Node* copy = nullptr;
-    Node** tail = &copy;
     try {
-        for (const Node* node = head; node; node = node->next) {
-            *tail = new Node{node->key, node->value, nullptr};
-            tail = &(*tail)->next;
-        }
+        for (const Node* node = head; node; node = node->next)
+            copy = new Node{node->key, node->value, copy};
     } catch (...) {
         sDeleteAll(copy);
         throw;

@@ -53,8 +53,9 @@ KvStringBuffer* KvStringBuffer::create(const char* text, uint32_t length, uint32
 }
 
 KvStringBuffer* KvStringBuffer::assign(KvStringBuffer* buffer, const char* text) {
+    // A null text is the empty string, as everywhere else: the caller drops its buffer.
     if (!text)
-        return buffer;
+        return nullptr;
     size_t length = std::strlen(text);
     if (buffer && buffer->getRefCount() < 2 && buffer->m_capacity >= length + 1) {
         // The text may be our own (or part of it): memmove copes with the overlap.

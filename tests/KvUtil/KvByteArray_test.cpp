@@ -64,7 +64,7 @@ TEST(KvByteArrayInputStream, WindowsAreClamped) {
     EXPECT_EQ(s.read(buffer, 0, 0), 0);
     EXPECT_EQ(s.read(buffer, 5, 0), 3);
     EXPECT_EQ(s.read(buffer, 5, 0), -1);
-    EXPECT_EQ(s.read(buffer, 0, 0), 0);
+    EXPECT_EQ(s.read(buffer, 0, 0), -1);
 }
 
 TEST(KvByteArrayInputStream, MarkResetAndSkip) {

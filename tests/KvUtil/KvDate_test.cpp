@@ -111,6 +111,7 @@ TEST(KvDate, FormatRespectsTheBufferSize) {
     EXPECT_LT(std::string(date.getZone()).size(), 16u);
     // Names are looked up exactly; an unknown month name changes nothing.
     EXPECT_THROW(date.setMonth("feb"), KvHandle<KvException>);
+    EXPECT_EQ(date.getMonth(), 12);
     date.setMonth("Feb");
     EXPECT_EQ(date.getMonth(), 1);
     EXPECT_EQ(KvDate::getDayIndex("wed"), -1);

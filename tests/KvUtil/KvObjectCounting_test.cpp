@@ -1,11 +1,12 @@
-// The counting shortcuts: a sole holder takes and releases without the interlocked operations,
-// and permanent objects (shared static tokens) are never counted nor deleted.
+// Counting across threads, and permanent objects (shared static tokens), which are never counted
+// nor deleted.
 #include "KvObject.h"
 #include "KvStringBuffer.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -57,6 +58,44 @@ TEST(KvObjectCounting, HandsOverBetweenThreadsDeleteOnce) {
     });
     a.join();
     b.join();
+    EXPECT_EQ(g_deleted.load(), kObjects);
+}
+
+TEST(KvObjectCounting, FirstHandlesTakenOnTwoThreadsAtOnceBothCount) {
+    // Two threads wrap the same fresh objects at the same time: each object must end with two
+    // holders, or the first release deletes it under the other's handle.
+    g_deleted = 0;
+    constexpr int kObjects = 200000;
+    std::vector<Tracked*> fresh(kObjects);
+    for (auto& object : fresh)
+        object = new Tracked;
+    std::vector<KvHandle<Tracked>> first(kObjects), second(kObjects);
+    // The threads meet before every small batch, so that they wrap the same objects together.
+    constexpr int kBatch = 16;
+    std::atomic<int> arrived{0};
+    auto wrapAll = [&](std::vector<KvHandle<Tracked>>& handles) {
+        for (int start = 0; start < kObjects; start += kBatch) {
+            const int round = start / kBatch + 1;
+            arrived.fetch_add(1);
+            while (arrived.load() < 2 * round)
+                std::this_thread::yield();
+            for (int i = start; i < start + kBatch; ++i)
+                handles[i] = fresh[i];
+        }
+    };
+    std::thread a(wrapAll, std::ref(first));
+    std::thread b(wrapAll, std::ref(second));
+    a.join();
+    b.join();
+    int lost = 0;
+    for (Tracked* object : fresh)
+        if (object->getRefCount() != 2) {
+            ++lost;
+            object->addReference(); // so that releasing both handles stays safe
+        }
+    EXPECT_EQ(lost, 0);
+    first.clear();
+    second.clear();
     EXPECT_EQ(g_deleted.load(), kObjects);
 }
 

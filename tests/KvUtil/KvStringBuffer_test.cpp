@@ -36,6 +36,16 @@ TEST(KvString, CopyOnWriteLeavesSharersAlone) {
     EXPECT_STREQ(a.data(), "abc");
     KvString e = b;
     e.trim();
+    // Room to change in place must not tempt a shared buffer into it.
+    KvString roomy(KvStringBuffer::create("  abc  ", 0, 64));
+    KvString g = roomy;
+    g += "def";
+    EXPECT_STREQ(roomy.data(), "  abc  ");
+    EXPECT_STREQ(g.data(), "  abc  def");
+    KvString h = roomy;
+    h.trim();
+    EXPECT_STREQ(roomy.data(), "  abc  ");
+    EXPECT_STREQ(h.data(), "abc");
     KvString f = a;
     f += f; // appending a string to itself
     EXPECT_STREQ(f.data(), "abcabc");
@@ -50,12 +60,15 @@ TEST(KvString, AssignAndAppendInPlaceWithOwnText) {
     EXPECT_STREQ(s.data(), "world");
     s += s.data();
     EXPECT_STREQ(s.data(), "worldworld");
-    s = static_cast<const char*>(nullptr);
-    EXPECT_STREQ(s.data(), "worldworld");
     s += static_cast<const char*>(nullptr);
     EXPECT_STREQ(s.data(), "worldworld");
     EXPECT_EQ(KvStringBuffer::append(s.get(), "xyz", 2), s.get());
     EXPECT_STREQ(s.data(), "worldworldxy");
+    // A null text is the empty string, also for a string that is shared.
+    KvString sharer = s;
+    s = static_cast<const char*>(nullptr);
+    EXPECT_TRUE(s.isNull());
+    EXPECT_STREQ(sharer.data(), "worldworldxy");
     // A length beyond the text is cut to the text, also when there is no buffer yet.
     const char shortText[] = {'a', 'b', '\0', 'X', 'Y'};
     KvString fresh(KvStringBuffer::append(nullptr, shortText, 5));
