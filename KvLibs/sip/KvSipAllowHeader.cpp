@@ -9,10 +9,6 @@
 #include <cstring>
 
 namespace {
-const KvString& longToken() {
-    static const KvString token("Allow");
-    return token;
-}
 // A method that stands alone at the front of the bytes, as the token reader would take it. The
 // methods peers list are shared strings: an Allow list costs no allocation per method.
 const KvString* wellKnownMethod(const char* bytes, uint32_t available) {
@@ -37,33 +33,7 @@ const KvString* wellKnownMethod(const char* bytes, uint32_t available) {
 }
 } // namespace
 
-KvSipAllowHeader::KvSipAllowHeader() : KvSipHeader(longToken()) {
-    setId(KV_HEADER_ALLOW);
-}
-
-KvSipAllowHeader::KvSipAllowHeader(const char* methods)
-    : KvSipHeader(longToken()), m_methods(methods) {
-    setId(KV_HEADER_ALLOW);
-}
-
-KvSipAllowHeader::KvSipAllowHeader(const KvSipAllowHeader& other)
-    : KvSipHeader(other), m_methods(other.m_methods) {
-    setId(KV_HEADER_ALLOW);
-}
-
-KvSipAllowHeader::~KvSipAllowHeader() = default;
-
-KvObject* KvSipAllowHeader::clone() const {
-    return new KvSipAllowHeader(*this);
-}
-
-const KvString& KvSipAllowHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipAllowHeader::sCreate() {
-    return new KvSipAllowHeader();
-}
+KvSipAllowHeader::KvSipAllowHeader(const char* methods) : m_methods(methods) {}
 
 void KvSipAllowHeader::doParse(KvInputStream& stream) {
     m_methods = KvString();

@@ -2,22 +2,18 @@
 // empty Allow is valid.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipAllowHeader : public KvSipHeader {
+class KvSipAllowHeader : public KvSipHeaderClass<KvSipAllowHeader> {
 public:
-    KvSipAllowHeader();
+    static constexpr KvSipHeaderNames NAMES{"Allow", nullptr, KV_HEADER_ALLOW};
+
+    KvSipAllowHeader() = default;
     // The text is stored unchanged, a whole comma-separated list included.
     explicit KvSipAllowHeader(const char* methods);
-    KvSipAllowHeader(const KvSipAllowHeader& other);
-    ~KvSipAllowHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     const KvString& getMethods() const { return m_methods; }
 
@@ -25,5 +21,4 @@ private:
     KvString m_methods;
 };
 
-inline const KvSipHeaderRegistrar kvSipAllowHeaderRegistrar("Allow", nullptr,
-                                                            &KvSipAllowHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipAllowHeader> kvSipAllowHeaderRegistrar;

@@ -4,43 +4,9 @@
 #include "KvOutputStream.h"
 #include "KvStreamTokenizer.h"
 
-namespace {
-const KvString& longToken() {
-    static const KvString token("Content-Length");
-    return token;
-}
-} // namespace
-
 KvSipContentLengthHeader::KvSipContentLengthHeader() : KvSipContentLengthHeader(0) {}
 
-KvSipContentLengthHeader::KvSipContentLengthHeader(uint32_t length)
-    : KvSipHeader(longToken()), m_length(length) {
-    setId(KV_HEADER_CONTENT_LENGTH);
-}
-
-KvSipContentLengthHeader::KvSipContentLengthHeader(const KvSipContentLengthHeader& other)
-    : KvSipHeader(other), m_length(other.m_length) {
-    setId(KV_HEADER_CONTENT_LENGTH);
-}
-
-KvSipContentLengthHeader::~KvSipContentLengthHeader() = default;
-
-KvObject* KvSipContentLengthHeader::clone() const {
-    return new KvSipContentLengthHeader(*this);
-}
-
-const KvString& KvSipContentLengthHeader::getToken() const {
-    return longToken();
-}
-
-const KvString& KvSipContentLengthHeader::getCompactToken() const {
-    static const KvString token("l");
-    return token;
-}
-
-KvSipHeader* KvSipContentLengthHeader::sCreate() {
-    return new KvSipContentLengthHeader();
-}
+KvSipContentLengthHeader::KvSipContentLengthHeader(uint32_t length) : m_length(length) {}
 
 uint32_t KvSipContentLengthHeader::sParseValue(KvInputStream& stream) {
     // The tokenizer refuses a number past 32 bits instead of wrapping it.

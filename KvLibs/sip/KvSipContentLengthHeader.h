@@ -1,22 +1,17 @@
 // The Content-Length header: the size of the message body in bytes.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipContentLengthHeader : public KvSipHeader {
+class KvSipContentLengthHeader : public KvSipHeaderClass<KvSipContentLengthHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Content-Length", "l", KV_HEADER_CONTENT_LENGTH};
+
     KvSipContentLengthHeader();
     explicit KvSipContentLengthHeader(uint32_t length);
-    KvSipContentLengthHeader(const KvSipContentLengthHeader& other);
-    ~KvSipContentLengthHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    const KvString& getCompactToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     uint32_t getLength() const { return m_length; }
     void setLength(uint32_t length) { m_length = length; }
@@ -30,5 +25,4 @@ private:
     uint32_t m_length;
 };
 
-inline const KvSipHeaderRegistrar
-    kvSipContentLengthHeaderRegistrar("Content-Length", "l", &KvSipContentLengthHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipContentLengthHeader> kvSipContentLengthHeaderRegistrar;

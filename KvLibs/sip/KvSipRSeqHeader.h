@@ -1,20 +1,16 @@
 // The RSeq header: the sequence number of a reliable provisional response. Only ever received.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipRSeqHeader : public KvSipHeader {
+class KvSipRSeqHeader : public KvSipHeaderClass<KvSipRSeqHeader> {
 public:
-    KvSipRSeqHeader();
-    KvSipRSeqHeader(const KvSipRSeqHeader& other);
-    ~KvSipRSeqHeader() override;
+    static constexpr KvSipHeaderNames NAMES{"RSeq", nullptr, KV_HEADER_RSEQ};
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
+    KvSipRSeqHeader();
+
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     uint32_t getNumber() const { return m_number; }
 
@@ -22,5 +18,4 @@ private:
     uint32_t m_number;
 };
 
-inline const KvSipHeaderRegistrar kvSipRSeqHeaderRegistrar("RSeq", nullptr,
-                                                           &KvSipRSeqHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipRSeqHeader> kvSipRSeqHeaderRegistrar;

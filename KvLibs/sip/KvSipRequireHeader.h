@@ -1,22 +1,18 @@
 // The Require header: one option tag that the receiver must support.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipRequireHeader : public KvSipHeader {
+class KvSipRequireHeader : public KvSipHeaderClass<KvSipRequireHeader> {
 public:
-    KvSipRequireHeader();
+    static constexpr KvSipHeaderNames NAMES{"Require", nullptr, KV_HEADER_REQUIRE};
+
+    KvSipRequireHeader() = default;
     // The tag is stored unchanged.
     explicit KvSipRequireHeader(const char* text);
-    KvSipRequireHeader(const KvSipRequireHeader& other);
-    ~KvSipRequireHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     const KvString& getOptionTag() const { return m_optionTag; }
 
@@ -27,5 +23,4 @@ private:
     KvString m_optionTag;
 };
 
-inline const KvSipHeaderRegistrar kvSipRequireHeaderRegistrar("Require", nullptr,
-                                                              &KvSipRequireHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipRequireHeader> kvSipRequireHeaderRegistrar;

@@ -8,16 +8,14 @@ namespace {
 const char* const kInvalid = "Invalid To header";
 }
 
-KvSipToHeader::KvSipToHeader() : KvSipAddressHeader(sToken(), nullptr, nullptr) {
-    setId(KV_HEADER_TO);
+KvSipToHeader::KvSipToHeader() : KvSipHeaderClass(nullptr, nullptr) {
     ensureNameAddress();
     ensureParameters();
 }
 
 KvSipToHeader::KvSipToHeader(KvHandle<KvSipNameAddress> nameAddress,
                              KvHandle<KvParameters> parameters)
-    : KvSipAddressHeader(sToken(), nameAddress, parameters) {
-    setId(KV_HEADER_TO);
+    : KvSipHeaderClass(nameAddress, parameters) {
     ensureNameAddress();
     ensureParameters();
     checkAddress(kInvalid);
@@ -28,31 +26,10 @@ KvSipToHeader::KvSipToHeader(const char* text) : KvSipToHeader() {
     doParse(stream);
 }
 
-KvSipToHeader::KvSipToHeader(const KvSipToHeader& other) : KvSipAddressHeader(other) {
-    setId(KV_HEADER_TO);
+KvSipToHeader::KvSipToHeader(const KvSipToHeader& other) : KvSipHeaderClass(other) {
     ensureNameAddress();
     ensureParameters();
     checkAddress(kInvalid);
-}
-
-KvSipToHeader::~KvSipToHeader() = default;
-
-KvObject* KvSipToHeader::clone() const {
-    return new KvSipToHeader(*this);
-}
-
-const KvString& KvSipToHeader::sToken() {
-    static const KvString token("To");
-    return token;
-}
-
-const KvString& KvSipToHeader::sCompactToken() {
-    static const KvString token("t");
-    return token;
-}
-
-KvSipHeader* KvSipToHeader::sCreate() {
-    return new KvSipToHeader();
 }
 
 void KvSipToHeader::doParse(KvInputStream& stream) {
