@@ -33,10 +33,10 @@ const KvString* wellKnownMethod(const char* bytes, uint32_t available) {
 }
 } // namespace
 
-KvSipAllowHeader::KvSipAllowHeader(const char* methods) : m_methods(methods) {}
+KvSipAllowHeader::KvSipAllowHeader(const char* methods) : KvSipHeaderClass(methods) {}
 
 void KvSipAllowHeader::doParse(KvInputStream& stream) {
-    m_methods = KvString();
+    m_text = KvString();
     // RFC 3261 20.5: an empty Allow is legal.
     if (KvStreamTokenizer::skipWhitespace(stream) < 0)
         return;
@@ -44,16 +44,12 @@ void KvSipAllowHeader::doParse(KvInputStream& stream) {
     if (const char* bytes = stream.peek(available)) {
         if (const KvString* method = wellKnownMethod(bytes, available)) {
             stream.skip(method->length());
-            m_methods = *method;
+            m_text = *method;
             return;
         }
     }
-    m_methods = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
-    m_methods.trim();
-    if (m_methods.isEmpty())
+    m_text = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    m_text.trim();
+    if (m_text.isEmpty())
         KvSipParseError::raise("Empty method in Allow header");
-}
-
-void KvSipAllowHeader::serialize(KvOutputStream& stream) const {
-    stream << m_methods;
 }

@@ -3,8 +3,9 @@
 #pragma once
 
 #include "KvSipHeaderClass.h"
+#include "KvSipTextHeader.h"
 
-class KvSipAllowHeader : public KvSipHeaderClass<KvSipAllowHeader> {
+class KvSipAllowHeader : public KvSipHeaderClass<KvSipAllowHeader, KvSipTextHeader> {
 public:
     static constexpr KvSipHeaderNames NAMES{"Allow", nullptr, KV_HEADER_ALLOW};
 
@@ -13,12 +14,8 @@ public:
     explicit KvSipAllowHeader(const char* methods);
 
     void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
 
-    const KvString& getMethods() const { return m_methods; }
-
-private:
-    KvString m_methods;
+    const KvString& getMethods() const { return m_text; }
 };
 
 inline const KvSipHeaderClassRegistrar<KvSipAllowHeader> kvSipAllowHeaderRegistrar;

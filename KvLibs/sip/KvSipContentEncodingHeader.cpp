@@ -6,11 +6,7 @@
 #include "KvSipParseError.h"
 
 void KvSipContentEncodingHeader::doParse(KvInputStream& stream) {
-    m_encoding = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
-    if (m_encoding.isEmpty())
+    m_text = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    if (m_text.isEmpty())
         KvSipParseError::raise("Invalid Content-Encoding header");
-}
-
-void KvSipContentEncodingHeader::serialize(KvOutputStream& stream) const {
-    stream << m_encoding;
 }

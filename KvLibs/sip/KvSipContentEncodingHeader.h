@@ -2,20 +2,18 @@
 #pragma once
 
 #include "KvSipHeaderClass.h"
+#include "KvSipTextHeader.h"
 
-class KvSipContentEncodingHeader : public KvSipHeaderClass<KvSipContentEncodingHeader> {
+class KvSipContentEncodingHeader
+    : public KvSipHeaderClass<KvSipContentEncodingHeader, KvSipTextHeader> {
 public:
     static constexpr KvSipHeaderNames NAMES{"Content-Encoding", "e", KV_HEADER_CONTENT_ENCODING};
 
     KvSipContentEncodingHeader() = default;
 
     void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
 
-    const KvString& getEncoding() const { return m_encoding; }
-
-private:
-    KvString m_encoding;
+    const KvString& getEncoding() const { return m_text; }
 };
 
 inline const KvSipHeaderClassRegistrar<KvSipContentEncodingHeader>

@@ -349,15 +349,9 @@ bool KvSipMessage::hasOptionTag(KvSipHeaderId id, const char* tag) const {
     KvLockGuard guard(m_lock);
     for (const KvSipHeader* header = m_headers[id].get(); header;
          header = header->getNext().get()) {
-        if (id == KV_HEADER_SUPPORTED) {
-            auto* supported = dynamic_cast<const KvSipSupportedHeader*>(header);
-            if (supported && supported->getOptionTag() == tag)
-                return true;
-        } else {
-            auto* required = dynamic_cast<const KvSipRequireHeader*>(header);
-            if (required && required->getOptionTag() == tag)
-                return true;
-        }
+        auto* tagged = dynamic_cast<const KvSipOptionTagHeader*>(header);
+        if (tagged && tagged->getOptionTag() == tag)
+            return true;
     }
     return false;
 }

@@ -2,22 +2,19 @@
 #pragma once
 
 #include "KvSipHeaderClass.h"
+#include "KvSipNumberHeader.h"
 
-class KvSipMinSEHeader : public KvSipHeaderClass<KvSipMinSEHeader> {
+class KvSipMinSEHeader : public KvSipHeaderClass<KvSipMinSEHeader, KvSipNumberHeader> {
 public:
     static constexpr KvSipHeaderNames NAMES{"Min-SE", nullptr, KV_HEADER_MIN_SE};
 
-    KvSipMinSEHeader();
+    KvSipMinSEHeader() = default;
     explicit KvSipMinSEHeader(uint32_t seconds);
 
     // Parameters behind the number are dropped.
     void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
 
-    uint32_t getSeconds() const { return m_seconds; }
-
-private:
-    uint32_t m_seconds;
+    uint32_t getSeconds() const { return m_value; }
 };
 
 inline const KvSipHeaderClassRegistrar<KvSipMinSEHeader> kvSipMinSEHeaderRegistrar;

@@ -2,20 +2,13 @@
 #pragma once
 
 #include "KvSipHeaderClass.h"
+#include "KvSipNumberHeader.h"
 
-class KvSipRSeqHeader : public KvSipHeaderClass<KvSipRSeqHeader> {
+class KvSipRSeqHeader : public KvSipHeaderClass<KvSipRSeqHeader, KvSipNumberHeader> {
 public:
     static constexpr KvSipHeaderNames NAMES{"RSeq", nullptr, KV_HEADER_RSEQ};
 
-    KvSipRSeqHeader();
-
-    void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
-
-    uint32_t getNumber() const { return m_number; }
-
-private:
-    uint32_t m_number;
+    uint32_t getNumber() const { return m_value; }
 };
 
 inline const KvSipHeaderClassRegistrar<KvSipRSeqHeader> kvSipRSeqHeaderRegistrar;
