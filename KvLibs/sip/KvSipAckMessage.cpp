@@ -8,20 +8,8 @@
 
 #include <cstring>
 
-const KvString& KvSipAckMessage::sToken() {
-    static const KvString token("ACK");
-    return token;
-}
-
-KvSipMessage* KvSipAckMessage::sCreate() {
-    return new KvSipAckMessage();
-}
-
-KvSipAckMessage::KvSipAckMessage() : KvSipRequest(sToken()) {}
-
 KvSipAckMessage::KvSipAckMessage(KvHandle<KvSipResponse> response, const char* body,
-                                 const char* contentType, uint32_t bodyLength)
-    : KvSipRequest(sToken()) {
+                                 const char* contentType, uint32_t bodyLength) {
     requirePart(!response.isNull(), "response", "message");
     KvHandle<KvSipCSeqHeader> cseq = response->getCSeqHeader();
     requirePart(!cseq.isNull(), "response", "CSeq header");
@@ -58,12 +46,4 @@ KvSipAckMessage::KvSipAckMessage(KvHandle<KvSipResponse> response, const char* b
         addHeader(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
     if (response->getTransport() == KV_TRANSPORT_TCP)
         copyPeer(*response);
-}
-
-KvSipAckMessage::KvSipAckMessage(const KvSipAckMessage& other) : KvSipRequest(other) {}
-
-KvSipAckMessage::~KvSipAckMessage() = default;
-
-KvObject* KvSipAckMessage::clone() const {
-    return new KvSipAckMessage(*this);
 }

@@ -3,26 +3,7 @@
 #include "KvSipHeaders.h"
 #include "KvSipNameAddress.h"
 
-const KvString& KvSipByeMessage::sToken() {
-    static const KvString token("BYE");
-    return token;
-}
-
-KvSipMessage* KvSipByeMessage::sCreate() {
-    return new KvSipByeMessage();
-}
-
-KvSipByeMessage::KvSipByeMessage() : KvSipRequest(sToken()) {}
-
-KvSipByeMessage::KvSipByeMessage(KvHandle<KvSipNameAddress> requestUri,
-                                 KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
-                                 KvHandle<KvSipContactHeader> contact, const char* callId,
-                                 uint32_t cseq, const char* contentType, const char* body,
-                                 uint32_t bodyLength)
-    : KvSipRequest(sToken(), requestUri, from, to, contact, callId, cseq, contentType, body,
-                   bodyLength) {}
-
-KvSipByeMessage::KvSipByeMessage(KvHandle<KvSipMessage> message) : KvSipRequest(sToken()) {
+KvSipByeMessage::KvSipByeMessage(KvHandle<KvSipMessage> message) {
     requirePart(!message.isNull(), "message", "content");
     KvHandle<KvSipFromHeader> from = message->getFromHeader();
     KvHandle<KvSipToHeader> to = message->getToHeader();
@@ -48,12 +29,4 @@ KvSipByeMessage::KvSipByeMessage(KvHandle<KvSipMessage> message) : KvSipRequest(
     addHeader(KvHandle<KvSipHeader>(new KvSipCallIdHeader(callId->getCallIdText())));
     addHeader(KvHandle<KvSipHeader>(new KvSipCSeqHeader(cseq->getNumber() + 1, sToken().c_str())));
     addHeader(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
-}
-
-KvSipByeMessage::KvSipByeMessage(const KvSipByeMessage& other) : KvSipRequest(other) {}
-
-KvSipByeMessage::~KvSipByeMessage() = default;
-
-KvObject* KvSipByeMessage::clone() const {
-    return new KvSipByeMessage(*this);
 }

@@ -3,26 +3,7 @@
 #include "KvSipHeaders.h"
 #include "KvSipNameAddress.h"
 
-const KvString& KvSipCancelMessage::sToken() {
-    static const KvString token("CANCEL");
-    return token;
-}
-
-KvSipMessage* KvSipCancelMessage::sCreate() {
-    return new KvSipCancelMessage();
-}
-
-KvSipCancelMessage::KvSipCancelMessage() : KvSipRequest(sToken()) {}
-
-KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipNameAddress> requestUri,
-                                       KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
-                                       KvHandle<KvSipContactHeader> contact, const char* callId,
-                                       uint32_t cseq, const char* contentType, const char* body,
-                                       uint32_t bodyLength)
-    : KvSipRequest(sToken(), requestUri, from, to, contact, callId, cseq, contentType, body,
-                   bodyLength) {}
-
-KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipRequest> request) : KvSipRequest(sToken()) {
+KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipRequest> request) {
     requirePart(!request.isNull(), "request", "content");
     KvHandle<KvSipFromHeader> from = request->getFromHeader();
     KvHandle<KvSipToHeader> to = request->getToHeader();
@@ -45,12 +26,4 @@ KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipRequest> request) : KvSipRe
     if (!via.isNull())
         addHeader(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(via->clone())));
     addHeader(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
-}
-
-KvSipCancelMessage::KvSipCancelMessage(const KvSipCancelMessage& other) : KvSipRequest(other) {}
-
-KvSipCancelMessage::~KvSipCancelMessage() = default;
-
-KvObject* KvSipCancelMessage::clone() const {
-    return new KvSipCancelMessage(*this);
 }
