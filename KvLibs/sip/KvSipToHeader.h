@@ -4,7 +4,7 @@
 #include "KvSipAddressHeader.h"
 #include "KvSipHeaderClass.h"
 
-class KvSipToHeader : public KvSipHeaderClass<KvSipToHeader, KvSipAddressHeader> {
+class KvSipToHeader : public KvSipHeaderClass<KvSipToHeader, KvSipTaggedAddressHeader> {
 public:
     static constexpr KvSipHeaderNames NAMES{"To", "t", KV_HEADER_TO};
 
@@ -13,14 +13,6 @@ public:
     KvSipToHeader(KvHandle<KvSipNameAddress> nameAddress, KvHandle<KvParameters> parameters);
     // Parses the header value text.
     explicit KvSipToHeader(const char* text);
-    KvSipToHeader(const KvSipToHeader& other);
-
-    void doParse(KvInputStream& stream) override;
-
-    // The "tag" parameter, empty when absent.
-    KvString getTag() const { return getTagParameter(); }
-    // A non-empty tag replaces the old one and puts the URI between "<" and ">".
-    void setTag(const char* tag) { setTagParameter(tag); }
 };
 
 inline const KvSipHeaderClassRegistrar<KvSipToHeader> kvSipToHeaderRegistrar;
