@@ -1,17 +1,11 @@
 #include "KvSdpSessionNameField.h"
 
-#include "KvOutputStream.h"
-#include "KvSdpParseError.h"
 #include "KvSdpReader.h"
 
-KvSdpSessionNameField::KvSdpSessionNameField() : KvSdpField("s") {}
+KvSdpSessionNameField::KvSdpSessionNameField() : KvSdpTextField("s") {}
 
-KvSdpSessionNameField::KvSdpSessionNameField(const char* text) : KvSdpField("s"), m_value(text) {
-    if (m_value.isEmpty())
-        KvSdpParseError::sThrow("Attempting to create KvSdpSessionNameField with blank string");
-}
-
-KvSdpSessionNameField::~KvSdpSessionNameField() = default;
+KvSdpSessionNameField::KvSdpSessionNameField(const char* text)
+    : KvSdpTextField("s", text, "Attempting to create KvSdpSessionNameField with blank string") {}
 
 void KvSdpSessionNameField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream)) {
@@ -23,7 +17,5 @@ void KvSdpSessionNameField::parse(KvInputStream& stream) {
 }
 
 void KvSdpSessionNameField::serialize(KvOutputStream& stream) const {
-    if (m_value.isEmpty())
-        KvException::sThrow("KvSdpSessionNameField::serialize() Incomplete Session Name Field");
-    stream << "s=" << m_value << "\r\n";
+    serializeText(stream, "KvSdpSessionNameField::serialize() Incomplete Session Name Field");
 }

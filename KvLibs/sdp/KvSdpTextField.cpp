@@ -1,0 +1,16 @@
+#include "KvSdpTextField.h"
+
+#include "KvOutputStream.h"
+#include "KvSdpParseError.h"
+
+KvSdpTextField::KvSdpTextField(const char* type, const char* text, const char* blankText)
+    : KvSdpField(type), m_value(text) {
+    if (m_value.isEmpty())
+        KvSdpParseError::sThrow(blankText);
+}
+
+void KvSdpTextField::serializeText(KvOutputStream& stream, const char* incompleteText) const {
+    if (m_value.isEmpty())
+        KvException::sThrow(incompleteText);
+    stream << m_type << '=' << m_value << "\r\n";
+}
