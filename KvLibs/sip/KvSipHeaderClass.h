@@ -31,6 +31,11 @@ struct KvSipHeaderOtherToken {
     const KvString& token;
 };
 
+// Constructor arguments other than one header, which is a copy for the copy constructor.
+template <class... Args>
+concept KvSipNotACopy =
+    !(sizeof...(Args) == 1 && (std::derived_from<std::remove_cvref_t<Args>, KvSipHeader> && ...));
+
 template <class Derived, class Base = KvSipHeader> class KvSipHeaderClass : public Base {
 public:
     KvObject* clone() const override { return new Derived(static_cast<const Derived&>(*this)); }
@@ -55,11 +60,9 @@ public:
 
 protected:
     // The base is built from the class's long token and the arguments; the id is set at once.
-    // One header argument is a copy, which the copy constructor below makes.
     template <class... Args>
-    requires(!(sizeof...(Args) == 1 && (std::derived_from<std::remove_cvref_t<Args>, KvSipHeader> &&
-                                        ...))) explicit KvSipHeaderClass(Args&&... args)
-        : Base(sToken(), std::forward<Args>(args)...) {
+    requires KvSipNotACopy<Args...>
+    explicit KvSipHeaderClass(Args&&... args) : Base(sToken(), std::forward<Args>(args)...) {
         this->setId(Derived::NAMES.id);
     }
     template <class... Args>
