@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-class KvSipGatheringStream : public KvOutputStream {
+class KvSipGatheringStream final : public KvOutputStream {
 public:
     explicit KvSipGatheringStream(KvOutputStream& target) : m_target(target) {}
     ~KvSipGatheringStream() override = default;
