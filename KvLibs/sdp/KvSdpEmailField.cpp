@@ -1,7 +1,6 @@
 #include "KvSdpEmailField.h"
 
-#include "KvOutputStream.h"
-#include "KvSdpParseError.h"
+#include "KvException.h"
 #include "KvSdpReader.h"
 
 #include <string>
@@ -10,19 +9,15 @@ namespace {
 const char* const kIncomplete = "KvSdpEmailField::serialize() Incomplete Email Field";
 }
 
-KvSdpEmailField::KvSdpEmailField() : KvSdpField("e"), m_form(kBare) {}
+KvSdpEmailField::KvSdpEmailField() : KvSdpContactField("e") {}
 
 KvSdpEmailField::KvSdpEmailField(const char* text) : KvSdpEmailField() {
     parseText(text);
 }
 
 KvSdpEmailField::KvSdpEmailField(const char* address, const char* displayName)
-    : KvSdpField("e"), m_address(address), m_displayName(displayName), m_form(kBare) {
-    if (m_address.isEmpty())
-        KvSdpParseError::sThrow("Attempting to create Email Field with blank E-mail ID");
-}
-
-KvSdpEmailField::~KvSdpEmailField() = default;
+    : KvSdpContactField("e", address, displayName,
+                        "Attempting to create Email Field with blank E-mail ID") {}
 
 void KvSdpEmailField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream))
@@ -34,15 +29,9 @@ void KvSdpEmailField::parse(KvInputStream& stream) {
     int32_t form = KvSdpReader::splitContact(line.c_str(), address, displayName);
     if (address.empty())
         KvException::sThrow("Parsing Error(blank EmailId) in KvSdpEmailField::parse()");
-    m_address = address.c_str();
-    m_displayName = displayName.c_str();
-    m_form = form;
+    store(address, displayName, form);
 }
 
 void KvSdpEmailField::serialize(KvOutputStream& stream) const {
-    if (m_address.isEmpty())
-        KvException::sThrow(kIncomplete);
-    if (!KvSdpReader::writeContact(stream, "e=", m_form, m_address, m_displayName))
-        KvException::sThrow("Unknown error in KvSdpEmailField::serialize()");
-    stream << "\r\n";
+    serializeContact(stream, kIncomplete, "Unknown error in KvSdpEmailField::serialize()");
 }

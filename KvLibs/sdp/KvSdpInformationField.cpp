@@ -1,19 +1,13 @@
 #include "KvSdpInformationField.h"
 
-#include "KvOutputStream.h"
-#include "KvSdpParseError.h"
+#include "KvException.h"
 #include "KvSdpReader.h"
 
-KvSdpInformationField::KvSdpInformationField() : KvSdpField("i") {}
+KvSdpInformationField::KvSdpInformationField() : KvSdpTextField("i") {}
 
-KvSdpInformationField::KvSdpInformationField(const char* text) : KvSdpField("i"), m_value(text) {
-    if (m_value.isEmpty())
-        KvSdpParseError::sThrow("Attempting to create KvSdpInformationField with blank string");
-    KvSdpReader::refuseLineEnd(m_value.c_str(),
-                               "Attempting to create KvSdpInformationField with a line break");
-}
-
-KvSdpInformationField::~KvSdpInformationField() = default;
+KvSdpInformationField::KvSdpInformationField(const char* text)
+    : KvSdpTextField("i", text, "Attempting to create KvSdpInformationField with blank string",
+                     "Attempting to create KvSdpInformationField with a line break") {}
 
 void KvSdpInformationField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream))
@@ -22,7 +16,5 @@ void KvSdpInformationField::parse(KvInputStream& stream) {
 }
 
 void KvSdpInformationField::serialize(KvOutputStream& stream) const {
-    if (m_value.isEmpty())
-        KvException::sThrow("KvSdpInformationField::serialize() Incomplete Information Field");
-    stream << "i=" << m_value << "\r\n";
+    serializeText(stream, "KvSdpInformationField::serialize() Incomplete Information Field");
 }

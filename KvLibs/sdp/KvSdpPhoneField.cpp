@@ -1,6 +1,5 @@
 #include "KvSdpPhoneField.h"
 
-#include "KvOutputStream.h"
 #include "KvSdpParseError.h"
 #include "KvSdpReader.h"
 
@@ -30,19 +29,15 @@ bool isValidNumber(const std::string& number) {
 }
 } // namespace
 
-KvSdpPhoneField::KvSdpPhoneField() : KvSdpField("p"), m_form(kBare) {}
+KvSdpPhoneField::KvSdpPhoneField() : KvSdpContactField("p") {}
 
 KvSdpPhoneField::KvSdpPhoneField(const char* text) : KvSdpPhoneField() {
     parseText(text);
 }
 
 KvSdpPhoneField::KvSdpPhoneField(const char* number, const char* displayName)
-    : KvSdpField("p"), m_address(number), m_displayName(displayName), m_form(kBare) {
-    if (m_address.isEmpty())
-        KvSdpParseError::sThrow("Attempting to create Phone Field with blank phone number");
-}
-
-KvSdpPhoneField::~KvSdpPhoneField() = default;
+    : KvSdpContactField("p", number, displayName,
+                        "Attempting to create Phone Field with blank phone number") {}
 
 void KvSdpPhoneField::parse(KvInputStream& stream) {
     // An empty p= line reads as an empty number (refused below), never as the next line.
@@ -55,15 +50,10 @@ void KvSdpPhoneField::parse(KvInputStream& stream) {
         KvSdpParseError::sThrow("Invalid character in Phone Number - KvSdpPhoneField::parse()");
     if (number.empty())
         KvSdpParseError::sThrow("Parsing Error(blank PhoneNumber) in KvSdpPhoneField::parse()");
-    m_address = number.c_str();
-    m_displayName = displayName.c_str();
-    m_form = form;
+    store(number, displayName, form);
 }
 
 void KvSdpPhoneField::serialize(KvOutputStream& stream) const {
-    if (m_address.isEmpty())
-        KvException::sThrow("KvSdpPhoneField::serialize() Incomplete Phone Field");
-    if (!KvSdpReader::writeContact(stream, "p=", m_form, m_address, m_displayName))
-        KvException::sThrow("Unknown error in KvSdpPhoneField::serialize()");
-    stream << "\r\n";
+    serializeContact(stream, "KvSdpPhoneField::serialize() Incomplete Phone Field",
+                     "Unknown error in KvSdpPhoneField::serialize()");
 }

@@ -6,43 +6,17 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
-namespace {
-const KvString& longToken() {
-    static const KvString token("Accept");
-    return token;
-}
-} // namespace
-
-KvSipAcceptHeader::KvSipAcceptHeader()
-    : KvSipHeader(longToken()), m_parameters(new KvParameters()) {
-    setId(KV_HEADER_ACCEPT);
-}
+KvSipAcceptHeader::KvSipAcceptHeader() : m_parameters(new KvParameters()) {}
 
 KvSipAcceptHeader::KvSipAcceptHeader(const char* mediaRange) : KvSipAcceptHeader() {
     KvSipContentTypeHeader::sSplitMediaType(mediaRange, m_type, m_subtype);
 }
 
 KvSipAcceptHeader::KvSipAcceptHeader(const KvSipAcceptHeader& other)
-    : KvSipHeader(other), m_type(other.m_type), m_subtype(other.m_subtype),
+    : KvSipHeaderClass(other), m_type(other.m_type), m_subtype(other.m_subtype),
       m_parameters(other.m_parameters.isNull()
                        ? new KvParameters()
-                       : static_cast<KvParameters*>(other.m_parameters->clone())) {
-    setId(KV_HEADER_ACCEPT);
-}
-
-KvSipAcceptHeader::~KvSipAcceptHeader() = default;
-
-KvObject* KvSipAcceptHeader::clone() const {
-    return new KvSipAcceptHeader(*this);
-}
-
-const KvString& KvSipAcceptHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipAcceptHeader::sCreate() {
-    return new KvSipAcceptHeader();
-}
+                       : static_cast<KvParameters*>(other.m_parameters->clone())) {}
 
 void KvSipAcceptHeader::doParse(KvInputStream& stream) {
     m_type = KvString();

@@ -3,22 +3,19 @@
 #pragma once
 
 #include "KvParameters.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipAcceptHeader : public KvSipHeader {
+class KvSipAcceptHeader : public KvSipHeaderClass<KvSipAcceptHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Accept", nullptr, KV_HEADER_ACCEPT};
+
     KvSipAcceptHeader();
     // "type/subtype"; split as a Content-Type text is.
     explicit KvSipAcceptHeader(const char* mediaRange);
     KvSipAcceptHeader(const KvSipAcceptHeader& other);
-    ~KvSipAcceptHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     const KvString& getType() const { return m_type; }
     const KvString& getSubtype() const { return m_subtype; }
@@ -30,5 +27,4 @@ private:
     KvHandle<KvParameters> m_parameters;
 };
 
-inline const KvSipHeaderRegistrar kvSipAcceptHeaderRegistrar("Accept", nullptr,
-                                                             &KvSipAcceptHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipAcceptHeader> kvSipAcceptHeaderRegistrar;

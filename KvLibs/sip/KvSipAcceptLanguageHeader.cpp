@@ -6,40 +6,8 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
-namespace {
-const KvString& longToken() {
-    static const KvString token("Accept-Language");
-    return token;
-}
-} // namespace
-
-KvSipAcceptLanguageHeader::KvSipAcceptLanguageHeader() : KvSipHeader(longToken()) {
-    setId(KV_HEADER_ACCEPT_LANGUAGE);
-}
-
 KvSipAcceptLanguageHeader::KvSipAcceptLanguageHeader(const char* language, const char* qvalue)
-    : KvSipHeader(longToken()), m_language(language), m_qvalue(qvalue) {
-    setId(KV_HEADER_ACCEPT_LANGUAGE);
-}
-
-KvSipAcceptLanguageHeader::KvSipAcceptLanguageHeader(const KvSipAcceptLanguageHeader& other)
-    : KvSipHeader(other), m_language(other.m_language), m_qvalue(other.m_qvalue) {
-    setId(KV_HEADER_ACCEPT_LANGUAGE);
-}
-
-KvSipAcceptLanguageHeader::~KvSipAcceptLanguageHeader() = default;
-
-KvObject* KvSipAcceptLanguageHeader::clone() const {
-    return new KvSipAcceptLanguageHeader(*this);
-}
-
-const KvString& KvSipAcceptLanguageHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipAcceptLanguageHeader::sCreate() {
-    return new KvSipAcceptLanguageHeader();
-}
+    : m_language(language), m_qvalue(qvalue) {}
 
 void KvSipAcceptLanguageHeader::doParse(KvInputStream& stream) {
     m_language = KvString();

@@ -2,22 +2,18 @@
 // Accept-Language is valid.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipAcceptLanguageHeader : public KvSipHeader {
+class KvSipAcceptLanguageHeader : public KvSipHeaderClass<KvSipAcceptLanguageHeader> {
 public:
-    KvSipAcceptLanguageHeader();
+    static constexpr KvSipHeaderNames NAMES{"Accept-Language", nullptr, KV_HEADER_ACCEPT_LANGUAGE};
+
+    KvSipAcceptLanguageHeader() = default;
     // Both texts are stored unchanged; an empty q-value is not written.
     KvSipAcceptLanguageHeader(const char* language, const char* qvalue);
-    KvSipAcceptLanguageHeader(const KvSipAcceptLanguageHeader& other);
-    ~KvSipAcceptLanguageHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     const KvString& getLanguage() const { return m_language; }
     const KvString& getQValue() const { return m_qvalue; }
@@ -27,6 +23,5 @@ private:
     KvString m_qvalue; // as written
 };
 
-inline const KvSipHeaderRegistrar
-    kvSipAcceptLanguageHeaderRegistrar("Accept-Language", nullptr,
-                                       &KvSipAcceptLanguageHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipAcceptLanguageHeader>
+    kvSipAcceptLanguageHeaderRegistrar;

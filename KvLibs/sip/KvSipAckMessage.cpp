@@ -8,62 +8,32 @@
 
 #include <cstring>
 
-const KvString& KvSipAckMessage::sToken() {
-    static const KvString token("ACK");
-    return token;
-}
-
-KvSipMessage* KvSipAckMessage::sCreate() {
-    return new KvSipAckMessage();
-}
-
-KvSipAckMessage::KvSipAckMessage() : KvSipRequest(sToken()) {}
-
 KvSipAckMessage::KvSipAckMessage(KvHandle<KvSipResponse> response, const char* body,
-                                 const char* contentType, uint32_t bodyLength)
-    : KvSipRequest(sToken()) {
+                                 const char* contentType, uint32_t bodyLength) {
     requirePart(!response.isNull(), "response", "message");
     KvHandle<KvSipCSeqHeader> cseq = response->getCSeqHeader();
     requirePart(!cseq.isNull(), "response", "CSeq header");
     if (std::strcmp(cseq->getMethod(), KvSipInviteMessage::sToken().c_str()) != 0)
         KvSipParseError::raise("The SIP ACK Request is only for INVITE Response");
-    KvHandle<KvSipFromHeader> from = response->getFromHeader();
-    KvHandle<KvSipToHeader> to = response->getToHeader();
-    KvHandle<KvSipCallIdHeader> callId = response->getCallIdHeader();
-    requirePart(!from.isNull(), "response", "From header");
-    requirePart(!to.isNull(), "response", "To header");
-    requirePart(!callId.isNull(), "response", "Call-ID header");
-
-    KvHandle<KvSipToHeader> newTo(new KvSipToHeader(*to));
-    addHeader(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));
-    addHeader(KvHandle<KvSipHeader>(newTo));
+    addCallHeaders(*response, "response", 0);
 
     // A 2xx is acknowledged to its Contact, anything else along the INVITE's path (its To). The
     // URI is taken whole whatever its scheme.
     KvHandle<KvURI> uri;
     KvHandle<KvSipContactHeader> contact = response->getContactHeader();
+    KvHandle<KvSipToHeader> to = getToHeader();
     if (!contact.isNull() && response->getStatusCode() / 100 == 2 &&
         !contact->getNameAddress().isNull())
         uri = contact->getNameAddress()->getURI();
-    else if (!newTo->getNameAddress().isNull())
-        uri = newTo->getNameAddress()->getURI();
+    else if (!to->getNameAddress().isNull())
+        uri = to->getNameAddress()->getURI();
     requirePart(!uri.isNull(), "response", "address for the request-URI");
     setRequestURI(uri);
 
-    addHeader(KvHandle<KvSipHeader>(new KvSipCallIdHeader(callId->getCallIdText())));
-    addHeader(KvHandle<KvSipHeader>(new KvSipCSeqHeader(cseq->getNumber(), sToken().c_str())));
     if (bodyLength > 0)
         setBody(body, contentType, bodyLength);
     else
         addHeader(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
     if (response->getTransport() == KV_TRANSPORT_TCP)
         copyPeer(*response);
-}
-
-KvSipAckMessage::KvSipAckMessage(const KvSipAckMessage& other) : KvSipRequest(other) {}
-
-KvSipAckMessage::~KvSipAckMessage() = default;
-
-KvObject* KvSipAckMessage::clone() const {
-    return new KvSipAckMessage(*this);
 }

@@ -1,27 +1,21 @@
 // An ACK request, built from the final response to an INVITE.
 #pragma once
 
-#include "KvSipRequest.h"
+#include "KvSipRequestClass.h"
 
 #include <cstdint>
 
 class KvSipResponse;
 
-class KvSipAckMessage : public KvSipRequest {
+class KvSipAckMessage : public KvSipRequestClass<KvSipAckMessage> {
 public:
-    KvSipAckMessage();
+    static constexpr const char* METHOD = "ACK";
+
+    KvSipAckMessage() = default;
     // The ACK for response, the final response to an INVITE: From, To, Call-ID and CSeq number
     // from it, the request-URI from its Contact for a 2xx, else from its To.
     KvSipAckMessage(KvHandle<KvSipResponse> response, const char* body = nullptr,
                     const char* contentType = nullptr, uint32_t bodyLength = 0);
-    KvSipAckMessage(const KvSipAckMessage& other);
-    ~KvSipAckMessage() override;
-
-    KvObject* clone() const override;
-
-    static KvSipMessage* sCreate();
-    // The method token, shared by every request of the class.
-    static const KvString& sToken();
 };
 
-inline const KvSipMessageRegistrar kvSipAckMessageRegistrar("ACK", &KvSipAckMessage::sCreate);
+inline const KvSipRequestClassRegistrar<KvSipAckMessage> kvSipAckMessageRegistrar;

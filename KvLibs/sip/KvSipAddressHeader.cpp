@@ -99,3 +99,30 @@ void KvSipAddressHeader::serialize(KvOutputStream& stream) const {
         m_parameters->writeTo(stream);
     }
 }
+
+KvSipTaggedAddressHeader::KvSipTaggedAddressHeader(const KvString& token, const char* invalidText)
+    : KvSipAddressHeader(token, nullptr, nullptr), m_invalidText(invalidText) {
+    ensureNameAddress();
+    ensureParameters();
+}
+
+KvSipTaggedAddressHeader::KvSipTaggedAddressHeader(const KvString& token, const char* invalidText,
+                                                   const KvHandle<KvSipNameAddress>& nameAddress,
+                                                   const KvHandle<KvParameters>& parameters)
+    : KvSipAddressHeader(token, nameAddress, parameters), m_invalidText(invalidText) {
+    ensureNameAddress();
+    ensureParameters();
+    checkAddress(m_invalidText);
+}
+
+KvSipTaggedAddressHeader::KvSipTaggedAddressHeader(const KvSipTaggedAddressHeader& other)
+    : KvSipAddressHeader(other), m_invalidText(other.m_invalidText) {
+    ensureNameAddress();
+    ensureParameters();
+    checkAddress(m_invalidText);
+}
+
+void KvSipTaggedAddressHeader::doParse(KvInputStream& stream) {
+    parseAddressAndParameters(stream);
+    checkAddress(m_invalidText);
+}

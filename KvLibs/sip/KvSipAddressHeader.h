@@ -41,3 +41,28 @@ protected:
     KvHandle<KvSipNameAddress> m_nameAddress;
     KvHandle<KvParameters> m_parameters;
 };
+
+// From and To: an address that must have a URI, with header parameters (the "tag" among them).
+class KvSipTaggedAddressHeader : public KvSipAddressHeader {
+public:
+    // The address and its parameters, then the address check.
+    void doParse(KvInputStream& stream) override;
+
+    // The "tag" parameter, empty when absent.
+    KvString getTag() const { return getTagParameter(); }
+    // A non-empty tag replaces the old one and puts the URI between "<" and ">".
+    void setTag(const char* tag) { setTagParameter(tag); }
+
+protected:
+    // An empty name-address and parameter list; invalidText is raised when a check fails.
+    KvSipTaggedAddressHeader(const KvString& token, const char* invalidText);
+    // Keeps clones, a null handle giving a new empty object, then checks the address.
+    KvSipTaggedAddressHeader(const KvString& token, const char* invalidText,
+                             const KvHandle<KvSipNameAddress>& nameAddress,
+                             const KvHandle<KvParameters>& parameters);
+    // Checks the copied address, as the value constructor does.
+    KvSipTaggedAddressHeader(const KvSipTaggedAddressHeader& other);
+
+private:
+    const char* m_invalidText;
+};

@@ -9,10 +9,6 @@
 #include <cstring>
 
 namespace {
-const KvString& longToken() {
-    static const KvString token("Allow");
-    return token;
-}
 // A method that stands alone at the front of the bytes, as the token reader would take it. The
 // methods peers list are shared strings: an Allow list costs no allocation per method.
 const KvString* wellKnownMethod(const char* bytes, uint32_t available) {
@@ -37,36 +33,10 @@ const KvString* wellKnownMethod(const char* bytes, uint32_t available) {
 }
 } // namespace
 
-KvSipAllowHeader::KvSipAllowHeader() : KvSipHeader(longToken()) {
-    setId(KV_HEADER_ALLOW);
-}
-
-KvSipAllowHeader::KvSipAllowHeader(const char* methods)
-    : KvSipHeader(longToken()), m_methods(methods) {
-    setId(KV_HEADER_ALLOW);
-}
-
-KvSipAllowHeader::KvSipAllowHeader(const KvSipAllowHeader& other)
-    : KvSipHeader(other), m_methods(other.m_methods) {
-    setId(KV_HEADER_ALLOW);
-}
-
-KvSipAllowHeader::~KvSipAllowHeader() = default;
-
-KvObject* KvSipAllowHeader::clone() const {
-    return new KvSipAllowHeader(*this);
-}
-
-const KvString& KvSipAllowHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipAllowHeader::sCreate() {
-    return new KvSipAllowHeader();
-}
+KvSipAllowHeader::KvSipAllowHeader(const char* methods) : KvSipHeaderClass(methods) {}
 
 void KvSipAllowHeader::doParse(KvInputStream& stream) {
-    m_methods = KvString();
+    m_text = KvString();
     // RFC 3261 20.5: an empty Allow is legal.
     if (KvStreamTokenizer::skipWhitespace(stream) < 0)
         return;
@@ -74,16 +44,12 @@ void KvSipAllowHeader::doParse(KvInputStream& stream) {
     if (const char* bytes = stream.peek(available)) {
         if (const KvString* method = wellKnownMethod(bytes, available)) {
             stream.skip(method->length());
-            m_methods = *method;
+            m_text = *method;
             return;
         }
     }
-    m_methods = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
-    m_methods.trim();
-    if (m_methods.isEmpty())
+    m_text = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    m_text.trim();
+    if (m_text.isEmpty())
         KvSipParseError::raise("Empty method in Allow header");
-}
-
-void KvSipAllowHeader::serialize(KvOutputStream& stream) const {
-    stream << m_methods;
 }

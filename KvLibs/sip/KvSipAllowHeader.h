@@ -2,28 +2,20 @@
 // empty Allow is valid.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
+#include "KvSipTextHeader.h"
 
-class KvSipAllowHeader : public KvSipHeader {
+class KvSipAllowHeader : public KvSipHeaderClass<KvSipAllowHeader, KvSipTextHeader> {
 public:
-    KvSipAllowHeader();
+    static constexpr KvSipHeaderNames NAMES{"Allow", nullptr, KV_HEADER_ALLOW};
+
+    KvSipAllowHeader() = default;
     // The text is stored unchanged, a whole comma-separated list included.
     explicit KvSipAllowHeader(const char* methods);
-    KvSipAllowHeader(const KvSipAllowHeader& other);
-    ~KvSipAllowHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
 
-    static KvSipHeader* sCreate();
-
-    const KvString& getMethods() const { return m_methods; }
-
-private:
-    KvString m_methods;
+    const KvString& getMethods() const { return m_text; }
 };
 
-inline const KvSipHeaderRegistrar kvSipAllowHeaderRegistrar("Allow", nullptr,
-                                                            &KvSipAllowHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipAllowHeader> kvSipAllowHeaderRegistrar;

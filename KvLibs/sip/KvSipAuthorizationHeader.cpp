@@ -10,34 +10,14 @@ KvSipAuthorizationHeader::KvSipAuthorizationHeader()
     : KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo>()) {}
 
 KvSipAuthorizationHeader::KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo> credentials)
-    : KvSipAuthorizationHeader(sToken(), KV_HEADER_AUTHORIZATION, std::move(credentials)) {}
+    : m_credentials(std::move(credentials)) {}
 
-KvSipAuthorizationHeader::KvSipAuthorizationHeader(const KvString& token, KvSipHeaderId id,
+KvSipAuthorizationHeader::KvSipAuthorizationHeader(const KvString& token,
                                                    KvHandle<KvSipCredentialsInfo> credentials)
-    : KvSipHeader(token), m_credentials(std::move(credentials)) {
-    setId(id);
-}
-
-KvSipAuthorizationHeader::KvSipAuthorizationHeader(const KvSipAuthorizationHeader& other)
-    : KvSipHeader(other), m_credentials(other.m_credentials) {}
-
-KvSipAuthorizationHeader::~KvSipAuthorizationHeader() = default;
-
-KvObject* KvSipAuthorizationHeader::clone() const {
-    return new KvSipAuthorizationHeader(*this);
-}
-
-const KvString& KvSipAuthorizationHeader::getToken() const {
-    return sToken();
-}
-
-const KvString& KvSipAuthorizationHeader::sToken() {
-    static const KvString token("Authorization");
-    return token;
-}
+    : KvSipHeaderClass(KvSipHeaderOtherToken{token}), m_credentials(std::move(credentials)) {}
 
 KvString KvSipAuthorizationHeader::getTokenString() const {
-    return sToken();
+    return getToken();
 }
 
 void KvSipAuthorizationHeader::doParse(KvInputStream& stream) {
@@ -63,8 +43,4 @@ void KvSipAuthorizationHeader::serialize(KvOutputStream& stream) const {
     }
     stream << m_credentials->getScheme() << ' ';
     m_credentials->serialize(stream);
-}
-
-KvSipHeader* KvSipAuthorizationHeader::sCreate() {
-    return new KvSipAuthorizationHeader;
 }

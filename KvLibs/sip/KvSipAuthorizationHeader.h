@@ -2,19 +2,18 @@
 #pragma once
 
 #include "KvSipCredentialsInfo.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipAuthorizationHeader : public KvSipHeader {
+class KvSipAuthorizationHeader : public KvSipHeaderClass<KvSipAuthorizationHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Authorization", nullptr, KV_HEADER_AUTHORIZATION};
+
     KvSipAuthorizationHeader();
     // Keeps the credentials themselves, not a copy.
     explicit KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo> credentials);
     // Copies share the credentials with their source.
-    KvSipAuthorizationHeader(const KvSipAuthorizationHeader& other);
-    ~KvSipAuthorizationHeader() override;
+    KvSipAuthorizationHeader(const KvSipAuthorizationHeader& other) = default;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     // The scheme runs to the first blank or tab; the rest of the line is the credentials text.
     // Commas belong to the credentials, so this header never has siblings.
     void doParse(KvInputStream& stream) override;
@@ -27,17 +26,12 @@ public:
         m_credentials = std::move(credentials);
     }
 
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
-
 protected:
     // For Proxy-Authorization, which is this header under another name and id.
-    KvSipAuthorizationHeader(const KvString& token, KvSipHeaderId id,
-                             KvHandle<KvSipCredentialsInfo> credentials);
+    KvSipAuthorizationHeader(const KvString& token, KvHandle<KvSipCredentialsInfo> credentials);
 
 private:
     KvHandle<KvSipCredentialsInfo> m_credentials;
 };
 
-inline const KvSipHeaderRegistrar
-    kvSipAuthorizationHeaderRegistrar("Authorization", nullptr, &KvSipAuthorizationHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipAuthorizationHeader> kvSipAuthorizationHeaderRegistrar;

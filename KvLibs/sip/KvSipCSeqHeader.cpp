@@ -6,40 +6,10 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
-namespace {
-const KvString& longToken() {
-    static const KvString token("CSeq");
-    return token;
-}
-} // namespace
-
-KvSipCSeqHeader::KvSipCSeqHeader() : KvSipHeader(longToken()), m_number(0) {
-    setId(KV_HEADER_CSEQ);
-}
+KvSipCSeqHeader::KvSipCSeqHeader() : m_number(0) {}
 
 KvSipCSeqHeader::KvSipCSeqHeader(uint32_t number, const char* method)
-    : KvSipHeader(longToken()), m_number(number), m_method(method) {
-    setId(KV_HEADER_CSEQ);
-}
-
-KvSipCSeqHeader::KvSipCSeqHeader(const KvSipCSeqHeader& other)
-    : KvSipHeader(other), m_number(other.m_number), m_method(other.m_method) {
-    setId(KV_HEADER_CSEQ);
-}
-
-KvSipCSeqHeader::~KvSipCSeqHeader() = default;
-
-KvObject* KvSipCSeqHeader::clone() const {
-    return new KvSipCSeqHeader(*this);
-}
-
-const KvString& KvSipCSeqHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipCSeqHeader::sCreate() {
-    return new KvSipCSeqHeader();
-}
+    : m_number(number), m_method(method) {}
 
 void KvSipCSeqHeader::doParse(KvInputStream& stream) {
     m_number = KvStreamTokenizer::readUnsignedNumber(stream);

@@ -2,22 +2,18 @@
 #pragma once
 
 #include "KvConstString.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipCSeqHeader : public KvSipHeader {
+class KvSipCSeqHeader : public KvSipHeaderClass<KvSipCSeqHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"CSeq", nullptr, KV_HEADER_CSEQ};
+
     KvSipCSeqHeader();
     // The method text is copied.
     KvSipCSeqHeader(uint32_t number, const char* method);
-    KvSipCSeqHeader(const KvSipCSeqHeader& other);
-    ~KvSipCSeqHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     uint32_t getNumber() const { return m_number; }
     void setNumber(uint32_t number) { m_number = number; }
@@ -29,5 +25,4 @@ private:
     KvConstString m_method;
 };
 
-inline const KvSipHeaderRegistrar kvSipCSeqHeaderRegistrar("CSeq", nullptr,
-                                                           &KvSipCSeqHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipCSeqHeader> kvSipCSeqHeaderRegistrar;

@@ -5,44 +5,7 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
-namespace {
-const KvString& longToken() {
-    static const KvString token("Call-ID");
-    return token;
-}
-} // namespace
-
-KvSipCallIdHeader::KvSipCallIdHeader() : KvSipHeader(longToken()) {
-    setId(KV_HEADER_CALL_ID);
-}
-
-KvSipCallIdHeader::KvSipCallIdHeader(const char* text) : KvSipHeader(longToken()), m_callId(text) {
-    setId(KV_HEADER_CALL_ID);
-}
-
-KvSipCallIdHeader::KvSipCallIdHeader(const KvSipCallIdHeader& other)
-    : KvSipHeader(other), m_callId(other.m_callId) {
-    setId(KV_HEADER_CALL_ID);
-}
-
-KvSipCallIdHeader::~KvSipCallIdHeader() = default;
-
-KvObject* KvSipCallIdHeader::clone() const {
-    return new KvSipCallIdHeader(*this);
-}
-
-const KvString& KvSipCallIdHeader::getToken() const {
-    return longToken();
-}
-
-const KvString& KvSipCallIdHeader::getCompactToken() const {
-    static const KvString token("i");
-    return token;
-}
-
-KvSipHeader* KvSipCallIdHeader::sCreate() {
-    return new KvSipCallIdHeader();
-}
+KvSipCallIdHeader::KvSipCallIdHeader(const char* text) : m_callId(text) {}
 
 void KvSipCallIdHeader::doParse(KvInputStream& stream) {
     char buffer[256];

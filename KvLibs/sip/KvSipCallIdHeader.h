@@ -2,23 +2,18 @@
 #pragma once
 
 #include "KvConstString.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipCallIdHeader : public KvSipHeader {
+class KvSipCallIdHeader : public KvSipHeaderClass<KvSipCallIdHeader> {
 public:
-    KvSipCallIdHeader();
+    static constexpr KvSipHeaderNames NAMES{"Call-ID", "i", KV_HEADER_CALL_ID};
+
+    KvSipCallIdHeader() = default;
     // The text is kept byte for byte; a null text gives an empty Call-ID.
     explicit KvSipCallIdHeader(const char* text);
-    KvSipCallIdHeader(const KvSipCallIdHeader& other);
-    ~KvSipCallIdHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    const KvString& getCompactToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     // Never null: "" when empty.
     const char* getCallIdText() const { return m_callId.c_str(); }
@@ -27,5 +22,4 @@ private:
     KvConstString m_callId;
 };
 
-inline const KvSipHeaderRegistrar kvSipCallIdHeaderRegistrar("Call-ID", "i",
-                                                             &KvSipCallIdHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipCallIdHeader> kvSipCallIdHeaderRegistrar;

@@ -7,16 +7,13 @@
 
 #include <cstring>
 
-KvSipContactHeader::KvSipContactHeader()
-    : KvSipAddressHeader(sToken(), nullptr, nullptr), m_wildcard(false) {
-    setId(KV_HEADER_CONTACT);
+KvSipContactHeader::KvSipContactHeader() : KvSipHeaderClass(nullptr, nullptr), m_wildcard(false) {
     ensureNameAddress();
     ensureParameters();
 }
 
 KvSipContactHeader::KvSipContactHeader(KvHandle<KvSipNameAddress> nameAddress)
-    : KvSipAddressHeader(sToken(), nameAddress, nullptr), m_wildcard(false) {
-    setId(KV_HEADER_CONTACT);
+    : KvSipHeaderClass(nameAddress, nullptr), m_wildcard(false) {
     ensureNameAddress();
     ensureParameters();
 }
@@ -27,30 +24,9 @@ KvSipContactHeader::KvSipContactHeader(const char* text) : KvSipContactHeader() 
 }
 
 KvSipContactHeader::KvSipContactHeader(const KvSipContactHeader& other)
-    : KvSipAddressHeader(other), m_wildcard(other.m_wildcard), m_comment(other.m_comment) {
-    setId(KV_HEADER_CONTACT);
+    : KvSipHeaderClass(other), m_wildcard(other.m_wildcard), m_comment(other.m_comment) {
     ensureNameAddress();
     ensureParameters();
-}
-
-KvSipContactHeader::~KvSipContactHeader() = default;
-
-KvObject* KvSipContactHeader::clone() const {
-    return new KvSipContactHeader(*this);
-}
-
-const KvString& KvSipContactHeader::sToken() {
-    static const KvString token("Contact");
-    return token;
-}
-
-const KvString& KvSipContactHeader::sCompactToken() {
-    static const KvString token("m");
-    return token;
-}
-
-KvSipHeader* KvSipContactHeader::sCreate() {
-    return new KvSipContactHeader();
 }
 
 KvString KvSipContactHeader::getParameter(const char* name) const {

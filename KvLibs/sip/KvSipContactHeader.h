@@ -2,28 +2,23 @@
 #pragma once
 
 #include "KvSipAddressHeader.h"
+#include "KvSipHeaderClass.h"
 
 class KvSipURL;
 
-class KvSipContactHeader : public KvSipAddressHeader {
+class KvSipContactHeader : public KvSipHeaderClass<KvSipContactHeader, KvSipAddressHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Contact", "m", KV_HEADER_CONTACT};
+
     KvSipContactHeader();
     // Keeps a clone; a null handle gives a new empty name-address.
     explicit KvSipContactHeader(KvHandle<KvSipNameAddress> nameAddress);
     // Parses the header value text.
     explicit KvSipContactHeader(const char* text);
     KvSipContactHeader(const KvSipContactHeader& other);
-    ~KvSipContactHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override { return sToken(); }
-    const KvString& getCompactToken() const override { return sCompactToken(); }
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
-    static const KvString& sCompactToken();
 
     bool isWildcard() const { return m_wildcard; }
     // A header parameter's text, empty when absent.
@@ -37,5 +32,4 @@ private:
     KvString m_comment;
 };
 
-inline const KvSipHeaderRegistrar kvSipContactHeaderRegistrar("Contact", "m",
-                                                              &KvSipContactHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipContactHeader> kvSipContactHeaderRegistrar;

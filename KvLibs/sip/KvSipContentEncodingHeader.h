@@ -1,28 +1,20 @@
 // The Content-Encoding header: one coding applied to the message body.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
+#include "KvSipTextHeader.h"
 
-class KvSipContentEncodingHeader : public KvSipHeader {
+class KvSipContentEncodingHeader
+    : public KvSipHeaderClass<KvSipContentEncodingHeader, KvSipTextHeader> {
 public:
-    KvSipContentEncodingHeader();
-    KvSipContentEncodingHeader(const KvSipContentEncodingHeader& other);
-    ~KvSipContentEncodingHeader() override;
+    static constexpr KvSipHeaderNames NAMES{"Content-Encoding", "e", KV_HEADER_CONTENT_ENCODING};
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    const KvString& getCompactToken() const override;
+    KvSipContentEncodingHeader() = default;
+
     void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
 
-    static KvSipHeader* sCreate();
-
-    const KvString& getEncoding() const { return m_encoding; }
-
-private:
-    KvString m_encoding;
+    const KvString& getEncoding() const { return m_text; }
 };
 
-inline const KvSipHeaderRegistrar
-    kvSipContentEncodingHeaderRegistrar("Content-Encoding", "e",
-                                        &KvSipContentEncodingHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipContentEncodingHeader>
+    kvSipContentEncodingHeaderRegistrar;

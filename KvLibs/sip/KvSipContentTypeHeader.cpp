@@ -7,13 +7,6 @@
 
 #include <cstring>
 
-namespace {
-const KvString& longToken() {
-    static const KvString token("Content-Type");
-    return token;
-}
-} // namespace
-
 void kvSipSkipParameterValue(KvInputStream& stream) {
     bool quoted = false;
     for (;;) {
@@ -37,39 +30,15 @@ void kvSipSkipParameterValue(KvInputStream& stream) {
     }
 }
 
-KvSipContentTypeHeader::KvSipContentTypeHeader()
-    : KvSipHeader(longToken()), m_parameters(new KvParameters()) {
-    setId(KV_HEADER_CONTENT_TYPE);
-}
+KvSipContentTypeHeader::KvSipContentTypeHeader() : m_parameters(new KvParameters()) {}
 
 KvSipContentTypeHeader::KvSipContentTypeHeader(const char* mediaType) : KvSipContentTypeHeader() {
     setMediaType(mediaType);
 }
 
 KvSipContentTypeHeader::KvSipContentTypeHeader(const KvSipContentTypeHeader& other)
-    : KvSipHeader(other), m_type(other.m_type), m_subtype(other.m_subtype),
-      m_parameters(static_cast<KvParameters*>(other.m_parameters->clone())) {
-    setId(KV_HEADER_CONTENT_TYPE);
-}
-
-KvSipContentTypeHeader::~KvSipContentTypeHeader() = default;
-
-KvObject* KvSipContentTypeHeader::clone() const {
-    return new KvSipContentTypeHeader(*this);
-}
-
-const KvString& KvSipContentTypeHeader::getToken() const {
-    return longToken();
-}
-
-const KvString& KvSipContentTypeHeader::getCompactToken() const {
-    static const KvString token("c");
-    return token;
-}
-
-KvSipHeader* KvSipContentTypeHeader::sCreate() {
-    return new KvSipContentTypeHeader();
-}
+    : KvSipHeaderClass(other), m_type(other.m_type), m_subtype(other.m_subtype),
+      m_parameters(static_cast<KvParameters*>(other.m_parameters->clone())) {}
 
 void KvSipContentTypeHeader::sSplitMediaType(const char* mediaType, KvString& type,
                                              KvString& subtype) {

@@ -3,7 +3,7 @@
 
 #include "KvConstString.h"
 #include "KvParameters.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
 // The characters that end a token in a header value: the RFC 3261 separators plus CR and LF.
 inline constexpr char kvSipTokenSeparators[] = " \t\r\n\\\"()<>@,;:/[]?={}";
@@ -12,21 +12,17 @@ inline constexpr char kvSipTokenSeparators[] = " \t\r\n\\\"()<>@,;:/[]?={}";
 // which is left unread.
 void kvSipSkipParameterValue(KvInputStream& stream);
 
-class KvSipContentTypeHeader : public KvSipHeader {
+class KvSipContentTypeHeader : public KvSipHeaderClass<KvSipContentTypeHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Content-Type", "c", KV_HEADER_CONTENT_TYPE};
+
     KvSipContentTypeHeader();
     // "type/subtype"; a text without "/" gets the subtype "*", a null text "*/*".
     explicit KvSipContentTypeHeader(const char* mediaType);
     KvSipContentTypeHeader(const KvSipContentTypeHeader& other);
-    ~KvSipContentTypeHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    const KvString& getCompactToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     void setMediaType(const char* mediaType);
     // Type and subtype as one "type/subtype" text.
@@ -48,5 +44,4 @@ private:
     KvHandle<KvParameters> m_parameters;
 };
 
-inline const KvSipHeaderRegistrar kvSipContentTypeHeaderRegistrar("Content-Type", "c",
-                                                                  &KvSipContentTypeHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipContentTypeHeader> kvSipContentTypeHeaderRegistrar;

@@ -8,11 +8,6 @@
 #include <string>
 
 namespace {
-const KvString& longToken() {
-    static const KvString token("Expires");
-    return token;
-}
-
 // The leading digits of text; false when there are none or they do not fit in 32 bits.
 bool leadingNumber(const char* text, uint32_t& value) {
     uint64_t result = 0;
@@ -30,29 +25,8 @@ bool leadingNumber(const char* text, uint32_t& value) {
 KvSipExpiresHeader::KvSipExpiresHeader() : KvSipExpiresHeader(0) {}
 
 KvSipExpiresHeader::KvSipExpiresHeader(uint32_t seconds)
-    : KvSipHeader(longToken()), m_dateForm(false), m_deltaSeconds(seconds) {
+    : m_dateForm(false), m_deltaSeconds(seconds) {
     m_date.setZone("GMT");
-    setId(KV_HEADER_EXPIRES);
-}
-
-KvSipExpiresHeader::KvSipExpiresHeader(const KvSipExpiresHeader& other)
-    : KvSipHeader(other), m_dateForm(other.m_dateForm), m_date(other.m_date),
-      m_deltaSeconds(other.m_deltaSeconds) {
-    setId(KV_HEADER_EXPIRES);
-}
-
-KvSipExpiresHeader::~KvSipExpiresHeader() = default;
-
-KvObject* KvSipExpiresHeader::clone() const {
-    return new KvSipExpiresHeader(*this);
-}
-
-const KvString& KvSipExpiresHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipExpiresHeader::sCreate() {
-    return new KvSipExpiresHeader();
 }
 
 void KvSipExpiresHeader::doParse(KvInputStream& stream) {

@@ -2,21 +2,17 @@
 #pragma once
 
 #include "KvDate.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipExpiresHeader : public KvSipHeader {
+class KvSipExpiresHeader : public KvSipHeaderClass<KvSipExpiresHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Expires", nullptr, KV_HEADER_EXPIRES};
+
     KvSipExpiresHeader();
     explicit KvSipExpiresHeader(uint32_t seconds);
-    KvSipExpiresHeader(const KvSipExpiresHeader& other);
-    ~KvSipExpiresHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     // The seconds from now until the date in the date form (0 once it has passed), else the
     // delta seconds.
@@ -30,5 +26,4 @@ private:
     uint32_t m_deltaSeconds;
 };
 
-inline const KvSipHeaderRegistrar kvSipExpiresHeaderRegistrar("Expires", nullptr,
-                                                              &KvSipExpiresHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipExpiresHeader> kvSipExpiresHeaderRegistrar;

@@ -2,28 +2,15 @@
 #pragma once
 
 #include "KvSipAddressHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipFromHeader : public KvSipAddressHeader {
+class KvSipFromHeader : public KvSipHeaderClass<KvSipFromHeader, KvSipTaggedAddressHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"From", "f", KV_HEADER_FROM};
+
     KvSipFromHeader();
     // Keeps clones; a null handle gives a new empty object.
     KvSipFromHeader(KvHandle<KvSipNameAddress> nameAddress, KvHandle<KvParameters> parameters);
-    KvSipFromHeader(const KvSipFromHeader& other);
-    ~KvSipFromHeader() override;
-
-    KvObject* clone() const override;
-    const KvString& getToken() const override { return sToken(); }
-    const KvString& getCompactToken() const override { return sCompactToken(); }
-    void doParse(KvInputStream& stream) override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
-    static const KvString& sCompactToken();
-
-    // The "tag" parameter, empty when absent.
-    KvString getTag() const { return getTagParameter(); }
-    // A non-empty tag replaces the old one and puts the URI between "<" and ">".
-    void setTag(const char* tag) { setTagParameter(tag); }
 };
 
-inline const KvSipHeaderRegistrar kvSipFromHeaderRegistrar("From", "f", &KvSipFromHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipFromHeader> kvSipFromHeaderRegistrar;

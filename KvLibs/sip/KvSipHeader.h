@@ -2,16 +2,14 @@
 //
 // Adding a header class (the registry must be complete before main, even in a static link where
 // nothing names the class):
-//   1. The class derives from KvSipHeader, sets its KvSipHeaderId in every constructor and has a
-//      static creator `static KvSipHeader* sCreate()` returning `new` default-constructed object.
-//   2. getToken() (and getCompactToken() where the class has a compact form) return a reference
-//      to a static KvString, e.g. a function-local `static const KvString token("Via");`, so no
-//      token is ever built per header and no static-initialisation order matters.
-//   3. The class's own .h, after the class, declares one registrar as an inline variable:
-//          inline const KvSipHeaderRegistrar kvSipViaHeaderRegistrar("Via", "v",
-//                                                                     &KvSipViaHeader::sCreate);
-//      (nullptr as the compact name when there is none).
-//   4. The .h is included by the umbrella KvSipHeaders.h. KvSipHeader.cpp and KvSipMessage.cpp
+//   1. The class derives from KvSipHeaderClass<Class> (KvSipHeaderClass.h), or from
+//      KvSipHeaderClass<Class, FamilyBase> for a class of a header family, and declares its names
+//      once: `static constexpr KvSipHeaderNames NAMES{"Via", "v", KV_HEADER_VIA};` (nullptr as
+//      the compact name when there is none). The template supplies clone, sCreate, the tokens and
+//      the id from them.
+//   2. The class's own .h, after the class, declares one registrar as an inline variable:
+//          inline const KvSipHeaderClassRegistrar<KvSipViaHeader> kvSipViaHeaderRegistrar;
+//   3. The .h is included by the umbrella KvSipHeaders.h. KvSipHeader.cpp and KvSipMessage.cpp
 //      include the umbrella, so whatever links the factory links every registrar and class.
 #pragma once
 

@@ -1,21 +1,11 @@
 // An INFO request; only ever received.
 #pragma once
 
-#include "KvSipRequest.h"
+#include "KvSipRequestClass.h"
 
-#include <cstdint>
-
-class KvSipInfoMessage : public KvSipRequest {
+class KvSipInfoMessage : public KvSipRequestClass<KvSipInfoMessage> {
 public:
-    KvSipInfoMessage();
-    KvSipInfoMessage(const KvSipInfoMessage& other);
-    ~KvSipInfoMessage() override;
-
-    KvObject* clone() const override;
-
-    static KvSipMessage* sCreate();
-    // The method token, shared by every request of the class.
-    static const KvString& sToken();
+    static constexpr const char* METHOD = "INFO";
 };
 
-inline const KvSipMessageRegistrar kvSipInfoMessageRegistrar("INFO", &KvSipInfoMessage::sCreate);
+inline const KvSipRequestClassRegistrar<KvSipInfoMessage> kvSipInfoMessageRegistrar;

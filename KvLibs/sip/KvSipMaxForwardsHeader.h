@@ -1,27 +1,19 @@
 // The Max-Forwards header: how many more hops a request may take.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
+#include "KvSipNumberHeader.h"
 
-class KvSipMaxForwardsHeader : public KvSipHeader {
+class KvSipMaxForwardsHeader : public KvSipHeaderClass<KvSipMaxForwardsHeader, KvSipNumberHeader> {
 public:
-    explicit KvSipMaxForwardsHeader(uint32_t hops);
-    KvSipMaxForwardsHeader(const KvSipMaxForwardsHeader& other);
-    ~KvSipMaxForwardsHeader() override;
+    static constexpr KvSipHeaderNames NAMES{"Max-Forwards", nullptr, KV_HEADER_MAX_FORWARDS};
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
+    explicit KvSipMaxForwardsHeader(uint32_t hops);
 
     // A header of 0 hops until parsed.
-    static KvSipHeader* sCreate();
+    static KvSipHeader* sCreate() { return new KvSipMaxForwardsHeader(0); }
 
-    uint32_t getHops() const { return m_hops; }
-
-private:
-    uint32_t m_hops;
+    uint32_t getHops() const { return m_value; }
 };
 
-inline const KvSipHeaderRegistrar kvSipMaxForwardsHeaderRegistrar("Max-Forwards", nullptr,
-                                                                  &KvSipMaxForwardsHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipMaxForwardsHeader> kvSipMaxForwardsHeaderRegistrar;

@@ -5,6 +5,7 @@
 #include "KvInputStream.h"
 #include "KvMutex.h"
 #include "KvOutputStream.h"
+#include "KvSipGatheringStream.h"
 #include "KvSipHeaderTextStream.h"
 #include "KvSipHeaders.h"
 #include "KvSipParseError.h"
@@ -354,15 +355,9 @@ bool KvSipMessage::hasOptionTag(KvSipHeaderId id, const char* tag) const {
     KvLockGuard guard(m_lock);
     for (const KvSipHeader* header = m_headers[id].get(); header;
          header = header->getNext().get()) {
-        if (id == KV_HEADER_SUPPORTED) {
-            auto* supported = dynamic_cast<const KvSipSupportedHeader*>(header);
-            if (supported && supported->getOptionTag() == tag)
-                return true;
-        } else {
-            auto* required = dynamic_cast<const KvSipRequireHeader*>(header);
-            if (required && required->getOptionTag() == tag)
-                return true;
-        }
+        auto* tagged = dynamic_cast<const KvSipOptionTagHeader*>(header);
+        if (tagged && tagged->getOptionTag() == tag)
+            return true;
     }
     return false;
 }
@@ -590,93 +585,8 @@ void KvSipMessage::readHeaders(KvInputStream& stream) {
     }
 }
 
-namespace {
-
-// Gathers the many small writes of a message on the stack and hands them on in few large ones:
-// a byte-array stream then grows once instead of once per 256 bytes, and the target's own write
-// runs a few times per message instead of a few times per header.
-class GatheringStream : public KvOutputStream {
-public:
-    explicit GatheringStream(KvOutputStream& target) : m_target(target) {}
-    ~GatheringStream() override = default;
-
-    using KvOutputStream::write;
-    void write(const void* buffer, uint32_t length, uint32_t offset) override {
-        if (!buffer || length == 0)
-            return;
-        const char* bytes = static_cast<const char*>(buffer) + offset;
-        if (length > sizeof(m_bytes) - m_count) {
-            writeBeyond(bytes, length);
-            return;
-        }
-        copy(m_bytes + m_count, bytes, length);
-        m_count += length;
-    }
-    void write(uint8_t byte) override {
-        if (m_count == sizeof(m_bytes))
-            drain();
-        m_bytes[m_count++] = static_cast<char>(byte);
-    }
-    void flush() override {
-        drain();
-        m_target.flush();
-    }
-    void drain() {
-        if (m_count) {
-            const uint32_t count = m_count;
-            m_count = 0;
-            m_target.write(m_bytes, count, 0);
-        }
-    }
-
-private:
-    // Out of line, so that the usual write needs no frame of its own.
-    [[gnu::noinline]] void writeBeyond(const char* bytes, uint32_t length) {
-        drain();
-        if (length > sizeof(m_bytes)) {
-            m_target.write(bytes, length, 0);
-            return;
-        }
-        copy(m_bytes, bytes, length);
-        m_count = length;
-    }
-
-    // Most writes are a few bytes (": ", CR LF, a token): copied in place instead of by a call.
-    static void copy(char* to, const char* from, uint32_t length) {
-        if (length > 16) {
-            std::memcpy(to, from, length);
-        } else if (length >= 8) {
-            uint64_t head;
-            uint64_t tail;
-            std::memcpy(&head, from, 8);
-            std::memcpy(&tail, from + length - 8, 8);
-            std::memcpy(to, &head, 8);
-            std::memcpy(to + length - 8, &tail, 8);
-        } else if (length >= 4) {
-            uint32_t head;
-            uint32_t tail;
-            std::memcpy(&head, from, 4);
-            std::memcpy(&tail, from + length - 4, 4);
-            std::memcpy(to, &head, 4);
-            std::memcpy(to + length - 4, &tail, 4);
-        } else {
-            to[0] = from[0];
-            if (length > 1)
-                to[1] = from[1];
-            if (length > 2)
-                to[2] = from[2];
-        }
-    }
-
-    KvOutputStream& m_target;
-    uint32_t m_count = 0;
-    char m_bytes[2048];
-};
-
-} // namespace
-
 void KvSipMessage::serialize(KvOutputStream& target) const {
-    GatheringStream stream(target);
+    KvSipGatheringStream stream(target);
     try {
         serializeStartLine(stream);
         KvLockGuard guard(m_lock);

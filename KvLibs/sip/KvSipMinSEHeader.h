@@ -1,28 +1,20 @@
 // The Min-SE header (RFC 4028): the smallest session interval the sender accepts.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
+#include "KvSipNumberHeader.h"
 
-class KvSipMinSEHeader : public KvSipHeader {
+class KvSipMinSEHeader : public KvSipHeaderClass<KvSipMinSEHeader, KvSipNumberHeader> {
 public:
-    KvSipMinSEHeader();
-    explicit KvSipMinSEHeader(uint32_t seconds);
-    KvSipMinSEHeader(const KvSipMinSEHeader& other);
-    ~KvSipMinSEHeader() override;
+    static constexpr KvSipHeaderNames NAMES{"Min-SE", nullptr, KV_HEADER_MIN_SE};
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
+    KvSipMinSEHeader() = default;
+    explicit KvSipMinSEHeader(uint32_t seconds);
+
     // Parameters behind the number are dropped.
     void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
 
-    static KvSipHeader* sCreate();
-
-    uint32_t getSeconds() const { return m_seconds; }
-
-private:
-    uint32_t m_seconds;
+    uint32_t getSeconds() const { return m_value; }
 };
 
-inline const KvSipHeaderRegistrar kvSipMinSEHeaderRegistrar("Min-SE", nullptr,
-                                                            &KvSipMinSEHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipMinSEHeader> kvSipMinSEHeaderRegistrar;

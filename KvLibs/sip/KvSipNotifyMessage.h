@@ -1,22 +1,11 @@
 // A NOTIFY request; only ever received.
 #pragma once
 
-#include "KvSipRequest.h"
+#include "KvSipRequestClass.h"
 
-#include <cstdint>
-
-class KvSipNotifyMessage : public KvSipRequest {
+class KvSipNotifyMessage : public KvSipRequestClass<KvSipNotifyMessage> {
 public:
-    KvSipNotifyMessage();
-    KvSipNotifyMessage(const KvSipNotifyMessage& other);
-    ~KvSipNotifyMessage() override;
-
-    KvObject* clone() const override;
-
-    static KvSipMessage* sCreate();
-    // The method token, shared by every request of the class.
-    static const KvString& sToken();
+    static constexpr const char* METHOD = "NOTIFY";
 };
 
-inline const KvSipMessageRegistrar kvSipNotifyMessageRegistrar("NOTIFY",
-                                                               &KvSipNotifyMessage::sCreate);
+inline const KvSipRequestClassRegistrar<KvSipNotifyMessage> kvSipNotifyMessageRegistrar;

@@ -1,22 +1,11 @@
 // An OPTIONS request; only ever received.
 #pragma once
 
-#include "KvSipRequest.h"
+#include "KvSipRequestClass.h"
 
-#include <cstdint>
-
-class KvSipOptionsMessage : public KvSipRequest {
+class KvSipOptionsMessage : public KvSipRequestClass<KvSipOptionsMessage> {
 public:
-    KvSipOptionsMessage();
-    KvSipOptionsMessage(const KvSipOptionsMessage& other);
-    ~KvSipOptionsMessage() override;
-
-    KvObject* clone() const override;
-
-    static KvSipMessage* sCreate();
-    // The method token, shared by every request of the class.
-    static const KvString& sToken();
+    static constexpr const char* METHOD = "OPTIONS";
 };
 
-inline const KvSipMessageRegistrar kvSipOptionsMessageRegistrar("OPTIONS",
-                                                                &KvSipOptionsMessage::sCreate);
+inline const KvSipRequestClassRegistrar<KvSipOptionsMessage> kvSipOptionsMessageRegistrar;

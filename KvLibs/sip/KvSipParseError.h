@@ -10,5 +10,4 @@ public:
 
     // Throws a new parse error as KvHandle<KvException>; never returns.
     [[noreturn]] static void raise(const char* message);
-    [[noreturn]] static void sThrow(const char* message) { raise(message); }
 };

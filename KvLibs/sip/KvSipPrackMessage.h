@@ -1,31 +1,14 @@
 // A PRACK request, acknowledging a reliable provisional response.
 #pragma once
 
-#include "KvSipRequest.h"
+#include "KvSipRequestClass.h"
 
-#include <cstdint>
-
-class KvSipContactHeader;
-class KvSipFromHeader;
-class KvSipNameAddress;
-class KvSipToHeader;
-
-class KvSipPrackMessage : public KvSipRequest {
+class KvSipPrackMessage : public KvSipRequestClass<KvSipPrackMessage> {
 public:
-    KvSipPrackMessage();
-    // The request-URI is a copy of requestUri's URI; the headers are added as KvSipRequest does.
-    KvSipPrackMessage(KvHandle<KvSipNameAddress> requestUri, KvHandle<KvSipFromHeader> from,
-                      KvHandle<KvSipToHeader> to, KvHandle<KvSipContactHeader> contact,
-                      const char* callId, uint32_t cseq, const char* contentType, const char* body,
-                      uint32_t bodyLength);
-    KvSipPrackMessage(const KvSipPrackMessage& other);
-    ~KvSipPrackMessage() override;
+    static constexpr const char* METHOD = "PRACK";
 
-    KvObject* clone() const override;
-
-    static KvSipMessage* sCreate();
-    // The method token, shared by every request of the class.
-    static const KvString& sToken();
+    // The value constructor: the request value constructor with this method.
+    using KvSipRequestClass::KvSipRequestClass;
 };
 
-inline const KvSipMessageRegistrar kvSipPrackMessageRegistrar("PRACK", &KvSipPrackMessage::sCreate);
+inline const KvSipRequestClassRegistrar<KvSipPrackMessage> kvSipPrackMessageRegistrar;

@@ -2,21 +2,18 @@
 #pragma once
 
 #include "KvSipAuthenticateHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipProxyAuthenticateHeader : public KvSipAuthenticateHeader {
+class KvSipProxyAuthenticateHeader
+    : public KvSipHeaderClass<KvSipProxyAuthenticateHeader, KvSipAuthenticateHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Proxy-Authenticate", nullptr,
+                                            KV_HEADER_PROXY_AUTHENTICATE};
+
     KvSipProxyAuthenticateHeader();
     explicit KvSipProxyAuthenticateHeader(const KvHandle<KvSipChallengeInfo>& challenge);
     KvSipProxyAuthenticateHeader(const KvSipProxyAuthenticateHeader& other);
-    ~KvSipProxyAuthenticateHeader() override;
-
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
 };
 
-inline const KvSipHeaderRegistrar
-    kvSipProxyAuthenticateHeaderRegistrar("Proxy-Authenticate", nullptr,
-                                          &KvSipProxyAuthenticateHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipProxyAuthenticateHeader>
+    kvSipProxyAuthenticateHeaderRegistrar;

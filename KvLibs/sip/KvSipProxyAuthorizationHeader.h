@@ -3,21 +3,15 @@
 
 #include "KvSipAuthorizationHeader.h"
 
-class KvSipProxyAuthorizationHeader : public KvSipAuthorizationHeader {
+class KvSipProxyAuthorizationHeader
+    : public KvSipHeaderClass<KvSipProxyAuthorizationHeader, KvSipAuthorizationHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Proxy-Authorization", nullptr,
+                                            KV_HEADER_PROXY_AUTHORIZATION};
+
     KvSipProxyAuthorizationHeader();
     explicit KvSipProxyAuthorizationHeader(KvHandle<KvSipCredentialsInfo> credentials);
-    KvSipProxyAuthorizationHeader(const KvSipProxyAuthorizationHeader& other);
-    ~KvSipProxyAuthorizationHeader() override;
-
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    KvString getTokenString() const override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
 };
 
-inline const KvSipHeaderRegistrar
-    kvSipProxyAuthorizationHeaderRegistrar("Proxy-Authorization", nullptr,
-                                           &KvSipProxyAuthorizationHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipProxyAuthorizationHeader>
+    kvSipProxyAuthorizationHeaderRegistrar;

@@ -6,42 +6,10 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
-namespace {
-const KvString& longToken() {
-    static const KvString token("RAck");
-    return token;
-}
-} // namespace
-
-KvSipRAckHeader::KvSipRAckHeader()
-    : KvSipHeader(longToken()), m_responseNumber(0), m_cseqNumber(0) {
-    setId(KV_HEADER_RACK);
-}
+KvSipRAckHeader::KvSipRAckHeader() : m_responseNumber(0), m_cseqNumber(0) {}
 
 KvSipRAckHeader::KvSipRAckHeader(uint32_t rseq, uint32_t cseq, const char* method)
-    : KvSipHeader(longToken()), m_responseNumber(rseq), m_cseqNumber(cseq), m_method(method) {
-    setId(KV_HEADER_RACK);
-}
-
-KvSipRAckHeader::KvSipRAckHeader(const KvSipRAckHeader& other)
-    : KvSipHeader(other), m_responseNumber(other.m_responseNumber),
-      m_cseqNumber(other.m_cseqNumber), m_method(other.m_method) {
-    setId(KV_HEADER_RACK);
-}
-
-KvSipRAckHeader::~KvSipRAckHeader() = default;
-
-KvObject* KvSipRAckHeader::clone() const {
-    return new KvSipRAckHeader(*this);
-}
-
-const KvString& KvSipRAckHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipRAckHeader::sCreate() {
-    return new KvSipRAckHeader();
-}
+    : m_responseNumber(rseq), m_cseqNumber(cseq), m_method(method) {}
 
 void KvSipRAckHeader::doParse(KvInputStream& stream) {
     m_responseNumber = KvStreamTokenizer::readUnsignedNumber(stream);

@@ -1,22 +1,18 @@
 // The RAck header: a PRACK's acknowledgement of one reliable provisional response.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipRAckHeader : public KvSipHeader {
+class KvSipRAckHeader : public KvSipHeaderClass<KvSipRAckHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"RAck", nullptr, KV_HEADER_RACK};
+
     KvSipRAckHeader();
     // The method text is copied.
     KvSipRAckHeader(uint32_t rseq, uint32_t cseq, const char* method);
-    KvSipRAckHeader(const KvSipRAckHeader& other);
-    ~KvSipRAckHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     uint32_t getResponseNumber() const { return m_responseNumber; }
     uint32_t getCSeqNumber() const { return m_cseqNumber; }
@@ -28,5 +24,4 @@ private:
     KvString m_method;
 };
 
-inline const KvSipHeaderRegistrar kvSipRAckHeaderRegistrar("RAck", nullptr,
-                                                           &KvSipRAckHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipRAckHeader> kvSipRAckHeaderRegistrar;

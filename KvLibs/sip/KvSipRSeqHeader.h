@@ -1,26 +1,14 @@
 // The RSeq header: the sequence number of a reliable provisional response. Only ever received.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
+#include "KvSipNumberHeader.h"
 
-class KvSipRSeqHeader : public KvSipHeader {
+class KvSipRSeqHeader : public KvSipHeaderClass<KvSipRSeqHeader, KvSipNumberHeader> {
 public:
-    KvSipRSeqHeader();
-    KvSipRSeqHeader(const KvSipRSeqHeader& other);
-    ~KvSipRSeqHeader() override;
+    static constexpr KvSipHeaderNames NAMES{"RSeq", nullptr, KV_HEADER_RSEQ};
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
-
-    uint32_t getNumber() const { return m_number; }
-
-private:
-    uint32_t m_number;
+    uint32_t getNumber() const { return m_value; }
 };
 
-inline const KvSipHeaderRegistrar kvSipRSeqHeaderRegistrar("RSeq", nullptr,
-                                                           &KvSipRSeqHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipRSeqHeader> kvSipRSeqHeaderRegistrar;

@@ -3,20 +3,16 @@
 #pragma once
 
 #include "KvSipAddressHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipRecordRouteHeader : public KvSipAddressHeader {
+class KvSipRecordRouteHeader : public KvSipHeaderClass<KvSipRecordRouteHeader, KvSipAddressHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Record-Route", nullptr, KV_HEADER_RECORD_ROUTE};
+
     KvSipRecordRouteHeader();
     KvSipRecordRouteHeader(const KvSipRecordRouteHeader& other);
-    ~KvSipRecordRouteHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override { return sToken(); }
     void doParse(KvInputStream& stream) override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
 };
 
-inline const KvSipHeaderRegistrar kvSipRecordRouteHeaderRegistrar("Record-Route", nullptr,
-                                                                  &KvSipRecordRouteHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipRecordRouteHeader> kvSipRecordRouteHeaderRegistrar;

@@ -3,37 +3,12 @@
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
 
-namespace {
-const KvString& longToken() {
-    static const KvString token("Replaces");
-    return token;
-}
-} // namespace
-
-KvSipReplacesHeader::KvSipReplacesHeader()
-    : KvSipHeader(longToken()), m_parameters(new KvParameters()) {
-    setId(KV_HEADER_REPLACES);
-}
+KvSipReplacesHeader::KvSipReplacesHeader() : m_parameters(new KvParameters()) {}
 
 KvSipReplacesHeader::KvSipReplacesHeader(const KvSipReplacesHeader& other)
-    : KvSipHeader(other), m_parameters(static_cast<KvParameters*>(other.m_parameters->clone())),
-      m_callId(other.m_callId) {
-    setId(KV_HEADER_REPLACES);
-}
-
-KvSipReplacesHeader::~KvSipReplacesHeader() = default;
-
-KvObject* KvSipReplacesHeader::clone() const {
-    return new KvSipReplacesHeader(*this);
-}
-
-const KvString& KvSipReplacesHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipReplacesHeader::sCreate() {
-    return new KvSipReplacesHeader();
-}
+    : KvSipHeaderClass(other),
+      m_parameters(static_cast<KvParameters*>(other.m_parameters->clone())),
+      m_callId(other.m_callId) {}
 
 void KvSipReplacesHeader::doParse(KvInputStream& stream) {
     m_parameters->removeAll();

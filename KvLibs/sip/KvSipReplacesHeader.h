@@ -3,22 +3,19 @@
 
 #include "KvConstString.h"
 #include "KvParameters.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipReplacesHeader : public KvSipHeader {
+class KvSipReplacesHeader : public KvSipHeaderClass<KvSipReplacesHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Replaces", nullptr, KV_HEADER_REPLACES};
+
     KvSipReplacesHeader();
     KvSipReplacesHeader(const KvSipReplacesHeader& other);
-    ~KvSipReplacesHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     // The call-id up to the first ";", then the rest of the line as parameters. Nothing is
     // checked: the call manager decides what an empty call-id or a missing tag means.
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     // Never null: "" when empty.
     const char* getCallId() const { return m_callId.c_str(); }
@@ -32,5 +29,4 @@ private:
     KvConstString m_callId;
 };
 
-inline const KvSipHeaderRegistrar kvSipReplacesHeaderRegistrar("Replaces", nullptr,
-                                                               &KvSipReplacesHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipReplacesHeader> kvSipReplacesHeaderRegistrar;

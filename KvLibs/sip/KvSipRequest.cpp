@@ -270,3 +270,21 @@ void KvSipRequest::requirePart(bool present, const char* source, const char* par
     text += part;
     KvException::sThrow(text.c_str());
 }
+
+void KvSipRequest::addCallHeaders(const KvSipMessage& source, const char* sourceName,
+                                  uint32_t cseqStep) {
+    KvHandle<KvSipFromHeader> from = source.getFromHeader();
+    KvHandle<KvSipToHeader> to = source.getToHeader();
+    KvHandle<KvSipCallIdHeader> callId = source.getCallIdHeader();
+    KvHandle<KvSipCSeqHeader> cseq = source.getCSeqHeader();
+    requirePart(!from.isNull(), sourceName, "From header");
+    requirePart(!to.isNull(), sourceName, "To header");
+    requirePart(!callId.isNull(), sourceName, "Call-ID header");
+    requirePart(!cseq.isNull(), sourceName, "CSeq header");
+
+    addHeader(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));
+    addHeader(KvHandle<KvSipHeader>(new KvSipToHeader(*to)));
+    addHeader(KvHandle<KvSipHeader>(new KvSipCallIdHeader(callId->getCallIdText())));
+    addHeader(
+        KvHandle<KvSipHeader>(new KvSipCSeqHeader(cseq->getNumber() + cseqStep, m_method.c_str())));
+}

@@ -54,6 +54,10 @@ protected:
     // For a request built from another message: a clear failure instead of a null dereference,
     // "Can't build <method>: the <source> has no <part>", when a part it needs is missing.
     void requirePart(bool present, const char* source, const char* part) const;
+    // For a request built from a message of the same call (ACK, BYE, CANCEL): requires source's
+    // From, To, Call-ID and CSeq, then adds copies of From and To, a Call-ID of the same text and
+    // a CSeq of source's number plus cseqStep with this request's method, in that order.
+    void addCallHeaders(const KvSipMessage& source, const char* sourceName, uint32_t cseqStep);
 
 private:
     void buildFromValues(KvHandle<KvSipFromHeader>& from, KvHandle<KvSipToHeader>& to,

@@ -1,31 +1,16 @@
 // The Require header: one option tag that the receiver must support.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
+#include "KvSipOptionTagHeader.h"
 
-class KvSipRequireHeader : public KvSipHeader {
+class KvSipRequireHeader : public KvSipHeaderClass<KvSipRequireHeader, KvSipOptionTagHeader> {
 public:
-    KvSipRequireHeader();
+    static constexpr KvSipHeaderNames NAMES{"Require", nullptr, KV_HEADER_REQUIRE};
+
+    KvSipRequireHeader() = default;
     // The tag is stored unchanged.
     explicit KvSipRequireHeader(const char* text);
-    KvSipRequireHeader(const KvSipRequireHeader& other);
-    ~KvSipRequireHeader() override;
-
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
-
-    const KvString& getOptionTag() const { return m_optionTag; }
-
-    // Shared with Supported: one tag up to a comma or white space; an empty tag is kept.
-    static KvString sParseOptionTag(KvInputStream& stream);
-
-private:
-    KvString m_optionTag;
 };
 
-inline const KvSipHeaderRegistrar kvSipRequireHeaderRegistrar("Require", nullptr,
-                                                              &KvSipRequireHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipRequireHeader> kvSipRequireHeaderRegistrar;

@@ -7,11 +7,6 @@
 #include "KvStreamTokenizer.h"
 
 namespace {
-const KvString& longToken() {
-    static const KvString token("Retry-After");
-    return token;
-}
-
 // Reads a comment whose "(" is already taken, up to its matching ")", which is consumed. Comments
 // nest and a backslash takes the next character with it. Returns false when the comment does not
 // fit in size - 1 characters or ends before its ")".
@@ -46,31 +41,8 @@ bool readComment(KvInputStream& stream, char* buffer, uint32_t size) {
 KvSipRetryAfterHeader::KvSipRetryAfterHeader() : KvSipRetryAfterHeader(0, 0) {}
 
 KvSipRetryAfterHeader::KvSipRetryAfterHeader(uint32_t seconds, uint32_t duration)
-    : KvSipHeader(longToken()), m_dateForm(false), m_deltaSeconds(seconds),
-      m_durationPresent(duration != 0), m_duration(duration) {
-    setId(KV_HEADER_RETRY_AFTER);
-}
-
-KvSipRetryAfterHeader::KvSipRetryAfterHeader(const KvSipRetryAfterHeader& other)
-    : KvSipHeader(other), m_dateForm(other.m_dateForm), m_date(other.m_date),
-      m_deltaSeconds(other.m_deltaSeconds), m_comment(other.m_comment),
-      m_durationPresent(other.m_durationPresent), m_duration(other.m_duration) {
-    setId(KV_HEADER_RETRY_AFTER);
-}
-
-KvSipRetryAfterHeader::~KvSipRetryAfterHeader() = default;
-
-KvObject* KvSipRetryAfterHeader::clone() const {
-    return new KvSipRetryAfterHeader(*this);
-}
-
-const KvString& KvSipRetryAfterHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipRetryAfterHeader::sCreate() {
-    return new KvSipRetryAfterHeader();
-}
+    : m_dateForm(false), m_deltaSeconds(seconds), m_durationPresent(duration != 0),
+      m_duration(duration) {}
 
 void KvSipRetryAfterHeader::setDate(const char* text) {
     KvDate date;

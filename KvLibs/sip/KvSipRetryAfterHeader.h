@@ -3,22 +3,18 @@
 #pragma once
 
 #include "KvDate.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipRetryAfterHeader : public KvSipHeader {
+class KvSipRetryAfterHeader : public KvSipHeaderClass<KvSipRetryAfterHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Retry-After", nullptr, KV_HEADER_RETRY_AFTER};
+
     KvSipRetryAfterHeader();
     // A duration of 0 is not written.
     KvSipRetryAfterHeader(uint32_t seconds, uint32_t duration);
-    KvSipRetryAfterHeader(const KvSipRetryAfterHeader& other);
-    ~KvSipRetryAfterHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     // Parses the text as a date and turns the date form on; a bad date raises "Invalid Date in
     // Retry-After header" and changes nothing.
@@ -45,5 +41,4 @@ private:
     uint32_t m_duration;
 };
 
-inline const KvSipHeaderRegistrar kvSipRetryAfterHeaderRegistrar("Retry-After", nullptr,
-                                                                 &KvSipRetryAfterHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipRetryAfterHeader> kvSipRetryAfterHeaderRegistrar;

@@ -3,24 +3,19 @@
 #pragma once
 
 #include "KvSipAddressHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipRouteHeader : public KvSipAddressHeader {
+class KvSipRouteHeader : public KvSipHeaderClass<KvSipRouteHeader, KvSipAddressHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Route", nullptr, KV_HEADER_ROUTE};
+
     KvSipRouteHeader();
     // Keeps a clone; a null handle stays null and writes an empty value.
     explicit KvSipRouteHeader(KvHandle<KvSipNameAddress> nameAddress);
     // Parses the header value text.
     explicit KvSipRouteHeader(const char* text);
-    KvSipRouteHeader(const KvSipRouteHeader& other);
-    ~KvSipRouteHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override { return sToken(); }
     void doParse(KvInputStream& stream) override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
 };
 
-inline const KvSipHeaderRegistrar kvSipRouteHeaderRegistrar("Route", nullptr,
-                                                            &KvSipRouteHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipRouteHeader> kvSipRouteHeaderRegistrar;

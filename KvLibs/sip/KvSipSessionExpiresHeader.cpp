@@ -6,11 +6,6 @@
 #include "KvStreamTokenizer.h"
 
 namespace {
-const KvString& longToken() {
-    static const KvString token("Session-Expires");
-    return token;
-}
-
 bool equalsIgnoreCase(const char* text, const char* expected) {
     for (; *text && *expected; ++text, ++expected) {
         char a = (*text >= 'A' && *text <= 'Z') ? static_cast<char>(*text + 32) : *text;
@@ -24,9 +19,7 @@ bool equalsIgnoreCase(const char* text, const char* expected) {
 KvSipSessionExpiresHeader::KvSipSessionExpiresHeader() : KvSipSessionExpiresHeader(0) {}
 
 KvSipSessionExpiresHeader::KvSipSessionExpiresHeader(uint32_t deltaSeconds)
-    : KvSipHeader(longToken()), m_deltaSeconds(deltaSeconds), m_parameters(new KvParameters()) {
-    setId(KV_HEADER_SESSION_EXPIRES);
-}
+    : m_deltaSeconds(deltaSeconds), m_parameters(new KvParameters()) {}
 
 KvSipSessionExpiresHeader::KvSipSessionExpiresHeader(uint32_t deltaSeconds, const char* refresher)
     : KvSipSessionExpiresHeader(deltaSeconds) {
@@ -34,31 +27,10 @@ KvSipSessionExpiresHeader::KvSipSessionExpiresHeader(uint32_t deltaSeconds, cons
 }
 
 KvSipSessionExpiresHeader::KvSipSessionExpiresHeader(const KvSipSessionExpiresHeader& other)
-    : KvSipHeader(other), m_deltaSeconds(other.m_deltaSeconds),
+    : KvSipHeaderClass(other), m_deltaSeconds(other.m_deltaSeconds),
       m_parameters(other.m_parameters.isNull()
                        ? new KvParameters()
-                       : static_cast<KvParameters*>(other.m_parameters->clone())) {
-    setId(KV_HEADER_SESSION_EXPIRES);
-}
-
-KvSipSessionExpiresHeader::~KvSipSessionExpiresHeader() = default;
-
-KvObject* KvSipSessionExpiresHeader::clone() const {
-    return new KvSipSessionExpiresHeader(*this);
-}
-
-const KvString& KvSipSessionExpiresHeader::getToken() const {
-    return longToken();
-}
-
-const KvString& KvSipSessionExpiresHeader::getCompactToken() const {
-    static const KvString token("x");
-    return token;
-}
-
-KvSipHeader* KvSipSessionExpiresHeader::sCreate() {
-    return new KvSipSessionExpiresHeader();
-}
+                       : static_cast<KvParameters*>(other.m_parameters->clone())) {}
 
 bool KvSipSessionExpiresHeader::hasRefresher() const {
     return m_parameters->hasParameter("refresher");

@@ -2,25 +2,21 @@
 #pragma once
 
 #include "KvParameters.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipSessionExpiresHeader : public KvSipHeader {
+class KvSipSessionExpiresHeader : public KvSipHeaderClass<KvSipSessionExpiresHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Session-Expires", "x", KV_HEADER_SESSION_EXPIRES};
+
     KvSipSessionExpiresHeader();
     explicit KvSipSessionExpiresHeader(uint32_t deltaSeconds);
     // A null or empty refresher adds no "refresher" parameter.
     KvSipSessionExpiresHeader(uint32_t deltaSeconds, const char* refresher);
     KvSipSessionExpiresHeader(const KvSipSessionExpiresHeader& other);
-    ~KvSipSessionExpiresHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    const KvString& getCompactToken() const override;
     // A "refresher" must be "uac" or "uas" (any case); one written without a value is dropped.
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     uint32_t getDeltaSeconds() const { return m_deltaSeconds; }
     const KvHandle<KvParameters>& getParameters() const { return m_parameters; }
@@ -38,5 +34,5 @@ private:
     KvHandle<KvParameters> m_parameters; // never null
 };
 
-inline const KvSipHeaderRegistrar
-    kvSipSessionExpiresHeaderRegistrar("Session-Expires", "x", &KvSipSessionExpiresHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipSessionExpiresHeader>
+    kvSipSessionExpiresHeaderRegistrar;

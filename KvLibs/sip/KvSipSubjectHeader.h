@@ -1,28 +1,17 @@
 // The Subject header: free text that summarises the call.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
+#include "KvSipTextHeader.h"
 
-class KvSipSubjectHeader : public KvSipHeader {
+class KvSipSubjectHeader : public KvSipHeaderClass<KvSipSubjectHeader, KvSipTextHeader> {
 public:
-    KvSipSubjectHeader();
-    KvSipSubjectHeader(const KvSipSubjectHeader& other);
-    ~KvSipSubjectHeader() override;
+    static constexpr KvSipHeaderNames NAMES{"Subject", "s", KV_HEADER_SUBJECT};
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    const KvString& getCompactToken() const override;
     // The whole text to the line end, commas included: Subject is no list.
     void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
 
-    static KvSipHeader* sCreate();
-
-    const KvString& getSubject() const { return m_subject; }
-
-private:
-    KvString m_subject;
+    const KvString& getSubject() const { return m_text; }
 };
 
-inline const KvSipHeaderRegistrar kvSipSubjectHeaderRegistrar("Subject", "s",
-                                                              &KvSipSubjectHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipSubjectHeader> kvSipSubjectHeaderRegistrar;

@@ -1,22 +1,11 @@
 // A SUBSCRIBE request; only ever received.
 #pragma once
 
-#include "KvSipRequest.h"
+#include "KvSipRequestClass.h"
 
-#include <cstdint>
-
-class KvSipSubscribeMessage : public KvSipRequest {
+class KvSipSubscribeMessage : public KvSipRequestClass<KvSipSubscribeMessage> {
 public:
-    KvSipSubscribeMessage();
-    KvSipSubscribeMessage(const KvSipSubscribeMessage& other);
-    ~KvSipSubscribeMessage() override;
-
-    KvObject* clone() const override;
-
-    static KvSipMessage* sCreate();
-    // The method token, shared by every request of the class.
-    static const KvString& sToken();
+    static constexpr const char* METHOD = "SUBSCRIBE";
 };
 
-inline const KvSipMessageRegistrar kvSipSubscribeMessageRegistrar("SUBSCRIBE",
-                                                                  &KvSipSubscribeMessage::sCreate);
+inline const KvSipRequestClassRegistrar<KvSipSubscribeMessage> kvSipSubscribeMessageRegistrar;

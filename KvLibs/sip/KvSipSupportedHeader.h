@@ -1,29 +1,16 @@
 // The Supported header: one option tag that the sender supports.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
+#include "KvSipOptionTagHeader.h"
 
-class KvSipSupportedHeader : public KvSipHeader {
+class KvSipSupportedHeader : public KvSipHeaderClass<KvSipSupportedHeader, KvSipOptionTagHeader> {
 public:
-    KvSipSupportedHeader();
+    static constexpr KvSipHeaderNames NAMES{"Supported", "k", KV_HEADER_SUPPORTED};
+
+    KvSipSupportedHeader() = default;
     // The tag is stored unchanged.
     explicit KvSipSupportedHeader(const char* text);
-    KvSipSupportedHeader(const KvSipSupportedHeader& other);
-    ~KvSipSupportedHeader() override;
-
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-    const KvString& getCompactToken() const override;
-    void doParse(KvInputStream& stream) override;
-    void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
-
-    const KvString& getOptionTag() const { return m_optionTag; }
-
-private:
-    KvString m_optionTag;
 };
 
-inline const KvSipHeaderRegistrar kvSipSupportedHeaderRegistrar("Supported", "k",
-                                                                &KvSipSupportedHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipSupportedHeader> kvSipSupportedHeaderRegistrar;

@@ -2,30 +2,17 @@
 #pragma once
 
 #include "KvSipAddressHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipToHeader : public KvSipAddressHeader {
+class KvSipToHeader : public KvSipHeaderClass<KvSipToHeader, KvSipTaggedAddressHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"To", "t", KV_HEADER_TO};
+
     KvSipToHeader();
     // Keeps clones; a null handle gives a new empty object.
     KvSipToHeader(KvHandle<KvSipNameAddress> nameAddress, KvHandle<KvParameters> parameters);
     // Parses the header value text.
     explicit KvSipToHeader(const char* text);
-    KvSipToHeader(const KvSipToHeader& other);
-    ~KvSipToHeader() override;
-
-    KvObject* clone() const override;
-    const KvString& getToken() const override { return sToken(); }
-    const KvString& getCompactToken() const override { return sCompactToken(); }
-    void doParse(KvInputStream& stream) override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
-    static const KvString& sCompactToken();
-
-    // The "tag" parameter, empty when absent.
-    KvString getTag() const { return getTagParameter(); }
-    // A non-empty tag replaces the old one and puts the URI between "<" and ">".
-    void setTag(const char* tag) { setTagParameter(tag); }
 };
 
-inline const KvSipHeaderRegistrar kvSipToHeaderRegistrar("To", "t", &KvSipToHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipToHeader> kvSipToHeaderRegistrar;

@@ -7,11 +7,6 @@
 #include <string>
 
 namespace {
-const KvString& longToken() {
-    static const KvString token("User-Agent");
-    return token;
-}
-
 // Reads up to the first stop character outside a comment, or to the line end. Comments nest and
 // a backslash inside one takes the next character with it (RFC 3261 25.1).
 KvString readText(KvInputStream& stream, const char* stops) {
@@ -47,34 +42,8 @@ KvString readText(KvInputStream& stream, const char* stops) {
 }
 } // namespace
 
-KvSipUserAgentHeader::KvSipUserAgentHeader() : KvSipHeader(longToken()) {
-    setId(KV_HEADER_USER_AGENT);
-}
-
 KvSipUserAgentHeader::KvSipUserAgentHeader(const char* product, const char* version)
-    : KvSipHeader(longToken()), m_product(product), m_version(version) {
-    setId(KV_HEADER_USER_AGENT);
-}
-
-KvSipUserAgentHeader::KvSipUserAgentHeader(const KvSipUserAgentHeader& other)
-    : KvSipHeader(other), m_product(other.m_product), m_version(other.m_version),
-      m_comment(other.m_comment) {
-    setId(KV_HEADER_USER_AGENT);
-}
-
-KvSipUserAgentHeader::~KvSipUserAgentHeader() = default;
-
-KvObject* KvSipUserAgentHeader::clone() const {
-    return new KvSipUserAgentHeader(*this);
-}
-
-const KvString& KvSipUserAgentHeader::getToken() const {
-    return longToken();
-}
-
-KvSipHeader* KvSipUserAgentHeader::sCreate() {
-    return new KvSipUserAgentHeader();
-}
+    : m_product(product), m_version(version) {}
 
 void KvSipUserAgentHeader::doParse(KvInputStream& stream) {
     m_product = readText(stream, "/,");

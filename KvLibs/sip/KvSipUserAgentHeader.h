@@ -1,24 +1,20 @@
 // The User-Agent header: the sending software's product and version text.
 #pragma once
 
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipUserAgentHeader : public KvSipHeader {
+class KvSipUserAgentHeader : public KvSipHeaderClass<KvSipUserAgentHeader> {
 public:
-    KvSipUserAgentHeader();
+    static constexpr KvSipHeaderNames NAMES{"User-Agent", nullptr, KV_HEADER_USER_AGENT};
+
+    KvSipUserAgentHeader() = default;
     // Written as product "/" version; an empty version leaves out the "/".
     KvSipUserAgentHeader(const char* product, const char* version);
-    KvSipUserAgentHeader(const KvSipUserAgentHeader& other);
-    ~KvSipUserAgentHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
     // A parenthesised comment stays part of the product or version text, and a "," or "/"
     // inside it ends nothing.
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
 
     const KvString& getProduct() const { return m_product; }
     const KvString& getVersion() const { return m_version; }
@@ -30,5 +26,4 @@ private:
     KvString m_comment; // written when not empty; parsing leaves comments in the texts above
 };
 
-inline const KvSipHeaderRegistrar kvSipUserAgentHeaderRegistrar("User-Agent", nullptr,
-                                                                &KvSipUserAgentHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipUserAgentHeader> kvSipUserAgentHeaderRegistrar;

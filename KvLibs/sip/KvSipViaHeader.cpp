@@ -134,50 +134,24 @@ bool isValidTtl(const char* text) {
 } // namespace
 
 KvSipViaHeader::KvSipViaHeader()
-    : KvSipHeader(sToken()), m_parameters(new KvParameters()), m_protocolName("SIP"),
-      m_protocolVersion("2.0"), m_transport("UDP"), m_port(DEFAULT_PORT), m_portPresent(false) {
-    setId(KV_HEADER_VIA);
-}
+    : m_parameters(new KvParameters()), m_protocolName("SIP"), m_protocolVersion("2.0"),
+      m_transport("UDP"), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipViaHeader::KvSipViaHeader(const char* host, uint32_t port, const char* transport)
-    : KvSipHeader(sToken()), m_parameters(new KvParameters()), m_protocolName("SIP"),
-      m_protocolVersion("2.0"), m_transport(transport), m_host(host), m_port(port),
-      m_portPresent(true) {
-    setId(KV_HEADER_VIA);
+    : m_parameters(new KvParameters()), m_protocolName("SIP"), m_protocolVersion("2.0"),
+      m_transport(transport), m_host(host), m_port(port), m_portPresent(true) {
     m_transport.toUpperCase();
     check();
 }
 
 KvSipViaHeader::KvSipViaHeader(const KvSipViaHeader& other)
-    : KvSipHeader(other),
+    : KvSipHeaderClass(other),
       m_parameters(other.m_parameters.isNull()
                        ? new KvParameters()
                        : static_cast<KvParameters*>(other.m_parameters->clone())),
       m_protocolName(other.m_protocolName), m_protocolVersion(other.m_protocolVersion),
       m_transport(other.m_transport), m_host(other.m_host), m_port(other.m_port),
-      m_portPresent(other.m_portPresent), m_comment(other.m_comment) {
-    setId(KV_HEADER_VIA);
-}
-
-KvSipViaHeader::~KvSipViaHeader() = default;
-
-KvObject* KvSipViaHeader::clone() const {
-    return new KvSipViaHeader(*this);
-}
-
-const KvString& KvSipViaHeader::sToken() {
-    static const KvString token("Via");
-    return token;
-}
-
-const KvString& KvSipViaHeader::sCompactToken() {
-    static const KvString token("v");
-    return token;
-}
-
-KvSipHeader* KvSipViaHeader::sCreate() {
-    return new KvSipViaHeader();
-}
+      m_portPresent(other.m_portPresent), m_comment(other.m_comment) {}
 
 void KvSipViaHeader::setBranch(const char* branch) {
     if (m_parameters.isNull())

@@ -4,28 +4,22 @@
 
 #include "KvConstString.h"
 #include "KvParameters.h"
-#include "KvSipHeader.h"
+#include "KvSipHeaderClass.h"
 
 #include <cstdint>
 
-class KvSipViaHeader : public KvSipHeader {
+class KvSipViaHeader : public KvSipHeaderClass<KvSipViaHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"Via", "v", KV_HEADER_VIA};
+
     KvSipViaHeader();
     // SIP/2.0 over the transport (kept in upper case) from host:port; refuses an empty host or
     // transport.
     KvSipViaHeader(const char* host, uint32_t port, const char* transport);
     KvSipViaHeader(const KvSipViaHeader& other);
-    ~KvSipViaHeader() override;
 
-    KvObject* clone() const override;
-    const KvString& getToken() const override { return sToken(); }
-    const KvString& getCompactToken() const override { return sCompactToken(); }
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
-    static const KvString& sCompactToken();
 
     void setBranch(const char* branch);
     // Parameter texts, empty when absent.
@@ -64,4 +58,4 @@ private:
     KvConstString m_comment;
 };
 
-inline const KvSipHeaderRegistrar kvSipViaHeaderRegistrar("Via", "v", &KvSipViaHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipViaHeader> kvSipViaHeaderRegistrar;

@@ -2,21 +2,17 @@
 #pragma once
 
 #include "KvSipAuthenticateHeader.h"
+#include "KvSipHeaderClass.h"
 
-class KvSipWWWAuthenticateHeader : public KvSipAuthenticateHeader {
+class KvSipWWWAuthenticateHeader
+    : public KvSipHeaderClass<KvSipWWWAuthenticateHeader, KvSipAuthenticateHeader> {
 public:
+    static constexpr KvSipHeaderNames NAMES{"WWW-Authenticate", nullptr,
+                                            KV_HEADER_WWW_AUTHENTICATE};
+
     KvSipWWWAuthenticateHeader();
     explicit KvSipWWWAuthenticateHeader(const KvHandle<KvSipChallengeInfo>& challenge);
-    KvSipWWWAuthenticateHeader(const KvSipWWWAuthenticateHeader& other);
-    ~KvSipWWWAuthenticateHeader() override;
-
-    KvObject* clone() const override;
-    const KvString& getToken() const override;
-
-    static KvSipHeader* sCreate();
-    static const KvString& sToken();
 };
 
-inline const KvSipHeaderRegistrar
-    kvSipWWWAuthenticateHeaderRegistrar("WWW-Authenticate", nullptr,
-                                        &KvSipWWWAuthenticateHeader::sCreate);
+inline const KvSipHeaderClassRegistrar<KvSipWWWAuthenticateHeader>
+    kvSipWWWAuthenticateHeaderRegistrar;
