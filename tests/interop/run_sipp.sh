@@ -243,7 +243,10 @@ connections() {
         detail="round $round: live objects ${before[0]} -> ${after[0]}, heap bytes"
         detail="$detail ${before[1]} -> ${after[1]}"
         [ "${after[3]}" = "${before[3]}" ] || continue
-        [ "${after[0]}" = "${before[0]}" ] && [ "${after[1]}" = "${before[1]}" ] &&
+        # A kept buffer may be reallocated at another size (a longer text, say): a few bytes of
+        # drift are not a leak, which 3,000 connections would show as a multiple of the count.
+        local drift=$((after[1] - before[1]))
+        [ "${after[0]}" = "${before[0]}" ] && [ "${drift#-}" -le 1024 ] &&
             [ "${after[4]}" = "$sent" ] && ok=yes
         break
     done
