@@ -45,7 +45,8 @@ uint32_t KvObject::hash() const {
 }
 
 void KvObject::print(KvOutputStream& stream) const {
-    stream << m_refCount << " \t(" << KvHex(reinterpret_cast<uintptr_t>(this)) << ")\t"
+    // The count may move on another thread while it is printed: read it as the counters write it.
+    stream << getRefCount() << " \t(" << KvHex(reinterpret_cast<uintptr_t>(this)) << ")\t"
            << getClassName();
 }
 
