@@ -3,6 +3,8 @@
 // replaces the allocator's entry points.
 #pragma once
 
+#include "KvObjectPool.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -21,8 +23,8 @@
 
 // ---- allocation counts
 //
-// Every malloc of the process (ours through operator new, the peers' directly) and every operator
-// new are counted with their bytes, so a benchmark can report allocations per message. The counts
+// Every malloc of the process (ours through operator new, the peers' directly) is counted with its
+// bytes, so a benchmark can report allocations per message. The counts
 // are per thread so that no other thread's work is charged to a benchmark. Under a sanitizer, which
 // brings its own allocator, nothing is counted.
 
@@ -41,7 +43,6 @@
 namespace {
 thread_local uint64_t tMallocCount = 0;
 thread_local uint64_t tMallocBytes = 0;
-thread_local uint64_t tNewCount = 0;
 } // namespace
 
 #if KV_COUNT_ALLOCATIONS
@@ -77,7 +78,6 @@ void free(void* block) {
 
 namespace {
 void* countedNew(size_t size) {
-    ++tNewCount;
     if (void* block = std::malloc(size ? size : 1))
         return block;
     throw std::bad_alloc();
@@ -91,11 +91,9 @@ void* operator new[](size_t size) {
     return countedNew(size);
 }
 void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    ++tNewCount;
     return std::malloc(size ? size : 1);
 }
 void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-    ++tNewCount;
     return std::malloc(size ? size : 1);
 }
 void operator delete(void* block) noexcept {
@@ -117,9 +115,11 @@ namespace {
 struct AllocationProbe {
     uint64_t mallocs = tMallocCount;
     uint64_t bytes = tMallocBytes;
-    uint64_t news = tNewCount;
-    // Per iteration of this thread, as counters that the summary reads back.
-    void report(benchmark::State& state, bool withNew) const {
+    uint64_t objects = KvObjectPool::takenBlocks();
+    uint64_t objectBytes = KvObjectPool::takenBytes();
+    // Per iteration of this thread, as counters that the summary reads back. Our counted objects
+    // are also counted as the pool hands them out, whether or not they reach malloc.
+    void report(benchmark::State& state, bool ours) const {
         if (!KV_COUNT_ALLOCATIONS)
             return;
         const double n = static_cast<double>(state.iterations());
@@ -128,9 +128,12 @@ struct AllocationProbe {
             benchmark::Counter(static_cast<double>(tMallocCount - mallocs) / n, perThread);
         state.counters["bytes"] =
             benchmark::Counter(static_cast<double>(tMallocBytes - bytes) / n, perThread);
-        if (withNew)
-            state.counters["news"] =
-                benchmark::Counter(static_cast<double>(tNewCount - news) / n, perThread);
+        if (ours) {
+            state.counters["objects"] = benchmark::Counter(
+                static_cast<double>(KvObjectPool::takenBlocks() - objects) / n, perThread);
+            state.counters["objectBytes"] = benchmark::Counter(
+                static_cast<double>(KvObjectPool::takenBytes() - objectBytes) / n, perThread);
+        }
     }
 };
 
@@ -163,7 +166,8 @@ struct Result {
     double nanoseconds = 0;
     double mallocs = -1;
     double bytes = -1;
-    double news = -1;
+    double objects = -1;
+    double objectBytes = -1;
 };
 
 // Keeps, per benchmark, the fastest of its repetitions: on a shared machine the other load only
@@ -189,7 +193,8 @@ public:
             };
             result.mallocs = counter("mallocs");
             result.bytes = counter("bytes");
-            result.news = counter("news");
+            result.objects = counter("objects");
+            result.objectBytes = counter("objectBytes");
         }
     }
 
@@ -238,9 +243,10 @@ void printSummary(const SummaryReporter& reporter, const std::vector<std::string
         std::printf("\n%s: CPU ns per message, the fastest repetition; ratio = ours / theirs "
                     "(lower is better); allocations and allocated bytes per message\n\n",
                     operation.c_str());
-        std::printf("| message | ours | osip2 | sofia-sip | ours/osip2 | ours/sofia-sip | "
-                    "ours new | ours malloc (bytes) | osip2 malloc (bytes) | sofia-sip malloc "
-                    "(bytes) |\n");
+        std::printf(
+            "| message | ours | osip2 | sofia-sip | ours/osip2 | ours/sofia-sip | "
+            "ours objects (bytes) | ours malloc (bytes) | osip2 malloc (bytes) | sofia-sip malloc "
+            "(bytes) |\n");
         std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
         for (const std::string& message : messages) {
             const std::string base = operation + "/" + message + "/";
@@ -251,13 +257,15 @@ void printSummary(const SummaryReporter& reporter, const std::vector<std::string
                 return cell(result, &Result::mallocs, "%.0f") + " (" +
                        cell(result, &Result::bytes, "%.0f") + ")";
             };
+            const std::string objects = cell(ours, &Result::objects, "%.0f") + " (" +
+                                        cell(ours, &Result::objectBytes, "%.0f") + ")";
             std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", message.c_str(),
                         cell(ours, &Result::nanoseconds, "%.0f").c_str(),
                         cell(osip, &Result::nanoseconds, "%.0f").c_str(),
                         cell(sofia, &Result::nanoseconds, "%.0f").c_str(),
-                        ratio(ours, osip).c_str(), ratio(ours, sofia).c_str(),
-                        cell(ours, &Result::news, "%.0f").c_str(), allocations(ours).c_str(),
-                        allocations(osip).c_str(), allocations(sofia).c_str());
+                        ratio(ours, osip).c_str(), ratio(ours, sofia).c_str(), objects.c_str(),
+                        allocations(ours).c_str(), allocations(osip).c_str(),
+                        allocations(sofia).c_str());
         }
     }
 }

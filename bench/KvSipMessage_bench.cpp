@@ -205,8 +205,8 @@ void printSipSummary(const SummaryReporter& reporter, const std::vector<Message>
     printSummary(reporter, {"ThreadsParseSerialize"}, threaded);
     const Result* built = reporter.find("SerializeBuiltInvite/kv");
     if (built)
-        std::printf("\nSerializeBuiltInvite: %.0f ns, %.0f new, %.0f malloc per message\n",
-                    built->nanoseconds, built->news, built->mallocs);
+        std::printf("\nSerializeBuiltInvite: %.0f ns, %.0f objects, %.0f malloc per message\n",
+                    built->nanoseconds, built->objects, built->mallocs);
 }
 
 } // namespace

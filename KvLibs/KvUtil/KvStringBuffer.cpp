@@ -43,7 +43,7 @@ KvStringBuffer* KvStringBuffer::create(const char* text, uint32_t length, uint32
         return nullptr;
     if (capacity < length + 1)
         capacity = length + 1;
-    void* block = ::operator new(sizeof(KvStringBuffer) + capacity);
+    void* block = KvObjectPool::allocate(sizeof(KvStringBuffer) + capacity);
     auto* buffer = new (block) KvStringBuffer(capacity);
     if (length)
         std::memcpy(buffer->m_data, text, length);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <iosfwd>
+#include <new>
 
 class KvInputStream;
 class KvOutputStream;
@@ -44,7 +45,12 @@ public:
     uint32_t length() const { return m_length; }
     uint32_t capacity() const { return m_capacity; }
 
-    static void operator delete(void* block) { ::operator delete(block); }
+    // The block holds the header and the text; its whole size goes back with it.
+    static void operator delete(KvStringBuffer* buffer, std::destroying_delete_t) {
+        const size_t size = sizeof(KvStringBuffer) + buffer->m_capacity;
+        buffer->~KvStringBuffer();
+        KvObjectPool::release(buffer, size);
+    }
 
 private:
     KvStringBuffer(uint32_t capacity);

@@ -38,7 +38,8 @@ KvString KvSipAddressHeader::getURIString() const {
 }
 
 void KvSipAddressHeader::parseAddressAndParameters(KvInputStream& stream) {
-    ensureNameAddress();
+    if (m_nameAddress.isNull())
+        m_nameAddress = KvSipNameAddress::sCreateToParse();
     ensureParameters();
     m_nameAddress->parse(stream);
 
@@ -56,7 +57,8 @@ void KvSipAddressHeader::parseAddressAndParameters(KvInputStream& stream) {
 }
 
 void KvSipAddressHeader::parseNameAddress(KvInputStream& stream, const char* failureText) {
-    ensureNameAddress();
+    if (m_nameAddress.isNull())
+        m_nameAddress = KvSipNameAddress::sCreateToParse();
     try {
         stream >> m_nameAddress;
     } catch (KvHandle<KvException>&) {

@@ -114,9 +114,7 @@ void appendEscaped(std::string& out, const char* text) {
 }
 } // namespace
 
-KvSipURL::KvSipURL()
-    : KvURI("sip"), m_port(DEFAULT_PORT), m_parameters(new KvParameters()),
-      m_headers(new KvParameters()), m_portPresent(false) {
+KvSipURL::KvSipURL() : KvURI("sip"), m_port(DEFAULT_PORT), m_portPresent(false) {
     m_isSipURL = true;
 }
 
@@ -128,14 +126,12 @@ KvSipURL::KvSipURL(const char* text) : KvSipURL() {
 
 KvSipURL::KvSipURL(const KvSipURL& other)
     : KvURI(other), m_user(other.m_user), m_password(other.m_password), m_host(other.m_host),
-      m_port(other.m_port),
-      m_parameters(other.m_parameters.isNull()
-                       ? new KvParameters()
-                       : static_cast<KvParameters*>(other.m_parameters->clone())),
-      m_headers(other.m_headers.isNull() ? new KvParameters()
-                                         : static_cast<KvParameters*>(other.m_headers->clone())),
-      m_portPresent(other.m_portPresent) {
+      m_port(other.m_port), m_portPresent(other.m_portPresent) {
     m_isSipURL = true;
+    if (countOf(other.m_parameters))
+        m_parameters = static_cast<KvParameters*>(other.m_parameters.getShared()->clone());
+    if (countOf(other.m_headers))
+        m_headers = static_cast<KvParameters*>(other.m_headers.getShared()->clone());
 }
 
 KvSipURL::~KvSipURL() = default;
@@ -148,32 +144,52 @@ KvURI* KvSipURL::sCreate() {
     return new KvSipURL();
 }
 
+KvParameters& KvSipURL::listOf(KvHandle<KvParameters>& list) {
+    if (KvParameters* made = list.getShared())
+        return *made;
+    return *list.installShared(new KvParameters());
+}
+
+// A const URL makes its list too: the caller may fill the list it gets.
+KvHandle<KvParameters> KvSipURL::listOf(const KvHandle<KvParameters>& list) {
+    return KvHandle<KvParameters>(&listOf(const_cast<KvHandle<KvParameters>&>(list)));
+}
+
+uint32_t KvSipURL::countOf(const KvHandle<KvParameters>& list) {
+    const KvParameters* made = list.getShared();
+    return made ? made->getCount() : 0;
+}
+
 bool KvSipURL::hasParameters() const {
-    return m_parameters->getCount() != 0;
+    return countOf(m_parameters) != 0;
 }
 
 bool KvSipURL::hasHeaders() const {
-    return m_headers->getCount() != 0;
+    return countOf(m_headers) != 0;
 }
 
 uint32_t KvSipURL::getParameterCount() const {
-    return m_parameters->getCount();
+    return countOf(m_parameters);
 }
 
 bool KvSipURL::hasNoHeaders() const {
-    return m_headers->getCount() == 0;
+    return countOf(m_headers) == 0;
 }
 
 int32_t KvSipURL::getTransport() const {
-    return m_parameters->getParameter("transport").equalsIgnoreCase("tcp") ? 1 : 0;
+    return countOf(m_parameters) &&
+                   m_parameters.getShared()->getParameter("transport").equalsIgnoreCase("tcp")
+               ? 1
+               : 0;
 }
 
 KvString KvSipURL::getMaddr() const {
-    return m_parameters->getParameter("maddr");
+    return countOf(m_parameters) ? m_parameters.getShared()->getParameter("maddr") : KvString();
 }
 
 void KvSipURL::removeParameter(const char* name) {
-    m_parameters->removeParameter(name);
+    if (countOf(m_parameters))
+        m_parameters.getShared()->removeParameter(name);
 }
 
 KvString KvSipURL::serialize() const {
@@ -194,16 +210,16 @@ KvString KvSipURL::serialize() const {
         *std::to_chars(port + 1, port + sizeof port - 1, m_port).ptr = '\0';
         text += port;
     }
-    if (m_parameters->getCount() != 0) {
+    if (countOf(m_parameters) != 0) {
         text += ";";
-        text += m_parameters->serialize().c_str();
+        text += m_parameters.getShared()->serialize().c_str();
     }
-    if (m_headers->getCount() != 0) {
+    if (countOf(m_headers) != 0) {
         // Names and values are escaped, so the raw "=" and "&" between them read back as
         // delimiters and nothing inside a value does.
         std::string headers;
         char separator = '?';
-        m_headers->forEach([&](const char* key, const char* value) {
+        m_headers.getShared()->forEach([&](const char* key, const char* value) {
             if (!key || !*key)
                 return;
             headers += separator;
@@ -265,7 +281,7 @@ void KvSipURL::parse(KvInputStream& stream) {
         case State::Semicolon:
             if (index > segmentStart) {
                 KvSipHeaderTextStream parameters(buffer + segmentStart, index - segmentStart);
-                m_parameters->parse(parameters);
+                listOf(m_parameters).parse(parameters);
             }
             segmentStart = index;
             break;
@@ -439,7 +455,7 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
             KvException::sThrow("Header doesn't have Key/Value pair\n");
         buffer[valueStart - 1] = '\0';
         buffer[index] = '\0';
-        m_headers->setParameter(buffer + entryStart, buffer + valueStart);
+        listOf(m_headers).setParameter(buffer + entryStart, buffer + valueStart);
         index = entryStart;
         keyEnded = false;
     };
