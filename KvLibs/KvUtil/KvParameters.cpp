@@ -8,6 +8,7 @@
 #include "KvOutputStream.h"
 #include "KvStreamTokenizer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string_view>
@@ -268,9 +269,25 @@ void KvParameters::parse(KvInputStream& stream) {
         }
     };
 
+    // The bytes that are only stored: a run of them, shown in memory, goes over in one copy.
+    KvCharClass special("\r\"=,\n");
+    special.add(separators);
     for (;;) {
         if (position >= kSize)
             KvException::sThrow("KvParameters - Buffer overflow");
+        uint32_t available = 0;
+        if (const char* rest = cursor.rest(available)) {
+            uint32_t n = 0;
+            const uint32_t room = std::min(available, kSize - position);
+            while (n < room && !special.contains(static_cast<uint8_t>(rest[n])))
+                ++n;
+            if (n) {
+                std::memcpy(buffer + position, rest, n);
+                position += n;
+                cursor.advance(n);
+                continue;
+            }
+        }
         cursor.mark();
         int c = cursor.read();
         if (c == '\r')

@@ -9,6 +9,7 @@
 #include <iosfwd>
 #include <new>
 
+class KvCharClass;
 class KvInputStream;
 class KvOutputStream;
 
@@ -28,6 +29,8 @@ public:
     static KvStringBuffer* toLowerCase(KvStringBuffer* buffer);
     static KvStringBuffer* readToken(KvStringBuffer* buffer, KvInputStream& stream,
                                      const char* delimiters);
+    static KvStringBuffer* readToken(KvStringBuffer* buffer, KvInputStream& stream,
+                                     const KvCharClass& delimiters);
     static KvStringBuffer* peekToken(KvStringBuffer* buffer, KvInputStream& stream,
                                      const char* delimiters);
     static KvStringBuffer* readBytes(KvStringBuffer* buffer, KvInputStream& stream, uint32_t count);

@@ -41,7 +41,7 @@ KvSipHeader* KvSipContentEncodingHeader::sCreate() {
 }
 
 void KvSipContentEncodingHeader::doParse(KvInputStream& stream) {
-    m_encoding = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    m_encoding = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     if (m_encoding.isEmpty())
         KvSipParseError::raise("Invalid Content-Encoding header");
 }

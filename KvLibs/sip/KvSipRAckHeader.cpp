@@ -46,7 +46,7 @@ KvSipHeader* KvSipRAckHeader::sCreate() {
 void KvSipRAckHeader::doParse(KvInputStream& stream) {
     m_responseNumber = KvStreamTokenizer::readUnsignedNumber(stream);
     m_cseqNumber = KvStreamTokenizer::readUnsignedNumber(stream);
-    m_method = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    m_method = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     if (m_method.isEmpty())
         KvSipParseError::raise("Invalid RAck header");
 }
