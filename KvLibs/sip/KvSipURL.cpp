@@ -6,7 +6,9 @@
 #include "KvParameters.h"
 #include "KvSipHeaderTextStream.h"
 #include "KvSipParseError.h"
+#include "KvStreamTokenizer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -18,6 +20,8 @@ struct SchemeRegistrar {
 
 const char* const kOverflow = "Invalid SIP URL - Buffer overflow";
 const char* const kWrongFormat = "Sip URL wrong format";
+// The bytes that the URL parser does more with than store.
+constexpr KvCharClass kUrlSpecial{"\" \t\r<[]:@;,?>\n"};
 
 bool isHexDigit(int c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -299,6 +303,21 @@ void KvSipURL::parse(KvInputStream& stream) {
 
     KvInputCursor cursor(stream);
     for (;;) {
+        // A run of bytes that are only stored, shown in memory, goes over in one copy.
+        uint32_t available = 0;
+        const char* rest = inQuotes ? nullptr : cursor.rest(available);
+        if (rest) {
+            const uint32_t room = std::min(available, BUFFER_SIZE - index);
+            uint32_t n = 0;
+            while (n < room && !kUrlSpecial.contains(static_cast<uint8_t>(rest[n])))
+                ++n;
+            if (n) {
+                std::memcpy(buffer + index, rest, n);
+                index += n;
+                cursor.advance(n);
+                continue;
+            }
+        }
         const bool userPending = atSignAhead && !userTaken;
         cursor.mark();
         int c = cursor.read();
