@@ -38,8 +38,7 @@ KvString KvSipAddressHeader::getURIString() const {
 }
 
 void KvSipAddressHeader::parseAddressAndParameters(KvInputStream& stream) {
-    if (m_nameAddress.isNull())
-        m_nameAddress = KvSipNameAddress::sCreateToParse();
+    ensureNameAddress();
     ensureParameters();
     m_nameAddress->parse(stream);
 
@@ -57,8 +56,7 @@ void KvSipAddressHeader::parseAddressAndParameters(KvInputStream& stream) {
 }
 
 void KvSipAddressHeader::parseNameAddress(KvInputStream& stream, const char* failureText) {
-    if (m_nameAddress.isNull())
-        m_nameAddress = KvSipNameAddress::sCreateToParse();
+    ensureNameAddress();
     try {
         stream >> m_nameAddress;
     } catch (KvHandle<KvException>&) {

@@ -45,12 +45,6 @@ KvObject* KvSipNameAddress::clone() const {
     return new KvSipNameAddress(*this);
 }
 
-KvSipNameAddress* KvSipNameAddress::sCreateToParse() {
-    KvSipNameAddress* nameAddress = new KvSipNameAddress(nullptr, KvHandle<KvURI>());
-    nameAddress->m_ownParameters = false;
-    return nameAddress;
-}
-
 KvHandle<KvSipURL> KvSipNameAddress::getSipURL() const {
     return KvHandle<KvSipURL>(dynamic_cast<KvSipURL*>(m_uri.get()));
 }
@@ -158,7 +152,7 @@ void KvSipNameAddress::write(KvOutputStream& stream) const {
 
 KvInputStream& operator>>(KvInputStream& stream, KvHandle<KvSipNameAddress>& nameAddress) {
     if (nameAddress.isNull())
-        nameAddress = KvSipNameAddress::sCreateToParse();
+        nameAddress = new KvSipNameAddress();
     nameAddress->parse(stream);
     return stream;
 }

@@ -24,8 +24,6 @@ public:
     ~KvSipNameAddress() override;
 
     KvObject* clone() const override;
-    // An empty name-address for a parser to fill: parsing replaces the URI, so none is made.
-    static KvSipNameAddress* sCreateToParse();
 
     void parse(KvInputStream& stream);
     void parse(const char* text);
