@@ -149,6 +149,26 @@ void measure(benchmark::State& state, size_t messageSize, bool ours, Body body) 
         state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * messageSize));
 }
 
+using KvBenchFunction = void (*)(benchmark::State&, const std::string&);
+
+// A parser that a benchmark program measures: its name and its two runs over a text.
+struct KvContender {
+    const char* who;
+    KvBenchFunction parse;
+    KvBenchFunction parseSerialize;
+};
+
+// Parse/name/who and ParseSerialize/name/who over the text, for every contender.
+void registerContenders(const std::string& name, const std::string& text,
+                        const std::vector<KvContender>& contenders) {
+    for (const KvContender& contender : contenders) {
+        benchmark::RegisterBenchmark(("Parse/" + name + "/" + contender.who).c_str(),
+                                     contender.parse, text);
+        benchmark::RegisterBenchmark(("ParseSerialize/" + name + "/" + contender.who).c_str(),
+                                     contender.parseSerialize, text);
+    }
+}
+
 std::string readCorpusFile(const std::string& path) {
     std::ifstream in(std::string(KV_CORPUS_DIR "/") + path, std::ios::binary);
     std::stringstream content;

@@ -55,7 +55,9 @@ bool checkOurs(benchmark::State& state, const std::string& text) {
     }
 }
 
-void kvParse(benchmark::State& state, const std::string& text) {
+// Parse, and with Write also write into an output stream and take the text as a byte array, as
+// a SIP body is made.
+template <bool Write> void kvRun(benchmark::State& state, const std::string& text) {
     if (!checkOurs(state, text))
         return;
     KvHandle<KvByteArray> bytes =
@@ -64,24 +66,14 @@ void kvParse(benchmark::State& state, const std::string& text) {
         KvByteArrayInputStream in(bytes);
         KvSdpMsg message;
         message.parse(in);
-        benchmark::DoNotOptimize(&message);
-    });
-}
-
-// Parse, write into an output stream, take the text as a byte array, as a SIP body is made.
-void kvParseSerialize(benchmark::State& state, const std::string& text) {
-    if (!checkOurs(state, text))
-        return;
-    KvHandle<KvByteArray> bytes =
-        KvByteArray::sCreate(static_cast<uint32_t>(text.size()), text.data());
-    measure(state, text.size(), true, [&] {
-        KvByteArrayInputStream in(bytes);
-        KvSdpMsg message;
-        message.parse(in);
-        KvByteArrayOutputStream out;
-        message.serialize(out);
-        KvHandle<KvByteArray> written = out.toByteArray();
-        benchmark::DoNotOptimize(written.get());
+        if constexpr (Write) {
+            KvByteArrayOutputStream out;
+            message.serialize(out);
+            KvHandle<KvByteArray> written = out.toByteArray();
+            benchmark::DoNotOptimize(written.get());
+        } else {
+            benchmark::DoNotOptimize(&message);
+        }
     });
 }
 
@@ -121,29 +113,22 @@ bool checkOsip(benchmark::State& state, const std::string& text) {
     return status == 0;
 }
 
-void osipParse(benchmark::State& state, const std::string& text) {
+// Parse, and with Write also write the text.
+template <bool Write> void osipRun(benchmark::State& state, const std::string& text) {
     if (!checkOsip(state, text))
         return;
     measure(state, text.size(), false, [&] {
         sdp_message_t* message = nullptr;
         sdp_message_init(&message);
         sdp_message_parse(message, text.c_str());
-        benchmark::DoNotOptimize(message);
-        sdp_message_free(message);
-    });
-}
-
-void osipParseSerialize(benchmark::State& state, const std::string& text) {
-    if (!checkOsip(state, text))
-        return;
-    measure(state, text.size(), false, [&] {
-        sdp_message_t* message = nullptr;
-        sdp_message_init(&message);
-        sdp_message_parse(message, text.c_str());
-        char* out = nullptr;
-        sdp_message_to_str(message, &out);
-        benchmark::DoNotOptimize(out);
-        osip_free(out);
+        if constexpr (Write) {
+            char* out = nullptr;
+            sdp_message_to_str(message, &out);
+            benchmark::DoNotOptimize(out);
+            osip_free(out);
+        } else {
+            benchmark::DoNotOptimize(message);
+        }
         sdp_message_free(message);
     });
 }
@@ -157,17 +142,15 @@ bool checkSofia(benchmark::State& state, const std::string& text) {
     return good;
 }
 
-void sofiaParse(benchmark::State& state, const std::string& text) {
-    if (!checkSofia(state, text))
-        return;
-    measure(state, text.size(), false, [&] { KvSdpSofiaPeer::parse(text.data(), text.size()); });
-}
-
-void sofiaParseSerialize(benchmark::State& state, const std::string& text) {
+// Parse, and with Write also print the session back into a text.
+template <bool Write> void sofiaRun(benchmark::State& state, const std::string& text) {
     if (!checkSofia(state, text))
         return;
     measure(state, text.size(), false, [&] {
-        benchmark::DoNotOptimize(KvSdpSofiaPeer::parseSerialize(text.data(), text.size()));
+        if constexpr (Write)
+            benchmark::DoNotOptimize(KvSdpSofiaPeer::parseSerialize(text.data(), text.size()));
+        else
+            KvSdpSofiaPeer::parse(text.data(), text.size());
     });
 }
 #endif
@@ -180,26 +163,22 @@ int main(int argc, char** argv) {
 #ifdef KV_HAVE_OSIP2
     parser_init();
 #endif
+    const std::vector<KvContender> contenders = {
+        {"kv", kvRun<false>, kvRun<true>},
+#ifdef KV_HAVE_OSIP2
+        {"osip2", osipRun<false>, osipRun<true>},
+#endif
+#ifdef KV_HAVE_SOFIA
+        {"sofia-sip", sofiaRun<false>, sofiaRun<true>},
+#endif
+    };
     const std::vector<Body> bodies = loadBodies();
     std::vector<std::string> names;
     for (const Body& body : bodies) {
         names.push_back(body.name);
-        auto add = [&](const char* operation, const char* who, auto function) {
-            benchmark::RegisterBenchmark(
-                (std::string(operation) + "/" + body.name + "/" + who).c_str(), function,
-                body.text);
-        };
-        add("Parse", "kv", kvParse);
-        add("ParseSerialize", "kv", kvParseSerialize);
-        add("MediaSessionParse", "kv", mediaSessionParse);
-#ifdef KV_HAVE_OSIP2
-        add("Parse", "osip2", osipParse);
-        add("ParseSerialize", "osip2", osipParseSerialize);
-#endif
-#ifdef KV_HAVE_SOFIA
-        add("Parse", "sofia-sip", sofiaParse);
-        add("ParseSerialize", "sofia-sip", sofiaParseSerialize);
-#endif
+        registerContenders(body.name, body.text, contenders);
+        benchmark::RegisterBenchmark(("MediaSessionParse/" + body.name + "/kv").c_str(),
+                                     mediaSessionParse, body.text);
     }
     benchmark::RegisterBenchmark("MediaSessionBuild/kv", mediaSessionBuild);
 

@@ -217,33 +217,27 @@ int main(int argc, char** argv) {
 #ifdef KV_HAVE_OSIP2
     parser_init();
 #endif
-    const std::vector<Message> messages = loadMessages();
-    for (const Message& message : messages) {
-        const std::string& text = message.text;
-        auto add = [&](const char* operation, const char* who, auto function) {
-            benchmark::RegisterBenchmark(
-                (std::string(operation) + "/" + message.name + "/" + who).c_str(), function, text);
-            // Several threads at once, each on its own copy: the time per message per thread
-            // should not grow with the threads.
-            if (message.name == "a_invite" && std::strcmp(operation, "ParseSerialize") == 0)
-                for (int threads : kThreadCounts)
-                    benchmark::RegisterBenchmark(("ThreadsParseSerialize/" + message.name +
-                                                  "/threads:" + std::to_string(threads) + "/" + who)
-                                                     .c_str(),
-                                                 function, text)
-                        ->Threads(threads);
-        };
-        add("Parse", "kv", kvParse);
-        add("ParseSerialize", "kv", kvParseSerialize);
+    const std::vector<KvContender> contenders = {
+        {"kv", kvParse, kvParseSerialize},
 #ifdef KV_HAVE_OSIP2
-        add("Parse", "osip2", osipParse);
-        add("ParseSerialize", "osip2", osipParseSerialize);
+        {"osip2", osipParse, osipParseSerialize},
 #endif
 #ifdef KV_HAVE_SOFIA
-        add("Parse", "sofia-sip", sofiaParse);
-        add("ParseSerialize", "sofia-sip", sofiaParseSerialize);
+        {"sofia-sip", sofiaParse, sofiaParseSerialize},
 #endif
-    }
+    };
+    const std::vector<Message> messages = loadMessages();
+    for (const Message& message : messages)
+        registerContenders(message.name, message.text, contenders);
+    // Several threads at once, each on its own copy: the time per message per thread should not
+    // grow with the threads.
+    for (const KvContender& contender : contenders)
+        for (int threads : kThreadCounts)
+            benchmark::RegisterBenchmark(("ThreadsParseSerialize/a_invite/threads:" +
+                                          std::to_string(threads) + "/" + contender.who)
+                                             .c_str(),
+                                         contender.parseSerialize, messages.front().text)
+                ->Threads(threads);
     benchmark::RegisterBenchmark("SerializeBuiltInvite/kv", kvSerializeBuilt);
 
     SummaryReporter reporter(consoleOptions());

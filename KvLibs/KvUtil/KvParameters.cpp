@@ -8,7 +8,6 @@
 #include "KvOutputStream.h"
 #include "KvStreamTokenizer.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string_view>
@@ -275,18 +274,9 @@ void KvParameters::parse(KvInputStream& stream) {
     for (;;) {
         if (position >= kSize)
             KvException::sThrow("KvParameters - Buffer overflow");
-        uint32_t available = 0;
-        if (const char* rest = cursor.rest(available)) {
-            uint32_t n = 0;
-            const uint32_t room = std::min(available, kSize - position);
-            while (n < room && !special.contains(static_cast<uint8_t>(rest[n])))
-                ++n;
-            if (n) {
-                std::memcpy(buffer + position, rest, n);
-                position += n;
-                cursor.advance(n);
-                continue;
-            }
+        if (const uint32_t run = cursor.takeRun(special, buffer + position, kSize - position)) {
+            position += run;
+            continue;
         }
         cursor.mark();
         int c = cursor.read();

@@ -8,7 +8,6 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -304,17 +303,10 @@ void KvSipURL::parse(KvInputStream& stream) {
     KvInputCursor cursor(stream);
     for (;;) {
         // A run of bytes that are only stored, shown in memory, goes over in one copy.
-        uint32_t available = 0;
-        const char* rest = inQuotes ? nullptr : cursor.rest(available);
-        if (rest) {
-            const uint32_t room = std::min(available, BUFFER_SIZE - index);
-            uint32_t n = 0;
-            while (n < room && !kUrlSpecial.contains(static_cast<uint8_t>(rest[n])))
-                ++n;
-            if (n) {
-                std::memcpy(buffer + index, rest, n);
-                index += n;
-                cursor.advance(n);
+        if (!inQuotes) {
+            if (const uint32_t run =
+                    cursor.takeRun(kUrlSpecial, buffer + index, BUFFER_SIZE - index)) {
+                index += run;
                 continue;
             }
         }
