@@ -4,6 +4,7 @@
 
 #include "KvStringBuffer.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class KvInputStream;
@@ -14,8 +15,13 @@ class KvInputStream;
 class KvCharClass {
 public:
     constexpr KvCharClass() = default;
-    constexpr explicit KvCharClass(const char* members) { add(members); }
-    constexpr void add(const char* members) {
+    // A constant text: the class is built at compile time.
+    template <size_t N> constexpr explicit KvCharClass(const char (&members)[N]) {
+        for (size_t i = 0; i + 1 < N && members[i]; ++i)
+            add(members[i]);
+    }
+    explicit KvCharClass(const char* members) { add(members); }
+    void add(const char* members) {
         for (; members && *members; ++members)
             add(*members);
     }
