@@ -75,7 +75,7 @@ uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const char* delim
             }
             return n;
         }
-        return scanLength(bytes, available, KvCharClass(delimiters));
+        return scanLength(bytes, available, KvCharClass::of(delimiters));
     }
     uint32_t count = 0;
     for (;;) {

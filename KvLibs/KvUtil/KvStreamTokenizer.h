@@ -20,7 +20,12 @@ public:
         for (size_t i = 0; i + 1 < N && members[i]; ++i)
             add(members[i]);
     }
-    explicit KvCharClass(const char* members) { add(members); }
+    // Any text, at run time.
+    static KvCharClass of(const char* members) {
+        KvCharClass set;
+        set.add(members);
+        return set;
+    }
     void add(const char* members) {
         for (; members && *members; ++members)
             add(*members);

@@ -137,7 +137,7 @@ TEST(KvInputCursor, TokenizerScansAlikeBothWays) {
                     << where;
                 EXPECT_EQ(stateOf(*fast), stateOf(plain)) << where;
                 // The same set as a character class, both ways.
-                const KvCharClass set(delimiters.c_str());
+                const KvCharClass set = KvCharClass::of(delimiters.c_str());
                 KvPlainStream plainAgain(text);
                 auto fastAgain = kvStreamOf(text);
                 EXPECT_EQ(KvStreamTokenizer::tokenLength(plainAgain, set), length) << where;
