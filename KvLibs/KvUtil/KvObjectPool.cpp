@@ -2,8 +2,6 @@
 
 #include <new>
 
-constinit thread_local KvObjectPool::Cache KvObjectPool::tCache{};
-
 // Empties the thread's cache when the thread ends; objects released later in its exit go straight
 // to the allocator.
 struct KvObjectPoolReaper {

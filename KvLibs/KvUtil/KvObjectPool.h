@@ -83,6 +83,8 @@ private:
     static void releaseBlock(void* block) noexcept;
     static void drain() noexcept;
 
-    static constinit thread_local Cache tCache;
+    // Defined here, so that every user sees its constant initialisation and reaches it
+    // directly, not through an initialisation wrapper.
+    static inline constinit thread_local Cache tCache{};
     friend struct KvObjectPoolReaper;
 };

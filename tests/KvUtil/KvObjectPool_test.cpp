@@ -32,12 +32,15 @@ TEST(KvObjectPool, ObjectsOutliveAndCrossTheirThreads) {
     EXPECT_STREQ(again.c_str(), "again");
 }
 
+namespace {
+thread_local KvString tLateHolder;
+} // namespace
+
 TEST(KvObjectPool, ReleaseDuringThreadExit) {
-    // Declared and filled before the thread's first pool use, so it goes after the cache has been
-    // emptied at the thread's end: its string must then go straight to the allocator.
-    static thread_local KvString lateHolder;
+    // Made before the thread's first pool use, so it goes after the cache has been emptied at the
+    // thread's end: its string must then go straight to the allocator.
     std::thread worker([] {
-        KvString& holder = lateHolder; // made here, before the cache is first used
+        KvString& holder = tLateHolder; // made here, before the cache is first used
         holder = KvString("held until the thread ends");
         uint64_t before = KvObjectPool::takenBlocks();
         KvString other("another");
