@@ -1,58 +1,93 @@
-// SDP parse and build through the media session, and the SDP message's parse and write-back;
-// sofia-sip's SDP parser on the same bodies as the baseline, where it is installed.
+// SDP parse and build through the media session, and the SDP message's parse and write-back. When
+// the peer parsers are installed the same run measures osip2's and sofia-sip's SDP parsers on the
+// same bodies, and a summary of our time over theirs follows the run.
 #include "KvByteArrayInputStream.h"
+#include "KvByteArrayOutputStream.h"
 #include "KvInetAddress.h"
 #include "KvMediaSession.h"
 #include "KvOutputStream.h"
 #include "KvSdpMsg.h"
 
-#include <benchmark/benchmark.h>
+#include "KvBenchSupport.h"
 
-#include <fstream>
-#include <sstream>
-#include <string>
-
+#ifdef KV_HAVE_OSIP2
+#include <osipparser2/osip_parser.h>
+#include <osipparser2/sdp_message.h>
+#endif
 #ifdef KV_HAVE_SOFIA
-#include <sofia-sip/sdp.h>
+#include "KvSdpSofiaPeer.h"
 #endif
 
 namespace {
 
-// The SDP body of a message of the corpus; "" (and the benchmark skipped) when there is none.
-std::string sdpBody(benchmark::State& state, const char* file) {
-    std::ifstream in(std::string(KV_CORPUS_DIR "/bench/") + file, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    std::string text = content.str();
-    size_t body = text.find("\r\n\r\n");
-    if (body == std::string::npos || body + 4 == text.size()) {
-        state.SkipWithError("no SDP body: is KV_CORPUS_DIR the message corpus?");
-        return std::string();
-    }
-    return text.substr(body + 4);
-}
-
-class CountingOutput : public KvOutputStream {
-public:
-    using KvOutputStream::write;
-    void write(uint8_t) override { ++count; }
-    void write(const void*, uint32_t length, uint32_t) override { count += length; }
-    size_t count = 0;
+struct Body {
+    std::string name;
+    std::string text;
 };
 
-void mediaSessionParse(benchmark::State& state, const char* file) {
-    const std::string body = sdpBody(state, file);
-    for (auto _ : state) {
-        KvHandle<KvMediaSession> session =
-            KvMediaSession::sConstructFrom(body.data(), static_cast<int32_t>(body.size()));
-        benchmark::DoNotOptimize(session.get());
+// The bodies of the benchmark messages that carry SDP.
+std::vector<Body> loadBodies() {
+    std::vector<Body> bodies;
+    for (const char* name : {"a_invite", "b_200ok", "e_compact"}) {
+        const std::string message = readCorpusFile(std::string("bench/") + name + ".sip");
+        const size_t body = message.find("\r\n\r\n");
+        if (body == std::string::npos || body + 4 == message.size()) {
+            std::fprintf(stderr, "no SDP body in %s\n", name);
+            std::exit(2);
+        }
+        bodies.push_back({name, message.substr(body + 4)});
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+    return bodies;
+}
+
+// ---- ours
+
+bool checkOurs(benchmark::State& state, const std::string& text) {
+    try {
+        KvByteArrayInputStream in(
+            KvByteArray::sCreate(static_cast<uint32_t>(text.size()), text.data()));
+        KvSdpMsg message;
+        message.parse(in);
+        return true;
+    } catch (...) {
+        state.SkipWithError("the body does not parse");
+        return false;
+    }
+}
+
+// Parse, and with Write also write into an output stream and take the text as a byte array, as
+// a SIP body is made.
+template <bool Write> void kvRun(benchmark::State& state, const std::string& text) {
+    if (!checkOurs(state, text))
+        return;
+    KvHandle<KvByteArray> bytes =
+        KvByteArray::sCreate(static_cast<uint32_t>(text.size()), text.data());
+    measure(state, text.size(), true, [&] {
+        KvByteArrayInputStream in(bytes);
+        KvSdpMsg message;
+        message.parse(in);
+        if constexpr (Write) {
+            KvByteArrayOutputStream out;
+            message.serialize(out);
+            KvHandle<KvByteArray> written = out.toByteArray();
+            benchmark::DoNotOptimize(written.get());
+        } else {
+            benchmark::DoNotOptimize(&message);
+        }
+    });
+}
+
+void mediaSessionParse(benchmark::State& state, const std::string& text) {
+    measure(state, text.size(), true, [&] {
+        KvHandle<KvMediaSession> session =
+            KvMediaSession::sConstructFrom(text.data(), static_cast<int32_t>(text.size()));
+        benchmark::DoNotOptimize(session.get());
+    });
 }
 
 void mediaSessionBuild(benchmark::State& state) {
     KvMediaSession::setZeroTime(true);
-    for (auto _ : state) {
+    measure(state, 0, true, [&] {
         KvHandle<KvMediaStream> audio(new KvMediaStream(KvMediaAudio, 5004, KvInetAddress()));
         audio->addFormat(KvMediaFormat(0, "PCMU"));
         audio->addFormat(KvMediaFormat(101, "telephone-event"));
@@ -62,66 +97,94 @@ void mediaSessionBuild(benchmark::State& state) {
         session.setOriginAddress("192.0.2.10");
         session.setConnectionAddress("192.0.2.10");
         benchmark::DoNotOptimize(session.getSdp());
-    }
+    });
 }
 
-void sdpMessageRoundTrip(benchmark::State& state, const char* file) {
-    const std::string body = sdpBody(state, file);
-    for (auto _ : state) {
-        KvByteArrayInputStream in(
-            KvByteArray::sCreate(static_cast<uint32_t>(body.size()), body.data()));
-        KvSdpMsg message;
-        message.parse(in);
-        CountingOutput out;
-        message.serialize(out);
-        benchmark::DoNotOptimize(out.count);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+// ---- the peers, through their public interfaces
+
+#ifdef KV_HAVE_OSIP2
+bool checkOsip(benchmark::State& state, const std::string& text) {
+    sdp_message_t* message = nullptr;
+    sdp_message_init(&message);
+    const int status = sdp_message_parse(message, text.c_str());
+    sdp_message_free(message);
+    if (status != 0)
+        state.SkipWithError("osip2 does not parse the body");
+    return status == 0;
 }
+
+// Parse, and with Write also write the text.
+template <bool Write> void osipRun(benchmark::State& state, const std::string& text) {
+    if (!checkOsip(state, text))
+        return;
+    measure(state, text.size(), false, [&] {
+        sdp_message_t* message = nullptr;
+        sdp_message_init(&message);
+        sdp_message_parse(message, text.c_str());
+        if constexpr (Write) {
+            char* out = nullptr;
+            sdp_message_to_str(message, &out);
+            benchmark::DoNotOptimize(out);
+            osip_free(out);
+        } else {
+            benchmark::DoNotOptimize(message);
+        }
+        sdp_message_free(message);
+    });
+}
+#endif
 
 #ifdef KV_HAVE_SOFIA
-// The baseline: sofia-sip's SDP parser on the same body, into its session structure.
-void sofiaSdpParse(benchmark::State& state, const char* file) {
-    const std::string body = sdpBody(state, file);
-    for (auto _ : state) {
-        sdp_parser_t* parser =
-            sdp_parse(nullptr, body.data(), static_cast<issize_t>(body.size()), 0);
-        if (!sdp_session(parser)) {
-            state.SkipWithError("sofia-sip does not parse the body");
-            sdp_parser_free(parser);
-            break;
-        }
-        benchmark::DoNotOptimize(sdp_session(parser));
-        sdp_parser_free(parser);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+bool checkSofia(benchmark::State& state, const std::string& text) {
+    const bool good = KvSdpSofiaPeer::check(text.data(), text.size());
+    if (!good)
+        state.SkipWithError("sofia-sip does not parse the body");
+    return good;
 }
 
-// The baseline for the round trip: sofia-sip's parse and print.
-void sofiaSdpRoundTrip(benchmark::State& state, const char* file) {
-    const std::string body = sdpBody(state, file);
-    for (auto _ : state) {
-        sdp_parser_t* parser =
-            sdp_parse(nullptr, body.data(), static_cast<issize_t>(body.size()), 0);
-        sdp_printer_t* printer = sdp_print(nullptr, sdp_session(parser), nullptr, 0, 0);
-        benchmark::DoNotOptimize(sdp_message_size(printer));
-        sdp_printer_free(printer);
-        sdp_parser_free(parser);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+// Parse, and with Write also print the session back into a text.
+template <bool Write> void sofiaRun(benchmark::State& state, const std::string& text) {
+    if (!checkSofia(state, text))
+        return;
+    measure(state, text.size(), false, [&] {
+        if constexpr (Write)
+            benchmark::DoNotOptimize(KvSdpSofiaPeer::parseSerialize(text.data(), text.size()));
+        else
+            KvSdpSofiaPeer::parse(text.data(), text.size());
+    });
 }
 #endif
 
 } // namespace
 
-BENCHMARK_CAPTURE(mediaSessionParse, offer_audio_video, "a_invite.sip");
-BENCHMARK_CAPTURE(mediaSessionParse, answer_audio_video, "b_200ok.sip");
-BENCHMARK_CAPTURE(mediaSessionParse, answer_audio, "e_compact.sip");
-BENCHMARK(mediaSessionBuild);
-BENCHMARK_CAPTURE(sdpMessageRoundTrip, offer_audio_video, "a_invite.sip");
-#ifdef KV_HAVE_SOFIA
-BENCHMARK_CAPTURE(sofiaSdpParse, offer_audio_video, "a_invite.sip");
-BENCHMARK_CAPTURE(sofiaSdpRoundTrip, offer_audio_video, "a_invite.sip");
+int main(int argc, char** argv) {
+    if (!initializeBenchmark(argc, argv))
+        return 1;
+#ifdef KV_HAVE_OSIP2
+    parser_init();
 #endif
+    const std::vector<KvContender> contenders = {
+        {"kv", kvRun<false>, kvRun<true>},
+#ifdef KV_HAVE_OSIP2
+        {"osip2", osipRun<false>, osipRun<true>},
+#endif
+#ifdef KV_HAVE_SOFIA
+        {"sofia-sip", sofiaRun<false>, sofiaRun<true>},
+#endif
+    };
+    const std::vector<Body> bodies = loadBodies();
+    std::vector<std::string> names;
+    for (const Body& body : bodies) {
+        names.push_back(body.name);
+        registerContenders(body.name, body.text, contenders);
+        benchmark::RegisterBenchmark(("MediaSessionParse/" + body.name + "/kv").c_str(),
+                                     mediaSessionParse, body.text);
+    }
+    benchmark::RegisterBenchmark("MediaSessionBuild/kv", mediaSessionBuild);
 
-BENCHMARK_MAIN();
+    SummaryReporter reporter(consoleOptions());
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printSummary(reporter, {"ParseSerialize", "Parse"}, names);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -7,7 +7,7 @@
 #include <new>
 
 KvByteArray* KvByteArray::sAllocate(uint32_t size) {
-    void* block = ::operator new(sizeof(KvByteArray) + (size ? size : 1));
+    void* block = KvObjectPool::allocate(sizeof(KvByteArray) + (size ? size : 1));
     return new (block) KvByteArray(size);
 }
 

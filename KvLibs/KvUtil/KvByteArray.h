@@ -4,6 +4,7 @@
 #include "KvObject.h"
 
 #include <cstdint>
+#include <new>
 
 class KvByteArray : public KvObject {
 public:
@@ -28,7 +29,12 @@ public:
     void copyFrom(uint32_t at, const KvHandle<KvByteArray>& other, uint32_t length,
                   uint32_t offset);
 
-    static void operator delete(void* block) { ::operator delete(block); }
+    // The block holds the header and the bytes; its whole size goes back with it.
+    static void operator delete(KvByteArray* array, std::destroying_delete_t) {
+        const size_t size = sizeof(KvByteArray) + (array->m_size ? array->m_size : 1);
+        array->~KvByteArray();
+        KvObjectPool::release(array, size);
+    }
 
 private:
     explicit KvByteArray(uint32_t size) : m_size(size) {}

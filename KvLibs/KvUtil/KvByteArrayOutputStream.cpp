@@ -41,9 +41,8 @@ void KvByteArrayOutputStream::grow(uint32_t length) {
 void KvByteArrayOutputStream::write(const void* buffer, uint32_t length, uint32_t offset) {
     if (length == 0 || !buffer)
         return;
-    // A shared buffer is never written: it is replaced by a grown copy.
-    uint32_t room =
-        (m_buffer.isNull() || m_buffer->getRefCount() >= 2) ? 0 : m_buffer->size() - m_count;
+    // The buffer never leaves the stream (toByteArray copies), so no one else can see it change.
+    const uint32_t room = m_buffer.isNull() ? 0 : m_buffer->size() - m_count;
     if (room < length)
         grow(length);
     std::memcpy(m_buffer->getData() + m_count, static_cast<const char*>(buffer) + offset, length);

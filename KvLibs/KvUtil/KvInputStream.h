@@ -3,7 +3,9 @@
 
 #include "KvObserver.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 class KvByteArray;
 
@@ -77,6 +79,20 @@ public:
         return m_bytes ? m_bytes + m_position : nullptr;
     }
     void advance(uint32_t count) { m_position += count; }
+    // Copies the run of bytes ahead that are not in stops (a character class), at most room of
+    // them, to `to` and moves past them; only from memory, else nothing. Returns the count.
+    template <class Stops> uint32_t takeRun(const Stops& stops, char* to, uint32_t room) {
+        if (!m_bytes)
+            return 0;
+        const char* from = m_bytes + m_position;
+        const uint32_t limit = std::min(room, m_length - m_position);
+        uint32_t n = 0;
+        while (n < limit && !stops.contains(static_cast<uint8_t>(from[n])))
+            ++n;
+        std::memcpy(to, from, n);
+        m_position += n;
+        return n;
+    }
     // Hands the stream back in the state described above; the cursor is then spent.
     void release() {
         if (!m_bytes)

@@ -2,6 +2,9 @@
 // typed counting handle through which objects travel.
 #pragma once
 
+#include "KvObjectPool.h"
+
+#include <atomic>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
@@ -16,6 +19,16 @@ public:
     KvObject& operator=(const KvObject&) { return *this; }
 
     virtual ~KvObject();
+
+    // Counted objects come from the per-thread size classes of KvObjectPool.
+    static void* operator new(size_t size) { return KvObjectPool::allocate(size); }
+    static void operator delete(void* block, size_t size) noexcept {
+        KvObjectPool::release(block, size);
+    }
+    // Classes that place themselves in a block of their own size.
+    static void* operator new(size_t, void* place) noexcept { return place; }
+    static void operator delete(void*, void*) noexcept {}
+
     virtual KvObject* clone() const;
     virtual int32_t compareWith(const KvObject* other) const;
     virtual uint32_t hash() const;
@@ -140,4 +153,21 @@ public:
 
     bool operator==(const KvHandle& other) const { return sEquals(m_object, other.m_object); }
     bool operator!=(const KvHandle& other) const { return !sEquals(m_object, other.m_object); }
+
+    // For a part made on its first use while other threads may read the handle: the object (null
+    // when not made yet), and the install of a new object, which keeps the first when two threads
+    // race and releases the other. Every access to such a handle goes through these two.
+    T* getShared() const {
+        return static_cast<T*>(std::atomic_ref<KvObject*>(const_cast<KvObject*&>(m_object))
+                                   .load(std::memory_order_acquire));
+    }
+    T* installShared(T* made) {
+        made->addReference();
+        KvObject* expected = nullptr;
+        if (std::atomic_ref<KvObject*>(m_object).compare_exchange_strong(
+                expected, made, std::memory_order_acq_rel, std::memory_order_acquire))
+            return made;
+        made->removeReference(true);
+        return static_cast<T*>(expected);
+    }
 };

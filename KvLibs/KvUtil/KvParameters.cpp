@@ -265,9 +265,16 @@ void KvParameters::parse(KvInputStream& stream) {
         }
     };
 
+    // The bytes that are only stored: a run of them, shown in memory, goes over in one copy.
+    KvCharClass special("\r\"=,\n");
+    special.add(separators);
     for (;;) {
         if (position >= kSize)
             KvException::sThrow("KvParameters - Buffer overflow");
+        if (const uint32_t run = cursor.takeRun(special, buffer + position, kSize - position)) {
+            position += run;
+            continue;
+        }
         cursor.mark();
         int c = cursor.read();
         if (c == '\r')

@@ -52,6 +52,11 @@ private:
         KvConstString key;
         KvConstString value;
         Node* next;
+        // Made and dropped with the lists, at the rate of the counted objects.
+        static void* operator new(size_t size) { return KvObjectPool::allocate(size); }
+        static void operator delete(void* block, size_t size) noexcept {
+            KvObjectPool::release(block, size);
+        }
     };
     static Node* sCopy(const Node* head);
     static void sDeleteAll(Node* head);

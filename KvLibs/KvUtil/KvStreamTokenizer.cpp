@@ -33,6 +33,32 @@ int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
     }
 }
 
+namespace {
+uint32_t scanLength(const char* bytes, uint32_t available, const KvCharClass& delimiters) {
+    uint32_t n = 0;
+    while (n < available && !delimiters.contains(static_cast<uint8_t>(bytes[n])))
+        ++n;
+    return n;
+}
+} // namespace
+
+uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const KvCharClass& delimiters) {
+    skipWhitespace(stream);
+    stream.mark(-1);
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available))
+        return scanLength(bytes, available, delimiters);
+    uint32_t count = 0;
+    for (;;) {
+        int c = stream.read();
+        if (c < 0 || delimiters.contains(c))
+            break;
+        ++count;
+    }
+    stream.reset();
+    return count;
+}
+
 uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const char* delimiters) {
     skipWhitespace(stream);
     stream.mark(-1);
@@ -49,27 +75,7 @@ uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const char* delim
             }
             return n;
         }
-        // The delimiters as bit sets held in registers; bytes above 127 take the slow test.
-        uint64_t low = 0;
-        uint64_t high = 0;
-        bool other = false;
-        for (const char* d = delimiters; *d; ++d) {
-            const uint8_t c = static_cast<uint8_t>(*d);
-            if (c < 64)
-                low |= uint64_t(1) << c;
-            else if (c < 128)
-                high |= uint64_t(1) << (c - 64);
-            else
-                other = true;
-        }
-        uint32_t n = 0;
-        for (; n < available; ++n) {
-            const uint8_t c = static_cast<uint8_t>(bytes[n]);
-            if (c < 64 ? (low >> c) & 1
-                       : (c < 128 ? (high >> (c - 64)) & 1 : other && isDelimiter(c, delimiters)))
-                break;
-        }
-        return n;
+        return scanLength(bytes, available, KvCharClass::of(delimiters));
     }
     uint32_t count = 0;
     for (;;) {
@@ -161,6 +167,17 @@ void KvStreamTokenizer::skipLine(KvInputStream& stream) {
 
 bool KvStreamTokenizer::readTokenToBuffer(KvInputStream& stream, const char* delimiters,
                                           char* buffer, uint32_t size) {
+    return readTokenToBufferOf(stream, delimiters, buffer, size);
+}
+
+bool KvStreamTokenizer::readTokenToBuffer(KvInputStream& stream, const KvCharClass& delimiters,
+                                          char* buffer, uint32_t size) {
+    return readTokenToBufferOf(stream, delimiters, buffer, size);
+}
+
+template <class Delimiters>
+bool KvStreamTokenizer::readTokenToBufferOf(KvInputStream& stream, const Delimiters& delimiters,
+                                            char* buffer, uint32_t size) {
     uint32_t n = tokenLength(stream, delimiters);
     if (n < size) {
         int32_t got = n ? readFully(stream, buffer, static_cast<int32_t>(n)) : 0;

@@ -4,19 +4,57 @@
 
 #include "KvStringBuffer.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class KvInputStream;
+
+// A set of byte values built from a delimiter text (at compile time for a constant one), so that a
+// scanner tests a byte with one look-up instead of a walk along the text. Bytes are members by
+// their 8-bit value, as they compare with a delimiter text's characters.
+class KvCharClass {
+public:
+    constexpr KvCharClass() = default;
+    // A constant text: the class is built at compile time.
+    template <size_t N> constexpr explicit KvCharClass(const char (&members)[N]) {
+        for (size_t i = 0; i + 1 < N && members[i]; ++i)
+            add(members[i]);
+    }
+    // Any text, at run time.
+    static KvCharClass of(const char* members) {
+        KvCharClass set;
+        set.add(members);
+        return set;
+    }
+    void add(const char* members) {
+        for (; members && *members; ++members)
+            add(*members);
+    }
+    constexpr void add(char member) {
+        const auto byte = static_cast<uint8_t>(member);
+        m_bits[byte >> 6] |= uint64_t(1) << (byte & 63);
+    }
+    // c is a byte as read, 0 to 255; the end of a stream (-1) belongs to no class.
+    constexpr bool contains(int c) const {
+        return c >= 0 && ((m_bits[(c >> 6) & 3] >> (c & 63)) & 1) != 0;
+    }
+
+private:
+    uint64_t m_bits[4] = {};
+};
 
 class KvStreamTokenizer {
 public:
     static int skipWhitespace(KvInputStream& stream);
     static uint32_t tokenLength(KvInputStream& stream, const char* delimiters);
+    static uint32_t tokenLength(KvInputStream& stream, const KvCharClass& delimiters);
     static uint32_t readUnsignedNumber(KvInputStream& stream);
     static double readFloat(KvInputStream& stream);
     static void skipLine(KvInputStream& stream);
     static bool readTokenToBuffer(KvInputStream& stream, const char* delimiters, char* buffer,
                                   uint32_t size);
+    static bool readTokenToBuffer(KvInputStream& stream, const KvCharClass& delimiters,
+                                  char* buffer, uint32_t size);
     static bool readLineToBuffer(KvInputStream& stream, char* buffer, uint32_t size);
     static KvString readLine(KvInputStream& stream);
     static bool isAtLineEnd(KvInputStream& stream);
@@ -37,5 +75,8 @@ public:
 
 private:
     static void requireMarks(KvInputStream& stream);
+    template <class Delimiters>
+    static bool readTokenToBufferOf(KvInputStream& stream, const Delimiters& delimiters,
+                                    char* buffer, uint32_t size);
     static void readLineEnd(KvInputStream& stream);
 };

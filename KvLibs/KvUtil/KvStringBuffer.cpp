@@ -43,7 +43,7 @@ KvStringBuffer* KvStringBuffer::create(const char* text, uint32_t length, uint32
         return nullptr;
     if (capacity < length + 1)
         capacity = length + 1;
-    void* block = ::operator new(sizeof(KvStringBuffer) + capacity);
+    void* block = KvObjectPool::allocate(sizeof(KvStringBuffer) + capacity);
     auto* buffer = new (block) KvStringBuffer(capacity);
     if (length)
         std::memcpy(buffer->m_data, text, length);
@@ -184,18 +184,23 @@ KvStringBuffer* KvStringBuffer::toLowerCase(KvStringBuffer* buffer) {
     return convertCase(buffer, foldLower);
 }
 
+namespace {
+template <class Delimiters>
+KvStringBuffer* readTokenOf(KvStringBuffer* buffer, KvInputStream& stream,
+                            const Delimiters& delimiters) {
+    const uint32_t length = KvStreamTokenizer::tokenLength(stream, delimiters);
+    return KvStringBuffer::readBytes(buffer, stream, length);
+}
+} // namespace
+
 KvStringBuffer* KvStringBuffer::readToken(KvStringBuffer* buffer, KvInputStream& stream,
                                           const char* delimiters) {
-    uint32_t length = KvStreamTokenizer::tokenLength(stream, delimiters);
-    KvStringBuffer* target = buffer;
-    if (!target || target->getRefCount() >= 2 || target->m_capacity <= length) {
-        target = create(nullptr, 0, length + 1);
-    }
-    int32_t got =
-        length ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(length))
-               : 0;
-    target->setLength(got > 0 ? static_cast<uint32_t>(got) : 0);
-    return target;
+    return readTokenOf(buffer, stream, delimiters);
+}
+
+KvStringBuffer* KvStringBuffer::readToken(KvStringBuffer* buffer, KvInputStream& stream,
+                                          const KvCharClass& delimiters) {
+    return readTokenOf(buffer, stream, delimiters);
 }
 
 KvStringBuffer* KvStringBuffer::peekToken(KvStringBuffer* buffer, KvInputStream& stream,

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstdint>
 #include <iosfwd>
+#include <new>
 
+class KvCharClass;
 class KvInputStream;
 class KvOutputStream;
 
@@ -27,6 +29,8 @@ public:
     static KvStringBuffer* toLowerCase(KvStringBuffer* buffer);
     static KvStringBuffer* readToken(KvStringBuffer* buffer, KvInputStream& stream,
                                      const char* delimiters);
+    static KvStringBuffer* readToken(KvStringBuffer* buffer, KvInputStream& stream,
+                                     const KvCharClass& delimiters);
     static KvStringBuffer* peekToken(KvStringBuffer* buffer, KvInputStream& stream,
                                      const char* delimiters);
     static KvStringBuffer* readBytes(KvStringBuffer* buffer, KvInputStream& stream, uint32_t count);
@@ -44,7 +48,12 @@ public:
     uint32_t length() const { return m_length; }
     uint32_t capacity() const { return m_capacity; }
 
-    static void operator delete(void* block) { ::operator delete(block); }
+    // The block holds the header and the text; its whole size goes back with it.
+    static void operator delete(KvStringBuffer* buffer, std::destroying_delete_t) {
+        const size_t size = sizeof(KvStringBuffer) + buffer->m_capacity;
+        buffer->~KvStringBuffer();
+        KvObjectPool::release(buffer, size);
+    }
 
 private:
     KvStringBuffer(uint32_t capacity);

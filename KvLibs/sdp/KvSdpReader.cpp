@@ -99,9 +99,11 @@ bool KvSdpReader::readRestOfLine(KvInputStream& stream, KvSdpLine& line, size_t 
     uint32_t available = 0;
     if (const char* bytes = stream.peek(available)) {
         // The same outcome as the loop below, without a call per character.
-        uint32_t n = 0;
-        while (n < available && bytes[n] != '\n' && bytes[n] != '\r')
-            ++n;
+        const void* lineFeed = std::memchr(bytes, '\n', available);
+        uint32_t n = lineFeed ? static_cast<uint32_t>(static_cast<const char*>(lineFeed) - bytes)
+                              : available;
+        if (const void* carriageReturn = std::memchr(bytes, '\r', n))
+            n = static_cast<uint32_t>(static_cast<const char*>(carriageReturn) - bytes);
         if (n > maxLength) {
             line.assign(bytes, maxLength);
             stream.skip(static_cast<int64_t>(maxLength) + 1);

@@ -129,10 +129,12 @@ void KvSdpRtpAttribute::updateText() {
 void KvSdpRtpAttribute::serialize(KvOutputStream& stream) const {
     if (m_encodingName.isEmpty())
         KvException::sThrow("KvSdpRtpAttribute::serialize() Incomplete Rtp Attribute Field");
-    // Written exactly as the rebuilt value text, so both forms always agree.
-    stream << rtpText(m_payloadType, m_encodingName, m_clockRate, m_encodingParameters,
-                      m_encodingParametersText)
-                  .c_str();
+    // Written piece by piece as rtpText builds the value text, so both forms always agree.
+    stream << m_payloadType << ' ' << m_encodingName << '/' << m_clockRate;
+    if (m_encodingParameters != 0)
+        stream << '/' << m_encodingParameters;
+    else if (!m_encodingParametersText.isEmpty())
+        stream << '/' << m_encodingParametersText;
 }
 
 void KvSdpRtpAttribute::setPayloadType(int32_t payloadType) {

@@ -15,7 +15,7 @@ void KvSipAcceptLanguageHeader::doParse(KvInputStream& stream) {
     // RFC 3261 20.3: an empty Accept-Language is legal.
     if (KvStreamTokenizer::skipWhitespace(stream) < 0)
         return;
-    m_language = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    m_language = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     if (m_language.isEmpty())
         KvSipParseError::raise("Invalid AcceptLanguage header");
 
@@ -23,12 +23,12 @@ void KvSipAcceptLanguageHeader::doParse(KvInputStream& stream) {
     // run into the next list element.
     while (KvStreamTokenizer::skipWhitespace(stream) == ';') {
         stream.read();
-        KvString name(KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators));
+        KvString name(KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass));
         if (KvStreamTokenizer::skipWhitespace(stream) != '=')
             continue;
         stream.read();
         if (name.equalsIgnoreCase("q")) {
-            m_qvalue = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+            m_qvalue = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
             m_qvalue.trim();
         } else {
             kvSipSkipParameterValue(stream);

@@ -25,8 +25,8 @@ const KvString* wellKnownMethod(const char* bytes, uint32_t available) {
         const uint32_t length = method.length();
         if (available >= length && bytes[0] == method.data()[0] &&
             std::memcmp(bytes, method.data(), length) == 0 &&
-            (available == length || KvStreamTokenizer::isDelimiter(
-                                        static_cast<uint8_t>(bytes[length]), kvSipTokenSeparators)))
+            (available == length ||
+             kvSipTokenSeparatorClass.contains(static_cast<uint8_t>(bytes[length]))))
             return &method;
     }
     return nullptr;
@@ -48,7 +48,7 @@ void KvSipAllowHeader::doParse(KvInputStream& stream) {
             return;
         }
     }
-    m_text = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    m_text = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     m_text.trim();
     if (m_text.isEmpty())
         KvSipParseError::raise("Empty method in Allow header");

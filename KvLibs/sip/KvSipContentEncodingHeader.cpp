@@ -6,7 +6,7 @@
 #include "KvSipParseError.h"
 
 void KvSipContentEncodingHeader::doParse(KvInputStream& stream) {
-    m_text = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    m_text = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     if (m_text.isEmpty())
         KvSipParseError::raise("Invalid Content-Encoding header");
 }

@@ -63,11 +63,11 @@ bool KvSipContentTypeHeader::sParseMediaRange(KvInputStream& stream, KvString& t
                                               KvString& subtype, KvParameters& parameters) {
     // The type ends at any separator, not only at "/": a list element without "/" must not
     // swallow the elements behind it.
-    type = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    type = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     if (type.isEmpty() || KvStreamTokenizer::skipWhitespace(stream) != '/')
         return false;
     stream.read();
-    subtype = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    subtype = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     if (subtype.isEmpty())
         return false;
     if (KvStreamTokenizer::skipWhitespace(stream) == ';') {

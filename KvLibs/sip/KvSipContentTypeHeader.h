@@ -4,9 +4,11 @@
 #include "KvConstString.h"
 #include "KvParameters.h"
 #include "KvSipHeaderClass.h"
+#include "KvStreamTokenizer.h"
 
 // The characters that end a token in a header value: the RFC 3261 separators plus CR and LF.
 inline constexpr char kvSipTokenSeparators[] = " \t\r\n\\\"()<>@,;:/[]?={}";
+inline constexpr KvCharClass kvSipTokenSeparatorClass{kvSipTokenSeparators};
 
 // Passes over a parameter value, quoted strings included, up to the next ";", "," or line end,
 // which is left unread.

@@ -8,6 +8,7 @@
 #include "KvSipParseError.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -210,6 +211,45 @@ public:
     }
 
     KvSipHeader::Creator find(std::string_view name) const {
+        const Slot* slot = findSlot(name);
+        return slot ? slot->creator : nullptr;
+    }
+
+    // A new header of the class registered under the name; null when none is.
+    KvSipHeader* create(std::string_view name) const {
+        const Slot* slot = findSlot(name);
+        if (!slot)
+            return nullptr;
+        KvSipHeader* header = slot->creator();
+        // A registered class's tokens are static and every header of it, on every thread, shares
+        // them: permanent, they cost no locked bus cycle per header. Marked once per name.
+        if (!slot->tokensPermanent.load(std::memory_order_acquire)) {
+            if (KvStringBuffer* token = header->getToken().get())
+                token->setPermanent();
+            if (KvStringBuffer* token = header->getCompactToken().get())
+                token->setPermanent();
+            slot->tokensPermanent.store(true, std::memory_order_release);
+        }
+        return header;
+    }
+
+private:
+    // Open addressing in a power-of-two table at most half full: every received header is looked
+    // up, and a lookup is a hash, a mask and, as a rule, one comparison.
+    struct Slot {
+        Slot() = default;
+        Slot(Slot&& other) noexcept : name(std::move(other.name)), creator(other.creator) {}
+        Slot& operator=(Slot&& other) noexcept {
+            name = std::move(other.name);
+            creator = other.creator;
+            return *this;
+        }
+        std::string name;
+        KvSipHeader::Creator creator = nullptr;
+        mutable std::atomic<bool> tokensPermanent{false};
+    };
+
+    const Slot* findSlot(std::string_view name) const {
         if (m_slots.empty())
             return nullptr;
         const size_t mask = m_slots.size() - 1;
@@ -218,17 +258,9 @@ public:
             if (!slot.creator)
                 return nullptr;
             if (NameEqual()(slot.name, name))
-                return slot.creator;
+                return &slot;
         }
     }
-
-private:
-    // Open addressing in a power-of-two table at most half full: every received header is looked
-    // up, and a lookup is a hash, a mask and, as a rule, one comparison.
-    struct Slot {
-        std::string name;
-        KvSipHeader::Creator creator = nullptr;
-    };
 
     void insert(std::string name, KvSipHeader::Creator creator) {
         const size_t mask = m_slots.size() - 1;
@@ -306,17 +338,9 @@ KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name) {
 
 KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name, uint32_t length) {
     if (name) {
-        if (Creator creator =
-                KvSipHeaderRegistry::instance().find(std::string_view(name, length))) {
-            KvHandle<KvSipHeader> header(creator());
-            // A registered class's tokens are static and every header of it, on every thread,
-            // shares them: permanent, they cost no locked bus cycle per header.
-            if (KvStringBuffer* token = header->getToken().get())
-                token->setPermanent();
-            if (KvStringBuffer* token = header->getCompactToken().get())
-                token->setPermanent();
-            return header;
-        }
+        if (KvSipHeader* header =
+                KvSipHeaderRegistry::instance().create(std::string_view(name, length)))
+            return KvHandle<KvSipHeader>(header);
     }
     KvString text(name ? KvStringBuffer::create(name, length, length + 1) : nullptr);
     return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvString()));

@@ -14,7 +14,7 @@ KvSipRAckHeader::KvSipRAckHeader(uint32_t rseq, uint32_t cseq, const char* metho
 void KvSipRAckHeader::doParse(KvInputStream& stream) {
     m_responseNumber = KvStreamTokenizer::readUnsignedNumber(stream);
     m_cseqNumber = KvStreamTokenizer::readUnsignedNumber(stream);
-    m_method = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators);
+    m_method = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     if (m_method.isEmpty())
         KvSipParseError::raise("Invalid RAck header");
 }

@@ -90,7 +90,7 @@ void KvSipRetryAfterHeader::doParse(KvInputStream& stream) {
     // nothing this header keeps.
     while (c == ';') {
         stream.read();
-        KvString name(KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparators));
+        KvString name(KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass));
         c = KvStreamTokenizer::skipWhitespace(stream);
         if (c != '=')
             continue;

@@ -6,6 +6,7 @@
 #include "KvParameters.h"
 #include "KvSipHeaderTextStream.h"
 #include "KvSipParseError.h"
+#include "KvStreamTokenizer.h"
 
 #include <algorithm>
 #include <charconv>
@@ -22,6 +23,8 @@ const char* const kOverflow = "Invalid SIP URL - Buffer overflow";
 const char* const kWrongFormat = "Sip URL wrong format";
 const char* const kNulInHeader = "NUL in URL header";
 const char* const kNoKeyValue = "Header doesn't have Key/Value pair\n";
+// The bytes that the URL parser does more with than store.
+constexpr KvCharClass kUrlSpecial{"\" \t\r<[]:@;,?>\n"};
 
 bool isHexDigit(int c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -135,9 +138,7 @@ void appendEscaped(std::string& out, const char* text) {
 }
 } // namespace
 
-KvSipURL::KvSipURL()
-    : KvURI("sip"), m_port(DEFAULT_PORT), m_parameters(new KvParameters()),
-      m_headers(new KvParameters()), m_portPresent(false) {
+KvSipURL::KvSipURL() : KvURI("sip"), m_port(DEFAULT_PORT), m_portPresent(false) {
     m_isSipURL = true;
 }
 
@@ -149,14 +150,12 @@ KvSipURL::KvSipURL(const char* text) : KvSipURL() {
 
 KvSipURL::KvSipURL(const KvSipURL& other)
     : KvURI(other), m_user(other.m_user), m_password(other.m_password), m_host(other.m_host),
-      m_port(other.m_port),
-      m_parameters(other.m_parameters.isNull()
-                       ? new KvParameters()
-                       : static_cast<KvParameters*>(other.m_parameters->clone())),
-      m_headers(other.m_headers.isNull() ? new KvParameters()
-                                         : static_cast<KvParameters*>(other.m_headers->clone())),
-      m_portPresent(other.m_portPresent) {
+      m_port(other.m_port), m_portPresent(other.m_portPresent) {
     m_isSipURL = true;
+    if (countOf(other.m_parameters))
+        m_parameters = static_cast<KvParameters*>(other.m_parameters.getShared()->clone());
+    if (countOf(other.m_headers))
+        m_headers = static_cast<KvParameters*>(other.m_headers.getShared()->clone());
 }
 
 KvSipURL::~KvSipURL() = default;
@@ -169,32 +168,52 @@ KvURI* KvSipURL::sCreate() {
     return new KvSipURL();
 }
 
+KvParameters& KvSipURL::listOf(KvHandle<KvParameters>& list) {
+    if (KvParameters* made = list.getShared())
+        return *made;
+    return *list.installShared(new KvParameters());
+}
+
+// A const URL makes its list too: the caller may fill the list it gets.
+KvHandle<KvParameters> KvSipURL::listOf(const KvHandle<KvParameters>& list) {
+    return KvHandle<KvParameters>(&listOf(const_cast<KvHandle<KvParameters>&>(list)));
+}
+
+uint32_t KvSipURL::countOf(const KvHandle<KvParameters>& list) {
+    const KvParameters* made = list.getShared();
+    return made ? made->getCount() : 0;
+}
+
 bool KvSipURL::hasParameters() const {
-    return m_parameters->getCount() != 0;
+    return countOf(m_parameters) != 0;
 }
 
 bool KvSipURL::hasHeaders() const {
-    return m_headers->getCount() != 0;
+    return countOf(m_headers) != 0;
 }
 
 uint32_t KvSipURL::getParameterCount() const {
-    return m_parameters->getCount();
+    return countOf(m_parameters);
 }
 
 bool KvSipURL::hasNoHeaders() const {
-    return m_headers->getCount() == 0;
+    return countOf(m_headers) == 0;
 }
 
 int32_t KvSipURL::getTransport() const {
-    return m_parameters->getParameter("transport").equalsIgnoreCase("tcp") ? 1 : 0;
+    return countOf(m_parameters) &&
+                   m_parameters.getShared()->getParameter("transport").equalsIgnoreCase("tcp")
+               ? 1
+               : 0;
 }
 
 KvString KvSipURL::getMaddr() const {
-    return m_parameters->getParameter("maddr");
+    return countOf(m_parameters) ? m_parameters.getShared()->getParameter("maddr") : KvString();
 }
 
 void KvSipURL::removeParameter(const char* name) {
-    m_parameters->removeParameter(name);
+    if (countOf(m_parameters))
+        m_parameters.getShared()->removeParameter(name);
 }
 
 KvString KvSipURL::serialize() const {
@@ -215,16 +234,16 @@ KvString KvSipURL::serialize() const {
         *std::to_chars(port + 1, port + sizeof port - 1, m_port).ptr = '\0';
         text += port;
     }
-    if (m_parameters->getCount() != 0) {
+    if (countOf(m_parameters) != 0) {
         text += ";";
-        text += m_parameters->serialize().c_str();
+        text += m_parameters.getShared()->serialize().c_str();
     }
-    if (m_headers->getCount() != 0) {
+    if (countOf(m_headers) != 0) {
         // Names and values are escaped, so the raw "=" and "&" between them read back as
         // delimiters and nothing inside a value does.
         std::string headers;
         char separator = '?';
-        m_headers->forEach([&](const char* key, const char* value) {
+        m_headers.getShared()->forEach([&](const char* key, const char* value) {
             if (!key || !*key)
                 return;
             headers += separator;
@@ -286,7 +305,7 @@ void KvSipURL::parse(KvInputStream& stream) {
         case State::Semicolon:
             if (index > segmentStart) {
                 KvSipHeaderTextStream parameters(buffer + segmentStart, index - segmentStart);
-                m_parameters->parse(parameters);
+                listOf(m_parameters).parse(parameters);
             }
             segmentStart = index;
             break;
@@ -304,6 +323,14 @@ void KvSipURL::parse(KvInputStream& stream) {
 
     KvInputCursor cursor(stream);
     for (;;) {
+        // A run of bytes that are only stored, shown in memory, goes over in one copy.
+        if (!inQuotes) {
+            if (const uint32_t run =
+                    cursor.takeRun(kUrlSpecial, buffer + index, BUFFER_SIZE - index)) {
+                index += run;
+                continue;
+            }
+        }
         const bool userPending = atSignAhead && !userTaken;
         cursor.mark();
         int c = cursor.read();
@@ -457,7 +484,7 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
     };
     auto storeEntry = [&]() {
         if (!keyEnded) {
-            storeDecodedEntries(*m_headers,
+            storeDecodedEntries(listOf(m_headers),
                                 std::string_view(buffer + entryStart, index - entryStart));
             index = entryStart;
             return;
@@ -466,7 +493,7 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
             KvException::sThrow(kNoKeyValue);
         buffer[valueStart - 1] = '\0';
         buffer[index] = '\0';
-        m_headers->setParameter(buffer + entryStart, buffer + valueStart);
+        listOf(m_headers).setParameter(buffer + entryStart, buffer + valueStart);
         index = entryStart;
         keyEnded = false;
     };

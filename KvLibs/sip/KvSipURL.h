@@ -33,8 +33,8 @@ public:
     // The message transport code: 1 for transport=tcp, else 0 (UDP).
     int32_t getTransport() const;
     KvString getMaddr() const;
-    KvHandle<KvParameters> getParameters() const { return m_parameters; }
-    KvHandle<KvParameters> getHeaders() const { return m_headers; }
+    KvHandle<KvParameters> getParameters() const { return listOf(m_parameters); }
+    KvHandle<KvParameters> getHeaders() const { return listOf(m_headers); }
     void removeParameter(const char* name);
 
     static constexpr int32_t DEFAULT_PORT = 5060;
@@ -44,6 +44,10 @@ public:
 private:
     // Reads the header part behind "?", up to the end of the URL.
     void parseHeaders(KvInputStream& stream, bool bracketed);
+    // Most URLs have no parameters and no headers: those lists are made on first use.
+    static KvParameters& listOf(KvHandle<KvParameters>& list);
+    static KvHandle<KvParameters> listOf(const KvHandle<KvParameters>& list);
+    static uint32_t countOf(const KvHandle<KvParameters>& list);
 
     KvString m_user;
     KvString m_password;

@@ -12,7 +12,7 @@
 
 namespace {
 // The token separators of RFC 3261, and CR and LF.
-const char* const kSeparators = " \t\r\n\\\"()<>@,;:/[]?={}";
+constexpr KvCharClass kSeparators{" \t\r\n\\\"()<>@,;:/[]?={}"};
 const char* const kInvalid = "Invalid Via header";
 const char* const kInvalidTtl = "Invalid value for ttl parameter in Via header";
 // A header line never holds more.
@@ -24,7 +24,8 @@ bool isBlank(char c) {
 
 // The next token up to one of the delimiters, leading white space passed over; the delimiter stays
 // in the stream. The token is NUL-terminated in the buffer; its start is returned.
-char* readToken(KvInputStream& stream, const char* delimiters, char (&buffer)[kTokenSize],
+template <class Delimiters>
+char* readToken(KvInputStream& stream, const Delimiters& delimiters, char (&buffer)[kTokenSize],
                 bool trimEnd = true) {
     if (!KvStreamTokenizer::readTokenToBuffer(stream, delimiters, buffer, kTokenSize))
         KvSipParseError::raise(kInvalid);

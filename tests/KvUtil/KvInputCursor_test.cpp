@@ -2,7 +2,9 @@
 // scanners) against the byte-by-byte calls of a stream that shows nothing: same bytes, and the
 // stream left at the same place with the same mark.
 #include "KvInputStream.h"
+#include "KvParameters.h"
 #include "KvStreamTokenizer.h"
+#include "support/KvTestExceptions.h"
 #include "support/KvTestStreams.h"
 
 #include <gtest/gtest.h>
@@ -130,10 +132,17 @@ TEST(KvInputCursor, TokenizerScansAlikeBothWays) {
             {
                 KvPlainStream plain(text);
                 auto fast = kvStreamOf(text);
-                EXPECT_EQ(KvStreamTokenizer::tokenLength(*fast, delimiters.c_str()),
-                          KvStreamTokenizer::tokenLength(plain, delimiters.c_str()))
+                const uint32_t length = KvStreamTokenizer::tokenLength(plain, delimiters.c_str());
+                EXPECT_EQ(KvStreamTokenizer::tokenLength(*fast, delimiters.c_str()), length)
                     << where;
                 EXPECT_EQ(stateOf(*fast), stateOf(plain)) << where;
+                // The same set as a character class, both ways.
+                const KvCharClass set = KvCharClass::of(delimiters.c_str());
+                KvPlainStream plainAgain(text);
+                auto fastAgain = kvStreamOf(text);
+                EXPECT_EQ(KvStreamTokenizer::tokenLength(plainAgain, set), length) << where;
+                EXPECT_EQ(KvStreamTokenizer::tokenLength(*fastAgain, set), length) << where;
+                EXPECT_EQ(stateOf(*fastAgain), stateOf(plainAgain)) << where;
             }
             for (uint32_t size : {1u, 4u, 32u}) {
                 KvPlainStream plain(text);
@@ -150,6 +159,37 @@ TEST(KvInputCursor, TokenizerScansAlikeBothWays) {
                 }
                 EXPECT_EQ(stateOf(*fast), stateOf(plain)) << where;
             }
+        }
+    }
+}
+
+TEST(KvInputCursor, ParametersParseAlikeBothWays) {
+    const std::vector<std::string> texts = {
+        "transport=udp;lr",
+        "branch=z9hG4bK776asdhds;received=192.0.2.1;rport, SIP/2.0/UDP next",
+        "a=\"x;y,z\";b=2",
+        "a=\"esc\\\"aped;still\";b",
+        "a=1;\r\n b=2\r\nNext: x",
+        "a=1\r\nNext",
+        "k = v ; x=y=z;;",
+        "key=",
+        "=value",
+        std::string("n\0ul=\xff\x80;z", 9),
+        std::string(1030, 'k'),
+        "a=\"" + std::string(1100, 'v'),
+    };
+    for (const char* separator : {";", ",", "&"}) {
+        for (const std::string& text : texts) {
+            const std::string where = std::string(separator) + " over [" + text + "]";
+            KvPlainStream plain(text);
+            auto fast = kvStreamOf(text);
+            KvParameters fromPlain(separator);
+            KvParameters fromFast(separator);
+            const std::string failedPlain = kvThrownText([&] { fromPlain.parse(plain); });
+            const std::string failedFast = kvThrownText([&] { fromFast.parse(*fast); });
+            EXPECT_EQ(failedFast, failedPlain) << where;
+            EXPECT_STREQ(fromFast.serialize().c_str(), fromPlain.serialize().c_str()) << where;
+            EXPECT_EQ(kvRestOf(*fast), kvRestOf(plain)) << where;
         }
     }
 }

@@ -212,6 +212,15 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Max-Forwards", " 70 \r\n"},
         {"Supported", " timer, 100rel\r\n"},
         {"User-Agent", " Kv/1.0 (test)\r\n"},
+        // Runs of plain bytes up to, and past, the URL and parameter buffers; a text that ends
+        // inside a run.
+        {"To", " <sip:" + std::string(1010, 'u') + "@h>\r\n"},
+        {"To", " <sip:" + std::string(1030, 'u') + "@h>\r\n"},
+        {"Via", " SIP/2.0/UDP h;p=" + std::string(1015, 'v') + "\r\n"},
+        {"Via", " SIP/2.0/UDP h;p=" + std::string(1030, 'v') + "\r\n"},
+        {"Via", " SIP/2.0/UDP h;branch=z9hG4bK;x=\"q;r\"=s"},
+        {"From", " sip:user@host.example.com"},
+        {"From", " <sip:a@b;maddr=x\xff\x80y;ttl=1>;tag=\xc3\xa9"},
     };
     for (const auto& [name, value] : edges)
         expectValueSameBothWays(name, value);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -357,5 +358,34 @@ TEST(KvSipURL, DamagedTextFailsCleanly) {
                 }
             }
         }
+    }
+}
+
+TEST(KvSipURL, ListsMadeOnFirstUseAreKeptAndOwn) {
+    Parsed p = parse("sip:alice@atlanta.com", true);
+    EXPECT_FALSE(p.url->hasParameters());
+    EXPECT_TRUE(p.url->hasNoHeaders());
+    KvHandle<KvParameters> parameters = p.url->getParameters();
+    parameters->setParameter("lr", "");
+    EXPECT_EQ(p.url->getParameters().get(), parameters.get());
+    p.url->getHeaders()->setParameter("Subject", "hi");
+    EXPECT_EQ(serialized(p.url), "sip:alice@atlanta.com;lr?Subject=hi");
+    KvHandle<KvSipURL> copy(static_cast<KvSipURL*>(p.url->clone()));
+    copy->getParameters()->removeAll();
+    copy->getHeaders()->removeAll();
+    EXPECT_EQ(serialized(copy), "sip:alice@atlanta.com");
+    EXPECT_EQ(serialized(p.url), "sip:alice@atlanta.com;lr?Subject=hi");
+}
+
+TEST(KvSipURL, ThreadsAskingForAnUnmadeListShareOne) {
+    for (int round = 0; round < 50; ++round) {
+        Parsed p = parse("sip:bob@biloxi.com", true);
+        const KvSipURL& url = *p.url;
+        KvParameters* seen[2] = {};
+        std::thread other([&] { seen[0] = url.getHeaders().get(); });
+        seen[1] = url.getHeaders().get();
+        other.join();
+        EXPECT_EQ(seen[0], seen[1]);
+        EXPECT_FALSE(url.hasHeaders());
     }
 }
