@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 KvSdpAttributeField::KvSdpAttributeField() : KvSdpField("a") {}
 
@@ -41,9 +42,13 @@ void KvSdpAttributeField::parse(KvInputStream& stream) {
     }
     std::string_view name = line.substr(0, colon);
     const char* value = buffer.c_str() + colon + 1;
-    if (name == "rtpmap")
-        m_value = new KvSdpRtpAttribute(value);
-    else
+    if (name == "rtpmap") {
+        auto* rtp = new KvSdpRtpAttribute;
+        KvHandle<KvSdpAttribute> parsed(rtp);
+        // The line holds no line end; the value, as a C text, ends at a NUL.
+        rtp->parseLine(value);
+        m_value = std::move(parsed);
+    } else
         m_value = new KvSdpAttribute(value);
     m_name = KvSdpReader::toString(name);
 }

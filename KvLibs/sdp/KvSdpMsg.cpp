@@ -2,6 +2,7 @@
 
 #include "KvByteArrayInputStream.h"
 #include "KvException.h"
+#include "KvGatheringStream.h"
 #include "KvOutputStream.h"
 #include "KvSdpParseError.h"
 #include "KvSdpProtocolVersionField.h"
@@ -84,8 +85,15 @@ void KvSdpMsg::parse(KvInputStream& stream) {
 void KvSdpMsg::serialize(KvOutputStream& stream) const {
     if (m_session.isNull())
         KvException::sThrow("Session Description is invalid in KvSdpMsg::serialize()");
-    m_session->serialize(stream);
-    stream.flush();
+    KvGatheringStream gathered(stream);
+    try {
+        m_session->serialize(gathered);
+    } catch (...) {
+        // The lines written before the refused one reach the stream, as they would unbuffered.
+        gathered.drain();
+        throw;
+    }
+    gathered.flush();
 }
 
 void KvSdpMsg::insertField(const KvHandle<KvSdpField>& field) {

@@ -26,7 +26,7 @@ void KvSdpProtocolVersionField::parse(KvInputStream& stream) {
         if (c < '0' || c > '9')
             KvSdpParseError::sThrow("KvSdpProtocolVersionField::parse()Invalid character in Sdp "
                                     "Protocol Version Field");
-    m_version = line.c_str();
+    m_version = KvSdpReader::toString(line.view());
 }
 
 void KvSdpProtocolVersionField::serialize(KvOutputStream& stream) const {

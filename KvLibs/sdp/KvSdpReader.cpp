@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 void KvSdpReader::requireMarks(KvInputStream& stream) {
     if (!stream.markSupported())
@@ -141,12 +142,77 @@ KvString KvSdpReader::readRestOfLine(KvInputStream& stream) {
     return toString(line.view());
 }
 
+namespace {
+// The words that most bodies repeat, and the payload type numbers, are shared strings that live
+// as long as the process: their counts never move, and a body that holds them allocates nothing
+// for them. A string is copied before it is changed, so sharing is safe.
+class SharedTokens {
+public:
+    SharedTokens() {
+        for (uint32_t value = 0; value < kNumbers; ++value)
+            m_numbers[value] = permanent(std::to_string(value));
+        static const char* const words[] = {"IN",          "IP4",      "IP6",
+                                            "RTP/AVP",     "RTP/AVPF", "RTP/SAVP",
+                                            "RTP/SAVPF",   "audio",    "video",
+                                            "application", "rtpmap",   "fmtp",
+                                            "ptime",       "maxptime", "sendrecv",
+                                            "sendonly",    "recvonly", "inactive",
+                                            "rtcp",        "PCMU",     "PCMA",
+                                            "G722",        "G729",     "GSM",
+                                            "iLBC",        "opus",     "telephone-event",
+                                            "H261",        "H263",     "H264",
+                                            "VP8",         "8000",     "16000",
+                                            "48000",       "90000",    "-"};
+        for (const char* word : words) {
+            KvString& slot = m_words[slotOf(word)];
+            if (slot.isNull())
+                slot = permanent(word);
+        }
+    }
+
+    const KvString* find(std::string_view text) const {
+        if (text.size() <= 3 && (text.size() == 1 || text[0] != '0')) {
+            uint32_t value = 0;
+            if (KvSdpReader::toNumber(text, kNumbers - 1, value))
+                return &m_numbers[value];
+        }
+        const KvString& word = m_words[slotOf(text)];
+        if (word.length() == text.size() && std::memcmp(word.data(), text.data(), text.size()) == 0)
+            return &word;
+        return nullptr;
+    }
+
+private:
+    static constexpr uint32_t kNumbers = 128;
+    static constexpr uint32_t kSlots = 128;
+
+    static KvString permanent(std::string_view text) {
+        KvString shared(KvStringBuffer::create(text.data(), static_cast<uint32_t>(text.size())));
+        shared->setPermanent();
+        return shared;
+    }
+    static uint32_t slotOf(std::string_view text) {
+        const auto first = static_cast<unsigned char>(text.front());
+        const auto last = static_cast<unsigned char>(text.back());
+        const auto middle = static_cast<unsigned char>(text[text.size() / 2]);
+        // Chosen so that no two of the words above share a slot.
+        return (static_cast<uint32_t>(text.size()) + first + middle * 10 + last * 6) % kSlots;
+    }
+
+    KvString m_numbers[kNumbers];
+    KvString m_words[kSlots];
+};
+} // namespace
+
 KvString KvSdpReader::toString(std::string_view text) {
     // A C text ends at its first NUL; so does the string made from it.
     // An empty view may have no data at all, which strnlen must not be given.
     size_t length = text.empty() ? 0 : ::strnlen(text.data(), text.size());
     if (length == 0)
         return KvString();
+    static const SharedTokens shared;
+    if (const KvString* token = shared.find(text.substr(0, length)))
+        return *token;
     return KvString(KvStringBuffer::create(text.data(), static_cast<uint32_t>(length)));
 }
 

@@ -34,6 +34,9 @@ public:
     void setEncodingParametersText(const char* text);
 
 private:
+    // Gives it the value of a line it has read, which holds no line end.
+    friend class KvSdpAttributeField;
+
     void clear();
     // The first line of a C text, as a line reader would take it.
     static std::string_view firstLine(const char* text);

@@ -1,0 +1,80 @@
+// Gathers the many small writes of a serialiser on the stack and hands them on in few large ones:
+// a byte-array stream then grows once instead of once per 256 bytes, and the target's own write
+// runs a few times per message instead of a few times per line.
+#pragma once
+
+#include "KvOutputStream.h"
+
+#include <cstdint>
+#include <cstring>
+
+class KvGatheringStream final : public KvOutputStream {
+public:
+    explicit KvGatheringStream(KvOutputStream& target) : m_target(target) {}
+    ~KvGatheringStream() override = default;
+
+    using KvOutputStream::write;
+    void write(const void* buffer, uint32_t length, uint32_t offset) override {
+        if (!buffer || length == 0)
+            return;
+        const char* bytes = static_cast<const char*>(buffer) + offset;
+        if (length > sizeof(m_bytes) - m_count) {
+            writeBeyond(bytes, length);
+            return;
+        }
+        copy(m_bytes + m_count, bytes, length);
+        m_count += length;
+    }
+    void write(uint8_t byte) override {
+        if (m_count == sizeof(m_bytes))
+            drain();
+        m_bytes[m_count++] = static_cast<char>(byte);
+    }
+    void flush() override {
+        drain();
+        m_target.flush();
+    }
+    // Hands on what is gathered without flushing the target.
+    void drain() {
+        if (m_count) {
+            const uint32_t count = m_count;
+            m_count = 0;
+            m_target.write(m_bytes, count, 0);
+        }
+    }
+
+private:
+    // Out of line, so that the usual write needs no frame of its own.
+    [[gnu::noinline]] void writeBeyond(const char* bytes, uint32_t length);
+
+    // Most writes are a few bytes (": ", CR LF, a token): copied in place instead of by a call.
+    static void copy(char* to, const char* from, uint32_t length) {
+        if (length > 16) {
+            std::memcpy(to, from, length);
+        } else if (length >= 8) {
+            uint64_t head;
+            uint64_t tail;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + length - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + length - 8, &tail, 8);
+        } else if (length >= 4) {
+            uint32_t head;
+            uint32_t tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + length - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + length - 4, &tail, 4);
+        } else {
+            to[0] = from[0];
+            if (length > 1)
+                to[1] = from[1];
+            if (length > 2)
+                to[2] = from[2];
+        }
+    }
+
+    KvOutputStream& m_target;
+    uint32_t m_count = 0;
+    char m_bytes[2048];
+};
