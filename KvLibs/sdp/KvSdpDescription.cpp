@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace {
 struct Registry {
@@ -39,10 +40,13 @@ KvString sharedText(const char* text) {
         }
         KvString texts[6] = {"v", "t", "m", "vosiuepcbzka", "tr", "micbka"};
     } shared;
-    const auto& texts = shared.texts;
-    for (const KvString& shared : texts)
-        if (text && shared.c_str()[0] == text[0] && std::strcmp(shared.c_str(), text) == 0)
-            return shared;
+    if (!text)
+        return KvString();
+    const std::string_view wanted(text);
+    for (const KvString& candidate : shared.texts)
+        if (candidate.length() == wanted.size() &&
+            std::memcmp(candidate.data(), text, wanted.size()) == 0)
+            return candidate;
     return KvString(text);
 }
 } // namespace
@@ -150,7 +154,7 @@ void KvSdpDescription::parse(KvInputStream& stream) {
         const char letter[2] = {static_cast<char>(c), '\0'};
         if (!isAllowed(letter))
             return;
-        addField(KvSdpField::sConstructFrom(stream));
+        addField(KvSdpField::sConstructAtToken(stream));
     }
 }
 

@@ -66,6 +66,10 @@ void KvSdpField::sRegister(const char* token, KvSdpFieldCreator creator) {
 
 KvHandle<KvSdpField> KvSdpField::sConstructFrom(KvInputStream& stream) {
     KvStreamTokenizer::skipWhitespace(stream);
+    return sConstructAtToken(stream);
+}
+
+KvHandle<KvSdpField> KvSdpField::sConstructAtToken(KvInputStream& stream) {
     // The token ends at "="; a line without one is refused instead of running into the next line.
     char token[kMaxTokenLength + 1];
     size_t length = 0;

@@ -2,10 +2,8 @@
 
 #include "KvException.h"
 #include "KvOutputStream.h"
-#include "KvInputStream.h"
 #include "KvSdpReader.h"
 
-#include <string_view>
 #include <utility>
 
 namespace {
@@ -21,44 +19,19 @@ KvSdpOriginField::KvSdpOriginField(const char* text) : KvSdpOriginField() {
 KvSdpOriginField::~KvSdpOriginField() = default;
 
 namespace {
-// The six values straight from the bytes a stream shows, with the outcome of the stream reading in
-// parse, the position on failure included. False for a stream that shows none.
+// The six values straight from the bytes a stream shows; false for a stream that shows none.
 bool parseShown(KvInputStream& stream, KvString (&values)[6]) {
-    uint32_t available = 0;
-    const char* bytes = stream.peek(available);
-    if (!bytes)
+    KvSdpShownBytes bytes(stream);
+    if (!bytes.shown())
         return false;
-    uint32_t n = 0;
-    const auto fail = [&] {
-        stream.skip(n);
-        KvException::sThrow(kIncomplete);
-    };
-    const auto atLineEnd = [&] {
-        uint32_t end = n;
-        while (end < available && (bytes[end] == ' ' || bytes[end] == '\t' || bytes[end] == '\r'))
-            ++end;
-        return end == available || bytes[end] == '\n';
-    };
     for (KvString& value : values) {
-        if (atLineEnd())
-            fail();
-        while (n < available && KvSdpReader::isBlank(bytes[n]))
-            ++n;
-        const uint32_t start = n;
-        while (n < available && bytes[n] != ' ' && bytes[n] != '\t' && bytes[n] != '\r' &&
-               bytes[n] != '\n')
-            ++n;
-        value = KvSdpReader::toString(std::string_view(bytes + start, n - start));
+        if (bytes.isAtLineEnd())
+            KvException::sThrow(kIncomplete);
+        value = KvSdpReader::toString(bytes.readToken());
     }
-    if (!atLineEnd())
-        fail();
-    while (n < available && (bytes[n] == ' ' || bytes[n] == '\t' || bytes[n] == '\r'))
-        ++n;
-    // Left as skipLineEnd leaves it: marked at the line feed, past it.
-    stream.skip(n);
-    stream.mark(1);
-    if (n < available)
-        stream.skip(1);
+    if (!bytes.isAtLineEnd())
+        KvException::sThrow(kIncomplete);
+    bytes.skipLineEnd();
     return true;
 }
 } // namespace

@@ -136,6 +136,75 @@ bool KvSdpReader::readRestOfLine(KvInputStream& stream, KvSdpLine& line, size_t 
     }
 }
 
+KvSdpShownBytes::KvSdpShownBytes(KvInputStream& stream)
+    : m_stream(stream), m_bytes(stream.peek(m_length)) {}
+
+KvSdpShownBytes::~KvSdpShownBytes() {
+    if (m_position)
+        m_stream.skip(static_cast<int64_t>(m_position));
+}
+
+bool KvSdpShownBytes::isAtLineEnd() const {
+    uint64_t n = m_position;
+    while (n < m_length && (m_bytes[n] == ' ' || m_bytes[n] == '\t' || m_bytes[n] == '\r'))
+        ++n;
+    return n >= m_length || m_bytes[n] == '\n';
+}
+
+void KvSdpShownBytes::skipBlanks() {
+    while (m_position < m_length && KvSdpReader::isBlank(m_bytes[m_position]))
+        ++m_position;
+}
+
+std::string_view KvSdpShownBytes::readToken() {
+    skipBlanks();
+    const uint64_t start = m_position;
+    while (m_position < m_length && m_bytes[m_position] != ' ' && m_bytes[m_position] != '\t' &&
+           m_bytes[m_position] != '\r' && m_bytes[m_position] != '\n')
+        ++m_position;
+    return std::string_view(m_bytes + start, m_position - start);
+}
+
+void KvSdpShownBytes::skipLineEnd() {
+    while (m_position < m_length && (m_bytes[m_position] == ' ' || m_bytes[m_position] == '\t' ||
+                                     m_bytes[m_position] == '\r'))
+        ++m_position;
+    // Marked at the line feed or whatever stands there instead, as the byte reading leaves it.
+    m_stream.skip(static_cast<int64_t>(m_position));
+    m_bytes += m_position;
+    m_length -= static_cast<uint32_t>(m_position);
+    m_position = 0;
+    m_stream.mark(1);
+    if (m_length && m_bytes[0] == '\n')
+        m_position = 1;
+}
+
+bool KvSdpShownBytes::readRestOfLine(std::string_view& line, size_t maxLength) {
+    skipBlanks();
+    const char* bytes = m_bytes + m_position;
+    const uint64_t available = m_length - m_position;
+    const void* lineFeed = std::memchr(bytes, '\n', available);
+    uint64_t n =
+        lineFeed ? static_cast<uint64_t>(static_cast<const char*>(lineFeed) - bytes) : available;
+    if (const void* carriageReturn = std::memchr(bytes, '\r', n))
+        n = static_cast<uint64_t>(static_cast<const char*>(carriageReturn) - bytes);
+    if (n > maxLength) {
+        line = std::string_view(bytes, maxLength);
+        m_position += maxLength + 1;
+        return false;
+    }
+    line = std::string_view(bytes, n);
+    if (n < available && bytes[n] == '\r') {
+        const bool lineFeedFollows = n + 1 < available && bytes[n + 1] == '\n';
+        m_position += n + 2;
+        if (!lineFeedFollows)
+            KvException::sThrow("carriage return without newline");
+        return true;
+    }
+    m_position += n + 1;
+    return true;
+}
+
 KvString KvSdpReader::readRestOfLine(KvInputStream& stream) {
     KvSdpLine line;
     readRestOfLine(stream, line);

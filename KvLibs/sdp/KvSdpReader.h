@@ -63,6 +63,36 @@ private:
     bool m_onHeap;
 };
 
+// Reading inside one line straight from the bytes a stream shows (only for such a stream), with
+// the outcome of the KvSdpReader calls of the same names. The stream moves past what was read when
+// the cursor goes, whether the field was read whole or refused.
+class KvSdpShownBytes {
+public:
+    explicit KvSdpShownBytes(KvInputStream& stream);
+    KvSdpShownBytes(const KvSdpShownBytes&) = delete;
+    KvSdpShownBytes& operator=(const KvSdpShownBytes&) = delete;
+    ~KvSdpShownBytes();
+
+    bool shown() const { return m_bytes != nullptr; }
+    // -1 at the end.
+    int peek() const {
+        return m_position < m_length ? static_cast<uint8_t>(m_bytes[m_position]) : -1;
+    }
+    int read() { return m_position < m_length ? static_cast<uint8_t>(m_bytes[m_position++]) : -1; }
+    bool isAtLineEnd() const;
+    void skipBlanks();
+    std::string_view readToken();
+    // Also marks the stream where KvSdpReader::skipLineEnd leaves its mark.
+    void skipLineEnd();
+    bool readRestOfLine(std::string_view& line, size_t maxLength = SIZE_MAX);
+
+private:
+    KvInputStream& m_stream;
+    uint32_t m_length = 0;
+    const char* m_bytes;
+    uint64_t m_position = 0;
+};
+
 class KvSdpReader {
 public:
     // The next character without consuming it; -1 at the end.
