@@ -29,11 +29,20 @@ KvSdpAttributeField::KvSdpAttributeField(const char* name, const char* value)
 KvSdpAttributeField::~KvSdpAttributeField() = default;
 
 void KvSdpAttributeField::parse(KvInputStream& stream) {
-    if (KvSdpReader::isAtLineEnd(stream))
-        KvException::sThrow("KvSdpAttributeField::parse Incomplete Attribute Field");
+    const char* const incomplete = "KvSdpAttributeField::parse Incomplete Attribute Field";
+    KvSdpShownBytes bytes(stream);
     KvSdpLine buffer;
-    KvSdpReader::readRestOfLine(stream, buffer);
-    std::string_view line = buffer.view();
+    std::string_view line;
+    if (bytes.shown()) {
+        if (bytes.isAtLineEnd())
+            KvException::sThrow(incomplete);
+        bytes.readRestOfLine(line);
+    } else {
+        if (KvSdpReader::isAtLineEnd(stream))
+            KvException::sThrow(incomplete);
+        KvSdpReader::readRestOfLine(stream, buffer);
+        line = buffer.view();
+    }
     size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
         m_name = KvSdpReader::toString(line);
@@ -41,15 +50,19 @@ void KvSdpAttributeField::parse(KvInputStream& stream) {
         return;
     }
     std::string_view name = line.substr(0, colon);
-    const char* value = buffer.c_str() + colon + 1;
+    // The value, as a C text, ends at a NUL; the line holds no line end.
+    std::string_view value = line.substr(colon + 1);
+    value = value.substr(0, ::strnlen(value.data(), value.size()));
+    KvHandle<KvSdpAttribute> parsed;
     if (name == "rtpmap") {
         auto* rtp = new KvSdpRtpAttribute;
-        KvHandle<KvSdpAttribute> parsed(rtp);
-        // The line holds no line end; the value, as a C text, ends at a NUL.
+        parsed = rtp;
         rtp->parseLine(value);
-        m_value = std::move(parsed);
-    } else
-        m_value = new KvSdpAttribute(value);
+    } else {
+        parsed = new KvSdpAttribute;
+        parsed->m_value = KvSdpReader::toString(value);
+    }
+    m_value = std::move(parsed);
     m_name = KvSdpReader::toString(name);
 }
 
