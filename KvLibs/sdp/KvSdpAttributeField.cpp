@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <typeinfo>
 #include <utility>
 
 KvSdpAttributeField::KvSdpAttributeField() : KvSdpField("a") {}
@@ -69,12 +70,28 @@ void KvSdpAttributeField::parse(KvInputStream& stream) {
 void KvSdpAttributeField::serialize(KvOutputStream& stream) const {
     if (m_name.isEmpty())
         KvException::sThrow("Serializing Invalid Attribute Field");
-    stream << "a=" << m_name;
-    if (!m_value.isNull()) {
-        stream << ":";
-        m_value->serialize(stream);
+    KvSdpLineWriter line(stream);
+    line << "a=" << m_name;
+    if (const KvSdpAttribute* value = m_value.get()) {
+        line << ':';
+        // The two value classes of this library join the line; any other writes itself.
+        if (typeid(*value) == typeid(KvSdpAttribute)) {
+            line << value->m_value;
+        } else if (typeid(*value) == typeid(KvSdpRtpAttribute)) {
+            try {
+                static_cast<const KvSdpRtpAttribute*>(value)->write(line);
+            } catch (...) {
+                // What stood before the refused value reaches the stream, as it would unbuffered.
+                line.flush();
+                throw;
+            }
+        } else {
+            line.flush();
+            value->serialize(stream);
+        }
     }
-    stream << "\r\n";
+    line << "\r\n";
+    line.flush();
 }
 
 const char* KvSdpAttributeField::getValueText() const {

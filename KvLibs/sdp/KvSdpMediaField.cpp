@@ -138,13 +138,15 @@ void KvSdpMediaField::parse(KvInputStream& stream) {
 void KvSdpMediaField::serialize(KvOutputStream& stream) const {
     if (m_media.isEmpty() || m_transport.isEmpty())
         KvException::sThrow("KvSdpMediaField::serialize() Incomplete Media Field");
-    stream << "m=" << m_media << " " << static_cast<uint32_t>(m_port);
+    KvSdpLineWriter line(stream);
+    line << "m=" << m_media << " " << static_cast<uint32_t>(m_port);
     if (m_numPorts != 0)
-        stream << "/" << static_cast<uint32_t>(m_numPorts);
-    stream << " " << m_transport;
+        line << "/" << static_cast<uint32_t>(m_numPorts);
+    line << " " << m_transport;
     for (const KvString& format : m_formats)
-        stream << " " << format;
-    stream << "\r\n";
+        line << " " << format;
+    line << "\r\n";
+    line.flush();
 }
 
 void KvSdpMediaField::setFormats(const char* text) {

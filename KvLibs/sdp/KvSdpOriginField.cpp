@@ -68,6 +68,8 @@ void KvSdpOriginField::serialize(KvOutputStream& stream) const {
     if (m_userName.isEmpty() || m_sessionId.isEmpty() || m_version.isEmpty() ||
         m_networkType.isEmpty() || m_addressType.isEmpty() || m_address.isEmpty())
         KvException::sThrow(kIncomplete);
-    stream << "o=" << m_userName << " " << m_sessionId << " " << m_version << " " << m_networkType
-           << " " << m_addressType << " " << m_address << "\r\n";
+    KvSdpLineWriter line(stream);
+    line << "o=" << m_userName << " " << m_sessionId << " " << m_version << " " << m_networkType
+         << " " << m_addressType << " " << m_address << "\r\n";
+    line.flush();
 }

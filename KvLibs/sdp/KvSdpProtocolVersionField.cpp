@@ -33,5 +33,7 @@ void KvSdpProtocolVersionField::serialize(KvOutputStream& stream) const {
     if (m_version.isEmpty())
         KvException::sThrow(
             "KvSdpProtocolVersionField::serialize() Incomplete Protocol Version Field");
-    stream << "v=" << m_version << "\r\n";
+    KvSdpLineWriter line(stream);
+    line << "v=" << m_version << "\r\n";
+    line.flush();
 }

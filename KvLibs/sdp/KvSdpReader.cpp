@@ -6,6 +6,7 @@
 #include "KvSdpParseError.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -203,6 +204,32 @@ bool KvSdpShownBytes::readRestOfLine(std::string_view& line, size_t maxLength) {
     }
     m_position += n + 1;
     return true;
+}
+
+KvSdpLineWriter& KvSdpLineWriter::operator<<(int32_t value) {
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof(digits), value);
+    return *this << std::string_view(digits, static_cast<size_t>(end.ptr - digits));
+}
+
+KvSdpLineWriter& KvSdpLineWriter::operator<<(uint32_t value) {
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof(digits), value);
+    return *this << std::string_view(digits, static_cast<size_t>(end.ptr - digits));
+}
+
+void KvSdpLineWriter::flush() {
+    if (m_count) {
+        const uint32_t count = m_count;
+        m_count = 0;
+        m_stream.write(m_bytes, count, 0);
+    }
+}
+
+void KvSdpLineWriter::writeBeyond(std::string_view text) {
+    flush();
+    if (!text.empty())
+        m_stream.write(text.data(), static_cast<uint32_t>(text.size()), 0);
 }
 
 KvString KvSdpReader::readRestOfLine(KvInputStream& stream) {

@@ -93,6 +93,42 @@ private:
     uint64_t m_position = 0;
 };
 
+// Gathers the pieces of one line on the stack and hands them to the stream in one write, in the
+// same order and bytes as writing each piece; flush() hands them on.
+class KvSdpLineWriter {
+public:
+    explicit KvSdpLineWriter(KvOutputStream& stream) : m_stream(stream) {}
+    KvSdpLineWriter(const KvSdpLineWriter&) = delete;
+    KvSdpLineWriter& operator=(const KvSdpLineWriter&) = delete;
+
+    KvSdpLineWriter& operator<<(std::string_view text) {
+        if (text.size() > sizeof(m_bytes) - m_count) {
+            writeBeyond(text);
+            return *this;
+        }
+        std::memcpy(m_bytes + m_count, text.data(), text.size());
+        m_count += static_cast<uint32_t>(text.size());
+        return *this;
+    }
+    KvSdpLineWriter& operator<<(const char* text) {
+        return *this << std::string_view(text ? text : "");
+    }
+    KvSdpLineWriter& operator<<(const KvString& text) {
+        return *this << std::string_view(text.c_str(), text.length());
+    }
+    KvSdpLineWriter& operator<<(char c) { return *this << std::string_view(&c, 1); }
+    KvSdpLineWriter& operator<<(int32_t value);
+    KvSdpLineWriter& operator<<(uint32_t value);
+    void flush();
+
+private:
+    void writeBeyond(std::string_view text);
+
+    KvOutputStream& m_stream;
+    uint32_t m_count = 0;
+    char m_bytes[256];
+};
+
 class KvSdpReader {
 public:
     // The next character without consuming it; -1 at the end.

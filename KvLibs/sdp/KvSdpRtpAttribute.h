@@ -3,6 +3,8 @@
 
 #include "KvSdpAttribute.h"
 
+class KvSdpLineWriter;
+
 #include <cstdint>
 #include <string_view>
 
@@ -38,6 +40,7 @@ private:
     friend class KvSdpAttributeField;
 
     void clear();
+    void write(KvSdpLineWriter& line) const;
     // The first line of a C text, as a line reader would take it.
     static std::string_view firstLine(const char* text);
     // Every part from one line of text.

@@ -62,5 +62,7 @@ void KvSdpTimeField::parse(KvInputStream& stream) {
 void KvSdpTimeField::serialize(KvOutputStream& stream) const {
     if (m_start.isEmpty() || m_stop.isEmpty())
         KvException::sThrow("KvSdpTimeField::serialize() Incomplete Time Field");
-    stream << "t=" << m_start << " " << m_stop << "\r\n";
+    KvSdpLineWriter line(stream);
+    line << "t=" << m_start << " " << m_stop << "\r\n";
+    line.flush();
 }

@@ -206,6 +206,25 @@ TEST(KvSdpMsg, LinesBeforeAnIncompleteFieldAreWritten) {
     EXPECT_THROW(message.serialize(out), KvHandle<KvException>);
     KvHandle<KvByteArray> written = out.toByteArray();
     EXPECT_EQ(std::string(written->getData(), written->size()), "v=0\r\n");
+
+    KvSdpMsg refusedValue("v=0\r\ns=-\r\n");
+    refusedValue.insertField(KvHandle<KvSdpField>(
+        new KvSdpAttributeField("rtpmap", KvHandle<KvSdpAttribute>(new KvSdpRtpAttribute))));
+    KvByteArrayOutputStream partial;
+    EXPECT_THROW(refusedValue.serialize(partial), KvHandle<KvException>);
+    written = partial.toByteArray();
+    EXPECT_EQ(std::string(written->getData(), written->size()), "v=0\r\ns=-\r\na=rtpmap:");
+}
+
+// A value class of the application's own writes itself inside the attribute line.
+TEST(KvSdpMsg, AttributeValueOfAnotherClassWritesItself) {
+    struct Upper : KvSdpAttribute {
+        void serialize(KvOutputStream& stream) const override { stream << "OWN"; }
+    };
+    KvSdpMsg message("v=0\r\ns=-\r\n");
+    message.insertField(
+        KvHandle<KvSdpField>(new KvSdpAttributeField("x", KvHandle<KvSdpAttribute>(new Upper))));
+    EXPECT_EQ(kvSerialized(message), "v=0\r\ns=-\r\na=x:OWN\r\n");
 }
 
 // Fields of every message share their type token strings, whichever thread reads them.
