@@ -10,7 +10,6 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <string_view>
 
 namespace {
 struct Registry {
@@ -42,11 +41,26 @@ KvString sharedText(const char* text) {
     } shared;
     if (!text)
         return KvString();
-    const std::string_view wanted(text);
-    for (const KvString& candidate : shared.texts)
-        if (candidate.length() == wanted.size() &&
-            std::memcmp(candidate.data(), text, wanted.size()) == 0)
-            return candidate;
+    // Each first letter starts at most two of them: the letter alone and one longer text.
+    int index = -1;
+    switch (text[0]) {
+    case 'v':
+        index = 0;
+        break;
+    case 't':
+        index = 1;
+        break;
+    case 'm':
+        index = 2;
+        break;
+    default:
+        return KvString(text);
+    }
+    if (text[1] == '\0')
+        return shared.texts[index];
+    const KvString& longer = shared.texts[index + 3];
+    if (std::strcmp(longer.c_str(), text) == 0)
+        return longer;
     return KvString(text);
 }
 } // namespace

@@ -267,13 +267,19 @@ public:
     }
 
     const KvString* find(std::string_view text) const {
-        if (text.size() <= 3 && (text.size() == 1 || text[0] != '0')) {
+        const size_t size = text.size();
+        if (size <= 3 && (size == 1 || text[0] != '0')) {
             uint32_t value = 0;
-            if (KvSdpReader::toNumber(text, kNumbers - 1, value))
+            size_t n = 0;
+            while (n < size && text[n] >= '0' && text[n] <= '9')
+                value = value * 10 + static_cast<uint32_t>(text[n++] - '0');
+            if (n == size && value < kNumbers)
                 return &m_numbers[value];
         }
         const KvString& word = m_words[slotOf(text)];
-        if (word.length() == text.size() && std::memcmp(word.data(), text.data(), text.size()) == 0)
+        const KvStringBuffer* buffer = word.get();
+        if (buffer && buffer->length() == size &&
+            std::memcmp(buffer->data(), text.data(), size) == 0)
             return &word;
         return nullptr;
     }
@@ -303,7 +309,9 @@ private:
 KvString KvSdpReader::toString(std::string_view text) {
     // A C text ends at its first NUL; so does the string made from it.
     // An empty view may have no data at all, which strnlen must not be given.
-    size_t length = text.empty() ? 0 : ::strnlen(text.data(), text.size());
+    if (text.empty())
+        return KvString();
+    const size_t length = ::strnlen(text.data(), text.size());
     if (length == 0)
         return KvString();
     static const SharedTokens shared;
