@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 class KvInputStream;
@@ -62,6 +63,16 @@ private:
     size_t m_size;
     bool m_onHeap;
 };
+
+// A checked downcast for the SDP classes, whose objects are mostly of exactly the class asked for:
+// that case is told by the type alone, without a search of the class tree.
+template <class T, class U> T* kvSdpCast(U* object) {
+    if (!object)
+        return nullptr;
+    if (typeid(*object) == typeid(T))
+        return static_cast<T*>(object);
+    return dynamic_cast<T*>(object);
+}
 
 // Reading inside one line straight from the bytes a stream shows (only for such a stream), with
 // the outcome of the KvSdpReader calls of the same names. The stream moves past what was read when
