@@ -2,7 +2,6 @@
 
 #include "KvByteArrayInputStream.h"
 #include "KvException.h"
-#include "KvGatheringStream.h"
 #include "KvOutputStream.h"
 #include "KvSdpParseError.h"
 #include "KvSdpProtocolVersionField.h"
@@ -85,15 +84,8 @@ void KvSdpMsg::parse(KvInputStream& stream) {
 void KvSdpMsg::serialize(KvOutputStream& stream) const {
     if (m_session.isNull())
         KvException::sThrow("Session Description is invalid in KvSdpMsg::serialize()");
-    KvGatheringStream gathered(stream);
-    try {
-        m_session->serialize(gathered);
-    } catch (...) {
-        // The lines written before the refused one reach the stream, as they would unbuffered.
-        gathered.drain();
-        throw;
-    }
-    gathered.flush();
+    m_session->serialize(stream);
+    stream.flush();
 }
 
 void KvSdpMsg::insertField(const KvHandle<KvSdpField>& field) {

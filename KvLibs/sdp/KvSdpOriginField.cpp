@@ -38,24 +38,17 @@ bool parseShown(KvInputStream& stream, KvString (&values)[6]) {
 
 void KvSdpOriginField::parse(KvInputStream& stream) {
     KvString values[6];
-    if (parseShown(stream, values)) {
-        m_userName = std::move(values[0]);
-        m_sessionId = std::move(values[1]);
-        m_version = std::move(values[2]);
-        m_networkType = std::move(values[3]);
-        m_addressType = std::move(values[4]);
-        m_address = std::move(values[5]);
-        return;
-    }
-    for (KvString& value : values) {
-        if (KvSdpReader::isAtLineEnd(stream))
+    if (!parseShown(stream, values)) {
+        for (KvString& value : values) {
+            if (KvSdpReader::isAtLineEnd(stream))
+                KvException::sThrow(kIncomplete);
+            value = KvSdpReader::readToken(stream);
+        }
+        // A seventh value would otherwise be read as a line of its own.
+        if (!KvSdpReader::isAtLineEnd(stream))
             KvException::sThrow(kIncomplete);
-        value = KvSdpReader::readToken(stream);
+        KvSdpReader::skipLineEnd(stream);
     }
-    // A seventh value would otherwise be read as a line of its own.
-    if (!KvSdpReader::isAtLineEnd(stream))
-        KvException::sThrow(kIncomplete);
-    KvSdpReader::skipLineEnd(stream);
     m_userName = std::move(values[0]);
     m_sessionId = std::move(values[1]);
     m_version = std::move(values[2]);

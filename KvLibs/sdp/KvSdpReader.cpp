@@ -25,13 +25,9 @@ int KvSdpReader::peek(KvInputStream& stream) {
 
 bool KvSdpReader::isAtLineEnd(KvInputStream& stream) {
     requireMarks(stream);
-    uint32_t available = 0;
-    if (const char* bytes = stream.peek(available)) {
-        uint32_t n = 0;
-        while (n < available && (bytes[n] == ' ' || bytes[n] == '\t' || bytes[n] == '\r'))
-            ++n;
-        return n == available || bytes[n] == '\n';
-    }
+    KvSdpShownBytes bytes(stream);
+    if (bytes.shown())
+        return bytes.isAtLineEnd();
     stream.mark(-1);
     int c;
     do {
@@ -43,12 +39,9 @@ bool KvSdpReader::isAtLineEnd(KvInputStream& stream) {
 
 void KvSdpReader::skipBlanks(KvInputStream& stream) {
     requireMarks(stream);
-    uint32_t available = 0;
-    if (const char* bytes = stream.peek(available)) {
-        uint32_t n = 0;
-        while (n < available && isBlank(bytes[n]))
-            ++n;
-        stream.skip(n);
+    KvSdpShownBytes bytes(stream);
+    if (bytes.shown()) {
+        bytes.skipBlanks();
         return;
     }
     for (;;) {
@@ -62,18 +55,15 @@ void KvSdpReader::skipBlanks(KvInputStream& stream) {
 }
 
 void KvSdpReader::readToken(KvInputStream& stream, KvSdpLine& token) {
-    skipBlanks(stream);
+    requireMarks(stream);
     token.clear();
-    uint32_t available = 0;
-    if (const char* bytes = stream.peek(available)) {
-        uint32_t n = 0;
-        while (n < available && bytes[n] != ' ' && bytes[n] != '\t' && bytes[n] != '\r' &&
-               bytes[n] != '\n')
-            ++n;
-        token.assign(bytes, n);
-        stream.skip(n);
+    KvSdpShownBytes bytes(stream);
+    if (bytes.shown()) {
+        const std::string_view shown = bytes.readToken();
+        token.assign(shown.data(), shown.size());
         return;
     }
+    skipBlanks(stream);
     for (;;) {
         stream.mark(1);
         int c = stream.read();
@@ -93,35 +83,20 @@ KvString KvSdpReader::readToken(KvInputStream& stream) {
 
 bool KvSdpReader::readRestOfLine(KvInputStream& stream, KvSdpLine& line, size_t maxLength,
                                  bool keepBlanks) {
-    if (keepBlanks)
-        requireMarks(stream);
-    else
-        skipBlanks(stream);
+    requireMarks(stream);
     line.clear();
-    uint32_t available = 0;
-    if (const char* bytes = stream.peek(available)) {
+    {
         // The same outcome as the loop below, without a call per character.
-        const void* lineFeed = std::memchr(bytes, '\n', available);
-        uint32_t n = lineFeed ? static_cast<uint32_t>(static_cast<const char*>(lineFeed) - bytes)
-                              : available;
-        if (const void* carriageReturn = std::memchr(bytes, '\r', n))
-            n = static_cast<uint32_t>(static_cast<const char*>(carriageReturn) - bytes);
-        if (n > maxLength) {
-            line.assign(bytes, maxLength);
-            stream.skip(static_cast<int64_t>(maxLength) + 1);
-            return false;
+        KvSdpShownBytes bytes(stream);
+        if (bytes.shown()) {
+            std::string_view shown;
+            const bool whole = bytes.readRestOfLine(shown, maxLength, keepBlanks);
+            line.assign(shown.data(), shown.size());
+            return whole;
         }
-        line.assign(bytes, n);
-        if (n < available && bytes[n] == '\r') {
-            bool lineFeed = n + 1 < available && bytes[n + 1] == '\n';
-            stream.skip(static_cast<int64_t>(n) + 2);
-            if (!lineFeed)
-                KvException::sThrow("carriage return without newline");
-            return true;
-        }
-        stream.skip(static_cast<int64_t>(n) + 1);
-        return true;
     }
+    if (!keepBlanks)
+        skipBlanks(stream);
     for (;;) {
         int c = stream.read();
         if (c < 0 || c == '\n')
@@ -180,8 +155,9 @@ void KvSdpShownBytes::skipLineEnd() {
         m_position = 1;
 }
 
-bool KvSdpShownBytes::readRestOfLine(std::string_view& line, size_t maxLength) {
-    skipBlanks();
+bool KvSdpShownBytes::readRestOfLine(std::string_view& line, size_t maxLength, bool keepBlanks) {
+    if (!keepBlanks)
+        skipBlanks();
     const char* bytes = m_bytes + m_position;
     const uint64_t available = m_length - m_position;
     const void* lineFeed = std::memchr(bytes, '\n', available);

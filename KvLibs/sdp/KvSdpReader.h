@@ -95,7 +95,8 @@ public:
     std::string_view readToken();
     // Also marks the stream where KvSdpReader::skipLineEnd leaves its mark.
     void skipLineEnd();
-    bool readRestOfLine(std::string_view& line, size_t maxLength = SIZE_MAX);
+    bool readRestOfLine(std::string_view& line, size_t maxLength = SIZE_MAX,
+                        bool keepBlanks = false);
 
 private:
     KvInputStream& m_stream;
