@@ -23,7 +23,7 @@ class KvObjectPool {
 public:
     // Objects up to this size are cached, in classes of kGranule bytes; every block of a class
     // has the class's full size, so any object of the class fits any of its blocks.
-    static constexpr size_t kLargest = 256;
+    static constexpr size_t kLargest = 320;
     static constexpr size_t kGranule = 16;
     // Blocks a thread keeps per class; more go back to the allocator.
     static constexpr uint16_t kKeptPerClass = 128;

@@ -211,7 +211,7 @@ KvHandle<KvMediaSession> KvMediaSession::sConstructFrom(const char* text, int32_
     KvHandle<KvMediaSession> session;
     for (KvHandle<KvSdpDescription> d = message->getMediaDescription(); !d.isNull();
          d = d->getNext()) {
-        auto* description = dynamic_cast<KvSdpMediaDescription*>(d.get());
+        auto* description = kvSdpCast<KvSdpMediaDescription>(d.get());
         if (!description)
             continue;
         KvHandle<KvSdpMediaField> media = description->getMediaField();
@@ -222,7 +222,7 @@ KvHandle<KvMediaSession> KvMediaSession::sConstructFrom(const char* text, int32_
             continue;
 
         KvInetAddress address;
-        auto* ownConnection = dynamic_cast<KvSdpConnectionField*>(description->getField("c").get());
+        auto* ownConnection = kvSdpCast<KvSdpConnectionField>(description->getField("c").get());
         if (ownConnection)
             address = KvInetAddress(hostOf(ownConnection->getAddress()).c_str());
         else
@@ -237,10 +237,10 @@ KvHandle<KvMediaSession> KvMediaSession::sConstructFrom(const char* text, int32_
                 stream->addFormat(KvMediaFormat(static_cast<int32_t>(payloadType), nullptr));
         }
         for (KvHandle<KvSdpField> f = description->getField("a"); !f.isNull(); f = f->getNext()) {
-            auto* attribute = dynamic_cast<KvSdpAttributeField*>(f.get());
+            auto* attribute = kvSdpCast<KvSdpAttributeField>(f.get());
             if (!attribute)
                 continue;
-            auto* rtpmap = dynamic_cast<KvSdpRtpAttribute*>(attribute->getValue().get());
+            auto* rtpmap = kvSdpCast<KvSdpRtpAttribute>(attribute->getValue().get());
             if (rtpmap)
                 stream->nameFormat(rtpmap->getPayloadType(), rtpmap->getEncodingName());
             else

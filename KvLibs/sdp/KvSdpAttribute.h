@@ -25,6 +25,9 @@ public:
     void setChanged(bool changed) { m_changed = changed; }
 
 protected:
+    // Gives it the value of a line it has read.
+    friend class KvSdpAttributeField;
+
     KvString m_value;
     bool m_changed;
 };

@@ -7,6 +7,8 @@
 
 #include <cstring>
 #include <string>
+#include <typeinfo>
+#include <utility>
 
 KvSdpAttributeField::KvSdpAttributeField() : KvSdpField("a") {}
 
@@ -28,11 +30,20 @@ KvSdpAttributeField::KvSdpAttributeField(const char* name, const char* value)
 KvSdpAttributeField::~KvSdpAttributeField() = default;
 
 void KvSdpAttributeField::parse(KvInputStream& stream) {
-    if (KvSdpReader::isAtLineEnd(stream))
-        KvException::sThrow("KvSdpAttributeField::parse Incomplete Attribute Field");
+    const char* const incomplete = "KvSdpAttributeField::parse Incomplete Attribute Field";
+    KvSdpShownBytes bytes(stream);
     KvSdpLine buffer;
-    KvSdpReader::readRestOfLine(stream, buffer);
-    std::string_view line = buffer.view();
+    std::string_view line;
+    if (bytes.shown()) {
+        if (bytes.isAtLineEnd())
+            KvException::sThrow(incomplete);
+        bytes.readRestOfLine(line);
+    } else {
+        if (KvSdpReader::isAtLineEnd(stream))
+            KvException::sThrow(incomplete);
+        KvSdpReader::readRestOfLine(stream, buffer);
+        line = buffer.view();
+    }
     size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
         m_name = KvSdpReader::toString(line);
@@ -40,23 +51,47 @@ void KvSdpAttributeField::parse(KvInputStream& stream) {
         return;
     }
     std::string_view name = line.substr(0, colon);
-    const char* value = buffer.c_str() + colon + 1;
-    if (name == "rtpmap")
-        m_value = new KvSdpRtpAttribute(value);
-    else
-        m_value = new KvSdpAttribute(value);
+    // The value, as a C text, ends at a NUL; the line holds no line end.
+    std::string_view value = line.substr(colon + 1);
+    value = value.substr(0, ::strnlen(value.data(), value.size()));
+    KvHandle<KvSdpAttribute> parsed;
+    if (name == "rtpmap") {
+        auto* rtp = new KvSdpRtpAttribute;
+        parsed = rtp;
+        rtp->parseLine(value);
+    } else {
+        parsed = new KvSdpAttribute;
+        parsed->m_value = KvSdpReader::toString(value);
+    }
+    m_value = std::move(parsed);
     m_name = KvSdpReader::toString(name);
 }
 
 void KvSdpAttributeField::serialize(KvOutputStream& stream) const {
     if (m_name.isEmpty())
         KvException::sThrow("Serializing Invalid Attribute Field");
-    stream << "a=" << m_name;
-    if (!m_value.isNull()) {
-        stream << ":";
-        m_value->serialize(stream);
+    KvSdpLineWriter line(stream);
+    line << "a=" << m_name;
+    if (const KvSdpAttribute* value = m_value.get()) {
+        line << ':';
+        // The two value classes of this library join the line; any other writes itself.
+        if (typeid(*value) == typeid(KvSdpAttribute)) {
+            line << value->m_value;
+        } else if (typeid(*value) == typeid(KvSdpRtpAttribute)) {
+            try {
+                static_cast<const KvSdpRtpAttribute*>(value)->write(line);
+            } catch (...) {
+                // What stood before the refused value reaches the stream, as it would unbuffered.
+                line.flush();
+                throw;
+            }
+        } else {
+            line.flush();
+            value->serialize(stream);
+        }
     }
-    stream << "\r\n";
+    line << "\r\n";
+    line.flush();
 }
 
 const char* KvSdpAttributeField::getValueText() const {

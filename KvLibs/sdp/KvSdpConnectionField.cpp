@@ -45,5 +45,7 @@ void KvSdpConnectionField::parse(KvInputStream& stream) {
 void KvSdpConnectionField::serialize(KvOutputStream& stream) const {
     if (m_networkType.isEmpty() || m_addressType.isEmpty() || m_address.isEmpty())
         KvException::sThrow("KvSdpConnectionField::serialize() Incomplete Connection Field");
-    stream << "c=" << m_networkType << " " << m_addressType << " " << m_address << "\r\n";
+    KvSdpLineWriter line(stream);
+    line << "c=" << m_networkType << " " << m_addressType << " " << m_address << "\r\n";
+    line.flush();
 }

@@ -6,6 +6,7 @@
 #include "KvSdpParseError.h"
 #include "KvStreamTokenizer.h"
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
@@ -26,15 +27,40 @@ KvSdpDescriptionCreator creatorOf(int c) {
     return c > 0 && c < 256 ? registry().characters[c] : nullptr;
 }
 
-const char kSlotLetters[] = "vtmosiuepcbrzka";
+constexpr char kSlotLetters[] = "vtmosiuepcbrzka";
 
 // The tokens and allowed letters of the description classes share one string each instead of a
 // copy per description.
 KvString sharedText(const char* text) {
-    static const KvString texts[] = {"v", "t", "m", "vosiuepcbzka", "tr", "micbka"};
-    for (const KvString& shared : texts)
-        if (text && shared.c_str()[0] == text[0] && std::strcmp(shared.c_str(), text) == 0)
-            return shared;
+    static const struct Texts {
+        Texts() {
+            for (const KvString& text : texts)
+                text->setPermanent();
+        }
+        KvString texts[6] = {"v", "t", "m", "vosiuepcbzka", "tr", "micbka"};
+    } shared;
+    if (!text)
+        return KvString();
+    // Each first letter starts at most two of them: the letter alone and one longer text.
+    int index = -1;
+    switch (text[0]) {
+    case 'v':
+        index = 0;
+        break;
+    case 't':
+        index = 1;
+        break;
+    case 'm':
+        index = 2;
+        break;
+    default:
+        return KvString(text);
+    }
+    if (text[1] == '\0')
+        return shared.texts[index];
+    const KvString& longer = shared.texts[index + 3];
+    if (std::strcmp(longer.c_str(), text) == 0)
+        return longer;
     return KvString(text);
 }
 } // namespace
@@ -72,10 +98,15 @@ KvHandle<KvSdpDescription> KvSdpDescription::sConstructFrom(KvInputStream& strea
 }
 
 int KvSdpDescription::sSlotOf(int letter) {
-    if (letter <= 0)
-        return -1;
-    const char* p = std::strchr(kSlotLetters, letter);
-    return p ? static_cast<int>(p - kSlotLetters) : -1;
+    // Every line asks: a table built once instead of a search.
+    static constexpr auto slots = [] {
+        std::array<int8_t, 256> table{};
+        table.fill(-1);
+        for (int slot = 0; kSlotLetters[slot] != '\0'; ++slot)
+            table[static_cast<unsigned char>(kSlotLetters[slot])] = static_cast<int8_t>(slot);
+        return table;
+    }();
+    return letter > 0 && letter < 256 ? slots[static_cast<size_t>(letter)] : -1;
 }
 
 bool KvSdpDescription::isAllowed(const char* token) const {
@@ -137,7 +168,7 @@ void KvSdpDescription::parse(KvInputStream& stream) {
         const char letter[2] = {static_cast<char>(c), '\0'};
         if (!isAllowed(letter))
             return;
-        addField(KvSdpField::sConstructFrom(stream));
+        addField(KvSdpField::sConstructAtToken(stream));
     }
 }
 

@@ -24,6 +24,8 @@ Registry& registry() {
 }
 
 constexpr size_t kMaxTokenLength = 4;
+const char* const kInvalidToken =
+    "Invalid format generic SDP field in KvSdpField::sConstructFrom()";
 
 // The one-letter type tokens share one string each instead of a copy per field.
 KvString typeToken(const char* type) {
@@ -32,6 +34,8 @@ KvString typeToken(const char* type) {
             for (char letter = 'a'; letter <= 'z'; ++letter) {
                 const char text[2] = {letter, '\0'};
                 texts[letter - 'a'] = KvString(text);
+                // Every field holds one: a count that never moves costs no locked cycle.
+                texts[letter - 'a']->setPermanent();
             }
         }
         KvString texts['z' - 'a' + 1];
@@ -62,10 +66,42 @@ void KvSdpField::sRegister(const char* token, KvSdpFieldCreator creator) {
 
 KvHandle<KvSdpField> KvSdpField::sConstructFrom(KvInputStream& stream) {
     KvStreamTokenizer::skipWhitespace(stream);
+    return sConstructAtToken(stream);
+}
+
+KvHandle<KvSdpField> KvSdpField::sConstructAtToken(KvInputStream& stream) {
     // The token ends at "="; a line without one is refused instead of running into the next line.
     char token[kMaxTokenLength + 1];
     size_t length = 0;
-    for (;;) {
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // The same outcome as the loop below, without calls per character.
+        for (;; ++length) {
+            if (length == available) {
+                if (length == 0)
+                    break;
+                stream.skip(static_cast<int64_t>(length));
+                KvException::sThrow(kInvalidToken);
+            }
+            const char c = bytes[length];
+            if (c == '=') {
+                stream.skip(static_cast<int64_t>(length));
+                stream.mark(1);
+                stream.skip(1);
+                break;
+            }
+            if (c == '\r' || c == '\n') {
+                stream.skip(static_cast<int64_t>(length));
+                KvException::sThrow(kInvalidToken);
+            }
+            if (c == '\0' || length == kMaxTokenLength) {
+                stream.skip(static_cast<int64_t>(length) + 1);
+                KvException::sThrow(kInvalidToken);
+            }
+            token[length] = c;
+        }
+    }
+    while (!available) {
         stream.mark(1);
         int c = stream.read();
         if (c == '=')
@@ -74,11 +110,11 @@ KvHandle<KvSdpField> KvSdpField::sConstructFrom(KvInputStream& stream) {
             stream.reset();
             if (length == 0 && c < 0)
                 break;
-            KvException::sThrow("Invalid format generic SDP field in KvSdpField::sConstructFrom()");
+            KvException::sThrow(kInvalidToken);
         }
         // A NUL would cut the token short and file the line under another token.
         if (c == '\0' || length == kMaxTokenLength)
-            KvException::sThrow("Invalid format generic SDP field in KvSdpField::sConstructFrom()");
+            KvException::sThrow(kInvalidToken);
         token[length++] = static_cast<char>(c);
     }
     token[length] = '\0';

@@ -36,6 +36,10 @@ public:
     static KvSdpField* sAppend(KvSdpField* from, const KvHandle<KvSdpField>& field);
 
 protected:
+    friend class KvSdpDescription;
+    // The same as sConstructFrom for a stream that stands at the type token already.
+    static KvHandle<KvSdpField> sConstructAtToken(KvInputStream& stream);
+
     explicit KvSdpField(const char* type);
     // Parses the text as the value part of a line with this object's own parse.
     void parseText(const char* text);

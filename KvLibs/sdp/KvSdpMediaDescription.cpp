@@ -1,5 +1,7 @@
 #include "KvSdpMediaDescription.h"
 
+#include "KvSdpReader.h"
+
 KvSdpMediaDescription::KvSdpMediaDescription() : KvSdpDescription("m", "micbka") {}
 
 KvSdpMediaDescription::~KvSdpMediaDescription() = default;
@@ -14,7 +16,7 @@ void KvSdpMediaDescription::serialize(KvOutputStream& stream) const {
 
 KvHandle<KvSdpMediaField> KvSdpMediaDescription::getMediaField() const {
     // A field filed under "m" by hand need not be a media field.
-    return KvHandle<KvSdpMediaField>(dynamic_cast<KvSdpMediaField*>(getField("m").get()));
+    return KvHandle<KvSdpMediaField>(kvSdpCast<KvSdpMediaField>(getField("m").get()));
 }
 
 bool KvSdpMediaDescription::hasFormat(int32_t payloadType) const {

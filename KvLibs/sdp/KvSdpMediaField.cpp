@@ -6,7 +6,10 @@
 #include "KvSdpParseError.h"
 #include "KvSdpReader.h"
 
+#include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace {
 const char* const kIncomplete = "KvSdpMediaField::parse Incomplete Media Field";
@@ -46,20 +49,12 @@ void KvSdpMediaField::setNumPorts(const char* text) {
     m_numPorts = static_cast<int32_t>(value);
 }
 
-void KvSdpMediaField::parse(KvInputStream& stream) {
-    if (KvSdpReader::isAtLineEnd(stream))
-        KvException::sThrow(kIncomplete);
-    KvString media = KvSdpReader::readToken(stream);
-    readSeparator(stream);
-
-    KvSdpLine portToken;
-    KvSdpReader::readToken(stream, portToken);
-    std::string_view port(portToken.c_str());
+namespace {
+// The port and the count of ports from "port" or "port/count".
+void readPort(std::string_view port, uint32_t& portNumber, uint32_t& count) {
     if (port.size() > kMaxText)
         KvSdpParseError::sThrow(kParseError);
     size_t slash = port.find('/');
-    uint32_t portNumber = 0;
-    uint32_t count = 0;
     if (slash == std::string_view::npos) {
         if (!KvSdpReader::toNumber(port, kMaxPort, portNumber))
             KvSdpParseError::sThrow(kParseError);
@@ -68,6 +63,62 @@ void KvSdpMediaField::parse(KvInputStream& stream) {
                count < 1) {
         KvSdpParseError::sThrow(kParseError);
     }
+}
+
+void readSeparator(KvSdpShownBytes& bytes) {
+    if (bytes.isAtLineEnd())
+        KvException::sThrow(kIncomplete);
+    bytes.read();
+    if (bytes.peek() == ' ')
+        KvException::sThrow(kIncomplete);
+}
+
+// A C text ends at its first NUL.
+std::string_view beforeNul(std::string_view text) {
+    return text.substr(0, ::strnlen(text.data(), text.size()));
+}
+} // namespace
+
+bool KvSdpMediaField::parseShown(KvInputStream& stream) {
+    KvSdpShownBytes bytes(stream);
+    if (!bytes.shown())
+        return false;
+    if (bytes.isAtLineEnd())
+        KvException::sThrow(kIncomplete);
+    KvString media = KvSdpReader::toString(bytes.readToken());
+    readSeparator(bytes);
+    uint32_t portNumber = 0;
+    uint32_t count = 0;
+    readPort(beforeNul(bytes.readToken()), portNumber, count);
+    readSeparator(bytes);
+    KvString transport = KvSdpReader::toString(bytes.readToken());
+    if (bytes.isAtLineEnd())
+        KvException::sThrow(kIncomplete);
+    std::string_view formats;
+    if (!bytes.readRestOfLine(formats, kMaxText))
+        KvSdpParseError::sThrow(kParseError);
+
+    m_media = std::move(media);
+    m_port = static_cast<int32_t>(portNumber);
+    m_numPorts = static_cast<int32_t>(count);
+    m_transport = std::move(transport);
+    m_formats = KvSdpReader::split(beforeNul(formats));
+    return true;
+}
+
+void KvSdpMediaField::parse(KvInputStream& stream) {
+    if (parseShown(stream))
+        return;
+    if (KvSdpReader::isAtLineEnd(stream))
+        KvException::sThrow(kIncomplete);
+    KvString media = KvSdpReader::readToken(stream);
+    readSeparator(stream);
+
+    KvSdpLine portToken;
+    KvSdpReader::readToken(stream, portToken);
+    uint32_t portNumber = 0;
+    uint32_t count = 0;
+    readPort(portToken.c_str(), portNumber, count);
 
     readSeparator(stream);
     KvString transport = KvSdpReader::readToken(stream);
@@ -87,13 +138,15 @@ void KvSdpMediaField::parse(KvInputStream& stream) {
 void KvSdpMediaField::serialize(KvOutputStream& stream) const {
     if (m_media.isEmpty() || m_transport.isEmpty())
         KvException::sThrow("KvSdpMediaField::serialize() Incomplete Media Field");
-    stream << "m=" << m_media << " " << static_cast<uint32_t>(m_port);
+    KvSdpLineWriter line(stream);
+    line << "m=" << m_media << " " << static_cast<uint32_t>(m_port);
     if (m_numPorts != 0)
-        stream << "/" << static_cast<uint32_t>(m_numPorts);
-    stream << " " << m_transport;
+        line << "/" << static_cast<uint32_t>(m_numPorts);
+    line << " " << m_transport;
     for (const KvString& format : m_formats)
-        stream << " " << format;
-    stream << "\r\n";
+        line << " " << format;
+    line << "\r\n";
+    line.flush();
 }
 
 void KvSdpMediaField::setFormats(const char* text) {

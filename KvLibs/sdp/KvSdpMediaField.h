@@ -37,6 +37,9 @@ public:
     bool hasFormat(int32_t payloadType) const;
 
 private:
+    // Reads from the bytes the stream shows; false for a stream that shows none.
+    bool parseShown(KvInputStream& stream);
+
     KvString m_media;
     int32_t m_port;
     int32_t m_numPorts;

@@ -20,7 +20,7 @@ template <class T>
 KvHandle<T> sessionField(const KvHandle<KvSdpSessionDescription>& session, const char* letter) {
     if (session.isNull())
         return KvHandle<T>();
-    return KvHandle<T>(dynamic_cast<T*>(session->getField(letter).get()));
+    return KvHandle<T>(kvSdpCast<T>(session->getField(letter).get()));
 }
 } // namespace
 
@@ -112,7 +112,7 @@ KvHandle<KvSdpMediaDescription> KvSdpMsg::getMediaDescription() const {
 
 KvHandle<KvSdpMediaDescription> KvSdpMsg::getMediaDescriptionWithFormat(int32_t payloadType) const {
     for (KvHandle<KvSdpDescription> d = getMediaDescription(); !d.isNull(); d = d->getNext()) {
-        auto* media = dynamic_cast<KvSdpMediaDescription*>(d.get());
+        auto* media = kvSdpCast<KvSdpMediaDescription>(d.get());
         if (media && media->hasFormat(payloadType))
             return KvHandle<KvSdpMediaDescription>(media);
     }

@@ -4,6 +4,8 @@
 #include "KvOutputStream.h"
 #include "KvSdpReader.h"
 
+#include <utility>
+
 namespace {
 const char* const kIncomplete = "KvSdpOriginField::serialize() Incomplete Origin Field";
 }
@@ -16,29 +18,51 @@ KvSdpOriginField::KvSdpOriginField(const char* text) : KvSdpOriginField() {
 
 KvSdpOriginField::~KvSdpOriginField() = default;
 
+namespace {
+// The six values straight from the bytes a stream shows; false for a stream that shows none.
+bool parseShown(KvInputStream& stream, KvString (&values)[6]) {
+    KvSdpShownBytes bytes(stream);
+    if (!bytes.shown())
+        return false;
+    for (KvString& value : values) {
+        if (bytes.isAtLineEnd())
+            KvException::sThrow(kIncomplete);
+        value = KvSdpReader::toString(bytes.readToken());
+    }
+    if (!bytes.isAtLineEnd())
+        KvException::sThrow(kIncomplete);
+    bytes.skipLineEnd();
+    return true;
+}
+} // namespace
+
 void KvSdpOriginField::parse(KvInputStream& stream) {
     KvString values[6];
-    for (KvString& value : values) {
-        if (KvSdpReader::isAtLineEnd(stream))
+    if (!parseShown(stream, values)) {
+        for (KvString& value : values) {
+            if (KvSdpReader::isAtLineEnd(stream))
+                KvException::sThrow(kIncomplete);
+            value = KvSdpReader::readToken(stream);
+        }
+        // A seventh value would otherwise be read as a line of its own.
+        if (!KvSdpReader::isAtLineEnd(stream))
             KvException::sThrow(kIncomplete);
-        value = KvSdpReader::readToken(stream);
+        KvSdpReader::skipLineEnd(stream);
     }
-    // A seventh value would otherwise be read as a line of its own.
-    if (!KvSdpReader::isAtLineEnd(stream))
-        KvException::sThrow(kIncomplete);
-    KvSdpReader::skipLineEnd(stream);
-    m_userName = values[0];
-    m_sessionId = values[1];
-    m_version = values[2];
-    m_networkType = values[3];
-    m_addressType = values[4];
-    m_address = values[5];
+    m_userName = std::move(values[0]);
+    m_sessionId = std::move(values[1]);
+    m_version = std::move(values[2]);
+    m_networkType = std::move(values[3]);
+    m_addressType = std::move(values[4]);
+    m_address = std::move(values[5]);
 }
 
 void KvSdpOriginField::serialize(KvOutputStream& stream) const {
     if (m_userName.isEmpty() || m_sessionId.isEmpty() || m_version.isEmpty() ||
         m_networkType.isEmpty() || m_addressType.isEmpty() || m_address.isEmpty())
         KvException::sThrow(kIncomplete);
-    stream << "o=" << m_userName << " " << m_sessionId << " " << m_version << " " << m_networkType
-           << " " << m_addressType << " " << m_address << "\r\n";
+    KvSdpLineWriter line(stream);
+    line << "o=" << m_userName << " " << m_sessionId << " " << m_version << " " << m_networkType
+         << " " << m_addressType << " " << m_address << "\r\n";
+    line.flush();
 }

@@ -26,12 +26,14 @@ void KvSdpProtocolVersionField::parse(KvInputStream& stream) {
         if (c < '0' || c > '9')
             KvSdpParseError::sThrow("KvSdpProtocolVersionField::parse()Invalid character in Sdp "
                                     "Protocol Version Field");
-    m_version = line.c_str();
+    m_version = KvSdpReader::toString(line.view());
 }
 
 void KvSdpProtocolVersionField::serialize(KvOutputStream& stream) const {
     if (m_version.isEmpty())
         KvException::sThrow(
             "KvSdpProtocolVersionField::serialize() Incomplete Protocol Version Field");
-    stream << "v=" << m_version << "\r\n";
+    KvSdpLineWriter line(stream);
+    line << "v=" << m_version << "\r\n";
+    line.flush();
 }

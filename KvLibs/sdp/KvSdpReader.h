@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 class KvInputStream;
@@ -61,6 +62,83 @@ private:
     std::string m_heap;
     size_t m_size;
     bool m_onHeap;
+};
+
+// A checked downcast for the SDP classes, whose objects are mostly of exactly the class asked for:
+// that case is told by the type alone, without a search of the class tree.
+template <class T, class U> T* kvSdpCast(U* object) {
+    if (!object)
+        return nullptr;
+    if (typeid(*object) == typeid(T))
+        return static_cast<T*>(object);
+    return dynamic_cast<T*>(object);
+}
+
+// Reading inside one line straight from the bytes a stream shows (only for such a stream), with
+// the outcome of the KvSdpReader calls of the same names. The stream moves past what was read when
+// the cursor goes, whether the field was read whole or refused.
+class KvSdpShownBytes {
+public:
+    explicit KvSdpShownBytes(KvInputStream& stream);
+    KvSdpShownBytes(const KvSdpShownBytes&) = delete;
+    KvSdpShownBytes& operator=(const KvSdpShownBytes&) = delete;
+    ~KvSdpShownBytes();
+
+    bool shown() const { return m_bytes != nullptr; }
+    // -1 at the end.
+    int peek() const {
+        return m_position < m_length ? static_cast<uint8_t>(m_bytes[m_position]) : -1;
+    }
+    int read() { return m_position < m_length ? static_cast<uint8_t>(m_bytes[m_position++]) : -1; }
+    bool isAtLineEnd() const;
+    void skipBlanks();
+    std::string_view readToken();
+    // Also marks the stream where KvSdpReader::skipLineEnd leaves its mark.
+    void skipLineEnd();
+    bool readRestOfLine(std::string_view& line, size_t maxLength = SIZE_MAX,
+                        bool keepBlanks = false);
+
+private:
+    KvInputStream& m_stream;
+    uint32_t m_length = 0;
+    const char* m_bytes;
+    uint64_t m_position = 0;
+};
+
+// Gathers the pieces of one line on the stack and hands them to the stream in one write, in the
+// same order and bytes as writing each piece; flush() hands them on.
+class KvSdpLineWriter {
+public:
+    explicit KvSdpLineWriter(KvOutputStream& stream) : m_stream(stream) {}
+    KvSdpLineWriter(const KvSdpLineWriter&) = delete;
+    KvSdpLineWriter& operator=(const KvSdpLineWriter&) = delete;
+
+    KvSdpLineWriter& operator<<(std::string_view text) {
+        if (text.size() > sizeof(m_bytes) - m_count) {
+            writeBeyond(text);
+            return *this;
+        }
+        std::memcpy(m_bytes + m_count, text.data(), text.size());
+        m_count += static_cast<uint32_t>(text.size());
+        return *this;
+    }
+    KvSdpLineWriter& operator<<(const char* text) {
+        return *this << std::string_view(text ? text : "");
+    }
+    KvSdpLineWriter& operator<<(const KvString& text) {
+        return *this << std::string_view(text.c_str(), text.length());
+    }
+    KvSdpLineWriter& operator<<(char c) { return *this << std::string_view(&c, 1); }
+    KvSdpLineWriter& operator<<(int32_t value);
+    KvSdpLineWriter& operator<<(uint32_t value);
+    void flush();
+
+private:
+    void writeBeyond(std::string_view text);
+
+    KvOutputStream& m_stream;
+    uint32_t m_count = 0;
+    char m_bytes[256];
 };
 
 class KvSdpReader {

@@ -127,14 +127,20 @@ void KvSdpRtpAttribute::updateText() {
 }
 
 void KvSdpRtpAttribute::serialize(KvOutputStream& stream) const {
+    KvSdpLineWriter line(stream);
+    write(line);
+    line.flush();
+}
+
+void KvSdpRtpAttribute::write(KvSdpLineWriter& line) const {
     if (m_encodingName.isEmpty())
         KvException::sThrow("KvSdpRtpAttribute::serialize() Incomplete Rtp Attribute Field");
     // Written piece by piece as rtpText builds the value text, so both forms always agree.
-    stream << m_payloadType << ' ' << m_encodingName << '/' << m_clockRate;
+    line << m_payloadType << ' ' << m_encodingName << '/' << m_clockRate;
     if (m_encodingParameters != 0)
-        stream << '/' << m_encodingParameters;
+        line << '/' << m_encodingParameters;
     else if (!m_encodingParametersText.isEmpty())
-        stream << '/' << m_encodingParametersText;
+        line << '/' << m_encodingParametersText;
 }
 
 void KvSdpRtpAttribute::setPayloadType(int32_t payloadType) {

@@ -3,6 +3,8 @@
 
 #include "KvSdpAttribute.h"
 
+class KvSdpLineWriter;
+
 #include <cstdint>
 #include <string_view>
 
@@ -34,7 +36,11 @@ public:
     void setEncodingParametersText(const char* text);
 
 private:
+    // Gives it the value of a line it has read, which holds no line end.
+    friend class KvSdpAttributeField;
+
     void clear();
+    void write(KvSdpLineWriter& line) const;
     // The first line of a C text, as a line reader would take it.
     static std::string_view firstLine(const char* text);
     // Every part from one line of text.

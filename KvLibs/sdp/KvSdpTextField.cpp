@@ -15,5 +15,7 @@ KvSdpTextField::KvSdpTextField(const char* type, const char* text, const char* b
 void KvSdpTextField::serializeText(KvOutputStream& stream, const char* incompleteText) const {
     if (m_value.isEmpty())
         KvException::sThrow(incompleteText);
-    stream << m_type << '=' << m_value << "\r\n";
+    KvSdpLineWriter line(stream);
+    line << m_type << '=' << m_value << "\r\n";
+    line.flush();
 }

@@ -55,12 +55,14 @@ void KvSdpTimeField::parse(KvInputStream& stream) {
     // Text behind the stop time would otherwise be read as a line of its own.
     if (!KvSdpReader::isAtLineEnd(stream))
         KvException::sThrow(kInvalid);
-    m_start = start.c_str();
-    m_stop = stop.c_str();
+    m_start = KvSdpReader::toString(start);
+    m_stop = KvSdpReader::toString(stop);
 }
 
 void KvSdpTimeField::serialize(KvOutputStream& stream) const {
     if (m_start.isEmpty() || m_stop.isEmpty())
         KvException::sThrow("KvSdpTimeField::serialize() Incomplete Time Field");
-    stream << "t=" << m_start << " " << m_stop << "\r\n";
+    KvSdpLineWriter line(stream);
+    line << "t=" << m_start << " " << m_stop << "\r\n";
+    line.flush();
 }

@@ -1,5 +1,6 @@
 #include "KvSdpMsg.h"
 
+#include "KvByteArrayOutputStream.h"
 #include "KvErrorStream.h"
 #include "KvSdp.h"
 #include "KvSdpTestSupport.h"
@@ -169,6 +170,14 @@ TEST(KvSdpMsg, ReadAlikeWithAndWithoutAByteView) {
         "v=0\r\ns=-\r\ni=info\r",
         "v=0\r\no=- 1 1 IN IP4\r\ns=-\r\n",
         "v=0\r\ns=-\r\nt=0 0\r\nm=audio 5004\tRTP/AVP 0\r\na=rtpmap: 0 PCMU/8000\r\n",
+        "v=0\r\no=a\rb 1 1 IN IP4 h\r\ns=-\r\n",
+        "v=0\r\no=a 1 1 IN IP4 h extra\r\ns=-\r\n",
+        "v=0\r\no= a\t1 1 IN IP4 h \t\r\r\ns=-\r\n",
+        "v=0\r\no=a 1 1 IN IP4 h",
+        "v=0\r\ns=-\r\nabcde=1\r\n",
+        "v=0\r\ns=-\r\nab",
+        "v=0\r\ns=-\r\na\r\n",
+        std::string("v=0\r\ns=-\r\na\0=1\r\n", 16),
     };
     for (const std::string& body : bodies) {
         std::string results[2];
@@ -187,6 +196,35 @@ TEST(KvSdpMsg, ReadAlikeWithAndWithoutAByteView) {
         }
         EXPECT_EQ(results[0], results[1]) << body;
     }
+}
+
+// Writing stops at the first incomplete field; the lines before it reach the stream all the same.
+TEST(KvSdpMsg, LinesBeforeAnIncompleteFieldAreWritten) {
+    KvSdpMsg message("v=0\r\ns=-\r\n");
+    message.insertField(KvHandle<KvSdpField>(new KvSdpOriginField));
+    KvByteArrayOutputStream out;
+    EXPECT_THROW(message.serialize(out), KvHandle<KvException>);
+    KvHandle<KvByteArray> written = out.toByteArray();
+    EXPECT_EQ(std::string(written->getData(), written->size()), "v=0\r\n");
+
+    KvSdpMsg refusedValue("v=0\r\ns=-\r\n");
+    refusedValue.insertField(KvHandle<KvSdpField>(
+        new KvSdpAttributeField("rtpmap", KvHandle<KvSdpAttribute>(new KvSdpRtpAttribute))));
+    KvByteArrayOutputStream partial;
+    EXPECT_THROW(refusedValue.serialize(partial), KvHandle<KvException>);
+    written = partial.toByteArray();
+    EXPECT_EQ(std::string(written->getData(), written->size()), "v=0\r\ns=-\r\na=rtpmap:");
+}
+
+// A value class of the application's own writes itself inside the attribute line.
+TEST(KvSdpMsg, AttributeValueOfAnotherClassWritesItself) {
+    struct Upper : KvSdpAttribute {
+        void serialize(KvOutputStream& stream) const override { stream << "OWN"; }
+    };
+    KvSdpMsg message("v=0\r\ns=-\r\n");
+    message.insertField(
+        KvHandle<KvSdpField>(new KvSdpAttributeField("x", KvHandle<KvSdpAttribute>(new Upper))));
+    EXPECT_EQ(kvSerialized(message), "v=0\r\ns=-\r\na=x:OWN\r\n");
 }
 
 // Fields of every message share their type token strings, whichever thread reads them.
