@@ -13,6 +13,7 @@
 namespace {
 // The token separators of RFC 3261, and CR and LF.
 constexpr KvCharClass kSeparators{" \t\r\n\\\"()<>@,;:/[]?={}"};
+constexpr KvCharClass kSlash{"/"};
 const char* const kInvalid = "Invalid Via header";
 const char* const kInvalidTtl = "Invalid value for ttl parameter in Via header";
 // A header line never holds more.
@@ -42,16 +43,18 @@ char* readToken(KvInputStream& stream, const Delimiters& delimiters, char (&buff
 }
 
 // The parameter text up to the comma that starts the next Via, or the end; a comma inside a quoted
-// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream.
-char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize]) {
+// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream. The text is
+// trimmed and NUL-terminated in the buffer; its start is returned, its length set.
+char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint32_t& textLength) {
     uint32_t length = 0;
     bool quoted = false;
+    KvInputCursor cursor(stream);
     for (;;) {
-        stream.mark(1);
-        int c = stream.read();
+        cursor.mark();
+        int c = cursor.read();
         if (c < 0 || (c == ',' && !quoted)) {
             if (c >= 0)
-                stream.reset();
+                cursor.reset();
             break;
         }
         if (length + 2 >= kTokenSize)
@@ -60,20 +63,20 @@ char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize]) {
         if (c == '"') {
             quoted = !quoted;
         } else if (c == '\\' && quoted) {
-            int escaped = stream.read();
+            int escaped = cursor.read();
             if (escaped < 0)
                 break;
             buffer[length++] = static_cast<char>(escaped);
         }
     }
-    buffer[length] = '\0';
     char* start = buffer;
-    while (isBlank(*start))
-        ++start;
     char* end = buffer + length;
+    while (start < end && isBlank(*start))
+        ++start;
     while (end > start && isBlank(end[-1]))
         --end;
     *end = '\0';
+    textLength = static_cast<uint32_t>(end - start);
     return start;
 }
 
@@ -172,9 +175,9 @@ void KvSipViaHeader::removeParameterValue(const char* name) {
 void KvSipViaHeader::doParse(KvInputStream& stream) {
     char buffer[kTokenSize];
 
-    m_protocolName = readToken(stream, "/", buffer);
+    m_protocolName = readToken(stream, kSlash, buffer);
     stream.read();
-    m_protocolVersion = readToken(stream, "/", buffer);
+    m_protocolVersion = readToken(stream, kSlash, buffer);
     stream.read();
     m_transport = readToken(stream, kSeparators, buffer);
     m_transport.toUpperCase();
@@ -200,13 +203,16 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
         } else if (c == ';') {
             stream.read();
             // The parameters run to the comma that starts the next Via, or to the line end.
-            const char* text = readParameterText(stream, buffer);
-            KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
-            if (errorStream->getLevel() > 6)
-                *errorStream << "KvSipViaHeader::doParse aBuffer=" << text << endl;
+            uint32_t length = 0;
+            const char* text = readParameterText(stream, buffer, length);
+            if (KvErrorStream::sDefaultLevel() > 6) {
+                KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
+                if (errorStream->getLevel() > 6)
+                    *errorStream << "KvSipViaHeader::doParse aBuffer=" << text << endl;
+            }
             if (m_parameters.isNull())
                 m_parameters = new KvParameters();
-            KvSipHeaderTextStream parameters(text, static_cast<uint32_t>(std::strlen(text)));
+            KvSipHeaderTextStream parameters(text, length);
             m_parameters->parse(parameters);
             break;
         } else {
