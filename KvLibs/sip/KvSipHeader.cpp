@@ -34,10 +34,20 @@ struct NameHash {
     using is_transparent = void;
     size_t operator()(std::string_view name) const {
         // Folding with the 0x20 bit maps both cases of a letter alike (and a few other pairs,
-        // which only share a slot): the comparison below decides.
-        size_t h = 2166136261u;
-        for (char c : name)
-            h = (h ^ (static_cast<unsigned char>(c) | 0x20u)) * 16777619u;
+        // which only share a slot): the comparison below decides. The length and the two bytes at
+        // each end tell the registered names apart; only those are in the table, so names alike
+        // there cost at most a walk over it.
+        const size_t n = name.size();
+        size_t h = (2166136261u ^ n) * 16777619u;
+        if (n == 0)
+            return h;
+        auto fold = [&](size_t i) { return static_cast<unsigned char>(name[i]) | 0x20u; };
+        h = (h ^ fold(0)) * 16777619u;
+        h = (h ^ fold(n - 1)) * 16777619u;
+        if (n > 2) {
+            h = (h ^ fold(1)) * 16777619u;
+            h = (h ^ fold(n - 2)) * 16777619u;
+        }
         return h;
     }
 };
