@@ -1,5 +1,7 @@
 #include "KvConstString.h"
 
+#include "KvOutputStream.h"
+
 #include <cstring>
 #include <strings.h>
 
@@ -81,4 +83,10 @@ bool KvConstString::equalsIgnoreCase(const char* text) const {
     if (!m_text)
         return !text || !*text;
     return text && ::strcasecmp(m_text, text) == 0;
+}
+
+KvOutputStream& operator<<(KvOutputStream& stream, const KvConstString& text) {
+    if (text.length())
+        stream.write(text.data(), text.length(), 0);
+    return stream;
 }

@@ -233,8 +233,7 @@ void KvSipViaHeader::check() const {
 }
 
 void KvSipViaHeader::serialize(KvOutputStream& stream) const {
-    stream << m_protocolName.c_str() << '/' << m_protocolVersion.c_str() << '/'
-           << m_transport.c_str() << ' ' << m_host.c_str();
+    stream << m_protocolName << '/' << m_protocolVersion << '/' << m_transport << ' ' << m_host;
     if (m_portPresent)
         stream << ':' << m_port;
     if (!m_parameters.isNull() && m_parameters->getCount() != 0) {
@@ -242,5 +241,5 @@ void KvSipViaHeader::serialize(KvOutputStream& stream) const {
         m_parameters->writeTo(stream);
     }
     if (!m_comment.isEmpty())
-        stream << " (" << m_comment.c_str() << ')';
+        stream << " (" << m_comment << ')';
 }
