@@ -9,11 +9,14 @@
 #include "KvStreamTokenizer.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace {
 // The token separators of RFC 3261, and CR and LF.
 constexpr KvCharClass kSeparators{" \t\r\n\\\"()<>@,;:/[]?={}"};
 constexpr KvCharClass kSlash{"/"};
+// What ends a plain run of parameter text.
+constexpr KvCharClass kParameterStops{",\"\\"};
 const char* const kInvalid = "Invalid Via header";
 const char* const kInvalidTtl = "Invalid value for ttl parameter in Via header";
 // A header line never holds more.
@@ -24,22 +27,26 @@ bool isBlank(char c) {
 }
 
 // The next token up to one of the delimiters, leading white space passed over; the delimiter stays
-// in the stream. The token is NUL-terminated in the buffer; its start is returned.
+// in the stream. The token is NUL-terminated in the buffer and returned with its length.
 template <class Delimiters>
-char* readToken(KvInputStream& stream, const Delimiters& delimiters, char (&buffer)[kTokenSize],
-                bool trimEnd = true) {
+std::string_view readToken(KvInputStream& stream, const Delimiters& delimiters,
+                           char (&buffer)[kTokenSize], bool trimEnd = true) {
     if (!KvStreamTokenizer::readTokenToBuffer(stream, delimiters, buffer, kTokenSize))
         KvSipParseError::raise(kInvalid);
     char* start = buffer;
     while (isBlank(*start))
         ++start;
+    char* end = start + std::strlen(start);
     if (trimEnd) {
-        char* end = start + std::strlen(start);
         while (end > start && isBlank(end[-1]))
             --end;
         *end = '\0';
     }
-    return start;
+    return std::string_view(start, static_cast<size_t>(end - start));
+}
+
+void assign(KvConstString& to, std::string_view text) {
+    to.setText(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 // The parameter text up to the comma that starts the next Via, or the end; a comma inside a quoted
@@ -50,6 +57,13 @@ char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint3
     bool quoted = false;
     KvInputCursor cursor(stream);
     for (;;) {
+        if (!quoted) {
+            if (const uint32_t run =
+                    cursor.takeRun(kParameterStops, buffer + length, kTokenSize - 2 - length)) {
+                length += run;
+                continue;
+            }
+        }
         cursor.mark();
         int c = cursor.read();
         if (c < 0 || (c == ',' && !quoted)) {
@@ -175,18 +189,18 @@ void KvSipViaHeader::removeParameterValue(const char* name) {
 void KvSipViaHeader::doParse(KvInputStream& stream) {
     char buffer[kTokenSize];
 
-    m_protocolName = readToken(stream, kSlash, buffer);
+    assign(m_protocolName, readToken(stream, kSlash, buffer));
     stream.read();
-    m_protocolVersion = readToken(stream, kSlash, buffer);
+    assign(m_protocolVersion, readToken(stream, kSlash, buffer));
     stream.read();
-    m_transport = readToken(stream, kSeparators, buffer);
+    assign(m_transport, readToken(stream, kSeparators, buffer));
     m_transport.toUpperCase();
 
     if (KvStreamTokenizer::skipWhitespace(stream) == '[') {
         readIPv6Reference(stream, buffer);
         m_host = buffer;
     } else {
-        m_host = readToken(stream, kSeparators, buffer);
+        assign(m_host, readToken(stream, kSeparators, buffer));
     }
 
     for (;;) {
@@ -197,7 +211,7 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
             m_portPresent = true;
         } else if (c == '(') {
             stream.read();
-            m_comment = readToken(stream, ")", buffer, false);
+            assign(m_comment, readToken(stream, ")", buffer, false));
             if (stream.read() != ')')
                 KvSipParseError::raise(kInvalid);
         } else if (c == ';') {
