@@ -49,6 +49,12 @@ void skipAfterClosingBracket(KvInputStream& stream) {
     }
 }
 
+// What the look-ahead for "@" stops at: in quotes, in brackets (or with parameters of its own),
+// and in a bare URL.
+constexpr KvCharClass kQuotedStops{"\n\""};
+constexpr KvCharClass kAtStops{"\n\"@<>"};
+constexpr KvCharClass kBareAtStops{"\n\"@<>,;?"};
+
 // Whether an "@" outside quotes lies ahead within this URL, so that what comes first is a user.
 // The search stops where the URL must end: at its closing ">" (or the "<" of a following
 // address), and, for a bare URL in a header, at the first "," ";" or "?", which such a URL cannot
@@ -61,6 +67,11 @@ bool lookAheadForAt(KvInputStream& stream, bool ownParameters) {
     bool bracketed = false;
     bool leading = true;
     for (;;) {
+        // Bytes that change nothing are passed over in one scan when the cursor shows them.
+        if (inQuotes)
+            cursor.skipRun(kQuotedStops);
+        else if (!leading)
+            cursor.skipRun(!bracketed && !ownParameters ? kBareAtStops : kAtStops);
         int c = cursor.read();
         if (c < 0 || c == '\n')
             break;
