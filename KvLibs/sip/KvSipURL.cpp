@@ -267,7 +267,7 @@ KvString KvSipURL::serialize() const {
     KvString text(KvStringBuffer::create(head, length, std::max<uint32_t>(80, length + 32)));
     if (countOf(m_parameters) != 0) {
         text += ";";
-        text += m_parameters.getShared()->serialize().c_str();
+        text += m_parameters.getShared()->serialize();
     }
     if (countOf(m_headers) != 0) {
         // Names and values are escaped, so the raw "=" and "&" between them read back as

@@ -152,8 +152,8 @@ bool isValidTtl(const char* text) {
 } // namespace
 
 KvSipViaHeader::KvSipViaHeader()
-    : m_parameters(new KvParameters()), m_protocolName("SIP"), m_protocolVersion("2.0"),
-      m_transport("UDP"), m_port(DEFAULT_PORT), m_portPresent(false) {}
+    : m_parameters(new KvParameters()), m_protocolName("SIP", 3), m_protocolVersion("2.0", 3),
+      m_transport("UDP", 3), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipViaHeader::KvSipViaHeader(const char* host, uint32_t port, const char* transport)
     : m_parameters(new KvParameters()), m_protocolName("SIP"), m_protocolVersion("2.0"),
