@@ -52,11 +52,38 @@ struct NameHash {
     }
 };
 
+// Whether the n bytes (at least 4) are alike, compared in overlapping words.
+bool sameWords(const char* a, const char* b, size_t n) {
+    if (n < 8) {
+        uint32_t x[2];
+        uint32_t y[2];
+        std::memcpy(&x[0], a, 4);
+        std::memcpy(&x[1], a + n - 4, 4);
+        std::memcpy(&y[0], b, 4);
+        std::memcpy(&y[1], b + n - 4, 4);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+    }
+    for (size_t i = 0;; i += 8) {
+        const size_t at = i + 8 < n ? i : n - 8;
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a + at, 8);
+        std::memcpy(&y, b + at, 8);
+        if (x != y)
+            return false;
+        if (at == n - 8)
+            return true;
+    }
+}
+
 struct NameEqual {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const {
         if (a.size() != b.size())
             return false;
+        // Names mostly come written as registered: whole words compare first.
+        if (a.size() >= 4 && sameWords(a.data(), b.data(), a.size()))
+            return true;
         for (size_t i = 0; i < a.size(); ++i)
             if (a[i] != b[i] && lowerAscii(a[i]) != lowerAscii(b[i]))
                 return false;
