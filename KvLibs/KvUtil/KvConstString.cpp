@@ -1,18 +1,34 @@
 #include "KvConstString.h"
 
+#include "KvObjectPool.h"
+#include "KvOutputStream.h"
+
 #include <cstring>
 #include <strings.h>
 
+namespace {
+// Texts too long to sit inline (nonces, digests, long URIs) come and go with the message, at the
+// rate of the counted objects: they share their cache.
+char* allocateText(uint32_t length) {
+    return static_cast<char*>(KvObjectPool::allocate(length + 1));
+}
+
+void releaseText(char* text, uint32_t length) {
+    if (text)
+        KvObjectPool::release(text, length + 1);
+}
+} // namespace
+
 KvConstString::~KvConstString() {
     if (!isInline())
-        delete[] m_text;
+        releaseText(m_text, m_length);
 }
 
 KvConstString& KvConstString::operator=(KvConstString&& other) noexcept {
     if (this == &other)
         return *this;
     if (!isInline())
-        delete[] m_text;
+        releaseText(m_text, m_length);
     if (other.isInline()) {
         std::memcpy(m_inline, other.m_inline, other.m_length + 1);
         m_text = m_inline;
@@ -31,6 +47,7 @@ const char* KvConstString::setText(const char* text) {
 
 const char* KvConstString::setText(const char* text, uint32_t length) {
     char* old = isInline() ? nullptr : m_text;
+    const uint32_t oldLength = m_length;
     if (!text || !length) {
         m_text = nullptr;
         m_length = 0;
@@ -42,13 +59,13 @@ const char* KvConstString::setText(const char* text, uint32_t length) {
         m_length = length;
     } else {
         // Copy before freeing: the text may be the one we hold.
-        char* copy = new char[length + 1];
+        char* copy = allocateText(length);
         std::memcpy(copy, text, length);
         copy[length] = '\0';
         m_text = copy;
         m_length = length;
     }
-    delete[] old;
+    releaseText(old, oldLength);
     return m_text;
 }
 
@@ -81,4 +98,10 @@ bool KvConstString::equalsIgnoreCase(const char* text) const {
     if (!m_text)
         return !text || !*text;
     return text && ::strcasecmp(m_text, text) == 0;
+}
+
+KvOutputStream& operator<<(KvOutputStream& stream, const KvConstString& text) {
+    if (text.length())
+        stream.write(text.data(), text.length(), 0);
+    return stream;
 }

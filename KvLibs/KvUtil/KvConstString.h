@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <utility>
 
+class KvOutputStream;
+
 class KvConstString {
 public:
     KvConstString() : m_length(0), m_text(nullptr) {}
@@ -49,3 +51,6 @@ private:
     char* m_text;
     char m_inline[INLINE_SIZE];
 };
+
+// Written with its known length: no scan for the end.
+KvOutputStream& operator<<(KvOutputStream& stream, const KvConstString& text);

@@ -22,12 +22,10 @@ InstanceHolder& holder() {
     return *instance;
 }
 
-constexpr uint32_t kThreshold = 3;
-
 } // namespace
 
 KvErrorStream::KvErrorStream(KvHandle<KvOutputStream> sink)
-    : m_threshold(kThreshold), m_categories(new KvKeyTable), m_sink(std::move(sink)),
+    : m_threshold(kDefaultLevel), m_categories(new KvKeyTable), m_sink(std::move(sink)),
       m_mutex(new KvMutex) {}
 
 KvErrorStream::~KvErrorStream() {

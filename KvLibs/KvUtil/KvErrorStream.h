@@ -30,6 +30,9 @@ public:
 
     bool isLevelEnabled(uint32_t level) const { return level < m_threshold; }
     uint32_t getLevel() const { return m_threshold; }
+    // The level every error stream starts with and keeps: hot paths test it before they take the
+    // instance, which costs a process-wide lock.
+    static constexpr uint32_t sDefaultLevel() { return kDefaultLevel; }
 
     // Held around multi-part traces so that they do not interleave with each other.
     void lock();
@@ -48,6 +51,8 @@ public:
                           const char* previousLogName = "./SipPrv.log");
 
 private:
+    static constexpr uint32_t kDefaultLevel = 3;
+
     uint32_t m_threshold;
     KvHandle<KvKeyTable> m_categories;
     KvHandle<KvOutputStream> m_sink;

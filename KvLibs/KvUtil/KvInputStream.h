@@ -82,14 +82,15 @@ public:
     // Copies the run of bytes ahead that are not in stops (a character class), at most room of
     // them, to `to` and moves past them; only from memory, else nothing. Returns the count.
     template <class Stops> uint32_t takeRun(const Stops& stops, char* to, uint32_t room) {
-        if (!m_bytes)
-            return 0;
-        const char* from = m_bytes + m_position;
-        const uint32_t limit = std::min(room, m_length - m_position);
-        uint32_t n = 0;
-        while (n < limit && !stops.contains(static_cast<uint8_t>(from[n])))
-            ++n;
-        std::memcpy(to, from, n);
+        const uint32_t n = runLength(stops, room);
+        if (n)
+            std::memcpy(to, m_bytes + m_position, n);
+        m_position += n;
+        return n;
+    }
+    // Moves past the run of bytes ahead that are not in stops, as takeRun without the copy.
+    template <class Stops> uint32_t skipRun(const Stops& stops) {
+        const uint32_t n = runLength(stops, m_length);
         m_position += n;
         return n;
     }
@@ -111,6 +112,17 @@ public:
     }
 
 private:
+    template <class Stops> uint32_t runLength(const Stops& stops, uint32_t room) const {
+        if (!m_bytes)
+            return 0;
+        const char* from = m_bytes + m_position;
+        const uint32_t limit = std::min(room, m_length - m_position);
+        uint32_t n = 0;
+        while (n < limit && !stops.contains(static_cast<uint8_t>(from[n])))
+            ++n;
+        return n;
+    }
+
     KvInputStream& m_stream;
     uint32_t m_length = 0;
     const char* m_bytes;

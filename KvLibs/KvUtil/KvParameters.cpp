@@ -219,11 +219,11 @@ KvString KvParameters::serialize() const {
 void KvParameters::writeTo(KvOutputStream& stream) const {
     KvLockGuard guard(m_mutex);
     for (const Node* node = m_head; node; node = node->next) {
-        stream << node->key.c_str();
+        stream << node->key;
         if (!node->value.isEmpty())
-            stream << '=' << node->value.c_str();
+            stream << '=' << node->value;
         if (node->next)
-            stream << m_separator.c_str();
+            stream << m_separator;
     }
 }
 

@@ -104,7 +104,7 @@ void KvSipContentTypeHeader::doParse(KvInputStream& stream) {
 }
 
 void KvSipContentTypeHeader::serialize(KvOutputStream& stream) const {
-    stream << m_type.c_str() << '/' << m_subtype.c_str();
+    stream << m_type << '/' << m_subtype;
     if (m_parameters->getCount() > 0)
         stream << ';' << m_parameters->serialize();
 }

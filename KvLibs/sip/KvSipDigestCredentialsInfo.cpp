@@ -6,6 +6,7 @@
 #include "KvMD5.h"
 #include "KvOutputStream.h"
 #include "KvSipDigestChallengeInfo.h"
+#include "KvStreamTokenizer.h"
 #include "KvURI.h"
 
 #include <cstring>
@@ -15,6 +16,9 @@
 namespace {
 
 constexpr char kEmptyBodyHash[] = "d41d8cd98f00b204e9800998ecf8427e";
+
+// The bytes that the parameter reader treats otherwise than storing them.
+constexpr KvCharClass kPlainStops{"\n,\\\"= \t"};
 
 // Lower-case hex of the MD5 of the text, the form in which RFC 2617 chains its hashes.
 std::string md5Hex(std::string_view text) {
@@ -356,7 +360,16 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
         cursor.advance(run);
     };
 
-    for (int c = cursor.read(); c != -1; c = cursor.read()) {
+    for (;;) {
+        // Bytes that are only stored, quoted or not, go over in runs.
+        if (const uint32_t run =
+                cursor.takeRun(kPlainStops, buffer + used, PARAMETER_BUFFER_SIZE - used)) {
+            used += run;
+            continue;
+        }
+        int c = cursor.read();
+        if (c == -1)
+            break;
         if (c == '\n') {
             lastLine = true;
             c = ',';

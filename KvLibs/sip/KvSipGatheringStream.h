@@ -15,15 +15,14 @@ public:
 
     using KvOutputStream::write;
     void write(const void* buffer, uint32_t length, uint32_t offset) override {
-        if (!buffer || length == 0)
-            return;
-        const char* bytes = static_cast<const char*>(buffer) + offset;
-        if (length > sizeof(m_bytes) - m_count) {
-            writeBeyond(bytes, length);
+        // One test for the usual case: a few bytes that fit.
+        if (length - 1 < sizeof(m_bytes) - m_count && buffer) {
+            copy(m_bytes + m_count, static_cast<const char*>(buffer) + offset, length);
+            m_count += length;
             return;
         }
-        copy(m_bytes + m_count, bytes, length);
-        m_count += length;
+        if (buffer && length)
+            writeBeyond(static_cast<const char*>(buffer) + offset, length);
     }
     void write(uint8_t byte) override {
         if (m_count == sizeof(m_bytes))

@@ -34,19 +34,56 @@ struct NameHash {
     using is_transparent = void;
     size_t operator()(std::string_view name) const {
         // Folding with the 0x20 bit maps both cases of a letter alike (and a few other pairs,
-        // which only share a slot): the comparison below decides.
-        size_t h = 2166136261u;
-        for (char c : name)
-            h = (h ^ (static_cast<unsigned char>(c) | 0x20u)) * 16777619u;
+        // which only share a slot): the comparison below decides. The length and the two bytes at
+        // each end tell the registered names apart; only those are in the table, so names alike
+        // there cost at most a walk over it.
+        const size_t n = name.size();
+        size_t h = (2166136261u ^ n) * 16777619u;
+        if (n == 0)
+            return h;
+        auto fold = [&](size_t i) { return static_cast<unsigned char>(name[i]) | 0x20u; };
+        h = (h ^ fold(0)) * 16777619u;
+        h = (h ^ fold(n - 1)) * 16777619u;
+        if (n > 2) {
+            h = (h ^ fold(1)) * 16777619u;
+            h = (h ^ fold(n - 2)) * 16777619u;
+        }
         return h;
     }
 };
+
+// Whether the n bytes (at least 4) are alike, compared in overlapping words.
+bool sameWords(const char* a, const char* b, size_t n) {
+    if (n < 8) {
+        uint32_t x[2];
+        uint32_t y[2];
+        std::memcpy(&x[0], a, 4);
+        std::memcpy(&x[1], a + n - 4, 4);
+        std::memcpy(&y[0], b, 4);
+        std::memcpy(&y[1], b + n - 4, 4);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+    }
+    for (size_t i = 0;; i += 8) {
+        const size_t at = i + 8 < n ? i : n - 8;
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a + at, 8);
+        std::memcpy(&y, b + at, 8);
+        if (x != y)
+            return false;
+        if (at == n - 8)
+            return true;
+    }
+}
 
 struct NameEqual {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const {
         if (a.size() != b.size())
             return false;
+        // Names mostly come written as registered: whole words compare first.
+        if (a.size() >= 4 && sameWords(a.data(), b.data(), a.size()))
+            return true;
         for (size_t i = 0; i < a.size(); ++i)
             if (a[i] != b[i] && lowerAscii(a[i]) != lowerAscii(b[i]))
                 return false;

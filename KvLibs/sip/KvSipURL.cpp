@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,12 @@ void skipAfterClosingBracket(KvInputStream& stream) {
     }
 }
 
+// What the look-ahead for "@" stops at: in quotes, in brackets (or with parameters of its own),
+// and in a bare URL.
+constexpr KvCharClass kQuotedStops{"\n\""};
+constexpr KvCharClass kAtStops{"\n\"@<>"};
+constexpr KvCharClass kBareAtStops{"\n\"@<>,;?"};
+
 // Whether an "@" outside quotes lies ahead within this URL, so that what comes first is a user.
 // The search stops where the URL must end: at its closing ">" (or the "<" of a following
 // address), and, for a bare URL in a header, at the first "," ";" or "?", which such a URL cannot
@@ -60,6 +67,11 @@ bool lookAheadForAt(KvInputStream& stream, bool ownParameters) {
     bool bracketed = false;
     bool leading = true;
     for (;;) {
+        // Bytes that change nothing are passed over in one scan when the cursor shows them.
+        if (inQuotes)
+            cursor.skipRun(kQuotedStops);
+        else if (!leading)
+            cursor.skipRun(!bracketed && !ownParameters ? kBareAtStops : kAtStops);
         int c = cursor.read();
         if (c < 0 || c == '\n')
             break;
@@ -217,26 +229,45 @@ void KvSipURL::removeParameter(const char* name) {
 }
 
 KvString KvSipURL::serialize() const {
-    // Built in the string that is returned: a usual URL costs one small allocation.
-    KvString text(KvStringBuffer::create(nullptr, 0, 80));
-    text += "sip:";
-    if (!m_user.isEmpty()) {
-        text += m_user.c_str();
-        if (!m_password.isEmpty()) {
-            text += ":";
-            text += m_password.c_str();
+    // The scheme, user, password, host and port are put together on the stack and copied once into
+    // the string returned, which has room for the usual parameters behind them.
+    char port[16];
+    const uint32_t portLength =
+        m_portPresent
+            ? static_cast<uint32_t>(std::to_chars(port, port + sizeof port, m_port).ptr - port)
+            : 0;
+    const bool user = !m_user.isEmpty();
+    const bool password = user && !m_password.isEmpty();
+    const uint32_t length = 4 + (user ? m_user.length() + 1 : 0) +
+                            (password ? m_password.length() + 1 : 0) + m_host.length() +
+                            (m_portPresent ? portLength + 1 : 0);
+    char local[256];
+    std::unique_ptr<char[]> large(length > sizeof local ? new char[length] : nullptr);
+    char* const head = large ? large.get() : local;
+    char* end = head;
+    auto put = [&end](const char* text, uint32_t count) {
+        if (count)
+            std::memcpy(end, text, count);
+        end += count;
+    };
+    put("sip:", 4);
+    if (user) {
+        put(m_user.data(), m_user.length());
+        if (password) {
+            put(":", 1);
+            put(m_password.data(), m_password.length());
         }
-        text += "@";
+        put("@", 1);
     }
-    text += m_host.c_str();
+    put(m_host.data(), m_host.length());
     if (m_portPresent) {
-        char port[16] = ":";
-        *std::to_chars(port + 1, port + sizeof port - 1, m_port).ptr = '\0';
-        text += port;
+        put(":", 1);
+        put(port, portLength);
     }
+    KvString text(KvStringBuffer::create(head, length, std::max<uint32_t>(80, length + 32)));
     if (countOf(m_parameters) != 0) {
         text += ";";
-        text += m_parameters.getShared()->serialize().c_str();
+        text += m_parameters.getShared()->serialize();
     }
     if (countOf(m_headers) != 0) {
         // Names and values are escaped, so the raw "=" and "&" between them read back as

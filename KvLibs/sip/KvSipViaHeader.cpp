@@ -9,10 +9,14 @@
 #include "KvStreamTokenizer.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace {
 // The token separators of RFC 3261, and CR and LF.
 constexpr KvCharClass kSeparators{" \t\r\n\\\"()<>@,;:/[]?={}"};
+constexpr KvCharClass kSlash{"/"};
+// What ends a plain run of parameter text.
+constexpr KvCharClass kParameterStops{",\"\\"};
 const char* const kInvalid = "Invalid Via header";
 const char* const kInvalidTtl = "Invalid value for ttl parameter in Via header";
 // A header line never holds more.
@@ -23,35 +27,48 @@ bool isBlank(char c) {
 }
 
 // The next token up to one of the delimiters, leading white space passed over; the delimiter stays
-// in the stream. The token is NUL-terminated in the buffer; its start is returned.
+// in the stream. The token is NUL-terminated in the buffer and returned with its length.
 template <class Delimiters>
-char* readToken(KvInputStream& stream, const Delimiters& delimiters, char (&buffer)[kTokenSize],
-                bool trimEnd = true) {
+std::string_view readToken(KvInputStream& stream, const Delimiters& delimiters,
+                           char (&buffer)[kTokenSize], bool trimEnd = true) {
     if (!KvStreamTokenizer::readTokenToBuffer(stream, delimiters, buffer, kTokenSize))
         KvSipParseError::raise(kInvalid);
     char* start = buffer;
     while (isBlank(*start))
         ++start;
+    char* end = start + std::strlen(start);
     if (trimEnd) {
-        char* end = start + std::strlen(start);
         while (end > start && isBlank(end[-1]))
             --end;
         *end = '\0';
     }
-    return start;
+    return std::string_view(start, static_cast<size_t>(end - start));
+}
+
+void assign(KvConstString& to, std::string_view text) {
+    to.setText(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 // The parameter text up to the comma that starts the next Via, or the end; a comma inside a quoted
-// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream.
-char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize]) {
+// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream. The text is
+// trimmed and NUL-terminated in the buffer; its start is returned, its length set.
+char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint32_t& textLength) {
     uint32_t length = 0;
     bool quoted = false;
+    KvInputCursor cursor(stream);
     for (;;) {
-        stream.mark(1);
-        int c = stream.read();
+        if (!quoted) {
+            if (const uint32_t run =
+                    cursor.takeRun(kParameterStops, buffer + length, kTokenSize - 2 - length)) {
+                length += run;
+                continue;
+            }
+        }
+        cursor.mark();
+        int c = cursor.read();
         if (c < 0 || (c == ',' && !quoted)) {
             if (c >= 0)
-                stream.reset();
+                cursor.reset();
             break;
         }
         if (length + 2 >= kTokenSize)
@@ -60,20 +77,20 @@ char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize]) {
         if (c == '"') {
             quoted = !quoted;
         } else if (c == '\\' && quoted) {
-            int escaped = stream.read();
+            int escaped = cursor.read();
             if (escaped < 0)
                 break;
             buffer[length++] = static_cast<char>(escaped);
         }
     }
-    buffer[length] = '\0';
     char* start = buffer;
-    while (isBlank(*start))
-        ++start;
     char* end = buffer + length;
+    while (start < end && isBlank(*start))
+        ++start;
     while (end > start && isBlank(end[-1]))
         --end;
     *end = '\0';
+    textLength = static_cast<uint32_t>(end - start);
     return start;
 }
 
@@ -135,8 +152,8 @@ bool isValidTtl(const char* text) {
 } // namespace
 
 KvSipViaHeader::KvSipViaHeader()
-    : m_parameters(new KvParameters()), m_protocolName("SIP"), m_protocolVersion("2.0"),
-      m_transport("UDP"), m_port(DEFAULT_PORT), m_portPresent(false) {}
+    : m_parameters(new KvParameters()), m_protocolName("SIP", 3), m_protocolVersion("2.0", 3),
+      m_transport("UDP", 3), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipViaHeader::KvSipViaHeader(const char* host, uint32_t port, const char* transport)
     : m_parameters(new KvParameters()), m_protocolName("SIP"), m_protocolVersion("2.0"),
@@ -172,18 +189,18 @@ void KvSipViaHeader::removeParameterValue(const char* name) {
 void KvSipViaHeader::doParse(KvInputStream& stream) {
     char buffer[kTokenSize];
 
-    m_protocolName = readToken(stream, "/", buffer);
+    assign(m_protocolName, readToken(stream, kSlash, buffer));
     stream.read();
-    m_protocolVersion = readToken(stream, "/", buffer);
+    assign(m_protocolVersion, readToken(stream, kSlash, buffer));
     stream.read();
-    m_transport = readToken(stream, kSeparators, buffer);
+    assign(m_transport, readToken(stream, kSeparators, buffer));
     m_transport.toUpperCase();
 
     if (KvStreamTokenizer::skipWhitespace(stream) == '[') {
         readIPv6Reference(stream, buffer);
         m_host = buffer;
     } else {
-        m_host = readToken(stream, kSeparators, buffer);
+        assign(m_host, readToken(stream, kSeparators, buffer));
     }
 
     for (;;) {
@@ -194,19 +211,22 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
             m_portPresent = true;
         } else if (c == '(') {
             stream.read();
-            m_comment = readToken(stream, ")", buffer, false);
+            assign(m_comment, readToken(stream, ")", buffer, false));
             if (stream.read() != ')')
                 KvSipParseError::raise(kInvalid);
         } else if (c == ';') {
             stream.read();
             // The parameters run to the comma that starts the next Via, or to the line end.
-            const char* text = readParameterText(stream, buffer);
-            KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
-            if (errorStream->getLevel() > 6)
-                *errorStream << "KvSipViaHeader::doParse aBuffer=" << text << endl;
+            uint32_t length = 0;
+            const char* text = readParameterText(stream, buffer, length);
+            if (KvErrorStream::sDefaultLevel() > 6) {
+                KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
+                if (errorStream->getLevel() > 6)
+                    *errorStream << "KvSipViaHeader::doParse aBuffer=" << text << endl;
+            }
             if (m_parameters.isNull())
                 m_parameters = new KvParameters();
-            KvSipHeaderTextStream parameters(text, static_cast<uint32_t>(std::strlen(text)));
+            KvSipHeaderTextStream parameters(text, length);
             m_parameters->parse(parameters);
             break;
         } else {
@@ -227,8 +247,7 @@ void KvSipViaHeader::check() const {
 }
 
 void KvSipViaHeader::serialize(KvOutputStream& stream) const {
-    stream << m_protocolName.c_str() << '/' << m_protocolVersion.c_str() << '/'
-           << m_transport.c_str() << ' ' << m_host.c_str();
+    stream << m_protocolName << '/' << m_protocolVersion << '/' << m_transport << ' ' << m_host;
     if (m_portPresent)
         stream << ':' << m_port;
     if (!m_parameters.isNull() && m_parameters->getCount() != 0) {
@@ -236,5 +255,5 @@ void KvSipViaHeader::serialize(KvOutputStream& stream) const {
         m_parameters->writeTo(stream);
     }
     if (!m_comment.isEmpty())
-        stream << " (" << m_comment.c_str() << ')';
+        stream << " (" << m_comment << ')';
 }

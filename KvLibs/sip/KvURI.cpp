@@ -117,14 +117,13 @@ KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
     }
     stream.reset();
 
+    // Each class's constructor already names its scheme.
     KvHandle<KvURI> uri;
     if (count == 3 && equalsIgnoreCase3(letters, "sip")) {
         uri = new KvSipURL();
-        uri->setScheme("sip");
         uri->setOwnParameters(ownParameters);
     } else if (count == 3 && equalsIgnoreCase3(letters, "tel")) {
         uri = new KvTelURL();
-        uri->setScheme("tel");
         uri->setOwnParameters(ownParameters);
     } else {
         uri = new KvURI();

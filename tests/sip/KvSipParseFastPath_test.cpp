@@ -102,6 +102,12 @@ TEST(KvSipParseFastPath, EdgesOfTheFastScannersParseAlike) {
             "Subject: one\r\n two\r\n\tthree\r\nv: SIP/2.0/TCP h;branch=z9hG4bKx\r\n"
             "NoColon\r\nX-Long: " +
             std::string(1500, 'x') + "\r\nl: 0\r\n\r\n",
+        // Via parameters with a quoted comma and escape, a second Via, and one too long to keep.
+        head +
+            "Via: SIP/2.0/UDP h;x=\"a,b\\\"c\";branch=z9hG4bK1 , SIP/2.0/TCP g;y\r\nl: 0\r\n\r\n",
+        head + "Via: SIP/2.0/UDP h;p=" + std::string(1100, 'v') + "\r\nl: 0\r\n\r\n",
+        // The look-ahead for a user: "@" in quotes, behind ";" or "?", bracketed or bare.
+        head + "Contact: \"x@y\" <sip:u;p@h>, sip:a;b@c, <sip:d?e@f>, sip:g?h@i\r\nl: 0\r\n\r\n",
         // URLs with parameters, headers, escapes, an IPv6 host and a quoted display name.
         "INVITE sip:user:pw@[2001:db8::1]:5070;transport=tcp;lr?Subject=a%20b&Priority=urgent "
         "SIP/2.0\r\nTo: \"A \\\"quoted\\\" name\" <sip:a@b.example.com;maddr=1.2.3.4>;tag=x\r\n"
@@ -235,6 +241,7 @@ TEST(KvSipParseFastPath, DigestItemsParseAlikeBothWays) {
         "realm=\"open, nonce=n",
         "a=\"" + std::string(2000, 'q') + "\"",
         "a=1,,b=\"\",c",
+        "a=" + std::string(2000, 'u') + ", b=2",
     };
     for (const std::string& text : texts) {
         KvPlainStream plain(text);
