@@ -65,10 +65,13 @@ void KvSipAddressHeader::parseNameAddress(KvInputStream& stream, const char* fai
 }
 
 void KvSipAddressHeader::checkAddress(const char* failureText) {
-    if (m_nameAddress.isNull() || m_nameAddress->getURI().isNull())
+    // Raw pointers: every address header of a parsed message passes here, and the name-address
+    // holds its URI throughout.
+    KvURI* uri = m_nameAddress.isNull() ? nullptr : m_nameAddress->peekURI();
+    if (!uri)
         KvSipParseError::raise(failureText);
-    KvHandle<KvSipURL> url = m_nameAddress->getSipURL();
-    if (!url.isNull() && url->hasParameters()) {
+    KvSipURL* url = uri->isSipURL() ? static_cast<KvSipURL*>(uri) : nullptr;
+    if (url && url->hasParameters()) {
         // Every one of them: a URL that carries one twice would keep the second, and a copy of
         // the header, which checks again, would differ from the header it was made from.
         KvHandle<KvParameters> parameters = url->getParameters();

@@ -135,6 +135,19 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
 }
 
 void KvSipNameAddress::write(KvOutputStream& stream) const {
+    if (!m_uri.isNull() && m_uri->isSipURL()) {
+        // The usual case, written without the URL's text as a string of its own.
+        const KvSipURL* url = static_cast<const KvSipURL*>(m_uri.get());
+        const bool brackets = m_brackets || !m_displayName.isEmpty() || url->writesDelimiter();
+        if (!m_displayName.isEmpty())
+            stream << m_displayName << ' ';
+        if (brackets)
+            stream.write("<", 1, 0);
+        url->write(stream);
+        if (brackets)
+            stream.write(">", 1, 0);
+        return;
+    }
     KvString uri = getURIString();
     // A URI of another scheme than sip and tel is read up to a ">" or the line end, so written
     // bare it would take in the header parameters behind it when read again.

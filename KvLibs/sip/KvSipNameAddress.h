@@ -29,6 +29,8 @@ public:
     void parse(const char* text);
 
     KvHandle<KvURI> getURI() const { return m_uri; }
+    // The URI without a handle of its own: valid while this name-address keeps it.
+    KvURI* peekURI() const { return m_uri.get(); }
     // The URI as a sip URL, or null when it is another kind.
     KvHandle<KvSipURL> getSipURL() const;
     KvString getURIString() const;

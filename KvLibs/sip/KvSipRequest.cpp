@@ -251,10 +251,14 @@ void KvSipRequest::serializeStartLine(KvOutputStream& stream) const {
     KvHandle<KvURI> uri = getRequestURI();
     if (m_method.isEmpty() || uri.isNull())
         KvSipParseError::raise("Invalid start-line for SIP request");
-    KvString text = uri->serialize();
     stream.write(m_method.data(), m_method.length(), 0);
     stream.write(" ", 1, 0);
-    stream.write(text.data(), text.length(), 0);
+    if (uri->isSipURL()) {
+        static_cast<const KvSipURL*>(uri.get())->write(stream);
+    } else {
+        const KvString text = uri->serialize();
+        stream.write(text.data(), text.length(), 0);
+    }
     stream << " SIP/" << static_cast<unsigned>(getMajorVersion()) << '.'
            << static_cast<unsigned>(getMinorVersion()) << "\r\n";
 }

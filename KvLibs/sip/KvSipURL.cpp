@@ -3,6 +3,7 @@
 #include "KvException.h"
 #include "KvInputStream.h"
 #include "KvMD5.h"
+#include "KvOutputStream.h"
 #include "KvParameters.h"
 #include "KvSipHeaderTextStream.h"
 #include "KvSipParseError.h"
@@ -228,9 +229,7 @@ void KvSipURL::removeParameter(const char* name) {
         m_parameters.getShared()->removeParameter(name);
 }
 
-KvString KvSipURL::serialize() const {
-    // The scheme, user, password, host and port are put together on the stack and copied once into
-    // the string returned, which has room for the usual parameters behind them.
+uint32_t KvSipURL::writeHead(char* head, uint32_t room) const {
     char port[16];
     const uint32_t portLength =
         m_portPresent
@@ -241,9 +240,8 @@ KvString KvSipURL::serialize() const {
     const uint32_t length = 4 + (user ? m_user.length() + 1 : 0) +
                             (password ? m_password.length() + 1 : 0) + m_host.length() +
                             (m_portPresent ? portLength + 1 : 0);
-    char local[256];
-    std::unique_ptr<char[]> large(length > sizeof local ? new char[length] : nullptr);
-    char* const head = large ? large.get() : local;
+    if (length > room)
+        return length;
     char* end = head;
     auto put = [&end](const char* text, uint32_t count) {
         if (count)
@@ -264,7 +262,19 @@ KvString KvSipURL::serialize() const {
         put(":", 1);
         put(port, portLength);
     }
-    KvString text(KvStringBuffer::create(head, length, std::max<uint32_t>(80, length + 32)));
+    return length;
+}
+
+KvString KvSipURL::serialize() const {
+    // The scheme, user, password, host and port are put together on the stack and copied once into
+    // the string returned, which has room for the usual parameters behind them.
+    char local[256];
+    uint32_t length = writeHead(local, sizeof local);
+    std::unique_ptr<char[]> large(length > sizeof local ? new char[length] : nullptr);
+    if (large)
+        writeHead(large.get(), length);
+    KvString text(KvStringBuffer::create(large ? large.get() : local, length,
+                                         std::max<uint32_t>(80, length + 32)));
     if (countOf(m_parameters) != 0) {
         text += ";";
         text += m_parameters.getShared()->serialize();
@@ -286,6 +296,40 @@ KvString KvSipURL::serialize() const {
         text += headers.c_str();
     }
     return text;
+}
+
+void KvSipURL::write(KvOutputStream& stream) const {
+    char local[256];
+    const uint32_t length = writeHead(local, sizeof local);
+    if (length > sizeof local || countOf(m_headers) != 0) {
+        const KvString text = serialize();
+        stream.write(text.data(), text.length(), 0);
+        return;
+    }
+    // The usual URL goes out without a string of its own: written on every write-back.
+    stream.write(local, length, 0);
+    if (countOf(m_parameters) != 0) {
+        stream.write(";", 1, 0);
+        m_parameters.getShared()->writeTo(stream);
+    }
+}
+
+bool KvSipURL::writesDelimiter() const {
+    if (countOf(m_parameters) != 0)
+        return true; // the ";" in front of them
+    if (countOf(m_headers) != 0) {
+        const KvString text = serialize();
+        return std::strpbrk(text.data(), ";,?") != nullptr;
+    }
+    auto holds = [](const KvString& part) {
+        for (uint32_t i = 0; i < part.length(); ++i) {
+            const char c = part.data()[i];
+            if (c == ';' || c == ',' || c == '?')
+                return true;
+        }
+        return false;
+    };
+    return holds(m_user) || (!m_user.isEmpty() && holds(m_password)) || holds(m_host);
 }
 
 void KvSipURL::parse(KvInputStream& stream) {

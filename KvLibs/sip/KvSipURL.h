@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class KvOutputStream;
 class KvParameters;
 
 class KvSipURL : public KvURI {
@@ -20,6 +21,10 @@ public:
     bool hasHeaders() const override;
     KvString serialize() const override;
     void parse(KvInputStream& stream) override;
+    // Writes the text serialize() returns, without making a string of it.
+    void write(KvOutputStream& stream) const;
+    // Whether that text holds a ";", "," or "?", which a bare URL in a header would lose.
+    bool writesDelimiter() const;
     virtual uint32_t getParameterCount() const;
     virtual bool hasNoHeaders() const;
 
@@ -44,6 +49,8 @@ public:
 private:
     // Reads the header part behind "?", up to the end of the URL.
     void parseHeaders(KvInputStream& stream, bool bracketed);
+    // Puts "sip:", user, password, host and port at head when they fit in room; their length.
+    uint32_t writeHead(char* head, uint32_t room) const;
     // Most URLs have no parameters and no headers: those lists are made on first use.
     static KvParameters& listOf(KvHandle<KvParameters>& list);
     static KvHandle<KvParameters> listOf(const KvHandle<KvParameters>& list);

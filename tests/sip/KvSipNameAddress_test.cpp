@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -117,6 +118,18 @@ TEST(KvSipNameAddress, UrisWithDelimitersAreWrittenInBrackets) {
         std::string out = written(address);
         EXPECT_EQ(out.front(), '<') << text;
         EXPECT_EQ(out.back(), '>') << text;
+    }
+}
+
+// The URL goes to the stream without its string: the same text as that string.
+TEST(KvSipNameAddress, WrittenUrlIsItsText) {
+    const std::string longHost(300, 'h');
+    for (const std::string& text : std::vector<std::string>{
+             "<sip:a:pw@h:5070;lr;transport=tcp>", "<sip:a;b@h>",
+             "<sip:a@h?Subject=x&Priority=urgent>", "sip:h:5061", "<sip:a@" + longHost + ";lr>"}) {
+        KvHandle<KvSipNameAddress> address(new KvSipNameAddress(text.c_str()));
+        const std::string uri = address->getURIString().c_str();
+        EXPECT_EQ(written(address), text.front() == '<' ? "<" + uri + ">" : uri) << text;
     }
 }
 
