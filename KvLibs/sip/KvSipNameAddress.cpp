@@ -24,7 +24,7 @@ KvString trimmedText(const char* text, uint32_t length) {
 } // namespace
 
 KvSipNameAddress::KvSipNameAddress()
-    : m_uri(new KvURI()), m_brackets(false), m_ownParameters(false) {}
+    : m_uriPending(true), m_brackets(false), m_ownParameters(false) {}
 
 KvSipNameAddress::KvSipNameAddress(const char* text) : m_brackets(false), m_ownParameters(true) {
     parse(text);
@@ -36,7 +36,9 @@ KvSipNameAddress::KvSipNameAddress(const char* displayName, const KvHandle<KvURI
 
 KvSipNameAddress::KvSipNameAddress(const KvSipNameAddress& other)
     : KvObject(other), m_displayName(other.m_displayName),
-      m_uri(other.m_uri.isNull() ? nullptr : static_cast<KvURI*>(other.m_uri->clone())),
+      m_uri(other.m_uri.getShared() ? static_cast<KvURI*>(other.m_uri.getShared()->clone())
+                                    : nullptr),
+      m_uriPending(m_uri.isNull() && other.m_uriPending.load(std::memory_order_acquire)),
       m_brackets(other.m_brackets), m_ownParameters(other.m_ownParameters) {}
 
 KvSipNameAddress::~KvSipNameAddress() = default;
@@ -45,12 +47,17 @@ KvObject* KvSipNameAddress::clone() const {
     return new KvSipNameAddress(*this);
 }
 
+KvURI* KvSipNameAddress::makeEmptyURI() const {
+    return const_cast<KvHandle<KvURI>&>(m_uri).installShared(new KvURI());
+}
+
 KvHandle<KvSipURL> KvSipNameAddress::getSipURL() const {
-    return KvHandle<KvSipURL>(dynamic_cast<KvSipURL*>(m_uri.get()));
+    return KvHandle<KvSipURL>(dynamic_cast<KvSipURL*>(uri()));
 }
 
 KvString KvSipNameAddress::getURIString() const {
-    return m_uri.isNull() ? KvString() : m_uri->serialize();
+    const KvURI* made = uri();
+    return made ? made->serialize() : KvString();
 }
 
 void KvSipNameAddress::parse(const char* text) {
@@ -60,6 +67,7 @@ void KvSipNameAddress::parse(const char* text) {
 
 void KvSipNameAddress::parse(KvInputStream& stream) {
     m_displayName = KvString();
+    m_uriPending.store(false, std::memory_order_release);
     m_uri = KvHandle<KvURI>();
     m_brackets = false;
 
@@ -135,9 +143,10 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
 }
 
 void KvSipNameAddress::write(KvOutputStream& stream) const {
-    if (!m_uri.isNull() && m_uri->isSipURL()) {
+    const KvURI* const made = uri();
+    if (made && made->isSipURL()) {
         // The usual case, written without the URL's text as a string of its own.
-        const KvSipURL* url = static_cast<const KvSipURL*>(m_uri.get());
+        const KvSipURL* url = static_cast<const KvSipURL*>(made);
         const bool brackets = m_brackets || !m_displayName.isEmpty() || url->writesDelimiter();
         if (!m_displayName.isEmpty())
             stream << m_displayName << ' ';
@@ -151,8 +160,8 @@ void KvSipNameAddress::write(KvOutputStream& stream) const {
     KvString uri = getURIString();
     // A URI of another scheme than sip and tel is read up to a ">" or the line end, so written
     // bare it would take in the header parameters behind it when read again.
-    bool generic = !m_uri.isNull() && !m_uri->isSipURL() && !dynamic_cast<KvTelURL*>(m_uri.get()) &&
-                   !m_uri->getScheme().isEmpty();
+    bool generic = made && !made->isSipURL() && !dynamic_cast<const KvTelURL*>(made) &&
+                   !made->getScheme().isEmpty();
     bool brackets = m_brackets || !m_displayName.isEmpty() || generic ||
                     (uri.data() && std::strpbrk(uri.data(), ";,?") != nullptr);
     if (!m_displayName.isEmpty())

@@ -5,6 +5,7 @@
 #include "KvStringBuffer.h"
 #include "KvURI.h"
 
+#include <atomic>
 #include <cstdint>
 
 class KvInputStream;
@@ -28,9 +29,9 @@ public:
     void parse(KvInputStream& stream);
     void parse(const char* text);
 
-    KvHandle<KvURI> getURI() const { return m_uri; }
+    KvHandle<KvURI> getURI() const { return KvHandle<KvURI>(uri()); }
     // The URI without a handle of its own: valid while this name-address keeps it.
-    KvURI* peekURI() const { return m_uri.get(); }
+    KvURI* peekURI() const { return uri(); }
     // The URI as a sip URL, or null when it is another kind.
     KvHandle<KvSipURL> getSipURL() const;
     KvString getURIString() const;
@@ -46,8 +47,18 @@ public:
     static constexpr uint32_t BUFFER_SIZE = 1024;
 
 private:
+    // A name-address made empty is mostly parsed at once, which replaces its URI: the empty URI is
+    // made when first asked for, by whichever thread asks first.
+    KvURI* uri() const {
+        if (KvURI* made = m_uri.getShared())
+            return made;
+        return m_uriPending.load(std::memory_order_acquire) ? makeEmptyURI() : nullptr;
+    }
+    KvURI* makeEmptyURI() const;
+
     KvString m_displayName;
     KvHandle<KvURI> m_uri;
+    std::atomic<bool> m_uriPending{false};
     bool m_brackets;
     bool m_ownParameters;
 };

@@ -51,7 +51,7 @@ KvString KvSipRequest::sCheckedMethod(const KvString& method, const char* error)
 
 KvSipRequest::KvSipRequest(const KvString& method)
     : m_method(sCheckedMethod(method, "KvSipRequest constructor expects a Method Name")),
-      m_requestURI(new KvURI()) {}
+      m_requestURIPending(true) {}
 
 KvSipRequest::KvSipRequest(const char* method) : KvSipRequest(KvString(method)) {}
 
@@ -119,6 +119,10 @@ bool KvSipRequest::isValid() const {
 
 KvHandle<KvURI> KvSipRequest::getRequestURI() const {
     KvLockGuard guard(m_lock);
+    if (m_requestURIPending) {
+        m_requestURIPending = false;
+        m_requestURI = new KvURI();
+    }
     return m_requestURI;
 }
 
@@ -133,6 +137,7 @@ void KvSipRequest::setRequestURI(KvHandle<KvURI> uri) {
 }
 
 void KvSipRequest::setRequestURIUnlocked(const KvHandle<KvURI>& uri) {
+    m_requestURIPending = false;
     if (uri.isNull()) {
         m_requestURI.release();
         return;
@@ -237,14 +242,15 @@ void KvSipRequest::parseStartLine(KvInputStream& stream) {
     KvHandle<KvURI> uri = KvURI::createURI(uriText, true);
     if (uri.isNull())
         KvSipParseError::raise("Invalid SIP URI");
-    m_requestURI = uri;
-    KvString scheme = uri->getScheme();
+    m_requestURIPending = false;
+    m_requestURI = std::move(uri);
+    const KvString scheme = m_requestURI->getScheme();
     if (!scheme.equalsIgnoreCase("sip") && !scheme.equalsIgnoreCase("tel")) {
         setDamage(416);
         KvSipParseError::raise("Upsupported Scheme");
     }
     moveURLHeaders();
-    stripAngles(*uri);
+    stripAngles(*m_requestURI);
 }
 
 void KvSipRequest::serializeStartLine(KvOutputStream& stream) const {

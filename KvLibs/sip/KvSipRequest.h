@@ -66,5 +66,8 @@ private:
     static KvString sCheckedMethod(const KvString& method, const char* error);
 
     KvString m_method;
-    KvHandle<KvURI> m_requestURI;
+    // A request made from its method alone is mostly parsed at once, which replaces the empty
+    // request-URI: that one is made when first asked for, under the message's lock.
+    mutable KvHandle<KvURI> m_requestURI;
+    mutable bool m_requestURIPending = false;
 };

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -131,6 +132,25 @@ TEST(KvSipNameAddress, WrittenUrlIsItsText) {
         const std::string uri = address->getURIString().c_str();
         EXPECT_EQ(written(address), text.front() == '<' ? "<" + uri + ">" : uri) << text;
     }
+}
+
+// Its empty URI is made when first asked for: two threads asking at once get the same one.
+TEST(KvSipNameAddress, EmptyUriMadeOnceWhenAsked) {
+    for (int round = 0; round < 50; ++round) {
+        const KvHandle<KvSipNameAddress> address(new KvSipNameAddress());
+        KvURI* seen[2] = {};
+        std::thread other([&] { seen[0] = address->getURI().get(); });
+        seen[1] = address->getURI().get();
+        other.join();
+        ASSERT_NE(seen[1], nullptr);
+        EXPECT_EQ(seen[0], seen[1]);
+        EXPECT_FALSE(seen[1]->isSipURL());
+    }
+    const KvHandle<KvSipNameAddress> fresh(new KvSipNameAddress());
+    const KvHandle<KvSipNameAddress> copy(static_cast<KvSipNameAddress*>(fresh->clone()));
+    ASSERT_FALSE(copy->getURI().isNull());
+    EXPECT_NE(copy->getURI().get(), fresh->getURI().get());
+    EXPECT_EQ(written(copy), written(fresh));
 }
 
 TEST(KvSipNameAddress, MissingUri) {

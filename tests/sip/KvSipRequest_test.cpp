@@ -222,6 +222,17 @@ TEST(KvSipRequestURI, IsStoredAsACloneWithoutAngleBrackets) {
     EXPECT_TRUE(KvHandle<KvSipRequest>(copy)->getRequestURI().isNull());
 }
 
+// A request made from its method has an empty generic request-URI, made when first asked for.
+TEST(KvSipRequestURI, AFreshRequestHasOneEmptyGenericURI) {
+    KvSipOptionsMessage options;
+    const KvHandle<KvURI> uri = options.getRequestURI();
+    ASSERT_FALSE(uri.isNull());
+    EXPECT_FALSE(uri->isSipURL());
+    EXPECT_EQ(options.getRequestURI().get(), uri.get());
+    KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(options.clone()));
+    ASSERT_FALSE(KvHandle<KvSipRequest>(copy)->getRequestURI().isNull());
+}
+
 // ---- method classes
 
 TEST(KvSipMethodClasses, EachMethodParsesIntoItsClassAndClonesIntoItToo) {
