@@ -429,9 +429,11 @@ void KvSipMessage::setBodyUnlocked(const char* body, const char* contentType, ui
 }
 
 void KvSipMessage::readBody(KvInputStream& stream) {
-    KvHandle<KvSipContentLengthHeader> lengthHeader(m_headers[KV_HEADER_CONTENT_LENGTH]);
+    // Only its number is read, before anything may replace the header: no handle of our own.
+    const auto* lengthHeader =
+        dynamic_cast<const KvSipContentLengthHeader*>(m_headers[KV_HEADER_CONTENT_LENGTH].get());
     BodyBuffer buffer;
-    if (!lengthHeader.isNull()) {
+    if (lengthHeader) {
         uint32_t wanted = lengthHeader->getLength();
         if (wanted == 0)
             return;

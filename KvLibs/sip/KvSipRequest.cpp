@@ -149,7 +149,8 @@ void KvSipRequest::setRequestURIUnlocked(const KvHandle<KvURI>& uri) {
 
 void KvSipRequest::moveURLHeaders() {
     auto* url = dynamic_cast<KvSipURL*>(m_requestURI.get());
-    if (!url)
+    // Asked first: asking for the list makes it, and most request-URIs have none.
+    if (!url || !url->hasHeaders())
         return;
     KvHandle<KvParameters> headers = url->getHeaders();
     if (headers.isNull() || headers->getCount() == 0)
