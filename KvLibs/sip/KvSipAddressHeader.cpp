@@ -10,16 +10,22 @@ namespace {
 template <class T> KvHandle<T> cloneOf(const KvHandle<T>& object) {
     return object.isNull() ? KvHandle<T>() : KvHandle<T>(static_cast<T*>(object->clone()));
 }
+
+// An empty list is not cloned: the copy makes its own when first asked for.
+KvParameters* filledCloneOf(const KvParameters* list) {
+    return list && list->getCount() != 0 ? static_cast<KvParameters*>(list->clone()) : nullptr;
+}
 } // namespace
 
 KvSipAddressHeader::KvSipAddressHeader(const KvString& token,
                                        const KvHandle<KvSipNameAddress>& nameAddress,
                                        const KvHandle<KvParameters>& parameters)
-    : KvSipHeader(token), m_nameAddress(cloneOf(nameAddress)), m_parameters(cloneOf(parameters)) {}
+    : KvSipHeader(token), m_nameAddress(cloneOf(nameAddress)),
+      m_parameters(filledCloneOf(parameters.get())), m_listed(!parameters.isNull()) {}
 
 KvSipAddressHeader::KvSipAddressHeader(const KvSipAddressHeader& other)
     : KvSipHeader(other), m_nameAddress(cloneOf(other.m_nameAddress)),
-      m_parameters(cloneOf(other.m_parameters)) {}
+      m_parameters(filledCloneOf(other.filledParameters())), m_listed(other.m_listed) {}
 
 KvSipAddressHeader::~KvSipAddressHeader() = default;
 
@@ -28,9 +34,20 @@ void KvSipAddressHeader::ensureNameAddress() {
         m_nameAddress = new KvSipNameAddress();
 }
 
-void KvSipAddressHeader::ensureParameters() {
-    if (m_parameters.isNull())
-        m_parameters = new KvParameters();
+KvHandle<KvParameters> KvSipAddressHeader::getParameters() const {
+    return m_listed ? KvSipURL::listOf(m_parameters) : KvHandle<KvParameters>();
+}
+
+KvParameters* KvSipAddressHeader::filledParameters() const {
+    KvParameters* made = m_parameters.getShared();
+    return made && made->getCount() != 0 ? made : nullptr;
+}
+
+void KvSipAddressHeader::writeParameters(KvOutputStream& stream) const {
+    if (KvParameters* parameters = filledParameters()) {
+        stream << ';';
+        parameters->writeTo(stream);
+    }
 }
 
 KvString KvSipAddressHeader::getURIString() const {
@@ -51,7 +68,7 @@ void KvSipAddressHeader::parseAddressAndParameters(KvInputStream& stream) {
     if (c > 13 && c < 128) {
         if (c != ';')
             stream.reset();
-        m_parameters->parse(stream);
+        KvSipURL::listOf(m_parameters).parse(stream);
     }
 }
 
@@ -83,7 +100,8 @@ void KvSipAddressHeader::checkAddress(const char* failureText) {
 }
 
 KvString KvSipAddressHeader::getTagParameter() const {
-    return m_parameters.isNull() ? KvString() : m_parameters->getParameter("tag");
+    KvParameters* parameters = filledParameters();
+    return parameters ? parameters->getParameter("tag") : KvString();
 }
 
 void KvSipAddressHeader::setTagParameter(const char* tag) {
@@ -91,16 +109,13 @@ void KvSipAddressHeader::setTagParameter(const char* tag) {
         return;
     ensureParameters();
     ensureNameAddress();
-    m_parameters->setParameter("tag", tag);
+    KvSipURL::listOf(m_parameters).setParameter("tag", tag);
     m_nameAddress->setBrackets(true);
 }
 
 void KvSipAddressHeader::serialize(KvOutputStream& stream) const {
     stream << m_nameAddress;
-    if (!m_parameters.isNull() && m_parameters->getCount() != 0) {
-        stream << ';';
-        m_parameters->writeTo(stream);
-    }
+    writeParameters(stream);
 }
 
 KvSipTaggedAddressHeader::KvSipTaggedAddressHeader(const KvString& token, const char* invalidText)

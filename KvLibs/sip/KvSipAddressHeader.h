@@ -12,7 +12,7 @@ public:
 
     // The held objects themselves, not copies.
     KvHandle<KvSipNameAddress> getNameAddress() const { return m_nameAddress; }
-    KvHandle<KvParameters> getParameters() const { return m_parameters; }
+    KvHandle<KvParameters> getParameters() const;
     KvString getURIString() const;
 
     // The name-address, then ";" and the parameters when there are any.
@@ -24,9 +24,14 @@ protected:
                        const KvHandle<KvParameters>& parameters);
     KvSipAddressHeader(const KvSipAddressHeader& other);
 
-    // Gives null members new empty objects.
+    // Gives a null name-address a new empty one; gives the header a parameter list, made on
+    // first use.
     void ensureNameAddress();
-    void ensureParameters();
+    void ensureParameters() { m_listed = true; }
+    // The parameter list when made and holding any, else null.
+    KvParameters* filledParameters() const;
+    // Writes ";" and the parameters when there are any.
+    void writeParameters(KvOutputStream& stream) const;
     // The name-address, then the header parameters behind it, up to a comma or the line end.
     void parseAddressAndParameters(KvInputStream& stream);
     // Route and Record-Route: the name-address read as operator>> reads it; any failure to read
@@ -39,7 +44,13 @@ protected:
     void setTagParameter(const char* tag);
 
     KvHandle<KvSipNameAddress> m_nameAddress;
+
+private:
+    // Most parsed address headers have no parameters: the list is made when first asked for, by a
+    // const getter too, so every access goes through KvSipURL's shared-list helpers.
     KvHandle<KvParameters> m_parameters;
+    // Whether the header has a parameter list, made or not; Route and Record-Route have none.
+    bool m_listed = false;
 };
 
 // From and To: an address that must have a URI, with header parameters (the "tag" among them).

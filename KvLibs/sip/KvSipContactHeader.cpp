@@ -30,7 +30,8 @@ KvSipContactHeader::KvSipContactHeader(const KvSipContactHeader& other)
 }
 
 KvString KvSipContactHeader::getParameter(const char* name) const {
-    return m_parameters.isNull() ? KvString() : m_parameters->getParameter(name);
+    KvParameters* parameters = filledParameters();
+    return parameters ? parameters->getParameter(name) : KvString();
 }
 
 KvHandle<KvSipURL> KvSipContactHeader::getSipURL() const {
@@ -51,10 +52,7 @@ void KvSipContactHeader::serialize(KvOutputStream& stream) const {
         stream << '*';
     else
         stream << m_nameAddress;
-    if (!m_parameters.isNull() && m_parameters->getCount() != 0) {
-        stream << ';';
-        m_parameters->writeTo(stream);
-    }
+    writeParameters(stream);
     if (!m_comment.isEmpty())
         stream << " (" << m_comment << ')';
 }

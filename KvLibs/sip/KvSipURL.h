@@ -47,6 +47,8 @@ public:
     static constexpr uint32_t BUFFER_SIZE = 1024;
 
 private:
+    friend class KvSipAddressHeader;
+
     // Reads the header part behind "?", up to the end of the URL.
     void parseHeaders(KvInputStream& stream, bool bracketed);
     // Puts "sip:", user, password, host and port at head when they fit in room; their length.

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -143,6 +144,28 @@ TEST(KvSipAddressHeader, ContactWildcard) {
     EXPECT_EQ(kvSerialized(contact[0]), "*");
     KvHandle<KvSipContactHeader> copy(static_cast<KvSipContactHeader*>(contact[0]->clone()));
     EXPECT_TRUE(copy->isWildcard());
+}
+
+TEST(KvSipAddressHeader, AnUnmadeParameterListIsSharedAndNotCopied) {
+    for (int round = 0; round < 50; ++round) {
+        auto contact = kvParseChain<KvSipContactHeader>("Contact: <sip:a@h>\r\n");
+        const KvSipContactHeader& header = *contact[0];
+        KvParameters* seen[2] = {};
+        std::thread other([&] { seen[0] = header.getParameters().get(); });
+        seen[1] = header.getParameters().get();
+        other.join();
+        ASSERT_NE(seen[0], nullptr);
+        EXPECT_EQ(seen[0], seen[1]);
+    }
+    auto to = kvParseChain<KvSipToHeader>("To: <sip:b@h>\r\n");
+    KvHandle<KvSipToHeader> copy(static_cast<KvSipToHeader*>(to[0]->clone()));
+    to[0]->getParameters()->setParameter("x", "1");
+    EXPECT_EQ(kvSerialized(to[0]), "<sip:b@h>;x=1");
+    EXPECT_EQ(copy->getParameters()->getCount(), 0u);
+    EXPECT_NE(copy->getParameters().get(), to[0]->getParameters().get());
+    KvHandle<KvSipToHeader> filled(static_cast<KvSipToHeader*>(to[0]->clone()));
+    filled->getParameters()->removeAll();
+    EXPECT_EQ(kvSerialized(to[0]), "<sip:b@h>;x=1");
 }
 
 TEST(KvSipAddressHeader, ContactListsMakeSiblings) {
