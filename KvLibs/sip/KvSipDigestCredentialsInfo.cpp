@@ -9,7 +9,6 @@
 #include "KvStreamTokenizer.h"
 #include "KvURI.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <strings.h>
@@ -136,13 +135,19 @@ std::string hashA2(const DigestItems& items) {
 
 void writeQuoted(KvOutputStream& stream, std::string_view value) {
     stream << '"';
-    for (size_t at = 0; at < value.size();) {
-        const size_t plain = std::min(value.find_first_of("\"\\", at), value.size()) - at;
-        if (plain)
-            stream.write(value.data() + at, static_cast<uint32_t>(plain), 0);
-        at += plain;
-        if (at < value.size()) {
-            const char pair[2] = {'\\', value[at++]};
+    const char* run = value.data();
+    const char* const end = run + value.size();
+    while (run < end) {
+        // Two vector scans beat a byte loop over the long nonces and responses.
+        const char* special = end;
+        for (char c : {'"', '\\'})
+            if (const void* found = std::memchr(run, c, static_cast<size_t>(special - run)))
+                special = static_cast<const char*>(found);
+        if (special > run)
+            stream.write(run, static_cast<uint32_t>(special - run), 0);
+        run = special;
+        if (run < end) {
+            const char pair[2] = {'\\', *run++};
             stream.write(pair, 2, 0);
         }
     }
@@ -320,24 +325,22 @@ void KvSipDigestCredentialsInfo::setEntityBody(const void* body, uint32_t length
     m_parameters.setParameter("entity-body", hash.c_str());
 }
 
-KvHandle<KvSipDigestCredentialsInfo>
-KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
-    KvHandle<KvSipDigestCredentialsInfo> credentials(new KvSipDigestCredentialsInfo);
-    KvByteArrayInputStream stream(text);
-    sParseParameters(stream, credentials->m_parameters, true);
-    for (const char* name : kLocalOnlyItems) {
-        credentials->m_parameters.removeParameter(name);
-    }
-    // Received without a response, they could never be written: refused as they arrive, so that
-    // a message that reads valid can always be written.
-    if (!credentials->m_parameters.hasParameter("response"))
-        checkAlgorithm(credentials->m_parameters);
-    return credentials;
+namespace {
+
+// Names as the list compares them: without surrounding blanks.
+std::string_view trimmedName(const char* key) {
+    std::string_view name(key);
+    while (!name.empty() && std::strchr(" \t\r\n", name.front()))
+        name.remove_prefix(1);
+    while (!name.empty() && std::strchr(" \t\r\n", name.back()))
+        name.remove_suffix(1);
+    return name;
 }
 
-void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParameters& list,
-                                                  bool ownList) {
-    char buffer[PARAMETER_BUFFER_SIZE];
+// Reads comma-separated name=value items, handing each to set(key, value).
+template <class Set> void parseItems(KvInputStream& stream, Set set) {
+    constexpr uint32_t kBufferSize = KvSipDigestCredentialsInfo::PARAMETER_BUFFER_SIZE;
+    char buffer[kBufferSize];
     uint32_t used = 0;
     uint32_t entryStart = 0;
     std::string key;
@@ -346,7 +349,7 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
     bool lastLine = false;
 
     auto append = [&](char c) {
-        if (used >= PARAMETER_BUFFER_SIZE) {
+        if (used >= kBufferSize) {
             KvException::sThrow("Buffer overflew !!!");
         }
         buffer[used++] = c;
@@ -354,18 +357,12 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
     auto entryText = [&]() { return std::string(buffer + entryStart, used - entryStart); };
 
     // A value is handed over in place, ended by a NUL behind it (the next byte overwrites it).
-    auto set = [&](const char* value) {
-        if (ownList)
-            list.setParsedParameter(key.c_str(), value);
-        else
-            list.setParameter(key.c_str(), value);
-    };
     auto setEntry = [&]() {
-        if (used < PARAMETER_BUFFER_SIZE) {
+        if (used < kBufferSize) {
             buffer[used] = '\0';
-            set(buffer + entryStart);
+            set(key.c_str(), buffer + entryStart);
         } else {
-            set(entryText().c_str());
+            set(key.c_str(), entryText().c_str());
         }
     };
 
@@ -381,7 +378,7 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
         for (char end : {'"', '\\', '\n'})
             if (const char* found = static_cast<const char*>(std::memchr(rest, end, run)))
                 run = static_cast<uint32_t>(found - rest);
-        if (run > PARAMETER_BUFFER_SIZE - used)
+        if (run > kBufferSize - used)
             return;
         std::memcpy(buffer + used, rest, run);
         used += run;
@@ -390,8 +387,7 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
 
     for (;;) {
         // Bytes that are only stored, quoted or not, go over in runs.
-        if (const uint32_t run =
-                cursor.takeRun(kPlainStops, buffer + used, PARAMETER_BUFFER_SIZE - used)) {
+        if (const uint32_t run = cursor.takeRun(kPlainStops, buffer + used, kBufferSize - used)) {
             used += run;
             continue;
         }
@@ -445,4 +441,42 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
     }
     if (keyPending)
         setEntry();
+}
+
+} // namespace
+
+KvHandle<KvSipDigestCredentialsInfo>
+KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
+    KvHandle<KvSipDigestCredentialsInfo> credentials(new KvSipDigestCredentialsInfo);
+    KvParameters& list = credentials->m_parameters;
+    KvByteArrayInputStream stream(text);
+    bool hasResponse = false;
+    // Not yet shared: filled without the lock. Local-only items are dropped as they come.
+    parseItems(stream, [&list, &hasResponse](const char* key, const char* value) {
+        const std::string_view name = trimmedName(key);
+        for (const char* local : kLocalOnlyItems)
+            if (name.size() == std::strlen(local) &&
+                ::strncasecmp(name.data(), local, name.size()) == 0)
+                return;
+        if (!value || name.empty())
+            return; // what the list would refuse
+        list.setParsedParameter(key, value);
+        hasResponse =
+            hasResponse || (name.size() == 8 && ::strncasecmp(name.data(), "response", 8) == 0);
+    });
+    // Received without a response, they could never be written: refused as they arrive, so that
+    // a message that reads valid can always be written.
+    if (!hasResponse)
+        checkAlgorithm(list);
+    return credentials;
+}
+
+void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParameters& list,
+                                                  bool ownList) {
+    parseItems(stream, [&list, ownList](const char* key, const char* value) {
+        if (ownList)
+            list.setParsedParameter(key, value);
+        else
+            list.setParameter(key, value);
+    });
 }
