@@ -46,6 +46,28 @@ struct DigestItems {
     bool hasResponse = false;
 };
 
+// Where each entry goes, and the flag that says it was there (for those whose absence counts).
+struct ItemSlot {
+    const char* name;
+    std::string_view DigestItems::*value;
+    bool DigestItems::*present;
+};
+constexpr ItemSlot kItemSlots[] = {
+    {"username", &DigestItems::username, nullptr},
+    {"password", &DigestItems::password, nullptr},
+    {"realm", &DigestItems::realm, nullptr},
+    {"nonce", &DigestItems::nonce, nullptr},
+    {"algorithm", &DigestItems::algorithm, &DigestItems::hasAlgorithm},
+    {"opaque", &DigestItems::opaque, &DigestItems::hasOpaque},
+    {"method", &DigestItems::method, nullptr},
+    {"uri", &DigestItems::uri, nullptr},
+    {"entity-body", &DigestItems::entityBody, &DigestItems::hasEntityBody},
+    {"qop", &DigestItems::qop, &DigestItems::hasQop},
+    {"nc", &DigestItems::nc, nullptr},
+    {"cnonce", &DigestItems::cnonce, nullptr},
+    {"response", &DigestItems::response, &DigestItems::hasResponse},
+};
+
 // Calls use(items) while the list's lock is held: the items point into the list.
 template <class F> void withItems(const KvParameters& list, F use) {
     DigestItems items;
@@ -57,37 +79,13 @@ template <class F> void withItems(const KvParameters& list, F use) {
                 return (key[0] | 0x20) == name[0] && ::strcasecmp(key, name) == 0;
             };
             // The list has no duplicate keys, so each name matches at most once.
-            if (is("username")) {
-                items.username = text;
-            } else if (is("password")) {
-                items.password = text;
-            } else if (is("realm")) {
-                items.realm = text;
-            } else if (is("nonce")) {
-                items.nonce = text;
-            } else if (is("algorithm")) {
-                items.algorithm = text;
-                items.hasAlgorithm = true;
-            } else if (is("opaque")) {
-                items.opaque = text;
-                items.hasOpaque = true;
-            } else if (is("method")) {
-                items.method = text;
-            } else if (is("uri")) {
-                items.uri = text;
-            } else if (is("entity-body")) {
-                items.entityBody = text;
-                items.hasEntityBody = true;
-            } else if (is("qop")) {
-                items.qop = text;
-                items.hasQop = true;
-            } else if (is("nc")) {
-                items.nc = text;
-            } else if (is("cnonce")) {
-                items.cnonce = text;
-            } else if (is("response")) {
-                items.response = text;
-                items.hasResponse = true;
+            for (const ItemSlot& slot : kItemSlots) {
+                if (is(slot.name)) {
+                    items.*slot.value = text;
+                    if (slot.present)
+                        items.*slot.present = true;
+                    return;
+                }
             }
         },
         [&items, &use] { use(static_cast<const DigestItems&>(items)); });
