@@ -181,7 +181,7 @@ std::string responseOf(const DigestItems& items) {
 }
 
 // Entries that only the local side sets; a peer that sends them must not steer the digest.
-constexpr const char* kLocalOnlyItems[] = {"password", "method", "entity-body", "qopoptions"};
+constexpr std::string_view kLocalOnlyItems[] = {"password", "method", "entity-body", "qopoptions"};
 
 } // namespace
 
@@ -327,10 +327,11 @@ namespace {
 
 // Names as the list compares them: without surrounding blanks.
 std::string_view trimmedName(const char* key) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     std::string_view name(key);
-    while (!name.empty() && std::strchr(" \t\r\n", name.front()))
+    while (!name.empty() && blank(name.front()))
         name.remove_prefix(1);
-    while (!name.empty() && std::strchr(" \t\r\n", name.back()))
+    while (!name.empty() && blank(name.back()))
         name.remove_suffix(1);
     return name;
 }
@@ -452,9 +453,9 @@ KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
     // Not yet shared: filled without the lock. Local-only items are dropped as they come.
     parseItems(stream, [&list, &hasResponse](const char* key, const char* value) {
         const std::string_view name = trimmedName(key);
-        for (const char* local : kLocalOnlyItems)
-            if (name.size() == std::strlen(local) &&
-                ::strncasecmp(name.data(), local, name.size()) == 0)
+        for (std::string_view local : kLocalOnlyItems)
+            if (name.size() == local.size() &&
+                ::strncasecmp(name.data(), local.data(), name.size()) == 0)
                 return;
         if (!value || name.empty())
             return; // what the list would refuse
