@@ -132,6 +132,18 @@ void KvParameters::setParameter(const char* key, const char* value) {
         return; // a key of blanks alone would be written as a bare "=value"
     std::string_view v = trimmed(value);
     KvLockGuard guard(m_mutex);
+    setUnlocked(k, v);
+}
+
+void KvParameters::setParsedParameter(const char* key, const char* value) {
+    if (!value || !key || !*key)
+        return;
+    std::string_view k = trimmed(key);
+    if (!k.empty())
+        setUnlocked(k, trimmed(value));
+}
+
+void KvParameters::setUnlocked(std::string_view k, std::string_view v) {
     for (Node* node = m_head; node; node = node->next) {
         if (equalsIgnoreCase(node->key, k)) {
             node->value.setText(v.data(), static_cast<uint32_t>(v.size()));

@@ -9,6 +9,7 @@
 #include "KvStringBuffer.h"
 
 #include <cstdint>
+#include <string_view>
 
 class KvInputStream;
 class KvOutputStream;
@@ -22,6 +23,9 @@ public:
     KvObject* clone() const override { return new KvParameters(*this); }
 
     void setParameter(const char* key, const char* value);
+    // setParameter without the lock, for the parser filling a list that it made and has not yet
+    // handed to anyone: no other thread can reach the list.
+    void setParsedParameter(const char* key, const char* value);
     void removeParameter(const char* key);
     void removeAll();
     bool hasParameter(const char* key) const;
@@ -46,6 +50,19 @@ public:
         }
         unlockList();
     }
+    // The same, then done() while the lock is still held: what the visits gathered stays valid.
+    template <class F, class G> void forEach(F visit, G done) const {
+        lockList();
+        try {
+            for (const Node* node = m_head; node; node = node->next)
+                visit(node->key.c_str(), node->value.data());
+            done();
+        } catch (...) {
+            unlockList();
+            throw;
+        }
+        unlockList();
+    }
 
 private:
     struct Node {
@@ -61,6 +78,7 @@ private:
     static Node* sCopy(const Node* head);
     static void sDeleteAll(Node* head);
     const Node* find(const char* trimmedKey) const;
+    void setUnlocked(std::string_view key, std::string_view value);
     void addAtHead(const char* key, uint32_t keyLength, const char* value, uint32_t valueLength);
     void lockList() const;
     void unlockList() const;

@@ -5,6 +5,7 @@
 #include "KvStreamTokenizer.h"
 
 #include <cstring>
+#include <string>
 
 KvSipAuthorizationHeader::KvSipAuthorizationHeader()
     : KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo>()) {}
@@ -25,16 +26,15 @@ void KvSipAuthorizationHeader::doParse(KvInputStream& stream) {
     const char* begin = line.c_str();
     // Split at a tab as well as a space: both are blanks between scheme and credentials.
     const char* blank = std::strpbrk(begin, " \t");
-    KvString scheme = line;
-    KvHandle<KvByteArray> text;
-    if (blank) {
-        const auto length = static_cast<uint32_t>(blank - begin);
-        scheme = length ? KvString(KvStringBuffer::create(begin, length)) : KvString();
-        text = KvByteArray::sFromString(blank + 1);
-    } else {
-        text = KvByteArray::sFromString(begin);
+    if (!blank) {
+        m_credentials =
+            KvSipCredentialsInfo::sConstructFrom(begin, KvByteArray::sFromString(begin));
+        return;
     }
-    m_credentials = KvSipCredentialsInfo::sConstructFrom(scheme.c_str(), text);
+    // The scheme is a short word: kept on the stack, not in a counted string.
+    const std::string scheme(begin, blank);
+    m_credentials =
+        KvSipCredentialsInfo::sConstructFrom(scheme.c_str(), KvByteArray::sFromString(blank + 1));
 }
 
 void KvSipAuthorizationHeader::serialize(KvOutputStream& stream) const {

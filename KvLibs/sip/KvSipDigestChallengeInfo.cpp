@@ -71,6 +71,6 @@ KvHandle<KvSipDigestChallengeInfo>
 KvSipDigestChallengeInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
     KvHandle<KvSipDigestChallengeInfo> challenge(new KvSipDigestChallengeInfo);
     KvByteArrayInputStream stream(text);
-    KvSipDigestCredentialsInfo::sParseParameters(stream, challenge->m_parameters);
+    KvSipDigestCredentialsInfo::sParseParameters(stream, challenge->m_parameters, true);
     return challenge;
 }

@@ -35,10 +35,10 @@ std::string md5Hex(std::string_view text) {
     return hex;
 }
 
-// The entries that take part in the digest, read in one pass under the list's lock.
+// The entries that take part in the digest, seen in place under the list's lock.
 struct DigestItems {
-    std::string username, password, realm, nonce, algorithm, opaque, method, uri, entityBody, qop,
-        nc, cnonce, response;
+    std::string_view username, password, realm, nonce, algorithm, opaque, method, uri, entityBody,
+        qop, nc, cnonce, response;
     bool hasAlgorithm = false;
     bool hasOpaque = false;
     bool hasQop = false;
@@ -46,49 +46,49 @@ struct DigestItems {
     bool hasResponse = false;
 };
 
-DigestItems readItems(const KvParameters& list) {
+// Where each entry goes, and the flag that says it was there (for those whose absence counts).
+struct ItemSlot {
+    const char* name;
+    std::string_view DigestItems::*value;
+    bool DigestItems::*present;
+};
+constexpr ItemSlot kItemSlots[] = {
+    {"username", &DigestItems::username, nullptr},
+    {"password", &DigestItems::password, nullptr},
+    {"realm", &DigestItems::realm, nullptr},
+    {"nonce", &DigestItems::nonce, nullptr},
+    {"algorithm", &DigestItems::algorithm, &DigestItems::hasAlgorithm},
+    {"opaque", &DigestItems::opaque, &DigestItems::hasOpaque},
+    {"method", &DigestItems::method, nullptr},
+    {"uri", &DigestItems::uri, nullptr},
+    {"entity-body", &DigestItems::entityBody, &DigestItems::hasEntityBody},
+    {"qop", &DigestItems::qop, &DigestItems::hasQop},
+    {"nc", &DigestItems::nc, nullptr},
+    {"cnonce", &DigestItems::cnonce, nullptr},
+    {"response", &DigestItems::response, &DigestItems::hasResponse},
+};
+
+// Calls use(items) while the list's lock is held: the items point into the list.
+template <class F> void withItems(const KvParameters& list, F use) {
     DigestItems items;
-    list.forEach([&items](const char* key, const char* value) {
-        const char* text = value ? value : "";
-        // The first letter rules out most names without a call (every name is lower case).
-        auto is = [key](const char* name) {
-            return (key[0] | 0x20) == name[0] && ::strcasecmp(key, name) == 0;
-        };
-        // The list has no duplicate keys, so each name matches at most once.
-        if (is("username")) {
-            items.username = text;
-        } else if (is("password")) {
-            items.password = text;
-        } else if (is("realm")) {
-            items.realm = text;
-        } else if (is("nonce")) {
-            items.nonce = text;
-        } else if (is("algorithm")) {
-            items.algorithm = text;
-            items.hasAlgorithm = true;
-        } else if (is("opaque")) {
-            items.opaque = text;
-            items.hasOpaque = true;
-        } else if (is("method")) {
-            items.method = text;
-        } else if (is("uri")) {
-            items.uri = text;
-        } else if (is("entity-body")) {
-            items.entityBody = text;
-            items.hasEntityBody = true;
-        } else if (is("qop")) {
-            items.qop = text;
-            items.hasQop = true;
-        } else if (is("nc")) {
-            items.nc = text;
-        } else if (is("cnonce")) {
-            items.cnonce = text;
-        } else if (is("response")) {
-            items.response = text;
-            items.hasResponse = true;
-        }
-    });
-    return items;
+    list.forEach(
+        [&items](const char* key, const char* value) {
+            const std::string_view text = value ? value : "";
+            // The first letter rules out most names without a call (every name is lower case).
+            auto is = [key](const char* name) {
+                return (key[0] | 0x20) == name[0] && ::strcasecmp(key, name) == 0;
+            };
+            // The list has no duplicate keys, so each name matches at most once.
+            for (const ItemSlot& slot : kItemSlots) {
+                if (is(slot.name)) {
+                    items.*slot.value = text;
+                    if (slot.present)
+                        items.*slot.present = true;
+                    return;
+                }
+            }
+        },
+        [&items, &use] { use(static_cast<const DigestItems&>(items)); });
 }
 
 bool isSupportedAlgorithm(const char* algorithm) {
@@ -97,7 +97,7 @@ bool isSupportedAlgorithm(const char* algorithm) {
 }
 
 void checkAlgorithm(const DigestItems& items) {
-    if (items.hasAlgorithm && !isSupportedAlgorithm(items.algorithm.c_str())) {
+    if (items.hasAlgorithm && !isSupportedAlgorithm(std::string(items.algorithm).c_str())) {
         KvException::sThrow("Unsupported Algorithm !!!");
     }
 }
@@ -112,35 +112,76 @@ void checkAlgorithm(const KvParameters& list) {
 }
 
 std::string hashA1(const DigestItems& items) {
-    std::string a1 = items.username + ':' + items.realm + ':' + items.password;
+    std::string a1 = std::string(items.username) + ':' + std::string(items.realm) + ':' +
+                     std::string(items.password);
     if (items.hasQop && items.algorithm == "MD5-sess") {
-        a1 = md5Hex(a1) + ':' + items.nonce + ':' + items.cnonce;
+        a1 = md5Hex(a1) + ':' + std::string(items.nonce) + ':' + std::string(items.cnonce);
     }
     return md5Hex(a1);
 }
 
 std::string hashA2(const DigestItems& items) {
-    std::string a2 = items.method + ':' + items.uri;
+    std::string a2 = std::string(items.method) + ':' + std::string(items.uri);
     if (items.qop == "auth-int") {
         // RFC 2617: H(entity-body) of an absent body is the hash of the empty text.
         a2 += ':';
         a2 += items.hasEntityBody && !items.entityBody.empty() ? items.entityBody
-                                                               : std::string(kEmptyBodyHash);
+                                                               : std::string_view(kEmptyBodyHash);
     }
     return md5Hex(a2);
 }
 
+void writeQuoted(KvOutputStream& stream, std::string_view value) {
+    stream << '"';
+    const char* run = value.data();
+    const char* const end = run + value.size();
+    while (run < end) {
+        // Two vector scans beat a byte loop over the long nonces and responses.
+        const char* special = end;
+        for (char c : {'"', '\\'})
+            if (const void* found = std::memchr(run, c, static_cast<size_t>(special - run)))
+                special = static_cast<const char*>(found);
+        if (special > run)
+            stream.write(run, static_cast<uint32_t>(special - run), 0);
+        run = special;
+        if (run < end) {
+            const char pair[2] = {'\\', *run++};
+            stream.write(pair, 2, 0);
+        }
+    }
+    stream << '"';
+}
+
 // A token item as written: bare, unless its value holds what ends, splits or quotes an unquoted
 // value (a received value may, when it came quoted), which would read back as something else.
-void writeTokenItem(KvOutputStream& stream, const std::string& value) {
-    if (value.find_first_of(", \t\"\\") == std::string::npos)
-        stream << value.c_str();
+void writeTokenItem(KvOutputStream& stream, std::string_view value) {
+    if (value.find_first_of(", \t\"\\") == std::string_view::npos)
+        stream.write(value.data(), static_cast<uint32_t>(value.size()), 0);
     else
-        KvSipDigestCredentialsInfo::sWriteQuoted(stream, value.c_str());
+        writeQuoted(stream, value);
+}
+
+// The response digest as lower-case hex.
+std::string responseOf(const DigestItems& items) {
+    checkAlgorithm(items);
+    std::string s = hashA1(items);
+    s += ':';
+    s += items.nonce;
+    s += ':';
+    if (items.qop == "auth" || items.qop == "auth-int") {
+        s += items.nc;
+        s += ':';
+        s += items.cnonce;
+        s += ':';
+        s += items.qop;
+        s += ':';
+    }
+    s += hashA2(items);
+    return md5Hex(s);
 }
 
 // Entries that only the local side sets; a peer that sends them must not steer the digest.
-constexpr const char* kLocalOnlyItems[] = {"password", "method", "entity-body", "qopoptions"};
+constexpr std::string_view kLocalOnlyItems[] = {"password", "method", "entity-body", "qopoptions"};
 
 } // namespace
 
@@ -171,17 +212,10 @@ KvSipDigestCredentialsInfo::KvSipDigestCredentialsInfo(
 KvSipDigestCredentialsInfo::~KvSipDigestCredentialsInfo() = default;
 
 std::string KvSipDigestCredentialsInfo::computeResponse() const {
-    const DigestItems items = readItems(m_parameters);
-    checkAlgorithm(items);
-    std::string s = hashA1(items);
-    s += ':';
-    s += items.nonce;
-    s += ':';
-    if (items.qop == "auth" || items.qop == "auth-int") {
-        s += items.nc + ':' + items.cnonce + ':' + items.qop + ':';
-    }
-    s += hashA2(items);
-    return md5Hex(s);
+    std::string response;
+    withItems(m_parameters,
+              [&response](const DigestItems& items) { response = responseOf(items); });
+    return response;
 }
 
 bool KvSipDigestCredentialsInfo::verify(const char* username, const char* password,
@@ -196,52 +230,42 @@ bool KvSipDigestCredentialsInfo::verify(const char* username, const char* passwo
 }
 
 void KvSipDigestCredentialsInfo::serialize(KvOutputStream& stream) const {
-    const DigestItems items = readItems(m_parameters);
-    // Without a response of their own the credentials carry the one computed here, which an
-    // algorithm other than MD5 refuses: an empty response could never be verified.
-    std::string computed;
-    if (!items.hasResponse)
-        computed = computeResponse();
-    const std::string& response = items.hasResponse ? items.response : computed;
-    auto quoted = [&stream](const char* name, const std::string& value) {
-        stream << name;
-        sWriteQuoted(stream, value.c_str());
-    };
-    quoted("username=", items.username);
-    quoted(",realm=", items.realm);
-    quoted(",nonce=", items.nonce);
-    quoted(",response=", response);
-    quoted(",uri=", items.uri);
-    if (items.hasAlgorithm) {
-        stream << ",algorithm=";
-        writeTokenItem(stream, items.algorithm);
-    }
-    if (items.hasOpaque) {
-        quoted(",opaque=", items.opaque);
-    }
-    if (items.hasQop) {
-        // message-qop and nonce-count are tokens in RFC 2617; only cnonce is quoted.
-        stream << ",qop=";
-        writeTokenItem(stream, items.qop);
-        stream << ",nc=";
-        writeTokenItem(stream, items.nc);
-        quoted(",cnonce=", items.cnonce);
-    }
+    withItems(m_parameters, [&stream](const DigestItems& items) {
+        // Without a response of their own the credentials carry the one computed here, which an
+        // algorithm other than MD5 refuses: an empty response could never be verified.
+        std::string computed;
+        if (!items.hasResponse)
+            computed = responseOf(items);
+        const std::string_view response = items.hasResponse ? items.response : computed;
+        auto quoted = [&stream](const char* name, std::string_view value) {
+            stream << name;
+            writeQuoted(stream, value);
+        };
+        quoted("username=", items.username);
+        quoted(",realm=", items.realm);
+        quoted(",nonce=", items.nonce);
+        quoted(",response=", response);
+        quoted(",uri=", items.uri);
+        if (items.hasAlgorithm) {
+            stream << ",algorithm=";
+            writeTokenItem(stream, items.algorithm);
+        }
+        if (items.hasOpaque) {
+            quoted(",opaque=", items.opaque);
+        }
+        if (items.hasQop) {
+            // message-qop and nonce-count are tokens in RFC 2617; only cnonce is quoted.
+            stream << ",qop=";
+            writeTokenItem(stream, items.qop);
+            stream << ",nc=";
+            writeTokenItem(stream, items.nc);
+            quoted(",cnonce=", items.cnonce);
+        }
+    });
 }
 
 void KvSipDigestCredentialsInfo::sWriteQuoted(KvOutputStream& stream, const char* value) {
-    stream << '"';
-    for (const char* run = value ? value : ""; *run;) {
-        const size_t plain = std::strcspn(run, "\"\\");
-        if (plain)
-            stream.write(run, static_cast<uint32_t>(plain), 0);
-        run += plain;
-        if (*run) {
-            const char pair[2] = {'\\', *run++};
-            stream.write(pair, 2, 0);
-        }
-    }
-    stream << '"';
+    writeQuoted(stream, value ? std::string_view(value) : std::string_view());
 }
 
 KvString KvSipDigestCredentialsInfo::getUsername() const {
@@ -299,23 +323,23 @@ void KvSipDigestCredentialsInfo::setEntityBody(const void* body, uint32_t length
     m_parameters.setParameter("entity-body", hash.c_str());
 }
 
-KvHandle<KvSipDigestCredentialsInfo>
-KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
-    KvHandle<KvSipDigestCredentialsInfo> credentials(new KvSipDigestCredentialsInfo);
-    KvByteArrayInputStream stream(text);
-    sParseParameters(stream, credentials->m_parameters);
-    for (const char* name : kLocalOnlyItems) {
-        credentials->m_parameters.removeParameter(name);
-    }
-    // Received without a response, they could never be written: refused as they arrive, so that
-    // a message that reads valid can always be written.
-    if (!credentials->m_parameters.hasParameter("response"))
-        checkAlgorithm(credentials->m_parameters);
-    return credentials;
+namespace {
+
+// Names as the list compares them: without surrounding blanks.
+std::string_view trimmedName(const char* key) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::string_view name(key);
+    while (!name.empty() && blank(name.front()))
+        name.remove_prefix(1);
+    while (!name.empty() && blank(name.back()))
+        name.remove_suffix(1);
+    return name;
 }
 
-void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParameters& list) {
-    char buffer[PARAMETER_BUFFER_SIZE];
+// Reads comma-separated name=value items, handing each to set(key, value).
+template <class Set> void parseItems(KvInputStream& stream, Set set) {
+    constexpr uint32_t kBufferSize = KvSipDigestCredentialsInfo::PARAMETER_BUFFER_SIZE;
+    char buffer[kBufferSize];
     uint32_t used = 0;
     uint32_t entryStart = 0;
     std::string key;
@@ -324,7 +348,7 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
     bool lastLine = false;
 
     auto append = [&](char c) {
-        if (used >= PARAMETER_BUFFER_SIZE) {
+        if (used >= kBufferSize) {
             KvException::sThrow("Buffer overflew !!!");
         }
         buffer[used++] = c;
@@ -333,11 +357,11 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
 
     // A value is handed over in place, ended by a NUL behind it (the next byte overwrites it).
     auto setEntry = [&]() {
-        if (used < PARAMETER_BUFFER_SIZE) {
+        if (used < kBufferSize) {
             buffer[used] = '\0';
-            list.setParameter(key.c_str(), buffer + entryStart);
+            set(key.c_str(), buffer + entryStart);
         } else {
-            list.setParameter(key.c_str(), entryText().c_str());
+            set(key.c_str(), entryText().c_str());
         }
     };
 
@@ -353,7 +377,7 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
         for (char end : {'"', '\\', '\n'})
             if (const char* found = static_cast<const char*>(std::memchr(rest, end, run)))
                 run = static_cast<uint32_t>(found - rest);
-        if (run > PARAMETER_BUFFER_SIZE - used)
+        if (run > kBufferSize - used)
             return;
         std::memcpy(buffer + used, rest, run);
         used += run;
@@ -362,8 +386,7 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
 
     for (;;) {
         // Bytes that are only stored, quoted or not, go over in runs.
-        if (const uint32_t run =
-                cursor.takeRun(kPlainStops, buffer + used, PARAMETER_BUFFER_SIZE - used)) {
+        if (const uint32_t run = cursor.takeRun(kPlainStops, buffer + used, kBufferSize - used)) {
             used += run;
             continue;
         }
@@ -417,4 +440,42 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
     }
     if (keyPending)
         setEntry();
+}
+
+} // namespace
+
+KvHandle<KvSipDigestCredentialsInfo>
+KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
+    KvHandle<KvSipDigestCredentialsInfo> credentials(new KvSipDigestCredentialsInfo);
+    KvParameters& list = credentials->m_parameters;
+    KvByteArrayInputStream stream(text);
+    bool hasResponse = false;
+    // Not yet shared: filled without the lock. Local-only items are dropped as they come.
+    parseItems(stream, [&list, &hasResponse](const char* key, const char* value) {
+        const std::string_view name = trimmedName(key);
+        for (std::string_view local : kLocalOnlyItems)
+            if (name.size() == local.size() &&
+                ::strncasecmp(name.data(), local.data(), name.size()) == 0)
+                return;
+        if (!value || name.empty())
+            return; // what the list would refuse
+        list.setParsedParameter(key, value);
+        hasResponse =
+            hasResponse || (name.size() == 8 && ::strncasecmp(name.data(), "response", 8) == 0);
+    });
+    // Received without a response, they could never be written: refused as they arrive, so that
+    // a message that reads valid can always be written.
+    if (!hasResponse)
+        checkAlgorithm(list);
+    return credentials;
+}
+
+void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParameters& list,
+                                                  bool ownList) {
+    parseItems(stream, [&list, ownList](const char* key, const char* value) {
+        if (ownList)
+            list.setParsedParameter(key, value);
+        else
+            list.setParameter(key, value);
+    });
 }

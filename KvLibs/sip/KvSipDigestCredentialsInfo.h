@@ -46,7 +46,8 @@ public:
 
     // Reads comma-separated name=value items (values quoted or not) into list; shared with the
     // challenge parser. At most 1,024 characters are kept, quotes and unquoted blanks excluded.
-    static void sParseParameters(KvInputStream& stream, KvParameters& list);
+    // A list that the caller made and has not yet shared (ownList) is filled without its lock.
+    static void sParseParameters(KvInputStream& stream, KvParameters& list, bool ownList = false);
     // Writes value as a quoted string: "\"" and "\\" inside it as quoted-pairs (RFC 3261 25.1).
     static void sWriteQuoted(KvOutputStream& stream, const char* value);
     static constexpr uint32_t PARAMETER_BUFFER_SIZE = 1024;

@@ -302,3 +302,16 @@ TEST(KvSipDigestCredentialsInfo, FactoryAcceptsOnlyDigest) {
     EXPECT_EQ(kvThrownText([&] { KvSipCredentialsInfo::sConstructFrom(nullptr, text); }),
               "Credentials type not supported !");
 }
+
+TEST(KvSipDigestCredentialsInfo, ItemNamesAreMatchedInAnyCaseAsTheyArrive) {
+    // Local-only items in other cases are dropped; a repeated item keeps the last value.
+    auto credentials = parsed("username=\"a\", PASSWORD=\"x\", Method=\"M\", RESPONSE=\"r\", "
+                              "username=\"\\\"\\\\b\\\"\", algorithm=SHA-256");
+    EXPECT_TRUE(credentials->getPassword().isEmpty());
+    EXPECT_EQ(credentials->getUsername(), "\"\\b\"");
+    // The response is there, in upper case: the algorithm is echoed, not refused.
+    const std::string text = kvSerialized(*credentials);
+    EXPECT_EQ(text.rfind("username=\"\\\"\\\\b\\\"\",realm=\"\",nonce=\"\",response=\"r\",", 0), 0u)
+        << text;
+    EXPECT_EQ(text.find("method"), std::string::npos) << text;
+}
