@@ -43,6 +43,16 @@ public:
     }
 
 private:
+    // A length between sizeof(Word) and twice that: the first and the last word, which may overlap.
+    template <class Word> static void copyEnds(char* to, const char* from, uint32_t length) {
+        Word head;
+        Word tail;
+        std::memcpy(&head, from, sizeof(Word));
+        std::memcpy(&tail, from + length - sizeof(Word), sizeof(Word));
+        std::memcpy(to, &head, sizeof(Word));
+        std::memcpy(to + length - sizeof(Word), &tail, sizeof(Word));
+    }
+
     // Out of line, so that the usual write needs no frame of its own.
     [[gnu::noinline]] void writeBeyond(const char* bytes, uint32_t length);
 
@@ -51,19 +61,9 @@ private:
         if (length > 16) {
             std::memcpy(to, from, length);
         } else if (length >= 8) {
-            uint64_t head;
-            uint64_t tail;
-            std::memcpy(&head, from, 8);
-            std::memcpy(&tail, from + length - 8, 8);
-            std::memcpy(to, &head, 8);
-            std::memcpy(to + length - 8, &tail, 8);
+            copyEnds<uint64_t>(to, from, length);
         } else if (length >= 4) {
-            uint32_t head;
-            uint32_t tail;
-            std::memcpy(&head, from, 4);
-            std::memcpy(&tail, from + length - 4, 4);
-            std::memcpy(to, &head, 4);
-            std::memcpy(to + length - 4, &tail, 4);
+            copyEnds<uint32_t>(to, from, length);
         } else {
             to[0] = from[0];
             if (length > 1)
