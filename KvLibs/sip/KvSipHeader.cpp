@@ -96,10 +96,11 @@ struct NameEqual {
 // of the line end (RFC 3261 7.3.1). The bytes come in chunks under a mark; what lies behind the
 // line is given back by reset and skip. The whole line is consumed even when it does not fit.
 struct LineRead {
-    uint32_t length = 0;    // CR LF appended
-    bool fits = true;       // false: longer than the buffer, cut
-    bool streamEnd = false; // the stream ended before a line end
-    bool nameFits = true;   // a colon follows at most 47 raw bytes after the first non-blank
+    const char* text = nullptr; // the line buffer, or the stream's own bytes (see windowLine)
+    uint32_t length = 0;        // CR LF appended
+    bool fits = true;           // false: longer than the buffer, cut
+    bool streamEnd = false;     // the stream ended before a line end
+    bool nameFits = true;       // a colon follows at most 47 raw bytes after the first non-blank
 };
 
 // The name bound as the wire counts it: from the first byte that is no white space, the raw bytes
@@ -126,6 +127,31 @@ bool nameFitsRaw(KvInputStream& stream) {
                 return false;
         }
     }
+}
+
+// The common line in memory: no blank before it, no fold, no bare CR, ends in CR LF, and name
+// and line within their bounds. It is read where it lies; anything else takes the copying path.
+bool windowLine(KvInputStream& stream, LineRead& result) {
+    uint32_t windowLength = 0;
+    const char* window = stream.peek(windowLength);
+    if (!window || windowLength < 2 || isLineSpace(static_cast<unsigned char>(window[0])))
+        return false;
+    const char* lf = static_cast<const char*>(std::memchr(window, '\n', windowLength));
+    if (!lf || lf == window || lf[-1] != '\r')
+        return false;
+    const uint32_t textLength = static_cast<uint32_t>(lf - 1 - window);
+    const uint32_t consumed = textLength + 2;
+    if (textLength > KvSipHeader::LINE_BUFFER_SIZE - 2 ||
+        (consumed < windowLength && isLineSpace(static_cast<unsigned char>(window[consumed]))) ||
+        std::memchr(window, '\r', textLength))
+        return false;
+    const char* colon = static_cast<const char*>(std::memchr(window, ':', textLength));
+    if (!colon || static_cast<uint32_t>(colon - window) >= KvSipHeader::NAME_BUFFER_SIZE)
+        return false;
+    stream.skip(consumed);
+    result.text = window;
+    result.length = consumed;
+    return true;
 }
 
 LineRead readUnfoldedLine(KvInputStream& stream, char* line) {
@@ -223,6 +249,7 @@ LineRead readUnfoldedLine(KvInputStream& stream, char* line) {
     stream.skip(consumed);
     line[n++] = '\r';
     line[n++] = '\n';
+    result.text = line;
     result.length = n;
     return result;
 }
@@ -384,8 +411,11 @@ KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name, uint32_t lengt
 }
 
 KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
-    char line[LINE_BUFFER_SIZE];
-    LineRead read = readUnfoldedLine(stream, line);
+    char buffer[LINE_BUFFER_SIZE];
+    LineRead read;
+    if (!windowLine(stream, read))
+        read = readUnfoldedLine(stream, buffer);
+    const char* line = read.text;
     const uint32_t textLength = read.length - 2;
 
     // The name runs to the colon; a line without one is all name and has an empty value, as long

@@ -226,6 +226,34 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
     }
 }
 
+// A chain the parser has just made: no other message or caller can hold any of its headers, and
+// nobody else sees this message yet, so the checks and the locked claim of addHeaderUnlocked are
+// not needed.
+void KvSipMessage::addParsedHeader(KvHandle<KvSipHeader>&& header) {
+    const KvSipHeaderId id = header->getId();
+    if (id >= KV_HEADER_ID_COUNT)
+        KvException::sThrow("Header id out of range");
+    KvSipHeader* lastAdded = header.get();
+    for (;;) {
+        lastAdded->m_owner.store(this, std::memory_order_relaxed);
+        KvSipHeader* next = lastAdded->m_next.get();
+        if (!next)
+            break;
+        lastAdded = next;
+    }
+    KvHandle<KvSipHeader>& head = m_headers[id];
+    if (head.isNull()) {
+        head = std::move(header);
+        appendOrder(id);
+    } else {
+        KvSipHeader* last = m_chainEnds[id] ? m_chainEnds[id] : head.get();
+        while (!last->m_next.isNull())
+            last = last->m_next.get();
+        last->m_next = std::move(header);
+    }
+    m_chainEnds[id] = lastAdded;
+}
+
 KvHandle<KvSipHeader> KvSipMessage::getHeader(KvSipHeaderId id, bool lock) const {
     if (id >= KV_HEADER_ID_COUNT)
         return KvHandle<KvSipHeader>();
@@ -577,7 +605,8 @@ void KvSipMessage::readHeaders(KvInputStream& stream) {
         try {
             KvHandle<KvSipHeader> header = KvSipHeader::sConstructFrom(stream);
             added = !header.isNull();
-            addHeaderUnlocked(std::move(header));
+            if (added)
+                addParsedHeader(std::move(header));
         } catch (KvHandle<KvException>& e) {
             logException("Caught KvException from KvSipHeader::sConstructFrom(): ", e);
             added = false;

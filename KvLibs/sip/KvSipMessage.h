@@ -138,6 +138,7 @@ private:
     friend class KvSipHeader; // forgets a chain's end when a caller relinks one of its headers
 
     void readHeaders(KvInputStream& stream);
+    void addParsedHeader(KvHandle<KvSipHeader>&& header);
     void forgetChainEnd(KvSipHeaderId id) {
         if (id < KV_HEADER_ID_COUNT)
             m_chainEnds[id] = nullptr;
