@@ -45,7 +45,7 @@ const char* KvConstString::setText(const char* text) {
     return setText(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
 }
 
-const char* KvConstString::setText(const char* text, uint32_t length) {
+const char* KvConstString::assignText(const char* text, uint32_t length) {
     char* old = isInline() ? nullptr : m_text;
     const uint32_t oldLength = m_length;
     if (!text || !length) {

@@ -1,6 +1,8 @@
 // An owned, uncounted copy of a text, for names, tokens and parameter keys and values.
 #pragma once
 
+#include "KvShortCopy.h"
+
 #include <cstdint>
 #include <utility>
 
@@ -30,7 +32,17 @@ public:
 
     // Both return the new text, or null when it is empty. The source may be our own text.
     const char* setText(const char* text);
-    const char* setText(const char* text, uint32_t length);
+    const char* setText(const char* text, uint32_t length) {
+        // The usual case, a short text over a short or no text, is copied in place.
+        if (length - 1 < INLINE_SIZE - 1 && text && (!m_text || isInline())) {
+            KvShortCopy::copy(m_inline, text, length);
+            m_inline[length] = '\0';
+            m_text = m_inline;
+            m_length = length;
+            return m_text;
+        }
+        return assignText(text, length);
+    }
 
     const char* data() const { return m_text; }
     const char* c_str() const { return m_text ? m_text : ""; }
@@ -46,6 +58,7 @@ private:
     // Most texts (tokens, tags, branches, parameter names) fit in the object: no allocation.
     static constexpr uint32_t INLINE_SIZE = 24;
     bool isInline() const { return m_text == m_inline; }
+    const char* assignText(const char* text, uint32_t length);
 
     uint32_t m_length;
     char* m_text;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "KvOutputStream.h"
+#include "KvShortCopy.h"
 
 #include <cstdint>
 #include <cstring>
@@ -43,34 +44,15 @@ public:
     }
 
 private:
-    // A length between sizeof(Word) and twice that: the first and the last word, which may overlap.
-    template <class Word> static void copyEnds(char* to, const char* from, uint32_t length) {
-        Word head;
-        Word tail;
-        std::memcpy(&head, from, sizeof(Word));
-        std::memcpy(&tail, from + length - sizeof(Word), sizeof(Word));
-        std::memcpy(to, &head, sizeof(Word));
-        std::memcpy(to + length - sizeof(Word), &tail, sizeof(Word));
-    }
-
     // Out of line, so that the usual write needs no frame of its own.
     [[gnu::noinline]] void writeBeyond(const char* bytes, uint32_t length);
 
     // Most writes are a few bytes (": ", CR LF, a token): copied in place instead of by a call.
     static void copy(char* to, const char* from, uint32_t length) {
-        if (length > 16) {
+        if (length > 32)
             std::memcpy(to, from, length);
-        } else if (length >= 8) {
-            copyEnds<uint64_t>(to, from, length);
-        } else if (length >= 4) {
-            copyEnds<uint32_t>(to, from, length);
-        } else {
-            to[0] = from[0];
-            if (length > 1)
-                to[1] = from[1];
-            if (length > 2)
-                to[2] = from[2];
-        }
+        else
+            KvShortCopy::copy(to, from, length);
     }
 
     KvOutputStream& m_target;
