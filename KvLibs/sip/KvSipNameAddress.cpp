@@ -11,15 +11,13 @@
 #include <cstring>
 
 namespace {
-KvString trimmedText(const char* text, uint32_t length) {
+void setTrimmed(KvConstString& to, const char* text, uint32_t length) {
     uint32_t start = 0;
     while (start < length && KvStreamTokenizer::isWhitespace(text[start]))
         ++start;
     while (length > start && KvStreamTokenizer::isWhitespace(text[length - 1]))
         --length;
-    if (length == start)
-        return KvString();
-    return KvString(KvStringBuffer::create(text + start, length - start));
+    to.setText(text + start, length - start);
 }
 } // namespace
 
@@ -51,6 +49,12 @@ KvURI* KvSipNameAddress::makeEmptyURI() const {
     return const_cast<KvHandle<KvURI>&>(m_uri).installShared(new KvURI());
 }
 
+KvString KvSipNameAddress::getDisplayName() const {
+    return m_displayName.isEmpty()
+               ? KvString()
+               : KvString(KvStringBuffer::create(m_displayName.data(), m_displayName.length()));
+}
+
 KvHandle<KvSipURL> KvSipNameAddress::getSipURL() const {
     return KvHandle<KvSipURL>(dynamic_cast<KvSipURL*>(uri()));
 }
@@ -66,7 +70,7 @@ void KvSipNameAddress::parse(const char* text) {
 }
 
 void KvSipNameAddress::parse(KvInputStream& stream) {
-    m_displayName = KvString();
+    m_displayName.setText(nullptr, 0);
     m_uriPending.store(false, std::memory_order_release);
     m_uri = KvHandle<KvURI>();
     m_brackets = false;
@@ -109,7 +113,7 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
             continue;
         }
         if (c == '<') {
-            m_displayName = trimmedText(buffer, index);
+            setTrimmed(m_displayName, buffer, index);
             m_brackets = true;
             // Back to the last mark and forward again, so that the URI parser starts at "<".
             cursor.reset();
@@ -129,11 +133,11 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
             // No "<": the URI starts at the last mark, behind a quoted display name if any.
             cursor.reset();
             if (quoted)
-                m_displayName = trimmedText(buffer, indexAtMark);
+                setTrimmed(m_displayName, buffer, indexAtMark);
             break;
         }
         if (c == '\n') {
-            m_displayName = trimmedText(buffer, index);
+            setTrimmed(m_displayName, buffer, index);
             KvSipParseError::raise("URL not specified");
         }
         append(c);

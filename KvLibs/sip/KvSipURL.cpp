@@ -162,7 +162,8 @@ KvSipURL::KvSipURL(const char* text) : KvSipURL() {
 }
 
 KvSipURL::KvSipURL(const KvSipURL& other)
-    : KvURI(other), m_user(other.m_user), m_password(other.m_password), m_host(other.m_host),
+    : KvURI(other), m_parts(other.m_parts), m_userLength(other.m_userLength),
+      m_passwordLength(other.m_passwordLength), m_hostLength(other.m_hostLength),
       m_port(other.m_port), m_portPresent(other.m_portPresent) {
     m_isSipURL = true;
     if (countOf(other.m_parameters))
@@ -195,6 +196,10 @@ KvHandle<KvParameters> KvSipURL::listOf(const KvHandle<KvParameters>& list) {
 uint32_t KvSipURL::countOf(const KvHandle<KvParameters>& list) {
     const KvParameters* made = list.getShared();
     return made ? made->getCount() : 0;
+}
+
+KvString KvSipURL::partString(uint32_t offset, uint32_t length) const {
+    return length ? KvString(KvStringBuffer::create(m_parts.data() + offset, length)) : KvString();
 }
 
 bool KvSipURL::hasParameters() const {
@@ -235,10 +240,10 @@ uint32_t KvSipURL::writeHead(char* head, uint32_t room) const {
         m_portPresent
             ? static_cast<uint32_t>(std::to_chars(port, port + sizeof port, m_port).ptr - port)
             : 0;
-    const bool user = !m_user.isEmpty();
-    const bool password = user && !m_password.isEmpty();
-    const uint32_t length = 4 + (user ? m_user.length() + 1 : 0) +
-                            (password ? m_password.length() + 1 : 0) + m_host.length() +
+    const bool user = m_userLength != 0;
+    const bool password = user && m_passwordLength != 0;
+    const uint32_t length = 4 + (user ? m_userLength + 1u : 0u) +
+                            (password ? m_passwordLength + 1u : 0u) + m_hostLength +
                             (m_portPresent ? portLength + 1 : 0);
     if (length > room)
         return length;
@@ -250,14 +255,14 @@ uint32_t KvSipURL::writeHead(char* head, uint32_t room) const {
     };
     put("sip:", 4);
     if (user) {
-        put(m_user.data(), m_user.length());
+        put(this->user(), m_userLength);
         if (password) {
             put(":", 1);
-            put(m_password.data(), m_password.length());
+            put(this->password(), m_passwordLength);
         }
         put("@", 1);
     }
-    put(m_host.data(), m_host.length());
+    put(host(), m_hostLength);
     if (m_portPresent) {
         put(":", 1);
         put(port, portLength);
@@ -321,15 +326,16 @@ bool KvSipURL::writesDelimiter() const {
         const KvString text = serialize();
         return std::strpbrk(text.data(), ";,?") != nullptr;
     }
-    auto holds = [](const KvString& part) {
-        for (uint32_t i = 0; i < part.length(); ++i) {
-            const char c = part.data()[i];
+    auto holds = [](const char* part, uint32_t length) {
+        for (uint32_t i = 0; i < length; ++i) {
+            const char c = part[i];
             if (c == ';' || c == ',' || c == '?')
                 return true;
         }
         return false;
     };
-    return holds(m_user) || (!m_user.isEmpty() && holds(m_password)) || holds(m_host);
+    return holds(user(), m_userLength) || (m_userLength && holds(password(), m_passwordLength)) ||
+           holds(host(), m_hostLength);
 }
 
 void KvSipURL::parse(KvInputStream& stream) {
@@ -351,15 +357,19 @@ void KvSipURL::parse(KvInputStream& stream) {
             KvSipParseError::raise(kOverflow);
         buffer[index++] = static_cast<char>(c);
     };
-    auto takeSegment = [&]() {
-        KvString segment;
-        if (index > segmentStart)
-            segment = KvStringBuffer::create(buffer + segmentStart, index - segmentStart);
+    // Where user, password and host lie in the buffer, stored together once the URL is read.
+    struct Span {
+        uint32_t start = 0;
+        uint32_t length = 0;
+    } user, password, host;
+    bool partsStored = false;
+    auto takeSegment = [&](Span& span) {
+        span = {segmentStart, index - segmentStart};
         segmentStart = index;
-        return segment;
+        partsStored = false;
     };
     auto takeHost = [&]() {
-        m_host = takeSegment();
+        takeSegment(host);
         hostSet = true;
     };
     auto takePort = [&]() {
@@ -391,8 +401,36 @@ void KvSipURL::parse(KvInputStream& stream) {
             break;
         }
     };
+    auto storeParts = [&]() {
+        if (partsStored)
+            return;
+        partsStored = true;
+        const uint32_t length = user.length + password.length + host.length;
+        const uint32_t start = user.length       ? user.start
+                               : password.length ? password.start
+                                                 : host.start;
+        if ((!user.length ||
+             user.start + user.length == (password.length ? password.start : host.start)) &&
+            (!password.length || password.start + password.length == host.start || !host.length)) {
+            // The usual order: the parts lie together in the buffer already.
+            m_parts.setText(buffer + start, length);
+        } else {
+            char joined[BUFFER_SIZE];
+            uint32_t at = 0;
+            for (const Span* span : {&user, &password, &host}) {
+                if (span->length)
+                    std::memcpy(joined + at, buffer + span->start, span->length);
+                at += span->length;
+            }
+            m_parts.setText(joined, length);
+        }
+        m_userLength = static_cast<uint16_t>(user.length);
+        m_passwordLength = static_cast<uint16_t>(password.length);
+        m_hostLength = static_cast<uint16_t>(host.length);
+    };
     auto requireHost = [&]() {
-        if (m_host.isEmpty())
+        storeParts();
+        if (m_hostLength == 0)
             KvSipParseError::raise(kWrongFormat);
     };
 
@@ -465,7 +503,7 @@ void KvSipURL::parse(KvInputStream& stream) {
                         KvSipParseError::raise(kWrongFormat);
                     takeHost();
                 } else if (!userTaken) {
-                    m_user = takeSegment();
+                    takeSegment(user);
                     userTaken = true;
                 } else
                     append(c);
@@ -479,10 +517,10 @@ void KvSipURL::parse(KvInputStream& stream) {
         case '@':
             if (state == State::Colon) {
                 if (!userTaken) {
-                    m_user = takeSegment();
+                    takeSegment(user);
                     userTaken = true;
                 } else {
-                    m_password = takeSegment();
+                    takeSegment(password);
                 }
                 state = State::At;
             } else if (state == State::Semicolon) {
@@ -524,6 +562,7 @@ void KvSipURL::parse(KvInputStream& stream) {
                 break;
             }
             finishSegment();
+            storeParts();
             cursor.release();
             parseHeaders(stream, bracketed);
             requireHost();
