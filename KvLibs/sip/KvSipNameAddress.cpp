@@ -70,7 +70,8 @@ void KvSipNameAddress::parse(const char* text) {
 }
 
 void KvSipNameAddress::parse(KvInputStream& stream) {
-    m_displayName.setText(nullptr, 0);
+    if (!m_displayName.isEmpty())
+        m_displayName.setText(nullptr, 0);
     m_uriPending.store(false, std::memory_order_release);
     m_uri = KvHandle<KvURI>();
     m_brackets = false;

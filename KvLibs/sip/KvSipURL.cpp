@@ -38,14 +38,14 @@ bool isLineSpace(int c) {
 
 // Behind a closing ">": blanks and line ends are passed over and a ";" that opens the header's
 // own parameters is taken.
-void skipAfterClosingBracket(KvInputStream& stream) {
+void skipAfterClosingBracket(KvInputCursor& cursor) {
     for (;;) {
-        stream.mark(1);
-        int c = stream.read();
+        cursor.mark();
+        int c = cursor.read();
         if (isLineSpace(c))
             continue;
         if (c != ';')
-            stream.reset();
+            cursor.reset();
         return;
     }
 }
@@ -60,8 +60,7 @@ constexpr KvCharClass kBareAtStops{"\n\"@<>,;?"};
 // The search stops where the URL must end: at its closing ">" (or the "<" of a following
 // address), and, for a bare URL in a header, at the first "," ";" or "?", which such a URL cannot
 // hold in its user part.
-bool lookAheadForAt(KvInputStream& stream, bool ownParameters) {
-    KvInputCursor cursor(stream);
+bool lookAheadForAt(KvInputCursor& cursor, bool ownParameters) {
     cursor.mark();
     bool found = false;
     bool inQuotes = false;
@@ -345,7 +344,8 @@ void KvSipURL::parse(KvInputStream& stream) {
     uint32_t index = 0;
     uint32_t segmentStart = 0;
     State state = State::None;
-    const bool atSignAhead = lookAheadForAt(stream, m_ownParameters);
+    KvInputCursor cursor(stream);
+    const bool atSignAhead = lookAheadForAt(cursor, m_ownParameters);
     bool inQuotes = false;
     bool bracketed = false;
     bool hostSet = false;
@@ -434,7 +434,6 @@ void KvSipURL::parse(KvInputStream& stream) {
             KvSipParseError::raise(kWrongFormat);
     };
 
-    KvInputCursor cursor(stream);
     for (;;) {
         // A run of bytes that are only stored, shown in memory, goes over in one copy.
         if (!inQuotes) {
@@ -489,11 +488,16 @@ void KvSipURL::parse(KvInputStream& stream) {
             if (inIPv6Reference) {
                 append(c);
             } else if (state == State::None) {
-                if (!(m_scheme.length() != 0 && m_scheme.length() == index - segmentStart &&
-                      std::memcmp(m_scheme.data(), buffer + segmentStart, m_scheme.length()) == 0))
+                const uint32_t length = index - segmentStart;
+                const char* scheme = m_scheme.data();
+                if (!(length == 3 && m_scheme.length() == 3 && scheme[0] == buffer[segmentStart] &&
+                      scheme[1] == buffer[segmentStart + 1] &&
+                      scheme[2] == buffer[segmentStart + 2]))
                     m_scheme = sSchemeText(buffer + segmentStart, index - segmentStart);
+                const char* written = buffer + segmentStart;
                 segmentStart = index;
-                if (!m_scheme.equalsIgnoreCase("sip"))
+                if (!(length == 3 && (written[0] | 0x20) == 's' && (written[1] | 0x20) == 'i' &&
+                      (written[2] | 0x20) == 'p'))
                     KvSipParseError::raise("Scheme is not SIP");
                 state = State::Colon;
             } else if (state == State::Colon) {
@@ -568,8 +572,7 @@ void KvSipURL::parse(KvInputStream& stream) {
             requireHost();
             return;
         case '>':
-            cursor.release();
-            skipAfterClosingBracket(stream);
+            skipAfterClosingBracket(cursor);
             [[fallthrough]];
         case '\n':
         case -1:
@@ -665,7 +668,8 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
         } else if (c == '&' || c == ';') {
             storeEntry();
         } else if (c == '>') {
-            skipAfterClosingBracket(stream);
+            KvInputCursor cursor(stream);
+            skipAfterClosingBracket(cursor);
             break;
         } else if (c == ',' && !bracketed) {
             stream.reset();
