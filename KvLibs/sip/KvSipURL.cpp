@@ -103,6 +103,23 @@ bool lookAheadForAt(KvInputCursor& cursor, bool ownParameters) {
     return found;
 }
 
+// The same search over bytes in memory, from a point inside the URL outside quotes and past its
+// leading "<": the URL parser asks only when the answer matters, mostly never.
+bool atSignWithin(const char* bytes, uint32_t length, bool bare) {
+    const KvCharClass& stops = bare ? kBareAtStops : kAtStops;
+    bool inQuotes = false;
+    for (uint32_t i = 0; i < length; ++i) {
+        const uint8_t c = static_cast<uint8_t>(bytes[i]);
+        if (!(inQuotes ? kQuotedStops : stops).contains(c))
+            continue;
+        if (c == '"')
+            inQuotes = !inQuotes;
+        else
+            return c == '@';
+    }
+    return false;
+}
+
 // A port must be all digits and fit a port number.
 int32_t convertPort(const char* text, uint32_t length) {
     uint32_t value = 0;
@@ -345,7 +362,27 @@ void KvSipURL::parse(KvInputStream& stream) {
     uint32_t segmentStart = 0;
     State state = State::None;
     KvInputCursor cursor(stream);
-    const bool atSignAhead = lookAheadForAt(cursor, m_ownParameters);
+    // Whether a user lies ahead: known at once for a stream read byte by byte, else found out
+    // when first needed.
+    enum class Ahead { Unknown, No, Yes };
+    uint32_t shown = 0;
+    Ahead ahead = cursor.rest(shown)                        ? Ahead::Unknown
+                  : lookAheadForAt(cursor, m_ownParameters) ? Ahead::Yes
+                                                            : Ahead::No;
+    bool leadingBracket = false;
+    // c was just read outside quotes and is no "@", "<" or ">".
+    auto atSignAhead = [&](int c) {
+        if (ahead == Ahead::Unknown) {
+            const bool bare = !leadingBracket && !m_ownParameters;
+            uint32_t length = 0;
+            const char* rest = cursor.rest(length);
+            ahead =
+                !(bare && (c == ',' || c == ';' || c == '?')) && atSignWithin(rest, length, bare)
+                    ? Ahead::Yes
+                    : Ahead::No;
+        }
+        return ahead == Ahead::Yes;
+    };
     bool inQuotes = false;
     bool bracketed = false;
     bool hostSet = false;
@@ -443,9 +480,9 @@ void KvSipURL::parse(KvInputStream& stream) {
                 continue;
             }
         }
-        const bool userPending = atSignAhead && !userTaken;
         cursor.mark();
         int c = cursor.read();
+        auto userPending = [&]() { return !userTaken && atSignAhead(c); };
 
         if (inQuotes) {
             if (c < 0 || c == '\n') {
@@ -473,10 +510,18 @@ void KvSipURL::parse(KvInputStream& stream) {
         case '\r':
             break;
         case '<':
+            // Only a "<" in front of everything opens the URL; any other ends the search for a
+            // user.
+            if (ahead == Ahead::Unknown) {
+                if (index == 0 && state == State::None && !leadingBracket)
+                    leadingBracket = true;
+                else
+                    ahead = Ahead::No;
+            }
             bracketed = true;
             break;
         case '[':
-            if (!hostSet && (state == State::At || (state == State::Colon && !atSignAhead)))
+            if (!hostSet && (state == State::At || (state == State::Colon && !atSignAhead(c))))
                 inIPv6Reference = true;
             append(c);
             break;
@@ -501,7 +546,7 @@ void KvSipURL::parse(KvInputStream& stream) {
                     KvSipParseError::raise("Scheme is not SIP");
                 state = State::Colon;
             } else if (state == State::Colon) {
-                if (!atSignAhead) {
+                if (!atSignAhead(c)) {
                     // host:port is followed by nothing but parameters or headers
                     if (hostSet)
                         KvSipParseError::raise(kWrongFormat);
@@ -519,6 +564,8 @@ void KvSipURL::parse(KvInputStream& stream) {
             }
             break;
         case '@':
+            if (ahead == Ahead::Unknown)
+                ahead = Ahead::Yes;
             if (state == State::Colon) {
                 if (!userTaken) {
                     takeSegment(user);
@@ -534,7 +581,7 @@ void KvSipURL::parse(KvInputStream& stream) {
             }
             break;
         case ';':
-            if (userPending) {
+            if (userPending()) {
                 append(c);
             } else if (state == State::Colon || state == State::At) {
                 if (state == State::At || !hostSet)
@@ -552,7 +599,7 @@ void KvSipURL::parse(KvInputStream& stream) {
             }
             break;
         case ',':
-            if (userPending) {
+            if (userPending()) {
                 append(c);
                 break;
             }
@@ -561,7 +608,7 @@ void KvSipURL::parse(KvInputStream& stream) {
             requireHost();
             return;
         case '?':
-            if (userPending) {
+            if (userPending()) {
                 append(c);
                 break;
             }
