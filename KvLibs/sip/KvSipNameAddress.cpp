@@ -11,6 +11,15 @@
 #include <cstring>
 
 namespace {
+// Every byte but the blanks and line ends that may come before a name-address.
+constexpr KvCharClass kNotWhitespace = [] {
+    KvCharClass set;
+    for (int c = 0; c < 256; ++c)
+        if (c != '\t' && c != '\n' && c != '\r' && c != ' ')
+            set.add(static_cast<char>(c));
+    return set;
+}();
+
 void setTrimmed(KvConstString& to, const char* text, uint32_t length) {
     uint32_t start = 0;
     while (start < length && KvStreamTokenizer::isWhitespace(text[start]))
@@ -86,9 +95,16 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
         buffer[index++] = static_cast<char>(c);
     };
 
-    KvStreamTokenizer::skipWhitespace(stream);
+    // Leading blanks are passed over through the same cursor that reads the name-address.
     KvInputCursor cursor(stream);
-    cursor.mark();
+    cursor.skipRun(kNotWhitespace);
+    for (;;) {
+        cursor.mark();
+        const int c = cursor.read();
+        if (c < 0 || !KvStreamTokenizer::isWhitespace(c))
+            break;
+    }
+    cursor.reset();
     for (;;) {
         int c = cursor.read();
         if (c == '"') {

@@ -167,9 +167,8 @@ void appendEscaped(std::string& out, const char* text) {
 }
 } // namespace
 
-KvSipURL::KvSipURL() : KvURI("sip"), m_port(DEFAULT_PORT), m_portPresent(false) {
-    m_isSipURL = true;
-}
+KvSipURL::KvSipURL()
+    : KvURI(sSchemeText("sip", 3), true), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipURL::KvSipURL(const char* text) : KvSipURL() {
     m_ownParameters = true;

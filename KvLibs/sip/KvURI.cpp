@@ -32,6 +32,9 @@ KvURI::KvURI(const char* scheme)
     : m_isSipURL(false), m_ownParameters(false),
       m_scheme(sSchemeText(scheme, scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0)) {}
 
+KvURI::KvURI(const KvString& scheme, bool isSipURL)
+    : m_isSipURL(isSipURL), m_ownParameters(false), m_scheme(scheme) {}
+
 KvString KvURI::sSchemeText(const char* text, uint32_t length) {
     static const KvString sip = [] {
         KvString text("sip");
