@@ -356,6 +356,14 @@ bool KvSipURL::writesDelimiter() const {
 void KvSipURL::parse(KvInputStream& stream) {
     enum class State { None, Colon, At, Semicolon };
 
+    // A URL read again keeps nothing of its old text.
+    m_port = DEFAULT_PORT;
+    m_portPresent = false;
+    if (countOf(m_parameters))
+        m_parameters.getShared()->removeAll();
+    if (countOf(m_headers))
+        m_headers.getShared()->removeAll();
+
     char buffer[BUFFER_SIZE + 1];
     uint32_t index = 0;
     uint32_t segmentStart = 0;
