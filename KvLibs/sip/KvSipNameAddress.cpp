@@ -132,8 +132,15 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
         if (c == '<') {
             setTrimmed(m_displayName, buffer, index);
             m_brackets = true;
-            // Back to the last mark and forward again, so that the URI parser starts at "<".
+            // Back to the last mark and forward again, so that the URI parser starts at "<". Every
+            // byte read since the mark went into the buffer: in memory, that is one step.
             cursor.reset();
+            uint32_t shown = 0;
+            if (cursor.rest(shown)) {
+                cursor.advance(index - indexAtMark);
+                cursor.mark();
+                break;
+            }
             for (;;) {
                 cursor.mark();
                 int d = cursor.read();
