@@ -95,7 +95,8 @@ void KvSipAddressHeader::checkAddress(const char* failureText) {
         for (const char* name : {"transport", "maddr", "ttl"})
             while (parameters->hasParameter(name))
                 url->removeParameter(name);
-        url->getHeaders()->removeAll();
+        if (url->hasHeaders())
+            url->getHeaders()->removeAll();
     }
 }
 

@@ -11,15 +11,22 @@
 #include <cstring>
 
 namespace {
-KvString trimmedText(const char* text, uint32_t length) {
+// Every byte but the blanks and line ends that may come before a name-address.
+constexpr KvCharClass kNotWhitespace = [] {
+    KvCharClass set;
+    for (int c = 0; c < 256; ++c)
+        if (c != '\t' && c != '\n' && c != '\r' && c != ' ')
+            set.add(static_cast<char>(c));
+    return set;
+}();
+
+void setTrimmed(KvConstString& to, const char* text, uint32_t length) {
     uint32_t start = 0;
     while (start < length && KvStreamTokenizer::isWhitespace(text[start]))
         ++start;
     while (length > start && KvStreamTokenizer::isWhitespace(text[length - 1]))
         --length;
-    if (length == start)
-        return KvString();
-    return KvString(KvStringBuffer::create(text + start, length - start));
+    to.setText(text + start, length - start);
 }
 } // namespace
 
@@ -51,6 +58,12 @@ KvURI* KvSipNameAddress::makeEmptyURI() const {
     return const_cast<KvHandle<KvURI>&>(m_uri).installShared(new KvURI());
 }
 
+KvString KvSipNameAddress::getDisplayName() const {
+    return m_displayName.isEmpty()
+               ? KvString()
+               : KvString(KvStringBuffer::create(m_displayName.data(), m_displayName.length()));
+}
+
 KvHandle<KvSipURL> KvSipNameAddress::getSipURL() const {
     return KvHandle<KvSipURL>(dynamic_cast<KvSipURL*>(uri()));
 }
@@ -66,7 +79,8 @@ void KvSipNameAddress::parse(const char* text) {
 }
 
 void KvSipNameAddress::parse(KvInputStream& stream) {
-    m_displayName = KvString();
+    if (!m_displayName.isEmpty())
+        m_displayName.setText(nullptr, 0);
     m_uriPending.store(false, std::memory_order_release);
     m_uri = KvHandle<KvURI>();
     m_brackets = false;
@@ -81,9 +95,16 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
         buffer[index++] = static_cast<char>(c);
     };
 
-    KvStreamTokenizer::skipWhitespace(stream);
+    // Leading blanks are passed over through the same cursor that reads the name-address.
     KvInputCursor cursor(stream);
-    cursor.mark();
+    cursor.skipRun(kNotWhitespace);
+    for (;;) {
+        cursor.mark();
+        const int c = cursor.read();
+        if (c < 0 || !KvStreamTokenizer::isWhitespace(c))
+            break;
+    }
+    cursor.reset();
     for (;;) {
         int c = cursor.read();
         if (c == '"') {
@@ -109,10 +130,17 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
             continue;
         }
         if (c == '<') {
-            m_displayName = trimmedText(buffer, index);
+            setTrimmed(m_displayName, buffer, index);
             m_brackets = true;
-            // Back to the last mark and forward again, so that the URI parser starts at "<".
+            // Back to the last mark and forward again, so that the URI parser starts at "<". Every
+            // byte read since the mark went into the buffer: in memory, that is one step.
             cursor.reset();
+            uint32_t shown = 0;
+            if (cursor.rest(shown)) {
+                cursor.advance(index - indexAtMark);
+                cursor.mark();
+                break;
+            }
             for (;;) {
                 cursor.mark();
                 int d = cursor.read();
@@ -129,11 +157,11 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
             // No "<": the URI starts at the last mark, behind a quoted display name if any.
             cursor.reset();
             if (quoted)
-                m_displayName = trimmedText(buffer, indexAtMark);
+                setTrimmed(m_displayName, buffer, indexAtMark);
             break;
         }
         if (c == '\n') {
-            m_displayName = trimmedText(buffer, index);
+            setTrimmed(m_displayName, buffer, index);
             KvSipParseError::raise("URL not specified");
         }
         append(c);

@@ -1,6 +1,7 @@
 // The value of the address headers: an optional display name and a URI, bare or in "<" ">".
 #pragma once
 
+#include "KvConstString.h"
 #include "KvObject.h"
 #include "KvStringBuffer.h"
 #include "KvURI.h"
@@ -36,7 +37,7 @@ public:
     KvHandle<KvSipURL> getSipURL() const;
     KvString getURIString() const;
     // As read, quotes and backslashes included; empty when absent.
-    KvString getDisplayName() const { return m_displayName; }
+    KvString getDisplayName() const;
     bool hasBrackets() const { return m_brackets; }
     void setBrackets(bool brackets) { m_brackets = brackets; }
 
@@ -56,7 +57,8 @@ private:
     }
     KvURI* makeEmptyURI() const;
 
-    KvString m_displayName;
+    // Uncounted: most display names are only written back.
+    KvConstString m_displayName;
     KvHandle<KvURI> m_uri;
     std::atomic<bool> m_uriPending{false};
     bool m_brackets;

@@ -38,14 +38,14 @@ bool isLineSpace(int c) {
 
 // Behind a closing ">": blanks and line ends are passed over and a ";" that opens the header's
 // own parameters is taken.
-void skipAfterClosingBracket(KvInputStream& stream) {
+void skipAfterClosingBracket(KvInputCursor& cursor) {
     for (;;) {
-        stream.mark(1);
-        int c = stream.read();
+        cursor.mark();
+        int c = cursor.read();
         if (isLineSpace(c))
             continue;
         if (c != ';')
-            stream.reset();
+            cursor.reset();
         return;
     }
 }
@@ -60,8 +60,7 @@ constexpr KvCharClass kBareAtStops{"\n\"@<>,;?"};
 // The search stops where the URL must end: at its closing ">" (or the "<" of a following
 // address), and, for a bare URL in a header, at the first "," ";" or "?", which such a URL cannot
 // hold in its user part.
-bool lookAheadForAt(KvInputStream& stream, bool ownParameters) {
-    KvInputCursor cursor(stream);
+bool lookAheadForAt(KvInputCursor& cursor, bool ownParameters) {
     cursor.mark();
     bool found = false;
     bool inQuotes = false;
@@ -102,6 +101,23 @@ bool lookAheadForAt(KvInputStream& stream, bool ownParameters) {
     }
     cursor.reset();
     return found;
+}
+
+// The same search over bytes in memory, from a point inside the URL outside quotes and past its
+// leading "<": the URL parser asks only when the answer matters, mostly never.
+bool atSignWithin(const char* bytes, uint32_t length, bool bare) {
+    const KvCharClass& stops = bare ? kBareAtStops : kAtStops;
+    bool inQuotes = false;
+    for (uint32_t i = 0; i < length; ++i) {
+        const uint8_t c = static_cast<uint8_t>(bytes[i]);
+        if (!(inQuotes ? kQuotedStops : stops).contains(c))
+            continue;
+        if (c == '"')
+            inQuotes = !inQuotes;
+        else
+            return c == '@';
+    }
+    return false;
 }
 
 // A port must be all digits and fit a port number.
@@ -151,9 +167,8 @@ void appendEscaped(std::string& out, const char* text) {
 }
 } // namespace
 
-KvSipURL::KvSipURL() : KvURI("sip"), m_port(DEFAULT_PORT), m_portPresent(false) {
-    m_isSipURL = true;
-}
+KvSipURL::KvSipURL()
+    : KvURI(sSchemeText("sip", 3), true), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipURL::KvSipURL(const char* text) : KvSipURL() {
     m_ownParameters = true;
@@ -162,7 +177,8 @@ KvSipURL::KvSipURL(const char* text) : KvSipURL() {
 }
 
 KvSipURL::KvSipURL(const KvSipURL& other)
-    : KvURI(other), m_user(other.m_user), m_password(other.m_password), m_host(other.m_host),
+    : KvURI(other), m_parts(other.m_parts), m_userLength(other.m_userLength),
+      m_passwordLength(other.m_passwordLength), m_hostLength(other.m_hostLength),
       m_port(other.m_port), m_portPresent(other.m_portPresent) {
     m_isSipURL = true;
     if (countOf(other.m_parameters))
@@ -195,6 +211,10 @@ KvHandle<KvParameters> KvSipURL::listOf(const KvHandle<KvParameters>& list) {
 uint32_t KvSipURL::countOf(const KvHandle<KvParameters>& list) {
     const KvParameters* made = list.getShared();
     return made ? made->getCount() : 0;
+}
+
+KvString KvSipURL::partString(uint32_t offset, uint32_t length) const {
+    return length ? KvString(KvStringBuffer::create(m_parts.data() + offset, length)) : KvString();
 }
 
 bool KvSipURL::hasParameters() const {
@@ -235,10 +255,10 @@ uint32_t KvSipURL::writeHead(char* head, uint32_t room) const {
         m_portPresent
             ? static_cast<uint32_t>(std::to_chars(port, port + sizeof port, m_port).ptr - port)
             : 0;
-    const bool user = !m_user.isEmpty();
-    const bool password = user && !m_password.isEmpty();
-    const uint32_t length = 4 + (user ? m_user.length() + 1 : 0) +
-                            (password ? m_password.length() + 1 : 0) + m_host.length() +
+    const bool user = m_userLength != 0;
+    const bool password = user && m_passwordLength != 0;
+    const uint32_t length = 4 + (user ? m_userLength + 1u : 0u) +
+                            (password ? m_passwordLength + 1u : 0u) + m_hostLength +
                             (m_portPresent ? portLength + 1 : 0);
     if (length > room)
         return length;
@@ -250,14 +270,14 @@ uint32_t KvSipURL::writeHead(char* head, uint32_t room) const {
     };
     put("sip:", 4);
     if (user) {
-        put(m_user.data(), m_user.length());
+        put(this->user(), m_userLength);
         if (password) {
             put(":", 1);
-            put(m_password.data(), m_password.length());
+            put(this->password(), m_passwordLength);
         }
         put("@", 1);
     }
-    put(m_host.data(), m_host.length());
+    put(host(), m_hostLength);
     if (m_portPresent) {
         put(":", 1);
         put(port, portLength);
@@ -321,25 +341,55 @@ bool KvSipURL::writesDelimiter() const {
         const KvString text = serialize();
         return std::strpbrk(text.data(), ";,?") != nullptr;
     }
-    auto holds = [](const KvString& part) {
-        for (uint32_t i = 0; i < part.length(); ++i) {
-            const char c = part.data()[i];
+    auto holds = [](const char* part, uint32_t length) {
+        for (uint32_t i = 0; i < length; ++i) {
+            const char c = part[i];
             if (c == ';' || c == ',' || c == '?')
                 return true;
         }
         return false;
     };
-    return holds(m_user) || (!m_user.isEmpty() && holds(m_password)) || holds(m_host);
+    return holds(user(), m_userLength) || (m_userLength && holds(password(), m_passwordLength)) ||
+           holds(host(), m_hostLength);
 }
 
 void KvSipURL::parse(KvInputStream& stream) {
     enum class State { None, Colon, At, Semicolon };
 
+    // A URL read again keeps nothing of its old text.
+    m_port = DEFAULT_PORT;
+    m_portPresent = false;
+    if (countOf(m_parameters))
+        m_parameters.getShared()->removeAll();
+    if (countOf(m_headers))
+        m_headers.getShared()->removeAll();
+
     char buffer[BUFFER_SIZE + 1];
     uint32_t index = 0;
     uint32_t segmentStart = 0;
     State state = State::None;
-    const bool atSignAhead = lookAheadForAt(stream, m_ownParameters);
+    KvInputCursor cursor(stream);
+    // Whether a user lies ahead: known at once for a stream read byte by byte, else found out
+    // when first needed.
+    enum class Ahead { Unknown, No, Yes };
+    uint32_t shown = 0;
+    Ahead ahead = cursor.rest(shown)                        ? Ahead::Unknown
+                  : lookAheadForAt(cursor, m_ownParameters) ? Ahead::Yes
+                                                            : Ahead::No;
+    bool leadingBracket = false;
+    // c was just read outside quotes and is no "@", "<" or ">".
+    auto atSignAhead = [&](int c) {
+        if (ahead == Ahead::Unknown) {
+            const bool bare = !leadingBracket && !m_ownParameters;
+            uint32_t length = 0;
+            const char* rest = cursor.rest(length);
+            ahead =
+                !(bare && (c == ',' || c == ';' || c == '?')) && atSignWithin(rest, length, bare)
+                    ? Ahead::Yes
+                    : Ahead::No;
+        }
+        return ahead == Ahead::Yes;
+    };
     bool inQuotes = false;
     bool bracketed = false;
     bool hostSet = false;
@@ -351,15 +401,19 @@ void KvSipURL::parse(KvInputStream& stream) {
             KvSipParseError::raise(kOverflow);
         buffer[index++] = static_cast<char>(c);
     };
-    auto takeSegment = [&]() {
-        KvString segment;
-        if (index > segmentStart)
-            segment = KvStringBuffer::create(buffer + segmentStart, index - segmentStart);
+    // Where user, password and host lie in the buffer, stored together once the URL is read.
+    struct Span {
+        uint32_t start = 0;
+        uint32_t length = 0;
+    } user, password, host;
+    bool partsStored = false;
+    auto takeSegment = [&](Span& span) {
+        span = {segmentStart, index - segmentStart};
         segmentStart = index;
-        return segment;
+        partsStored = false;
     };
     auto takeHost = [&]() {
-        m_host = takeSegment();
+        takeSegment(host);
         hostSet = true;
     };
     auto takePort = [&]() {
@@ -391,12 +445,39 @@ void KvSipURL::parse(KvInputStream& stream) {
             break;
         }
     };
+    auto storeParts = [&]() {
+        if (partsStored)
+            return;
+        partsStored = true;
+        const uint32_t length = user.length + password.length + host.length;
+        const uint32_t start = user.length       ? user.start
+                               : password.length ? password.start
+                                                 : host.start;
+        if ((!user.length ||
+             user.start + user.length == (password.length ? password.start : host.start)) &&
+            (!password.length || password.start + password.length == host.start || !host.length)) {
+            // The usual order: the parts lie together in the buffer already.
+            m_parts.setText(buffer + start, length);
+        } else {
+            char joined[BUFFER_SIZE];
+            uint32_t at = 0;
+            for (const Span* span : {&user, &password, &host}) {
+                if (span->length)
+                    std::memcpy(joined + at, buffer + span->start, span->length);
+                at += span->length;
+            }
+            m_parts.setText(joined, length);
+        }
+        m_userLength = static_cast<uint16_t>(user.length);
+        m_passwordLength = static_cast<uint16_t>(password.length);
+        m_hostLength = static_cast<uint16_t>(host.length);
+    };
     auto requireHost = [&]() {
-        if (m_host.isEmpty())
+        storeParts();
+        if (m_hostLength == 0)
             KvSipParseError::raise(kWrongFormat);
     };
 
-    KvInputCursor cursor(stream);
     for (;;) {
         // A run of bytes that are only stored, shown in memory, goes over in one copy.
         if (!inQuotes) {
@@ -406,9 +487,9 @@ void KvSipURL::parse(KvInputStream& stream) {
                 continue;
             }
         }
-        const bool userPending = atSignAhead && !userTaken;
         cursor.mark();
         int c = cursor.read();
+        auto userPending = [&]() { return !userTaken && atSignAhead(c); };
 
         if (inQuotes) {
             if (c < 0 || c == '\n') {
@@ -436,10 +517,18 @@ void KvSipURL::parse(KvInputStream& stream) {
         case '\r':
             break;
         case '<':
+            // Only a "<" in front of everything opens the URL; any other ends the search for a
+            // user.
+            if (ahead == Ahead::Unknown) {
+                if (index == 0 && state == State::None && !leadingBracket)
+                    leadingBracket = true;
+                else
+                    ahead = Ahead::No;
+            }
             bracketed = true;
             break;
         case '[':
-            if (!hostSet && (state == State::At || (state == State::Colon && !atSignAhead)))
+            if (!hostSet && (state == State::At || (state == State::Colon && !atSignAhead(c))))
                 inIPv6Reference = true;
             append(c);
             break;
@@ -451,21 +540,26 @@ void KvSipURL::parse(KvInputStream& stream) {
             if (inIPv6Reference) {
                 append(c);
             } else if (state == State::None) {
-                if (!(m_scheme.length() != 0 && m_scheme.length() == index - segmentStart &&
-                      std::memcmp(m_scheme.data(), buffer + segmentStart, m_scheme.length()) == 0))
+                const uint32_t length = index - segmentStart;
+                const char* scheme = m_scheme.data();
+                if (!(length == 3 && m_scheme.length() == 3 && scheme[0] == buffer[segmentStart] &&
+                      scheme[1] == buffer[segmentStart + 1] &&
+                      scheme[2] == buffer[segmentStart + 2]))
                     m_scheme = sSchemeText(buffer + segmentStart, index - segmentStart);
+                const char* written = buffer + segmentStart;
                 segmentStart = index;
-                if (!m_scheme.equalsIgnoreCase("sip"))
+                if (!(length == 3 && (written[0] | 0x20) == 's' && (written[1] | 0x20) == 'i' &&
+                      (written[2] | 0x20) == 'p'))
                     KvSipParseError::raise("Scheme is not SIP");
                 state = State::Colon;
             } else if (state == State::Colon) {
-                if (!atSignAhead) {
+                if (!atSignAhead(c)) {
                     // host:port is followed by nothing but parameters or headers
                     if (hostSet)
                         KvSipParseError::raise(kWrongFormat);
                     takeHost();
                 } else if (!userTaken) {
-                    m_user = takeSegment();
+                    takeSegment(user);
                     userTaken = true;
                 } else
                     append(c);
@@ -477,12 +571,14 @@ void KvSipURL::parse(KvInputStream& stream) {
             }
             break;
         case '@':
+            if (ahead == Ahead::Unknown)
+                ahead = Ahead::Yes;
             if (state == State::Colon) {
                 if (!userTaken) {
-                    m_user = takeSegment();
+                    takeSegment(user);
                     userTaken = true;
                 } else {
-                    m_password = takeSegment();
+                    takeSegment(password);
                 }
                 state = State::At;
             } else if (state == State::Semicolon) {
@@ -492,7 +588,7 @@ void KvSipURL::parse(KvInputStream& stream) {
             }
             break;
         case ';':
-            if (userPending) {
+            if (userPending()) {
                 append(c);
             } else if (state == State::Colon || state == State::At) {
                 if (state == State::At || !hostSet)
@@ -510,7 +606,7 @@ void KvSipURL::parse(KvInputStream& stream) {
             }
             break;
         case ',':
-            if (userPending) {
+            if (userPending()) {
                 append(c);
                 break;
             }
@@ -519,18 +615,18 @@ void KvSipURL::parse(KvInputStream& stream) {
             requireHost();
             return;
         case '?':
-            if (userPending) {
+            if (userPending()) {
                 append(c);
                 break;
             }
             finishSegment();
+            storeParts();
             cursor.release();
             parseHeaders(stream, bracketed);
             requireHost();
             return;
         case '>':
-            cursor.release();
-            skipAfterClosingBracket(stream);
+            skipAfterClosingBracket(cursor);
             [[fallthrough]];
         case '\n':
         case -1:
@@ -626,7 +722,8 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
         } else if (c == '&' || c == ';') {
             storeEntry();
         } else if (c == '>') {
-            skipAfterClosingBracket(stream);
+            KvInputCursor cursor(stream);
+            skipAfterClosingBracket(cursor);
             break;
         } else if (c == ',' && !bracketed) {
             stream.reset();

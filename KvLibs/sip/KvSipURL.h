@@ -1,6 +1,7 @@
 // A "sip" address: user, password, host, port, URL parameters and escaped URL headers.
 #pragma once
 
+#include "KvConstString.h"
 #include "KvURI.h"
 
 #include <cstdint>
@@ -30,9 +31,10 @@ public:
 
     static KvURI* sCreate();
 
-    KvString getUser() const { return m_user; }
-    KvString getPassword() const { return m_password; }
-    KvString getHost() const { return m_host; }
+    // Each a string of its own, made on demand; null when absent.
+    KvString getUser() const { return partString(0, m_userLength); }
+    KvString getPassword() const { return partString(m_userLength, m_passwordLength); }
+    KvString getHost() const { return partString(m_userLength + m_passwordLength, m_hostLength); }
     int32_t getPort() const { return m_portPresent ? m_port : DEFAULT_PORT; }
     bool hasPort() const { return m_portPresent; }
     // The message transport code: 1 for transport=tcp, else 0 (UDP).
@@ -57,10 +59,17 @@ private:
     static KvParameters& listOf(KvHandle<KvParameters>& list);
     static KvHandle<KvParameters> listOf(const KvHandle<KvParameters>& list);
     static uint32_t countOf(const KvHandle<KvParameters>& list);
+    KvString partString(uint32_t offset, uint32_t length) const;
+    const char* user() const { return m_parts.data(); }
+    const char* password() const { return m_parts.data() + m_userLength; }
+    const char* host() const { return m_parts.data() + m_userLength + m_passwordLength; }
 
-    KvString m_user;
-    KvString m_password;
-    KvString m_host;
+    // User, password and host one behind the other in one uncounted text: an address costs no
+    // counted string for its parts.
+    KvConstString m_parts;
+    uint16_t m_userLength = 0;
+    uint16_t m_passwordLength = 0;
+    uint16_t m_hostLength = 0;
     int32_t m_port;
     KvHandle<KvParameters> m_parameters;
     KvHandle<KvParameters> m_headers;

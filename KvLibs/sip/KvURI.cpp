@@ -32,6 +32,9 @@ KvURI::KvURI(const char* scheme)
     : m_isSipURL(false), m_ownParameters(false),
       m_scheme(sSchemeText(scheme, scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0)) {}
 
+KvURI::KvURI(const KvString& scheme, bool isSipURL)
+    : m_isSipURL(isSipURL), m_ownParameters(false), m_scheme(scheme) {}
+
 KvString KvURI::sSchemeText(const char* text, uint32_t length) {
     static const KvString sip = [] {
         KvString text("sip");
@@ -104,18 +107,29 @@ void KvURI::parse(KvInputStream& stream) {
 KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
     char letters[3] = {0, 0, 0};
     int count = 0;
-    stream.mark(-1);
-    while (count < 3) {
-        int c = stream.read();
-        if (c < 0)
-            break;
-        // Blanks, and a "<" with the blanks behind it, come before the scheme: "< sip:x >" is a
-        // sip URL, as its own parser reads it.
+    // Blanks, and a "<" with the blanks behind it, come before the scheme: "< sip:x >" is a sip
+    // URL, as its own parser reads it.
+    auto take = [&letters, &count](int c) {
         if (c == ' ' || c == '\t' || (c == '<' && count == 0))
-            continue;
+            return;
         letters[count++] = static_cast<char>(c);
+    };
+    uint32_t shown = 0;
+    const char* bytes = stream.peek(shown);
+    if (bytes) {
+        // Guessed from the bytes in memory, without moving the stream or its mark.
+        for (uint32_t i = 0; i < shown && count < 3; ++i)
+            take(static_cast<uint8_t>(bytes[i]));
+    } else {
+        stream.mark(-1);
+        while (count < 3) {
+            int c = stream.read();
+            if (c < 0)
+                break;
+            take(c);
+        }
+        stream.reset();
     }
-    stream.reset();
 
     // Each class's constructor already names its scheme.
     KvHandle<KvURI> uri;

@@ -36,6 +36,9 @@ public:
     void setBody(const char* body);
 
 protected:
+    // A URI of a class that knows its scheme text.
+    KvURI(const KvString& scheme, bool isSipURL);
+
     // The scheme as a string; "sip" and "tel" exactly as written share one buffer each.
     static KvString sSchemeText(const char* text, uint32_t length);
 

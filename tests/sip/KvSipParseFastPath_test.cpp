@@ -130,6 +130,10 @@ TEST(KvSipParseFastPath, EdgesOfTheFastScannersParseAlike) {
         "<sip:a@b>"
         ";tag=1\r\nFrom: <sip:c@d>;tag=2\r\nCall-ID: x\r\nCSeq: 1 INVITE\r\nl: 4\r\n\r\nbodyREST",
         "SIP/2.0 200\r\nl: 0\r\n\r\n",
+        // Request URIs that keep their parameters, with and without a user behind them.
+        "OPTIONS sip:h;a=b@c;d SIP/2.0\r\nl: 0\r\n\r\n",
+        "OPTIONS sip:h:5;x=\"@\" SIP/2.0\r\nl: 0\r\n\r\n",
+        "OPTIONS <sip:u:p@[::1]:5;lr> SIP/2.0\r\nl: 0\r\n\r\n",
     };
     for (size_t i = 0; i < messages.size(); ++i)
         expectSameBothWays(messages[i], "message " + std::to_string(i));
@@ -226,6 +230,15 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Via", " SIP/2.0/UDP h;p=" + std::string(1030, 'v') + "\r\n"},
         {"Via", " SIP/2.0/UDP h;branch=z9hG4bK;x=\"q;r\"=s"},
         {"From", " sip:user@host.example.com"},
+        // Where the search for a user is made only when needed: a "<" inside, a second "<", an
+        // "@" in front of the scheme or in a parameter, IPv6 and port with and without a user.
+        {"To", " <sip:a<b;c@d;e>\r\n"},
+        {"To", " <<sip:a;b@c>\r\n"},
+        {"To", " <s@ip:a;b@c>\r\n"},
+        {"To", " <sip@:h;x;y>\r\n"},
+        {"To", " <sip:h;p=x@y>;tag=1\r\n"},
+        {"Contact", " sip:[::1]:5060;q=1, sip:u:p@[::2]:5070;x=@, <sip:u:p:q@h:1>\r\n"},
+        {"Contact", " sip:h:1@x, sip:\"a;b\"@h;x, <sip:\"q@r\";s>\r\n"},
         {"From", " <sip:a@b;maddr=x\xff\x80y;ttl=1>;tag=\xc3\xa9"},
     };
     for (const auto& [name, value] : edges)

@@ -150,6 +150,26 @@ TEST(KvSipURL, BlanksAndCarriageReturnsAreDropped) {
     EXPECT_EQ(serialized(p.url), "sip:caller@host");
 }
 
+TEST(KvSipURL, AUrlReadAgainKeepsNothingOfItsOldText) {
+    KvSipURL url("sip:alice:pw@old.example.com:5070;lr?X=1");
+    auto stream = kvStreamOf("sip:new.example.com");
+    url.parse(*stream);
+    EXPECT_TRUE(url.getUser().isNull());
+    EXPECT_TRUE(url.getPassword().isNull());
+    EXPECT_EQ(text(url.getHost()), "new.example.com");
+    EXPECT_FALSE(url.hasPort());
+    EXPECT_STREQ(url.serialize().c_str(), "sip:new.example.com");
+}
+
+// A second "@" behind a port makes the port a password read after the host: each part still
+// keeps its own text.
+TEST(KvSipURL, PartsReadOutOfOrderKeepTheirOwnText) {
+    Parsed p = parse("sip:al@host:55@example.com", false);
+    EXPECT_EQ(text(p.url->getUser()), "al");
+    EXPECT_EQ(text(p.url->getPassword()), "55");
+    EXPECT_EQ(text(p.url->getHost()), "example.com");
+}
+
 TEST(KvSipURL, RefusesWrongSchemesAndMissingHosts) {
     EXPECT_EQ(kvFailureOf([] { parse("sips:caller@host", false); }), "parse: Scheme is not SIP");
     EXPECT_EQ(kvFailureOf([] { parse("sip:@", false); }), "parse: Sip URL wrong format");
