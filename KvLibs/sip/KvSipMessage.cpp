@@ -661,8 +661,8 @@ const KvSipURL* appendAddress(std::string& key, const KvHandle<KvSipNameAddress>
     if (uri.isNull())
         return nullptr;
     if (auto* sip = dynamic_cast<const KvSipURL*>(uri.get())) {
-        key += sip->getUser().c_str();
-        key += sip->getHost().c_str();
+        key += sip->userText();
+        key += sip->hostText();
         appendDecimal(key, sip->getPort());
         return sip;
     }

@@ -5,6 +5,7 @@
 #include "KvURI.h"
 
 #include <cstdint>
+#include <string_view>
 
 class KvOutputStream;
 class KvParameters;
@@ -35,6 +36,9 @@ public:
     KvString getUser() const { return partString(0, m_userLength); }
     KvString getPassword() const { return partString(m_userLength, m_passwordLength); }
     KvString getHost() const { return partString(m_userLength + m_passwordLength, m_hostLength); }
+    // The same texts without a string made, valid while the URL is neither parsed nor changed.
+    std::string_view userText() const { return {user(), m_userLength}; }
+    std::string_view hostText() const { return {host(), m_hostLength}; }
     int32_t getPort() const { return m_portPresent ? m_port : DEFAULT_PORT; }
     bool hasPort() const { return m_portPresent; }
     // The message transport code: 1 for transport=tcp, else 0 (UDP).
