@@ -1,11 +1,7 @@
 #include "KvSipAuthorizationHeader.h"
 
-#include "KvByteArray.h"
 #include "KvOutputStream.h"
-#include "KvStreamTokenizer.h"
-
-#include <cstring>
-#include <string>
+#include "KvSipHeaderTextStream.h"
 
 KvSipAuthorizationHeader::KvSipAuthorizationHeader()
     : KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo>()) {}
@@ -22,19 +18,12 @@ KvString KvSipAuthorizationHeader::getTokenString() const {
 }
 
 void KvSipAuthorizationHeader::doParse(KvInputStream& stream) {
-    const KvString line = KvStreamTokenizer::readLine(stream);
-    const char* begin = line.c_str();
-    // Split at a tab as well as a space: both are blanks between scheme and credentials.
-    const char* blank = std::strpbrk(begin, " \t");
-    if (!blank) {
-        m_credentials =
-            KvSipCredentialsInfo::sConstructFrom(begin, KvByteArray::sFromString(begin));
-        return;
-    }
-    // The scheme is a short word: kept on the stack, not in a counted string.
-    const std::string scheme(begin, blank);
-    m_credentials =
-        KvSipCredentialsInfo::sConstructFrom(scheme.c_str(), KvByteArray::sFromString(blank + 1));
+    KvString line;
+    std::string_view scheme;
+    std::string_view text;
+    KvSipCredentialsInfo::sReadSchemeLine(stream, line, scheme, text);
+    KvSipHeaderTextStream items(text.data(), static_cast<uint32_t>(text.size()));
+    m_credentials = KvSipCredentialsInfo::sConstructFrom(scheme, items);
 }
 
 void KvSipAuthorizationHeader::serialize(KvOutputStream& stream) const {

@@ -5,6 +5,9 @@
 #include "KvObject.h"
 #include "KvStringBuffer.h"
 
+#include <string_view>
+
+class KvInputStream;
 class KvOutputStream;
 
 class KvSipCredentialsInfo : public KvObject {
@@ -25,4 +28,13 @@ public:
     // Credentials of the given scheme (case ignored) parsed from the text behind the scheme word.
     static KvHandle<KvSipCredentialsInfo> sConstructFrom(const char* scheme,
                                                          const KvHandle<KvByteArray>& text);
+    // The same from a stream of the text alone, read to its end.
+    static KvHandle<KvSipCredentialsInfo> sConstructFrom(std::string_view scheme,
+                                                         KvInputStream& text);
+
+    // Reads an authentication header's value up to and past its line end: the scheme word, ended
+    // by the first blank or tab, and the text behind that blank (a line without one is both).
+    // Both are seen in place in a stream that shows its bytes, else in line, which holds them.
+    static void sReadSchemeLine(KvInputStream& stream, KvString& line, std::string_view& scheme,
+                                std::string_view& text);
 };
