@@ -225,6 +225,9 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Max-Forwards", " 70 \r\n"},
         {"Supported", " timer, 100rel\r\n"},
         {"User-Agent", " Kv/1.0 (test)\r\n"},
+        {"User-Agent", " A (x/y, \\) (z)) b / 2.0 (c\\\r\n"},
+        {"User-Agent", " A (open/1,"},
+        {"Allow", " \tSUBSCRIBE ,PUBLISHX, REGISTER"},
         // Runs of plain bytes up to, and past, the URL and parameter buffers; a text that ends
         // inside a run.
         {"To", " <sip:" + std::string(1010, 'u') + "@h>\r\n"},
