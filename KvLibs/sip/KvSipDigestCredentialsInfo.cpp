@@ -379,33 +379,30 @@ private:
 };
 
 // Reads comma-separated name=value items from source (a cursor or a window), handing each to
-// set(key, value).
+// set(key, value); the key's text is ended by a NUL.
 template <class Source, class Set> void readItems(Source& source, Set& set) {
     constexpr uint32_t kBufferSize = KvSipDigestCredentialsInfo::PARAMETER_BUFFER_SIZE;
-    char buffer[kBufferSize];
+    // One entry at a time: its name, a NUL, its value and a NUL.
+    char buffer[kBufferSize + 2];
     uint32_t used = 0;
-    uint32_t entryStart = 0;
-    std::string key;
+    uint32_t left = kBufferSize; // characters that the whole text may still keep
+    uint32_t keyLength = 0;
     bool keyPending = false;
     bool quoted = false;
     bool lastLine = false;
 
     auto append = [&](char c) {
-        if (used >= kBufferSize) {
+        if (left == 0) {
             KvException::sThrow("Buffer overflew !!!");
         }
+        --left;
         buffer[used++] = c;
     };
-    auto entryText = [&]() { return std::string(buffer + entryStart, used - entryStart); };
-
-    // A value is handed over in place, ended by a NUL behind it (the next byte overwrites it).
+    // Both texts are handed over in place; the buffer starts again for the next entry.
     auto setEntry = [&]() {
-        if (used < kBufferSize) {
-            buffer[used] = '\0';
-            set(key, buffer + entryStart);
-        } else {
-            set(key, entryText().c_str());
-        }
+        buffer[used] = '\0';
+        set(std::string_view(buffer, keyLength), buffer + keyLength + 1);
+        used = 0;
     };
 
     for (;;) {
@@ -413,7 +410,7 @@ template <class Source, class Set> void readItems(Source& source, Set& set) {
         // value blanks, "," and "=" are stored too.
         uint32_t length = 0;
         if (const char* rest = source.rest(length)) {
-            const uint32_t limit = std::min(length, kBufferSize - used);
+            const uint32_t limit = std::min(length, left);
             uint32_t run = 0;
             if (quoted && keyPending) {
                 // Quoted values (nonces, digests) are long: the library's vector searches win.
@@ -429,6 +426,7 @@ template <class Source, class Set> void readItems(Source& source, Set& set) {
             if (run) {
                 std::memcpy(buffer + used, rest, run);
                 used += run;
+                left -= run;
                 source.advance(run);
             }
         }
@@ -445,7 +443,6 @@ template <class Source, class Set> void readItems(Source& source, Set& set) {
             if (!quoted && keyPending) {
                 setEntry();
                 keyPending = false;
-                entryStart = used;
                 if (lastLine)
                     return;
             } else {
@@ -477,9 +474,10 @@ template <class Source, class Set> void readItems(Source& source, Set& set) {
             if (keyPending) {
                 append('=');
             } else {
-                key = entryText(); // trimmed by setParameter
+                // The name as read (the list trims it), ended where the value starts.
+                keyLength = used;
+                buffer[used++] = '\0';
                 keyPending = true;
-                entryStart = used;
             }
             break;
         case ' ':
@@ -520,7 +518,7 @@ KvSipDigestCredentialsInfo::sConstructFrom(KvInputStream& stream) {
     KvParameters& list = credentials->m_parameters;
     bool hasResponse = false;
     // Not yet shared: filled without the lock. Local-only items are dropped as they come.
-    parseItems(stream, [&list, &hasResponse](const std::string& key, const char* value) {
+    parseItems(stream, [&list, &hasResponse](std::string_view key, const char* value) {
         const std::string_view name = trimmedName(key);
         // The first letter rules out most names without a call (every name is lower case).
         for (std::string_view local : kLocalOnlyItems)
@@ -529,7 +527,7 @@ KvSipDigestCredentialsInfo::sConstructFrom(KvInputStream& stream) {
                 return;
         if (!value || name.empty())
             return; // what the list would refuse
-        list.setParsedParameter(key.c_str(), value);
+        list.setParsedParameter(key.data(), value);
         hasResponse = hasResponse || (name.size() == 8 && (name[0] | 0x20) == 'r' &&
                                       ::strncasecmp(name.data(), "response", 8) == 0);
     });
@@ -542,10 +540,10 @@ KvSipDigestCredentialsInfo::sConstructFrom(KvInputStream& stream) {
 
 void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParameters& list,
                                                   bool ownList) {
-    parseItems(stream, [&list, ownList](const std::string& key, const char* value) {
+    parseItems(stream, [&list, ownList](std::string_view key, const char* value) {
         if (ownList)
-            list.setParsedParameter(key.c_str(), value);
+            list.setParsedParameter(key.data(), value);
         else
-            list.setParameter(key.c_str(), value);
+            list.setParameter(key.data(), value);
     });
 }
