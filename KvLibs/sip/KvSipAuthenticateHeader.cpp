@@ -2,7 +2,6 @@
 
 #include "KvOutputStream.h"
 #include "KvSipCredentialsInfo.h"
-#include "KvSipHeaderTextStream.h"
 
 KvSipAuthenticateHeader::KvSipAuthenticateHeader(const KvString& token,
                                                  const KvHandle<KvSipChallengeInfo>& challenge)
@@ -14,12 +13,10 @@ KvSipAuthenticateHeader::KvSipAuthenticateHeader(const KvSipAuthenticateHeader& 
 KvSipAuthenticateHeader::~KvSipAuthenticateHeader() = default;
 
 void KvSipAuthenticateHeader::doParse(KvInputStream& stream) {
-    KvString line;
-    std::string_view scheme;
-    std::string_view text;
-    KvSipCredentialsInfo::sReadSchemeLine(stream, line, scheme, text);
-    KvSipHeaderTextStream items(text.data(), static_cast<uint32_t>(text.size()));
-    m_challenge = KvSipChallengeInfo::sConstructFrom(scheme, items);
+    m_challenge = KvSipCredentialsInfo::sReadSchemeLine(
+        stream, [](std::string_view scheme, KvInputStream& text) {
+            return KvSipChallengeInfo::sConstructFrom(scheme, text);
+        });
 }
 
 void KvSipAuthenticateHeader::serialize(KvOutputStream& stream) const {

@@ -1,7 +1,6 @@
 #include "KvSipAuthorizationHeader.h"
 
 #include "KvOutputStream.h"
-#include "KvSipHeaderTextStream.h"
 
 KvSipAuthorizationHeader::KvSipAuthorizationHeader()
     : KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo>()) {}
@@ -18,12 +17,10 @@ KvString KvSipAuthorizationHeader::getTokenString() const {
 }
 
 void KvSipAuthorizationHeader::doParse(KvInputStream& stream) {
-    KvString line;
-    std::string_view scheme;
-    std::string_view text;
-    KvSipCredentialsInfo::sReadSchemeLine(stream, line, scheme, text);
-    KvSipHeaderTextStream items(text.data(), static_cast<uint32_t>(text.size()));
-    m_credentials = KvSipCredentialsInfo::sConstructFrom(scheme, items);
+    m_credentials = KvSipCredentialsInfo::sReadSchemeLine(
+        stream, [](std::string_view scheme, KvInputStream& text) {
+            return KvSipCredentialsInfo::sConstructFrom(scheme, text);
+        });
 }
 
 void KvSipAuthorizationHeader::serialize(KvOutputStream& stream) const {

@@ -26,8 +26,8 @@ KvHandle<KvSipCredentialsInfo> KvSipCredentialsInfo::sConstructFrom(std::string_
     KvException::sThrow("Credentials type not supported !");
 }
 
-void KvSipCredentialsInfo::sReadSchemeLine(KvInputStream& stream, KvString& line,
-                                           std::string_view& scheme, std::string_view& text) {
+void KvSipCredentialsInfo::sSplitSchemeLine(KvInputStream& stream, KvString& line,
+                                            std::string_view& scheme, std::string_view& text) {
     const char* begin = nullptr;
     uint32_t length = 0;
     KvStreamTokenizer::skipWhitespace(stream);

@@ -3,6 +3,7 @@
 
 #include "KvByteArray.h"
 #include "KvObject.h"
+#include "KvSipHeaderTextStream.h"
 #include "KvStringBuffer.h"
 
 #include <string_view>
@@ -34,7 +35,19 @@ public:
 
     // Reads an authentication header's value up to and past its line end: the scheme word, ended
     // by the first blank or tab, and the text behind that blank (a line without one is both).
-    // Both are seen in place in a stream that shows its bytes, else in line, which holds them.
-    static void sReadSchemeLine(KvInputStream& stream, KvString& line, std::string_view& scheme,
-                                std::string_view& text);
+    // Returns make(scheme, stream of the text). Both are seen in place in a stream that shows its
+    // bytes.
+    template <class Make> static auto sReadSchemeLine(KvInputStream& stream, Make make) {
+        KvString line;
+        std::string_view scheme;
+        std::string_view text;
+        sSplitSchemeLine(stream, line, scheme, text);
+        KvSipHeaderTextStream items(text.data(), static_cast<uint32_t>(text.size()));
+        return make(scheme, static_cast<KvInputStream&>(items));
+    }
+
+private:
+    // The texts above; line holds them when the stream does not show its bytes.
+    static void sSplitSchemeLine(KvInputStream& stream, KvString& line, std::string_view& scheme,
+                                 std::string_view& text);
 };
