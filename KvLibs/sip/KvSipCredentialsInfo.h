@@ -8,7 +8,6 @@
 
 #include <string_view>
 
-class KvInputStream;
 class KvOutputStream;
 
 class KvSipCredentialsInfo : public KvObject {
