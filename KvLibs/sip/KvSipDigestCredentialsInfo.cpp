@@ -133,8 +133,8 @@ std::string hashA2(const DigestItems& items) {
     return md5Hex(a2);
 }
 
-void writeQuoted(KvOutputStream& stream, std::string_view value) {
-    stream << '"';
+// The value's runs and quoted-pairs, then the closing quote.
+void writeQuotedRest(KvOutputStream& stream, std::string_view value) {
     const char* run = value.data();
     const char* const end = run + value.size();
     while (run < end) {
@@ -152,6 +152,11 @@ void writeQuoted(KvOutputStream& stream, std::string_view value) {
         }
     }
     stream << '"';
+}
+
+void writeQuoted(KvOutputStream& stream, std::string_view value) {
+    stream << '"';
+    writeQuotedRest(stream, value);
 }
 
 // A token item as written: bare, unless its value holds what ends, splits or quotes an unquoted
@@ -239,29 +244,33 @@ void KvSipDigestCredentialsInfo::serialize(KvOutputStream& stream) const {
         if (!items.hasResponse)
             computed = responseOf(items);
         const std::string_view response = items.hasResponse ? items.response : computed;
-        auto quoted = [&stream](const char* name, std::string_view value) {
-            stream << name;
-            writeQuoted(stream, value);
+        // The name, "=" and (for a quoted value) the opening quote go in one write.
+        auto head = [&stream](std::string_view text) {
+            stream.write(text.data(), static_cast<uint32_t>(text.size()), 0);
         };
-        quoted("username=", items.username);
-        quoted(",realm=", items.realm);
-        quoted(",nonce=", items.nonce);
-        quoted(",response=", response);
-        quoted(",uri=", items.uri);
+        auto quoted = [&stream, &head](std::string_view text, std::string_view value) {
+            head(text);
+            writeQuotedRest(stream, value);
+        };
+        quoted("username=\"", items.username);
+        quoted(",realm=\"", items.realm);
+        quoted(",nonce=\"", items.nonce);
+        quoted(",response=\"", response);
+        quoted(",uri=\"", items.uri);
         if (items.hasAlgorithm) {
-            stream << ",algorithm=";
+            head(",algorithm=");
             writeTokenItem(stream, items.algorithm);
         }
         if (items.hasOpaque) {
-            quoted(",opaque=", items.opaque);
+            quoted(",opaque=\"", items.opaque);
         }
         if (items.hasQop) {
             // message-qop and nonce-count are tokens in RFC 2617; only cnonce is quoted.
-            stream << ",qop=";
+            head(",qop=");
             writeTokenItem(stream, items.qop);
-            stream << ",nc=";
+            head(",nc=");
             writeTokenItem(stream, items.nc);
-            quoted(",cnonce=", items.cnonce);
+            quoted(",cnonce=\"", items.cnonce);
         }
     });
 }
