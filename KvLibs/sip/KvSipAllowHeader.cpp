@@ -6,6 +6,7 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -21,12 +22,17 @@ const KvString* wellKnownMethod(const char* bytes, uint32_t available) {
         return true;
     }();
     (void)permanent;
+    // The token's length first (no method is longer than 9): then one comparison, not fourteen.
+    constexpr uint32_t kLongest = 9;
+    const uint32_t limit = std::min(available, kLongest + 1);
+    uint32_t length = 0;
+    while (length < limit &&
+           !kvSipTokenSeparatorClass.contains(static_cast<uint8_t>(bytes[length])))
+        ++length;
+    if (length > kLongest)
+        return nullptr;
     for (const KvString& method : methods) {
-        const uint32_t length = method.length();
-        if (available >= length && bytes[0] == method.data()[0] &&
-            std::memcmp(bytes, method.data(), length) == 0 &&
-            (available == length ||
-             kvSipTokenSeparatorClass.contains(static_cast<uint8_t>(bytes[length]))))
+        if (method.length() == length && std::memcmp(bytes, method.data(), length) == 0)
             return &method;
     }
     return nullptr;
@@ -37,16 +43,27 @@ KvSipAllowHeader::KvSipAllowHeader(const char* methods) : KvSipHeaderClass(metho
 
 void KvSipAllowHeader::doParse(KvInputStream& stream) {
     m_text = KvString();
-    // RFC 3261 20.5: an empty Allow is legal.
-    if (KvStreamTokenizer::skipWhitespace(stream) < 0)
-        return;
     uint32_t available = 0;
     if (const char* bytes = stream.peek(available)) {
-        if (const KvString* method = wellKnownMethod(bytes, available)) {
+        // The blanks skipped and the stream marked at the token, as the tokenizer leaves it, in
+        // fewer calls to the stream.
+        uint32_t blanks = 0;
+        while (blanks < available &&
+               KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[blanks])))
+            ++blanks;
+        if (blanks)
+            stream.skip(blanks);
+        stream.mark(1);
+        // RFC 3261 20.5: an empty Allow is legal.
+        if (blanks == available)
+            return;
+        if (const KvString* method = wellKnownMethod(bytes + blanks, available - blanks)) {
             stream.skip(method->length());
             m_text = *method;
             return;
         }
+    } else if (KvStreamTokenizer::skipWhitespace(stream) < 0) {
+        return;
     }
     m_text = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
     m_text.trim();

@@ -1,11 +1,6 @@
 #include "KvSipAuthorizationHeader.h"
 
-#include "KvByteArray.h"
 #include "KvOutputStream.h"
-#include "KvStreamTokenizer.h"
-
-#include <cstring>
-#include <string>
 
 KvSipAuthorizationHeader::KvSipAuthorizationHeader()
     : KvSipAuthorizationHeader(KvHandle<KvSipCredentialsInfo>()) {}
@@ -22,19 +17,10 @@ KvString KvSipAuthorizationHeader::getTokenString() const {
 }
 
 void KvSipAuthorizationHeader::doParse(KvInputStream& stream) {
-    const KvString line = KvStreamTokenizer::readLine(stream);
-    const char* begin = line.c_str();
-    // Split at a tab as well as a space: both are blanks between scheme and credentials.
-    const char* blank = std::strpbrk(begin, " \t");
-    if (!blank) {
-        m_credentials =
-            KvSipCredentialsInfo::sConstructFrom(begin, KvByteArray::sFromString(begin));
-        return;
-    }
-    // The scheme is a short word: kept on the stack, not in a counted string.
-    const std::string scheme(begin, blank);
-    m_credentials =
-        KvSipCredentialsInfo::sConstructFrom(scheme.c_str(), KvByteArray::sFromString(blank + 1));
+    m_credentials = KvSipCredentialsInfo::sReadSchemeLine(
+        stream, [](std::string_view scheme, KvInputStream& text) {
+            return KvSipCredentialsInfo::sConstructFrom(scheme, text);
+        });
 }
 
 void KvSipAuthorizationHeader::serialize(KvOutputStream& stream) const {

@@ -14,3 +14,11 @@ KvHandle<KvSipChallengeInfo> KvSipChallengeInfo::sConstructFrom(const char* sche
     }
     KvException::sThrow("Challenge type not supported !");
 }
+
+KvHandle<KvSipChallengeInfo> KvSipChallengeInfo::sConstructFrom(std::string_view scheme,
+                                                                KvInputStream& text) {
+    if (scheme.size() == 6 && ::strncasecmp(scheme.data(), "Digest", 6) == 0) {
+        return KvHandle<KvSipChallengeInfo>(KvSipDigestChallengeInfo::sConstructFrom(text));
+    }
+    KvException::sThrow("Challenge type not supported !");
+}

@@ -5,6 +5,9 @@
 #include "KvObject.h"
 #include "KvStringBuffer.h"
 
+#include <string_view>
+
+class KvInputStream;
 class KvOutputStream;
 
 class KvSipChallengeInfo : public KvObject {
@@ -19,4 +22,7 @@ public:
     // The challenge of the given scheme (case ignored) parsed from the text behind the scheme word.
     static KvHandle<KvSipChallengeInfo> sConstructFrom(const char* scheme,
                                                        const KvHandle<KvByteArray>& text);
+    // The same from a stream of the text alone, read to its end.
+    static KvHandle<KvSipChallengeInfo> sConstructFrom(std::string_view scheme,
+                                                       KvInputStream& text);
 };

@@ -3,7 +3,10 @@
 
 #include "KvByteArray.h"
 #include "KvObject.h"
+#include "KvSipHeaderTextStream.h"
 #include "KvStringBuffer.h"
+
+#include <string_view>
 
 class KvOutputStream;
 
@@ -25,4 +28,25 @@ public:
     // Credentials of the given scheme (case ignored) parsed from the text behind the scheme word.
     static KvHandle<KvSipCredentialsInfo> sConstructFrom(const char* scheme,
                                                          const KvHandle<KvByteArray>& text);
+    // The same from a stream of the text alone, read to its end.
+    static KvHandle<KvSipCredentialsInfo> sConstructFrom(std::string_view scheme,
+                                                         KvInputStream& text);
+
+    // Reads an authentication header's value up to and past its line end: the scheme word, ended
+    // by the first blank or tab, and the text behind that blank (a line without one is both).
+    // Returns make(scheme, stream of the text). Both are seen in place in a stream that shows its
+    // bytes.
+    template <class Make> static auto sReadSchemeLine(KvInputStream& stream, Make make) {
+        KvString line;
+        std::string_view scheme;
+        std::string_view text;
+        sSplitSchemeLine(stream, line, scheme, text);
+        KvSipHeaderTextStream items(text.data(), static_cast<uint32_t>(text.size()));
+        return make(scheme, static_cast<KvInputStream&>(items));
+    }
+
+private:
+    // The texts above; line holds them when the stream does not show its bytes.
+    static void sSplitSchemeLine(KvInputStream& stream, KvString& line, std::string_view& scheme,
+                                 std::string_view& text);
 };

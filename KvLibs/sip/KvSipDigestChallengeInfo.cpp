@@ -69,8 +69,12 @@ void KvSipDigestChallengeInfo::setParameter(const char* name, const char* value)
 
 KvHandle<KvSipDigestChallengeInfo>
 KvSipDigestChallengeInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
-    KvHandle<KvSipDigestChallengeInfo> challenge(new KvSipDigestChallengeInfo);
     KvByteArrayInputStream stream(text);
+    return sConstructFrom(stream);
+}
+
+KvHandle<KvSipDigestChallengeInfo> KvSipDigestChallengeInfo::sConstructFrom(KvInputStream& stream) {
+    KvHandle<KvSipDigestChallengeInfo> challenge(new KvSipDigestChallengeInfo);
     KvSipDigestCredentialsInfo::sParseParameters(stream, challenge->m_parameters, true);
     return challenge;
 }

@@ -27,6 +27,8 @@ public:
     void setParameter(const char* name, const char* value);
 
     static KvHandle<KvSipDigestChallengeInfo> sConstructFrom(const KvHandle<KvByteArray>& text);
+    // The same from a stream of the text alone, read to its end.
+    static KvHandle<KvSipDigestChallengeInfo> sConstructFrom(KvInputStream& text);
 
 private:
     KvParameters m_parameters;

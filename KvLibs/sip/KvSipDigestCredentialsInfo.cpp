@@ -9,6 +9,7 @@
 #include "KvStreamTokenizer.h"
 #include "KvURI.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <strings.h>
@@ -17,7 +18,8 @@ namespace {
 
 constexpr char kEmptyBodyHash[] = "d41d8cd98f00b204e9800998ecf8427e";
 
-// The bytes that the parameter reader treats otherwise than storing them.
+// The bytes that the parameter reader treats otherwise than storing them; inside a quoted value
+// only the quote, the backslash and the line end.
 constexpr KvCharClass kPlainStops{"\n,\\\"= \t"};
 
 // Lower-case hex of the MD5 of the text, the form in which RFC 2617 chains its hashes.
@@ -131,8 +133,8 @@ std::string hashA2(const DigestItems& items) {
     return md5Hex(a2);
 }
 
-void writeQuoted(KvOutputStream& stream, std::string_view value) {
-    stream << '"';
+// The value's runs and quoted-pairs, then the closing quote.
+void writeQuotedRest(KvOutputStream& stream, std::string_view value) {
     const char* run = value.data();
     const char* const end = run + value.size();
     while (run < end) {
@@ -150,6 +152,11 @@ void writeQuoted(KvOutputStream& stream, std::string_view value) {
         }
     }
     stream << '"';
+}
+
+void writeQuoted(KvOutputStream& stream, std::string_view value) {
+    stream << '"';
+    writeQuotedRest(stream, value);
 }
 
 // A token item as written: bare, unless its value holds what ends, splits or quotes an unquoted
@@ -237,29 +244,33 @@ void KvSipDigestCredentialsInfo::serialize(KvOutputStream& stream) const {
         if (!items.hasResponse)
             computed = responseOf(items);
         const std::string_view response = items.hasResponse ? items.response : computed;
-        auto quoted = [&stream](const char* name, std::string_view value) {
-            stream << name;
-            writeQuoted(stream, value);
+        // The name, "=" and (for a quoted value) the opening quote go in one write.
+        auto head = [&stream](std::string_view text) {
+            stream.write(text.data(), static_cast<uint32_t>(text.size()), 0);
         };
-        quoted("username=", items.username);
-        quoted(",realm=", items.realm);
-        quoted(",nonce=", items.nonce);
-        quoted(",response=", response);
-        quoted(",uri=", items.uri);
+        auto quoted = [&stream, &head](std::string_view text, std::string_view value) {
+            head(text);
+            writeQuotedRest(stream, value);
+        };
+        quoted("username=\"", items.username);
+        quoted(",realm=\"", items.realm);
+        quoted(",nonce=\"", items.nonce);
+        quoted(",response=\"", response);
+        quoted(",uri=\"", items.uri);
         if (items.hasAlgorithm) {
-            stream << ",algorithm=";
+            head(",algorithm=");
             writeTokenItem(stream, items.algorithm);
         }
         if (items.hasOpaque) {
-            quoted(",opaque=", items.opaque);
+            quoted(",opaque=\"", items.opaque);
         }
         if (items.hasQop) {
             // message-qop and nonce-count are tokens in RFC 2617; only cnonce is quoted.
-            stream << ",qop=";
+            head(",qop=");
             writeTokenItem(stream, items.qop);
-            stream << ",nc=";
+            head(",nc=");
             writeTokenItem(stream, items.nc);
-            quoted(",cnonce=", items.cnonce);
+            quoted(",cnonce=\"", items.cnonce);
         }
     });
 }
@@ -326,9 +337,8 @@ void KvSipDigestCredentialsInfo::setEntityBody(const void* body, uint32_t length
 namespace {
 
 // Names as the list compares them: without surrounding blanks.
-std::string_view trimmedName(const char* key) {
+std::string_view trimmedName(std::string_view name) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::string_view name(key);
     while (!name.empty() && blank(name.front()))
         name.remove_prefix(1);
     while (!name.empty() && blank(name.back()))
@@ -336,132 +346,199 @@ std::string_view trimmedName(const char* key) {
     return name;
 }
 
-// Reads comma-separated name=value items, handing each to set(key, value).
-template <class Set> void parseItems(KvInputStream& stream, Set set) {
+// The bytes that a cursor shows, read through a plain pointer that the compiler keeps in a
+// register; the cursor catches up for a mark and when the reading ends, however it ends.
+class WindowSource {
+public:
+    explicit WindowSource(KvInputCursor& cursor) : m_cursor(cursor) { fetch(); }
+    WindowSource(const WindowSource&) = delete;
+    WindowSource& operator=(const WindowSource&) = delete;
+    ~WindowSource() { sync(); }
+
+    int read() { return m_next < m_end ? static_cast<uint8_t>(*m_next++) : -1; }
+    void mark() {
+        sync();
+        m_cursor.mark();
+    }
+    void reset() {
+        m_cursor.reset();
+        fetch();
+    }
+    const char* rest(uint32_t& length) const {
+        length = static_cast<uint32_t>(m_end - m_next);
+        return m_next;
+    }
+    void advance(uint32_t count) { m_next += count; }
+
+private:
+    void fetch() {
+        uint32_t length = 0;
+        m_synced = m_next = m_cursor.rest(length);
+        m_end = m_next + length;
+    }
+    void sync() {
+        m_cursor.advance(static_cast<uint32_t>(m_next - m_synced));
+        m_synced = m_next;
+    }
+
+    KvInputCursor& m_cursor;
+    const char* m_synced;
+    const char* m_next;
+    const char* m_end;
+};
+
+// Reads comma-separated name=value items from source (a cursor or a window), handing each to
+// set(key, value); the key's text is ended by a NUL.
+template <class Source, class Set> void readItems(Source& source, Set& set) {
     constexpr uint32_t kBufferSize = KvSipDigestCredentialsInfo::PARAMETER_BUFFER_SIZE;
-    char buffer[kBufferSize];
+    // One entry at a time: its name, a NUL, its value and a NUL.
+    char buffer[kBufferSize + 2];
     uint32_t used = 0;
-    uint32_t entryStart = 0;
-    std::string key;
+    uint32_t left = kBufferSize; // characters that the whole text may still keep
+    uint32_t keyLength = 0;
     bool keyPending = false;
     bool quoted = false;
     bool lastLine = false;
 
     auto append = [&](char c) {
-        if (used >= kBufferSize) {
+        if (left == 0) {
             KvException::sThrow("Buffer overflew !!!");
         }
+        --left;
         buffer[used++] = c;
     };
-    auto entryText = [&]() { return std::string(buffer + entryStart, used - entryStart); };
-
-    // A value is handed over in place, ended by a NUL behind it (the next byte overwrites it).
+    // Both texts are handed over in place; the buffer starts again for the next entry.
     auto setEntry = [&]() {
-        if (used < kBufferSize) {
-            buffer[used] = '\0';
-            set(key.c_str(), buffer + entryStart);
-        } else {
-            set(key.c_str(), entryText().c_str());
-        }
-    };
-
-    KvInputCursor cursor(stream);
-    // Inside a quoted value every byte up to the closing quote or a line end is taken as it
-    // stands: such a run goes over in one copy (one that would not fit is left to the loop).
-    auto takeQuotedRun = [&]() {
-        uint32_t length = 0;
-        const char* rest = cursor.rest(length);
-        if (!rest)
-            return;
-        uint32_t run = length;
-        for (char end : {'"', '\\', '\n'})
-            if (const char* found = static_cast<const char*>(std::memchr(rest, end, run)))
-                run = static_cast<uint32_t>(found - rest);
-        if (run > kBufferSize - used)
-            return;
-        std::memcpy(buffer + used, rest, run);
-        used += run;
-        cursor.advance(run);
+        buffer[used] = '\0';
+        set(std::string_view(buffer, keyLength), buffer + keyLength + 1);
+        used = 0;
     };
 
     for (;;) {
-        // Bytes that are only stored, quoted or not, go over in runs.
-        if (const uint32_t run = cursor.takeRun(kPlainStops, buffer + used, kBufferSize - used)) {
-            used += run;
-            continue;
+        // Bytes that are only stored go over in runs when the bytes are in view. Inside a quoted
+        // value blanks, "," and "=" are stored too.
+        uint32_t length = 0;
+        if (const char* rest = source.rest(length)) {
+            const uint32_t limit = std::min(length, left);
+            uint32_t run = 0;
+            if (quoted && keyPending) {
+                // Quoted values (nonces, digests) are long: the library's vector searches win.
+                run = limit;
+                for (char stop : {'"', '\\', '\n'})
+                    if (const void* found = std::memchr(rest, stop, run))
+                        run = static_cast<uint32_t>(static_cast<const char*>(found) - rest);
+            } else {
+                const auto* bytes = reinterpret_cast<const uint8_t*>(rest);
+                while (run < limit && !kPlainStops.contains(bytes[run]))
+                    ++run;
+            }
+            if (run) {
+                std::memcpy(buffer + used, rest, run);
+                used += run;
+                left -= run;
+                source.advance(run);
+            }
         }
-        int c = cursor.read();
-        if (c == -1)
-            break;
-        if (c == '\n') {
+        int c = source.read();
+        switch (c) {
+        case -1:
+            if (keyPending)
+                setEntry();
+            return;
+        case '\n':
             lastLine = true;
-            c = ',';
-        }
-        if (c == ',') {
+            [[fallthrough]];
+        case ',':
             if (!quoted && keyPending) {
                 setEntry();
                 keyPending = false;
-                entryStart = used;
-                if (lastLine) {
+                if (lastLine)
                     return;
-                }
             } else {
                 append(',');
             }
-        } else if (c == '\\' && quoted && keyPending) {
-            // In a quoted value a quoted-pair stands for the character behind the backslash; a
-            // line end cannot be escaped, so there the backslash is an ordinary character. Names
-            // are tokens, written as they were read: there it stays an ordinary character.
-            cursor.mark();
-            const int escaped = cursor.read();
-            if (escaped < 0 || escaped == '\r' || escaped == '\n') {
-                cursor.reset();
-                append('\\');
+            break;
+        case '\\':
+            if (quoted && keyPending) {
+                // In a quoted value a quoted-pair stands for the character behind the backslash;
+                // a line end cannot be escaped, so there the backslash is an ordinary character.
+                // Names are tokens, written as they were read: there it stays an ordinary
+                // character.
+                source.mark();
+                const int escaped = source.read();
+                if (escaped < 0 || escaped == '\r' || escaped == '\n') {
+                    source.reset();
+                    append('\\');
+                } else {
+                    append(static_cast<char>(escaped));
+                }
             } else {
-                append(static_cast<char>(escaped));
+                append('\\');
             }
-        } else if (c == '"') {
+            break;
+        case '"':
             quoted = !quoted;
-            if (quoted && keyPending)
-                takeQuotedRun();
-        } else if (c == '=') {
+            break;
+        case '=':
             if (keyPending) {
                 append('=');
             } else {
-                key = entryText(); // trimmed by setParameter
+                // The name as read (the list trims it), ended where the value starts.
+                keyLength = used;
+                buffer[used++] = '\0';
                 keyPending = true;
-                entryStart = used;
             }
-        } else if ((c == ' ' || c == '\t') && !quoted) {
+            break;
+        case ' ':
+        case '\t':
             // Blanks between items and around "=" carry nothing.
-        } else {
+            if (quoted)
+                append(static_cast<char>(c));
+            break;
+        default:
             append(static_cast<char>(c));
+            break;
         }
     }
-    if (keyPending)
-        setEntry();
+}
+
+template <class Set> void parseItems(KvInputStream& stream, Set set) {
+    KvInputCursor cursor(stream);
+    uint32_t length = 0;
+    if (cursor.rest(length)) {
+        WindowSource window(cursor);
+        readItems(window, set);
+    } else {
+        readItems(cursor, set);
+    }
 }
 
 } // namespace
 
 KvHandle<KvSipDigestCredentialsInfo>
 KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
+    KvByteArrayInputStream stream(text);
+    return sConstructFrom(stream);
+}
+
+KvHandle<KvSipDigestCredentialsInfo>
+KvSipDigestCredentialsInfo::sConstructFrom(KvInputStream& stream) {
     KvHandle<KvSipDigestCredentialsInfo> credentials(new KvSipDigestCredentialsInfo);
     KvParameters& list = credentials->m_parameters;
-    KvByteArrayInputStream stream(text);
     bool hasResponse = false;
     // Not yet shared: filled without the lock. Local-only items are dropped as they come.
-    parseItems(stream, [&list, &hasResponse](const char* key, const char* value) {
+    parseItems(stream, [&list, &hasResponse](std::string_view key, const char* value) {
         const std::string_view name = trimmedName(key);
+        // The first letter rules out most names without a call (every name is lower case).
         for (std::string_view local : kLocalOnlyItems)
-            if (name.size() == local.size() &&
+            if (name.size() == local.size() && (name[0] | 0x20) == local[0] &&
                 ::strncasecmp(name.data(), local.data(), name.size()) == 0)
                 return;
         if (!value || name.empty())
             return; // what the list would refuse
-        list.setParsedParameter(key, value);
-        hasResponse =
-            hasResponse || (name.size() == 8 && ::strncasecmp(name.data(), "response", 8) == 0);
+        list.setParsedParameter(key.data(), value);
+        hasResponse = hasResponse || (name.size() == 8 && (name[0] | 0x20) == 'r' &&
+                                      ::strncasecmp(name.data(), "response", 8) == 0);
     });
     // Received without a response, they could never be written: refused as they arrive, so that
     // a message that reads valid can always be written.
@@ -472,10 +549,10 @@ KvSipDigestCredentialsInfo::sConstructFrom(const KvHandle<KvByteArray>& text) {
 
 void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParameters& list,
                                                   bool ownList) {
-    parseItems(stream, [&list, ownList](const char* key, const char* value) {
+    parseItems(stream, [&list, ownList](std::string_view key, const char* value) {
         if (ownList)
-            list.setParsedParameter(key, value);
+            list.setParsedParameter(key.data(), value);
         else
-            list.setParameter(key, value);
+            list.setParameter(key.data(), value);
     });
 }

@@ -43,6 +43,8 @@ public:
     void setEntityBody(const void* body, uint32_t length);
 
     static KvHandle<KvSipDigestCredentialsInfo> sConstructFrom(const KvHandle<KvByteArray>& text);
+    // The same from a stream of the text alone, read to its end.
+    static KvHandle<KvSipDigestCredentialsInfo> sConstructFrom(KvInputStream& text);
 
     // Reads comma-separated name=value items (values quoted or not) into list; shared with the
     // challenge parser. At most 1,024 characters are kept, quotes and unquoted blanks excluded.

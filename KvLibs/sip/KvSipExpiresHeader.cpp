@@ -24,10 +24,9 @@ bool leadingNumber(const char* text, uint32_t& value) {
 
 KvSipExpiresHeader::KvSipExpiresHeader() : KvSipExpiresHeader(0) {}
 
+// A date is made in the zone "GMT": nothing to set again for every header parsed.
 KvSipExpiresHeader::KvSipExpiresHeader(uint32_t seconds)
-    : m_dateForm(false), m_deltaSeconds(seconds) {
-    m_date.setZone("GMT");
-}
+    : m_dateForm(false), m_deltaSeconds(seconds) {}
 
 void KvSipExpiresHeader::doParse(KvInputStream& stream) {
     int c = KvStreamTokenizer::skipWhitespace(stream);

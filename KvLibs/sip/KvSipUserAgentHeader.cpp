@@ -7,38 +7,76 @@
 #include <string>
 
 namespace {
+constexpr KvCharClass kProductStops{"/,"};
+constexpr KvCharClass kVersionStops{","};
+
+// The bytes a stream shows, read by index: the text is the bytes passed over.
+struct WindowText {
+    const char* bytes;
+    uint32_t available;
+    uint32_t length = 0;
+    int read() { return length < available ? static_cast<uint8_t>(bytes[length++]) : -1; }
+    void unread(int c) { length -= c >= 0 ? 1 : 0; }
+    void keep(char) {}
+};
+
+// Any other stream, byte by byte with a mark before each byte.
+struct StreamText {
+    KvInputStream& stream;
+    std::string text;
+    int read() {
+        stream.mark(1);
+        return stream.read();
+    }
+    void unread(int) { stream.reset(); }
+    void keep(char c) { text += c; }
+};
+
 // Reads up to the first stop character outside a comment, or to the line end. Comments nest and
 // a backslash inside one takes the next character with it (RFC 3261 25.1).
-KvString readText(KvInputStream& stream, const char* stops) {
-    KvStreamTokenizer::skipWhitespace(stream);
-    std::string text;
+template <class Source> void scanText(Source& source, const KvCharClass& stops) {
     int depth = 0;
     for (;;) {
-        stream.mark(1);
-        int c = stream.read();
-        if (c < 0 || c == '\r' || c == '\n' ||
-            (depth == 0 && KvStreamTokenizer::isDelimiter(c, stops))) {
-            stream.reset();
-            break;
+        const int c = source.read();
+        if (c < 0 || c == '\r' || c == '\n' || (depth == 0 && stops.contains(c))) {
+            source.unread(c);
+            return;
         }
-        text += static_cast<char>(c);
+        source.keep(static_cast<char>(c));
         if (c == '(') {
             ++depth;
         } else if (c == ')' && depth > 0) {
             --depth;
         } else if (c == '\\' && depth > 0) {
-            stream.mark(1);
-            int escaped = stream.read();
+            const int escaped = source.read();
             if (escaped < 0 || escaped == '\r' || escaped == '\n') {
-                stream.reset();
-                break;
+                source.unread(escaped);
+                return;
             }
-            text += static_cast<char>(escaped);
+            source.keep(static_cast<char>(escaped));
         }
     }
-    return KvString(text.empty()
-                        ? nullptr
-                        : KvStringBuffer::create(text.data(), static_cast<uint32_t>(text.size())));
+}
+
+KvString textOf(const char* text, size_t length) {
+    return KvString(length ? KvStringBuffer::create(text, static_cast<uint32_t>(length)) : nullptr);
+}
+
+// The stream is left at the stop and marked there.
+KvString readText(KvInputStream& stream, const KvCharClass& stops) {
+    KvStreamTokenizer::skipWhitespace(stream);
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        WindowText window{bytes, available};
+        scanText(window, stops);
+        if (window.length)
+            stream.skip(window.length);
+        stream.mark(1);
+        return textOf(bytes, window.length);
+    }
+    StreamText source{stream, {}};
+    scanText(source, stops);
+    return textOf(source.text.data(), source.text.size());
 }
 } // namespace
 
@@ -46,7 +84,7 @@ KvSipUserAgentHeader::KvSipUserAgentHeader(const char* product, const char* vers
     : m_product(product), m_version(version) {}
 
 void KvSipUserAgentHeader::doParse(KvInputStream& stream) {
-    m_product = readText(stream, "/,");
+    m_product = readText(stream, kProductStops);
     m_version = KvString();
     stream.mark(1);
     int c;
@@ -54,7 +92,7 @@ void KvSipUserAgentHeader::doParse(KvInputStream& stream) {
         c = stream.read();
     } while (c == ' ' || c == '\t');
     if (c == '/')
-        m_version = readText(stream, ",");
+        m_version = readText(stream, kVersionStops);
     else
         stream.reset();
 }

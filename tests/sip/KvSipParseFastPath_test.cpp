@@ -211,6 +211,13 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Authorization", " Digest username=\"unclosed\r\n"},
         {"Authorization", " Digest\n"},
         {"Proxy-Authorization", " Digest username=\"\", qop=auth, nc=00000001\r\n"},
+        // Quoted-pairs, a backslash before the line end, a CR alone, challenges.
+        {"Authorization", " Digest username=\"a\\\"b\\\\\", realm=\"r\\\r\n"},
+        {"Authorization", " Digest realm=\"r\"\rx, nonce=n\r\n"},
+        {"Authorization", " Digest\tusername=u\\\"v"},
+        {"WWW-Authenticate", " Digest realm=\"a\\\"b\", qop=\"auth,auth-int\", stale=FALSE\r\n"},
+        {"Proxy-Authenticate", " Basic realm=\"x\"\r\n"},
+        {"WWW-Authenticate", " \r\n"},
         {"From", " \"Q \\\" r\" <sip:a@b;transport=tcp?X=1>;tag=t\r\n"},
         {"To", " sip:a@b;tag=x, sip:c@d\r\n"},
         {"Contact", " <sip:a@b>;q=0.1;expires=5 , \"x\" <sip:c@d>\r\n"},
@@ -220,8 +227,15 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Content-Type", " application/sdp ; charset=\"utf-8\"\r\n"},
         {"Expires", " 3600\r\n"},
         {"Max-Forwards", " 70 \r\n"},
+        {"Max-Forwards", " 4294967295"},
+        {"Max-Forwards", " 4294967296\r\n"},
+        {"Content-Length", " \r\n"},
+        {"Content-Length", "\t007x\r\n"},
         {"Supported", " timer, 100rel\r\n"},
         {"User-Agent", " Kv/1.0 (test)\r\n"},
+        {"User-Agent", " A (x/y, \\) (z)) b / 2.0 (c\\\r\n"},
+        {"User-Agent", " A (open/1,"},
+        {"Allow", " \tSUBSCRIBE ,PUBLISHX, REGISTER"},
         // Runs of plain bytes up to, and past, the URL and parameter buffers; a text that ends
         // inside a run.
         {"To", " <sip:" + std::string(1010, 'u') + "@h>\r\n"},
@@ -255,6 +269,7 @@ TEST(KvSipParseFastPath, DigestItemsParseAlikeBothWays) {
         "a=\"" + std::string(2000, 'q') + "\"",
         "a=1,,b=\"\",c",
         "a=" + std::string(2000, 'u') + ", b=2",
+        "a=\"x\\\"y\\\\z\", b=\"q\\\n\", c=\"\\",
     };
     for (const std::string& text : texts) {
         KvPlainStream plain(text);
