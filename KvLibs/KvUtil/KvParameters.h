@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
+class KvCharClass;
+class KvInputCursor;
 class KvInputStream;
 class KvOutputStream;
 
@@ -80,6 +82,9 @@ private:
     const Node* find(const char* trimmedKey) const;
     void setUnlocked(std::string_view key, std::string_view value);
     void addAtHead(const char* key, uint32_t keyLength, const char* value, uint32_t valueLength);
+    // A parsed token ended: a key and its value, or a key alone when value is null.
+    void addParsed(std::string_view key, const std::string_view* value, bool atEnd);
+    bool parseInPlace(KvInputCursor& cursor, const KvCharClass& stops);
     void lockList() const;
     void unlockList() const;
     void setCount(uint32_t count);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 class KvInputStream;
 
@@ -51,6 +52,11 @@ public:
                                   uint32_t size);
     static bool readTokenToBuffer(KvInputStream& stream, const KvCharClass& delimiters,
                                   char* buffer, uint32_t size);
+    // The token readTokenToBuffer reads, without a copy when the stream shows its bytes: the text
+    // then lies in them, whatever its length. Otherwise it is copied to buffer, NUL-terminated,
+    // when it fits in size - 1 bytes; when not, the text is null and only the white space read.
+    static std::string_view takeToken(KvInputStream& stream, const KvCharClass& delimiters,
+                                      char* buffer, uint32_t size);
     static bool readLineToBuffer(KvInputStream& stream, char* buffer, uint32_t size);
     static KvString readLine(KvInputStream& stream);
     static bool isAtLineEnd(KvInputStream& stream);
@@ -71,6 +77,9 @@ public:
 
 private:
     static void requireMarks(KvInputStream& stream);
+    // The length of the token at the start of the bytes shown.
+    static uint32_t lengthIn(const char* bytes, uint32_t available, const char* delimiters);
+    static uint32_t lengthIn(const char* bytes, uint32_t available, const KvCharClass& delimiters);
     template <class Delimiters>
     static bool readTokenToBufferOf(KvInputStream& stream, const Delimiters& delimiters,
                                     char* buffer, uint32_t size);

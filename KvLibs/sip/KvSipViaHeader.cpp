@@ -15,6 +15,7 @@ namespace {
 // The token separators of RFC 3261, and CR and LF.
 constexpr KvCharClass kSeparators{" \t\r\n\\\"()<>@,;:/[]?={}"};
 constexpr KvCharClass kSlash{"/"};
+constexpr KvCharClass kCloseParenthesis{")"};
 // What ends a plain run of parameter text.
 constexpr KvCharClass kParameterStops{",\"\\"};
 const char* const kInvalid = "Invalid Via header";
@@ -27,43 +28,83 @@ bool isBlank(char c) {
 }
 
 // The next token up to one of the delimiters, leading white space passed over; the delimiter stays
-// in the stream. The token is NUL-terminated in the buffer and returned with its length.
-template <class Delimiters>
-std::string_view readToken(KvInputStream& stream, const Delimiters& delimiters,
+// in the stream. The text lies in the stream's bytes or in the buffer.
+std::string_view readToken(KvInputStream& stream, const KvCharClass& delimiters,
                            char (&buffer)[kTokenSize], bool trimEnd = true) {
-    if (!KvStreamTokenizer::readTokenToBuffer(stream, delimiters, buffer, kTokenSize))
+    std::string_view token = KvStreamTokenizer::takeToken(stream, delimiters, buffer, kTokenSize);
+    if (!token.data() || token.size() >= kTokenSize) {
+        // Read as far as a buffer's worth, as ever: from the token's start, marked there.
+        stream.reset();
+        stream.skip(kTokenSize);
         KvSipParseError::raise(kInvalid);
-    char* start = buffer;
-    while (isBlank(*start))
-        ++start;
-    char* end = start + std::strlen(start);
-    if (trimEnd) {
-        while (end > start && isBlank(end[-1]))
-            --end;
-        *end = '\0';
     }
-    return std::string_view(start, static_cast<size_t>(end - start));
+    // A NUL has always ended the text.
+    if (const void* nul = std::memchr(token.data(), '\0', token.size()))
+        token = token.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - token.data()));
+    if (trimEnd) {
+        while (!token.empty() && isBlank(token.back()))
+            token.remove_suffix(1);
+    }
+    return token;
 }
 
 void assign(KvConstString& to, std::string_view text) {
     to.setText(text.data(), static_cast<uint32_t>(text.size()));
 }
 
+std::string_view trimmedText(const char* text, uint32_t length) {
+    const char* start = text;
+    const char* end = text + length;
+    while (start < end && isBlank(*start))
+        ++start;
+    while (end > start && isBlank(end[-1]))
+        --end;
+    return std::string_view(start, static_cast<size_t>(end - start));
+}
+
 // The parameter text up to the comma that starts the next Via, or the end; a comma inside a quoted
-// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream. The text is
-// trimmed and NUL-terminated in the buffer; its start is returned, its length set.
-char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint32_t& textLength) {
-    uint32_t length = 0;
+// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream. The text,
+// trimmed, lies in the stream's bytes when it shows them, else in the buffer.
+std::string_view readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize]) {
+    // The text must fit the buffer, as it does when copied, with room for its end.
+    constexpr uint32_t kLimit = kTokenSize - 2;
     bool quoted = false;
     KvInputCursor cursor(stream);
-    for (;;) {
-        if (!quoted) {
-            if (const uint32_t run =
-                    cursor.takeRun(kParameterStops, buffer + length, kTokenSize - 2 - length)) {
-                length += run;
-                continue;
+    uint32_t available = 0;
+    if (const char* bytes = cursor.rest(available)) {
+        // The stream is left as by the copy below: past the byte that did not fit, marked at it.
+        auto refuse = [&](uint32_t at) {
+            cursor.advance(at);
+            cursor.mark();
+            cursor.advance(1);
+            KvSipParseError::raise(kInvalid);
+        };
+        uint32_t length = 0;
+        for (;;) {
+            if (!quoted) {
+                while (length < available &&
+                       !kParameterStops.contains(static_cast<uint8_t>(bytes[length])))
+                    ++length;
+                if (length > kLimit)
+                    refuse(kLimit);
+            }
+            if (length == available || (bytes[length] == ',' && !quoted))
+                break;
+            if (length >= kLimit)
+                refuse(length);
+            const char c = bytes[length++];
+            if (c == '"') {
+                quoted = !quoted;
+            } else if (c == '\\' && quoted && length < available) {
+                ++length;
             }
         }
+        cursor.advance(length);
+        cursor.mark();
+        return trimmedText(bytes, length);
+    }
+    uint32_t length = 0;
+    for (;;) {
         cursor.mark();
         int c = cursor.read();
         if (c < 0 || (c == ',' && !quoted)) {
@@ -71,7 +112,7 @@ char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint3
                 cursor.reset();
             break;
         }
-        if (length + 2 >= kTokenSize)
+        if (length >= kLimit)
             KvSipParseError::raise(kInvalid);
         buffer[length++] = static_cast<char>(c);
         if (c == '"') {
@@ -83,15 +124,7 @@ char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint3
             buffer[length++] = static_cast<char>(escaped);
         }
     }
-    char* start = buffer;
-    char* end = buffer + length;
-    while (start < end && isBlank(*start))
-        ++start;
-    while (end > start && isBlank(end[-1]))
-        --end;
-    *end = '\0';
-    textLength = static_cast<uint32_t>(end - start);
-    return start;
+    return trimmedText(buffer, length);
 }
 
 // A bracketed IPv6 reference, brackets included.
@@ -112,17 +145,37 @@ uint32_t readPort(KvInputStream& stream) {
     KvStreamTokenizer::skipWhitespace(stream);
     uint32_t value = 0;
     bool digits = false;
-    for (;;) {
-        stream.mark(1);
-        int c = stream.read();
-        if (c < '0' || c > '9') {
-            stream.reset();
-            break;
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // As below, without a call per digit: past the digits, marked at the first other byte.
+        uint32_t n = 0;
+        for (; n < available && bytes[n] >= '0' && bytes[n] <= '9'; ++n) {
+            value = value * 10 + static_cast<uint32_t>(bytes[n] - '0');
+            if (value > 65535) {
+                if (n)
+                    stream.skip(n);
+                stream.mark(1);
+                stream.skip(1);
+                KvSipParseError::raise(kInvalid);
+            }
         }
-        digits = true;
-        value = value * 10 + static_cast<uint32_t>(c - '0');
-        if (value > 65535)
-            KvSipParseError::raise(kInvalid);
+        if (n)
+            stream.skip(n);
+        stream.mark(1);
+        digits = n != 0;
+    } else {
+        for (;;) {
+            stream.mark(1);
+            int c = stream.read();
+            if (c < '0' || c > '9') {
+                stream.reset();
+                break;
+            }
+            digits = true;
+            value = value * 10 + static_cast<uint32_t>(c - '0');
+            if (value > 65535)
+                KvSipParseError::raise(kInvalid);
+        }
     }
     if (!digits)
         KvException::sThrow("unsigned number expected");
@@ -211,22 +264,22 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
             m_portPresent = true;
         } else if (c == '(') {
             stream.read();
-            assign(m_comment, readToken(stream, ")", buffer, false));
+            assign(m_comment, readToken(stream, kCloseParenthesis, buffer, false));
             if (stream.read() != ')')
                 KvSipParseError::raise(kInvalid);
         } else if (c == ';') {
             stream.read();
             // The parameters run to the comma that starts the next Via, or to the line end.
-            uint32_t length = 0;
-            const char* text = readParameterText(stream, buffer, length);
+            const std::string_view text = readParameterText(stream, buffer);
             if (KvErrorStream::sDefaultLevel() > 6) {
                 KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
                 if (errorStream->getLevel() > 6)
-                    *errorStream << "KvSipViaHeader::doParse aBuffer=" << text << endl;
+                    *errorStream << "KvSipViaHeader::doParse aBuffer=" << std::string(text).c_str()
+                                 << endl;
             }
             if (m_parameters.isNull())
                 m_parameters = new KvParameters();
-            KvSipHeaderTextStream parameters(text, length);
+            KvSipHeaderTextStream parameters(text.data(), static_cast<uint32_t>(text.size()));
             m_parameters->parse(parameters);
             break;
         } else {
@@ -241,8 +294,8 @@ void KvSipViaHeader::check() const {
         m_host.isEmpty())
         KvSipParseError::raise(kInvalid);
     // A ttl is 0 to 255 and nothing else.
-    if (!m_parameters.isNull() && m_parameters->hasParameter("ttl") &&
-        !isValidTtl(m_parameters->getParameterText("ttl")))
+    // One lookup: a ttl without a value has no text, and passes as an absent one does.
+    if (!m_parameters.isNull() && !isValidTtl(m_parameters->getParameterText("ttl")))
         KvSipParseError::raise(kInvalidTtl);
 }
 
