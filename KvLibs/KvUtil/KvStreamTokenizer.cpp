@@ -254,6 +254,15 @@ std::string_view KvStreamTokenizer::takeToken(KvInputStream& stream, const KvCha
     return std::string_view(buffer, length);
 }
 
+std::string_view KvStreamTokenizer::takeToken(KvInputStream& stream, const KvCharClass& delimiters,
+                                              char* buffer, uint32_t size, KvString& longer) {
+    const std::string_view token = takeToken(stream, delimiters, buffer, size);
+    if (token.data())
+        return token;
+    longer = KvStringBuffer::readToken(nullptr, stream, delimiters);
+    return std::string_view(longer.data(), longer.length());
+}
+
 void KvStreamTokenizer::readLineEnd(KvInputStream& stream) {
     int c = stream.read();
     if (c == '\r') {

@@ -57,6 +57,9 @@ public:
     // when it fits in size - 1 bytes; when not, the text is null and only the white space read.
     static std::string_view takeToken(KvInputStream& stream, const KvCharClass& delimiters,
                                       char* buffer, uint32_t size);
+    // The same for a token of any length: one that does not fit the buffer is read into longer.
+    static std::string_view takeToken(KvInputStream& stream, const KvCharClass& delimiters,
+                                      char* buffer, uint32_t size, KvString& longer);
     static bool readLineToBuffer(KvInputStream& stream, char* buffer, uint32_t size);
     static KvString readLine(KvInputStream& stream);
     static bool isAtLineEnd(KvInputStream& stream);
@@ -75,8 +78,10 @@ public:
         return false;
     }
 
-private:
+    // Throws for a stream without mark and reset, which no tokenizing can do without.
     static void requireMarks(KvInputStream& stream);
+
+private:
     // The length of the token at the start of the bytes shown.
     static uint32_t lengthIn(const char* bytes, uint32_t available, const char* delimiters);
     static uint32_t lengthIn(const char* bytes, uint32_t available, const KvCharClass& delimiters);

@@ -27,20 +27,58 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The next token up to one of the delimiters, leading white space passed over; the delimiter stays
-// in the stream. The text lies in the stream's bytes or in the buffer.
-std::string_view readToken(KvInputStream& stream, const KvCharClass& delimiters,
+// The tokenizer's skipWhitespace through the cursor: blanks passed over, marked at the next byte,
+// which is returned and left unread.
+int skipBlanks(KvInputCursor& cursor) {
+    uint32_t available = 0;
+    if (const char* bytes = cursor.rest(available)) {
+        uint32_t n = 0;
+        while (n < available && isBlank(bytes[n]))
+            ++n;
+        cursor.advance(n);
+        cursor.mark();
+        return n < available ? static_cast<uint8_t>(bytes[n]) : -1;
+    }
+    for (;;) {
+        cursor.mark();
+        const int c = cursor.read();
+        if (c < 0 || !isBlank(static_cast<char>(c))) {
+            cursor.reset();
+            return c;
+        }
+    }
+}
+
+// The next token up to one of the delimiters, leading white space passed over, as the tokenizer
+// reads it: the delimiter stays in the stream, the mark at the token's start. The text lies in the
+// stream's bytes or in the buffer.
+std::string_view readToken(KvInputCursor& cursor, const KvCharClass& delimiters,
                            char (&buffer)[kTokenSize], bool trimEnd = true) {
-    std::string_view token = KvStreamTokenizer::takeToken(stream, delimiters, buffer, kTokenSize);
-    if (!token.data() || token.size() >= kTokenSize) {
-        // Read as far as a buffer's worth, as ever: from the token's start, marked there.
-        stream.reset();
-        stream.skip(kTokenSize);
+    skipBlanks(cursor);
+    uint32_t available = 0;
+    const char* bytes = cursor.rest(available);
+    uint32_t length = 0;
+    if (bytes) {
+        length = cursor.skipRun(delimiters);
+    } else {
+        for (int c = cursor.read(); c >= 0 && !delimiters.contains(c); c = cursor.read())
+            ++length;
+        cursor.reset();
+        for (uint32_t i = 0; i < length && i < kTokenSize; ++i)
+            buffer[i] = static_cast<char>(cursor.read());
+        bytes = buffer;
+    }
+    if (length >= kTokenSize) {
+        // Read as far as a buffer's worth, as ever.
+        cursor.reset();
+        for (uint32_t i = 0; i < kTokenSize; ++i)
+            cursor.read();
         KvSipParseError::raise(kInvalid);
     }
+    std::string_view token(bytes, length);
     // A NUL has always ended the text.
-    if (const void* nul = std::memchr(token.data(), '\0', token.size()))
-        token = token.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - token.data()));
+    if (const void* nul = std::memchr(bytes, '\0', length))
+        token = token.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - bytes));
     if (trimEnd) {
         while (!token.empty() && isBlank(token.back()))
             token.remove_suffix(1);
@@ -65,11 +103,10 @@ std::string_view trimmedText(const char* text, uint32_t length) {
 // The parameter text up to the comma that starts the next Via, or the end; a comma inside a quoted
 // value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream. The text,
 // trimmed, lies in the stream's bytes when it shows them, else in the buffer.
-std::string_view readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize]) {
+std::string_view readParameterText(KvInputCursor& cursor, char (&buffer)[kTokenSize]) {
     // The text must fit the buffer, as it does when copied, with room for its end.
     constexpr uint32_t kLimit = kTokenSize - 2;
     bool quoted = false;
-    KvInputCursor cursor(stream);
     uint32_t available = 0;
     if (const char* bytes = cursor.rest(available)) {
         // The stream is left as by the copy below: past the byte that did not fit, marked at it.
@@ -128,10 +165,10 @@ std::string_view readParameterText(KvInputStream& stream, char (&buffer)[kTokenS
 }
 
 // A bracketed IPv6 reference, brackets included.
-void readIPv6Reference(KvInputStream& stream, char (&buffer)[kTokenSize]) {
+void readIPv6Reference(KvInputCursor& cursor, char (&buffer)[kTokenSize]) {
     uint32_t length = 0;
     for (;;) {
-        int c = stream.read();
+        int c = cursor.read();
         if (c < 0 || c == '\r' || c == '\n' || length + 1 >= kTokenSize)
             KvSipParseError::raise(kInvalid);
         buffer[length++] = static_cast<char>(c);
@@ -141,41 +178,21 @@ void readIPv6Reference(KvInputStream& stream, char (&buffer)[kTokenSize]) {
     buffer[length] = '\0';
 }
 
-uint32_t readPort(KvInputStream& stream) {
-    KvStreamTokenizer::skipWhitespace(stream);
+uint32_t readPort(KvInputCursor& cursor) {
+    skipBlanks(cursor);
     uint32_t value = 0;
     bool digits = false;
-    uint32_t available = 0;
-    if (const char* bytes = stream.peek(available)) {
-        // As below, without a call per digit: past the digits, marked at the first other byte.
-        uint32_t n = 0;
-        for (; n < available && bytes[n] >= '0' && bytes[n] <= '9'; ++n) {
-            value = value * 10 + static_cast<uint32_t>(bytes[n] - '0');
-            if (value > 65535) {
-                if (n)
-                    stream.skip(n);
-                stream.mark(1);
-                stream.skip(1);
-                KvSipParseError::raise(kInvalid);
-            }
+    for (;;) {
+        cursor.mark();
+        int c = cursor.read();
+        if (c < '0' || c > '9') {
+            cursor.reset();
+            break;
         }
-        if (n)
-            stream.skip(n);
-        stream.mark(1);
-        digits = n != 0;
-    } else {
-        for (;;) {
-            stream.mark(1);
-            int c = stream.read();
-            if (c < '0' || c > '9') {
-                stream.reset();
-                break;
-            }
-            digits = true;
-            value = value * 10 + static_cast<uint32_t>(c - '0');
-            if (value > 65535)
-                KvSipParseError::raise(kInvalid);
-        }
+        digits = true;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+        if (value > 65535)
+            KvSipParseError::raise(kInvalid);
     }
     if (!digits)
         KvException::sThrow("unsigned number expected");
@@ -241,36 +258,41 @@ void KvSipViaHeader::removeParameterValue(const char* name) {
 
 void KvSipViaHeader::doParse(KvInputStream& stream) {
     char buffer[kTokenSize];
+    // The value is read through one cursor: from memory when the stream shows its bytes.
+    KvInputCursor cursor(stream);
+    uint32_t available = 0;
+    if (!cursor.rest(available))
+        KvStreamTokenizer::requireMarks(stream);
 
-    assign(m_protocolName, readToken(stream, kSlash, buffer));
-    stream.read();
-    assign(m_protocolVersion, readToken(stream, kSlash, buffer));
-    stream.read();
-    assign(m_transport, readToken(stream, kSeparators, buffer));
+    assign(m_protocolName, readToken(cursor, kSlash, buffer));
+    cursor.read();
+    assign(m_protocolVersion, readToken(cursor, kSlash, buffer));
+    cursor.read();
+    assign(m_transport, readToken(cursor, kSeparators, buffer));
     m_transport.toUpperCase();
 
-    if (KvStreamTokenizer::skipWhitespace(stream) == '[') {
-        readIPv6Reference(stream, buffer);
+    if (skipBlanks(cursor) == '[') {
+        readIPv6Reference(cursor, buffer);
         m_host = buffer;
     } else {
-        assign(m_host, readToken(stream, kSeparators, buffer));
+        assign(m_host, readToken(cursor, kSeparators, buffer));
     }
 
     for (;;) {
-        int c = KvStreamTokenizer::skipWhitespace(stream);
+        int c = skipBlanks(cursor);
         if (c == ':') {
-            stream.read();
-            m_port = readPort(stream);
+            cursor.read();
+            m_port = readPort(cursor);
             m_portPresent = true;
         } else if (c == '(') {
-            stream.read();
-            assign(m_comment, readToken(stream, kCloseParenthesis, buffer, false));
-            if (stream.read() != ')')
+            cursor.read();
+            assign(m_comment, readToken(cursor, kCloseParenthesis, buffer, false));
+            if (cursor.read() != ')')
                 KvSipParseError::raise(kInvalid);
         } else if (c == ';') {
-            stream.read();
+            cursor.read();
             // The parameters run to the comma that starts the next Via, or to the line end.
-            const std::string_view text = readParameterText(stream, buffer);
+            const std::string_view text = readParameterText(cursor, buffer);
             if (KvErrorStream::sDefaultLevel() > 6) {
                 KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
                 if (errorStream->getLevel() > 6)
@@ -286,6 +308,7 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
             break;
         }
     }
+    cursor.release();
     check();
 }
 
