@@ -36,8 +36,18 @@ bool equalsIgnoreCase(const KvConstString& key, std::string_view text) {
 }
 } // namespace
 
+namespace {
+// One list is made per URL and parameterised header: most separators are one character.
+uint32_t separatorLength(const char* separator) {
+    if (!separator)
+        return 0;
+    return separator[0] && !separator[1] ? 1 : static_cast<uint32_t>(std::strlen(separator));
+}
+} // namespace
+
 KvParameters::KvParameters(const char* separator)
-    : m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage), m_separator(separator) {}
+    : m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
+      m_separator(separator, separatorLength(separator)) {}
 
 KvParameters::KvParameters(const KvParameters& other)
     : KvObject(), m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
@@ -197,6 +207,13 @@ const char* KvParameters::getParameterText(const char* key) const {
     if (!key || !*key)
         return nullptr;
     KvLockGuard guard(m_mutex);
+    const Node* node = find(key);
+    return node ? node->value.data() : nullptr;
+}
+
+const char* KvParameters::getParsedParameterText(const char* key) const {
+    if (!key || !*key)
+        return nullptr;
     const Node* node = find(key);
     return node ? node->value.data() : nullptr;
 }

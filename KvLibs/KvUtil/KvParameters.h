@@ -33,6 +33,9 @@ public:
     bool hasParameter(const char* key) const;
     KvString getParameter(const char* key) const;
     const char* getParameterText(const char* key) const;
+    // getParameterText without the lock, for the parser checking a list that it filled and has not
+    // yet handed to anyone.
+    const char* getParsedParameterText(const char* key) const;
     uint32_t getCount() const;
 
     KvString serialize() const;

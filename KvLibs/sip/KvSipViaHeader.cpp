@@ -8,14 +8,26 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
 namespace {
 // The token separators of RFC 3261, and CR and LF.
-constexpr KvCharClass kSeparators{" \t\r\n\\\"()<>@,;:/[]?={}"};
-constexpr KvCharClass kSlash{"/"};
-constexpr KvCharClass kCloseParenthesis{")"};
+// The ends of a token, and the same with NUL, which ends the text kept: what lies behind one is
+// looked for only when a NUL is met.
+struct TokenEnd {
+    KvCharClass delimiters;
+    KvCharClass delimitersOrNul;
+};
+constexpr TokenEnd tokenEnd(KvCharClass delimiters) {
+    TokenEnd end{delimiters, delimiters};
+    end.delimitersOrNul.add('\0');
+    return end;
+}
+constexpr TokenEnd kSeparators = tokenEnd(KvCharClass{" \t\r\n\\\"()<>@,;:/[]?={}"});
+constexpr TokenEnd kSlash = tokenEnd(KvCharClass{"/"});
+constexpr TokenEnd kCloseParenthesis = tokenEnd(KvCharClass{")"});
 // What ends a plain run of parameter text.
 constexpr KvCharClass kParameterStops{",\"\\"};
 const char* const kInvalid = "Invalid Via header";
@@ -52,21 +64,25 @@ int skipBlanks(KvInputCursor& cursor) {
 // The next token up to one of the delimiters, leading white space passed over, as the tokenizer
 // reads it: the delimiter stays in the stream, the mark at the token's start. The text lies in the
 // stream's bytes or in the buffer.
-std::string_view readToken(KvInputCursor& cursor, const KvCharClass& delimiters,
-                           char (&buffer)[kTokenSize], bool trimEnd = true) {
+std::string_view readToken(KvInputCursor& cursor, const TokenEnd& end, char (&buffer)[kTokenSize],
+                           bool trimEnd = true) {
     skipBlanks(cursor);
     uint32_t available = 0;
     const char* bytes = cursor.rest(available);
     uint32_t length = 0;
+    uint32_t kept = 0; // a NUL has always ended the text
     if (bytes) {
-        length = cursor.skipRun(delimiters);
+        kept = length = cursor.skipRun(end.delimitersOrNul);
+        if (length < available && bytes[length] == '\0')
+            length += cursor.skipRun(end.delimiters);
     } else {
-        for (int c = cursor.read(); c >= 0 && !delimiters.contains(c); c = cursor.read())
+        for (int c = cursor.read(); c >= 0 && !end.delimiters.contains(c); c = cursor.read())
             ++length;
         cursor.reset();
         for (uint32_t i = 0; i < length && i < kTokenSize; ++i)
             buffer[i] = static_cast<char>(cursor.read());
         bytes = buffer;
+        kept = static_cast<uint32_t>(::strnlen(buffer, std::min(length, kTokenSize)));
     }
     if (length >= kTokenSize) {
         // Read as far as a buffer's worth, as ever.
@@ -75,10 +91,7 @@ std::string_view readToken(KvInputCursor& cursor, const KvCharClass& delimiters,
             cursor.read();
         KvSipParseError::raise(kInvalid);
     }
-    std::string_view token(bytes, length);
-    // A NUL has always ended the text.
-    if (const void* nul = std::memchr(bytes, '\0', length))
-        token = token.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - bytes));
+    std::string_view token(bytes, kept);
     if (trimEnd) {
         while (!token.empty() && isBlank(token.back()))
             token.remove_suffix(1);
@@ -87,6 +100,10 @@ std::string_view readToken(KvInputCursor& cursor, const KvCharClass& delimiters,
 }
 
 void assign(KvConstString& to, std::string_view text) {
+    // A parsed header's defaults ("SIP", "2.0", "UDP") are most often what was read.
+    if (to.length() == text.size() &&
+        (text.empty() || std::memcmp(to.data(), text.data(), text.size()) == 0))
+        return;
     to.setText(text.data(), static_cast<uint32_t>(text.size()));
 }
 
@@ -317,8 +334,9 @@ void KvSipViaHeader::check() const {
         m_host.isEmpty())
         KvSipParseError::raise(kInvalid);
     // A ttl is 0 to 255 and nothing else.
-    // One lookup: a ttl without a value has no text, and passes as an absent one does.
-    if (!m_parameters.isNull() && !isValidTtl(m_parameters->getParameterText("ttl")))
+    // One lookup, without the lock: the list was just made or filled here. A ttl without a value
+    // has no text and passes as an absent one does.
+    if (!m_parameters.isNull() && !isValidTtl(m_parameters->getParsedParameterText("ttl")))
         KvSipParseError::raise(kInvalidTtl);
 }
 
