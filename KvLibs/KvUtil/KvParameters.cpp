@@ -324,8 +324,7 @@ bool KvParameters::parseInPlace(KvInputCursor& cursor, const KvCharClass& stops)
         addParsed(token.substr(0, keyLength), &value, atEnd);
     };
     for (;;) {
-        while (i < available && !stops.contains(static_cast<uint8_t>(text[i])))
-            ++i;
+        i += stops.spanOutside(text + i, available - i);
         // Each byte takes a place in the general loop's buffer, and its end one more.
         if (i >= kParseSize)
             return giveUp();

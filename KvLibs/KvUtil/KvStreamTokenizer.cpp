@@ -44,10 +44,7 @@ uint32_t whitespaceIn(const char* bytes, uint32_t available) {
 
 uint32_t KvStreamTokenizer::lengthIn(const char* bytes, uint32_t available,
                                      const KvCharClass& delimiters) {
-    uint32_t n = 0;
-    while (n < available && !delimiters.contains(static_cast<uint8_t>(bytes[n])))
-        ++n;
-    return n;
+    return delimiters.spanOutside(bytes, available);
 }
 
 uint32_t KvStreamTokenizer::lengthIn(const char* bytes, uint32_t available,

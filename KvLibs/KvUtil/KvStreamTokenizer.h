@@ -34,6 +34,24 @@ public:
     constexpr void add(char member) { m_members[static_cast<uint8_t>(member)] = true; }
     // c is a byte as read, 0 to 255; the end of a stream (-1) belongs to no class.
     constexpr bool contains(int c) const { return c >= 0 && m_members[c & 0xFF]; }
+    // The count of bytes at the start of the text that are not members: the scanners' inner loop,
+    // four bytes a step.
+    uint32_t spanOutside(const char* bytes, uint32_t length) const {
+        uint32_t n = 0;
+        for (; n + 4 <= length; n += 4) {
+            if (m_members[static_cast<uint8_t>(bytes[n])])
+                return n;
+            if (m_members[static_cast<uint8_t>(bytes[n + 1])])
+                return n + 1;
+            if (m_members[static_cast<uint8_t>(bytes[n + 2])])
+                return n + 2;
+            if (m_members[static_cast<uint8_t>(bytes[n + 3])])
+                return n + 3;
+        }
+        while (n < length && !m_members[static_cast<uint8_t>(bytes[n])])
+            ++n;
+        return n;
+    }
 
 private:
     // A byte per value rather than a bit: the scanners' inner loops test with one load.

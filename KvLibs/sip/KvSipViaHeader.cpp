@@ -72,9 +72,10 @@ std::string_view readToken(KvInputCursor& cursor, const TokenEnd& end, char (&bu
     uint32_t length = 0;
     uint32_t kept = 0; // a NUL has always ended the text
     if (bytes) {
-        kept = length = cursor.skipRun(end.delimitersOrNul);
+        kept = length = end.delimitersOrNul.spanOutside(bytes, available);
         if (length < available && bytes[length] == '\0')
-            length += cursor.skipRun(end.delimiters);
+            length += end.delimiters.spanOutside(bytes + length, available - length);
+        cursor.advance(length);
     } else {
         for (int c = cursor.read(); c >= 0 && !end.delimiters.contains(c); c = cursor.read())
             ++length;
@@ -136,9 +137,7 @@ std::string_view readParameterText(KvInputCursor& cursor, char (&buffer)[kTokenS
         uint32_t length = 0;
         for (;;) {
             if (!quoted) {
-                while (length < available &&
-                       !kParameterStops.contains(static_cast<uint8_t>(bytes[length])))
-                    ++length;
+                length += kParameterStops.spanOutside(bytes + length, available - length);
                 if (length > kLimit)
                     refuse(kLimit);
             }
