@@ -383,20 +383,20 @@ bool KvParameters::parseInPlace(KvInputCursor& cursor, const KvCharClass& stops)
 }
 
 void KvParameters::parse(KvInputStream& stream) {
+    if (m_separator.length() == 1 && m_separator.data()[0] == ';')
+        return parseWith(stream, kSemicolonStops);
+    if (m_separator.length() == 1 && m_separator.data()[0] == ',')
+        return parseWith(stream, kCommaStops);
+    KvCharClass stops = kStops;
+    stops.add(m_separator.c_str());
+    parseWith(stream, stops);
+}
+
+void KvParameters::parseWith(KvInputStream& stream, const KvCharClass& stops) {
     KvInputCursor cursor(stream);
     const char* separators = m_separator.c_str();
-    KvCharClass built;
-    const KvCharClass* stops = &built;
-    if (m_separator.length() == 1 && separators[0] == ';') {
-        stops = &kSemicolonStops;
-    } else if (m_separator.length() == 1 && separators[0] == ',') {
-        stops = &kCommaStops;
-    } else {
-        built = kStops;
-        built.add(separators);
-    }
     uint32_t available = 0;
-    if (cursor.rest(available) && parseInPlace(cursor, *stops))
+    if (cursor.rest(available) && parseInPlace(cursor, stops))
         return;
 
     char buffer[kParseSize];
@@ -430,7 +430,7 @@ void KvParameters::parse(KvInputStream& stream) {
         if (position >= kParseSize)
             KvException::sThrow("KvParameters - Buffer overflow");
         // The bytes that are only stored: a run of them, shown in memory, goes over in one copy.
-        if (const uint32_t run = cursor.takeRun(*stops, buffer + position, kParseSize - position)) {
+        if (const uint32_t run = cursor.takeRun(stops, buffer + position, kParseSize - position)) {
             position += run;
             continue;
         }

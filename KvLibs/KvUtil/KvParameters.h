@@ -87,6 +87,8 @@ private:
     void addAtHead(const char* key, uint32_t keyLength, const char* value, uint32_t valueLength);
     // A parsed token ended: a key and its value, or a key alone when value is null.
     void addParsed(std::string_view key, const std::string_view* value, bool atEnd);
+    // parse() with the bytes it acts on: quotes, "=", ",", line ends, NUL and the separators.
+    void parseWith(KvInputStream& stream, const KvCharClass& stops);
     bool parseInPlace(KvInputCursor& cursor, const KvCharClass& stops);
     void lockList() const;
     void unlockList() const;
