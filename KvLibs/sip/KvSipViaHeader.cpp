@@ -127,6 +127,16 @@ std::string_view readParameterText(KvInputCursor& cursor, char (&buffer)[kTokenS
     bool quoted = false;
     uint32_t available = 0;
     if (const char* bytes = cursor.rest(available)) {
+        // Most texts hold no quote: they end at the first comma, found with the library's search.
+        const uint32_t searched = std::min(available, kLimit + 1);
+        const void* comma = std::memchr(bytes, ',', searched);
+        const uint32_t end =
+            comma ? static_cast<uint32_t>(static_cast<const char*>(comma) - bytes) : available;
+        if (end <= kLimit && !std::memchr(bytes, '"', end)) {
+            cursor.advance(end);
+            cursor.mark();
+            return trimmedText(bytes, end);
+        }
         // The stream is left as by the copy below: past the byte that did not fit, marked at it.
         auto refuse = [&](uint32_t at) {
             cursor.advance(at);
