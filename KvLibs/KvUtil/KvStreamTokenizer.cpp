@@ -198,27 +198,37 @@ bool KvStreamTokenizer::readTokenToBuffer(KvInputStream& stream, const KvCharCla
 }
 
 template <class Delimiters>
+const char* KvStreamTokenizer::shownToken(KvInputStream& stream, const Delimiters& delimiters,
+                                          uint32_t& length) {
+    uint32_t available = 0;
+    const char* bytes = stream.peek(available);
+    if (!bytes)
+        return nullptr;
+    const uint32_t start = whitespaceIn(bytes, available);
+    length = lengthIn(bytes + start, available - start, delimiters);
+    if (start)
+        stream.skip(start);
+    stream.mark(-1);
+    return bytes + start;
+}
+
+template <class Delimiters>
 bool KvStreamTokenizer::readTokenToBufferOf(KvInputStream& stream, const Delimiters& delimiters,
                                             char* buffer, uint32_t size) {
-    uint32_t available = 0;
-    if (const char* bytes = stream.peek(available)) {
+    uint32_t n = 0;
+    if (const char* token = shownToken(stream, delimiters, n)) {
         // The same end state as below: past what was copied, marked at the token's start.
-        const uint32_t start = whitespaceIn(bytes, available);
-        const uint32_t n = lengthIn(bytes + start, available - start, delimiters);
         const uint32_t copied = n < size ? n : size;
-        if (copied)
-            std::memcpy(buffer, bytes + start, copied);
-        if (start)
-            stream.skip(start);
-        stream.mark(-1);
-        if (copied)
+        if (copied) {
+            std::memcpy(buffer, token, copied);
             stream.skip(copied);
+        }
         if (n >= size)
             return false;
         buffer[n] = '\0';
         return true;
     }
-    uint32_t n = tokenLength(stream, delimiters);
+    n = tokenLength(stream, delimiters);
     if (n < size) {
         int32_t got = n ? readFully(stream, buffer, static_cast<int32_t>(n)) : 0;
         buffer[got > 0 ? got : 0] = '\0';
@@ -231,18 +241,13 @@ bool KvStreamTokenizer::readTokenToBufferOf(KvInputStream& stream, const Delimit
 
 std::string_view KvStreamTokenizer::takeToken(KvInputStream& stream, const KvCharClass& delimiters,
                                               char* buffer, uint32_t size) {
-    uint32_t available = 0;
-    if (const char* bytes = stream.peek(available)) {
-        const uint32_t start = whitespaceIn(bytes, available);
-        const uint32_t n = lengthIn(bytes + start, available - start, delimiters);
-        if (start)
-            stream.skip(start);
-        stream.mark(-1);
+    uint32_t n = 0;
+    if (const char* token = shownToken(stream, delimiters, n)) {
         if (n)
             stream.skip(n);
-        return std::string_view(bytes + start, n);
+        return std::string_view(token, n);
     }
-    const uint32_t n = tokenLength(stream, delimiters);
+    n = tokenLength(stream, delimiters);
     if (n >= size)
         return std::string_view();
     const int32_t got = n ? readFully(stream, buffer, static_cast<int32_t>(n)) : 0;

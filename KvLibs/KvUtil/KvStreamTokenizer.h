@@ -103,6 +103,11 @@ private:
     // The length of the token at the start of the bytes shown.
     static uint32_t lengthIn(const char* bytes, uint32_t available, const char* delimiters);
     static uint32_t lengthIn(const char* bytes, uint32_t available, const KvCharClass& delimiters);
+    // The token ahead in the bytes the stream shows, white space passed over and the mark set at
+    // its start; null when the stream shows none.
+    template <class Delimiters>
+    static const char* shownToken(KvInputStream& stream, const Delimiters& delimiters,
+                                  uint32_t& length);
     template <class Delimiters>
     static bool readTokenToBufferOf(KvInputStream& stream, const Delimiters& delimiters,
                                     char* buffer, uint32_t size);
