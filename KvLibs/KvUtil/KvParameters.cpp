@@ -36,8 +36,18 @@ bool equalsIgnoreCase(const KvConstString& key, std::string_view text) {
 }
 } // namespace
 
+namespace {
+// One list is made per URL and parameterised header: most separators are one character.
+uint32_t separatorLength(const char* separator) {
+    if (!separator)
+        return 0;
+    return separator[0] && !separator[1] ? 1 : static_cast<uint32_t>(std::strlen(separator));
+}
+} // namespace
+
 KvParameters::KvParameters(const char* separator)
-    : m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage), m_separator(separator) {}
+    : m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
+      m_separator(separator, separatorLength(separator)) {}
 
 KvParameters::KvParameters(const KvParameters& other)
     : KvObject(), m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
@@ -201,6 +211,13 @@ const char* KvParameters::getParameterText(const char* key) const {
     return node ? node->value.data() : nullptr;
 }
 
+const char* KvParameters::getParsedParameterText(const char* key) const {
+    if (!key || !*key)
+        return nullptr;
+    const Node* node = find(key);
+    return node ? node->value.data() : nullptr;
+}
+
 // Asked on every URL and header written: read without the lock (writers store it atomically).
 uint32_t KvParameters::getCount() const {
     return std::atomic_ref<uint32_t>(const_cast<uint32_t&>(m_count))
@@ -244,46 +261,176 @@ void KvParameters::parseString(const char* text) {
     parse(stream);
 }
 
+namespace {
+constexpr uint32_t kParseSize = 1024;
+
+// The bytes parse() acts on (a NUL too, so that the rare text holding one takes the careful
+// path), with the list's separators: the common ones built at compile time.
+constexpr KvCharClass withStops(KvCharClass set) {
+    for (char c : {'\r', '"', '=', ',', '\n', '\0'})
+        set.add(c);
+    return set;
+}
+constexpr KvCharClass kStops = withStops(KvCharClass());
+constexpr KvCharClass kSemicolonStops = withStops(KvCharClass{";"});
+constexpr KvCharClass kCommaStops = withStops(KvCharClass{","});
+} // namespace
+
+void KvParameters::addParsed(std::string_view key, const std::string_view* value, bool atEnd) {
+    if (value) {
+        if (atEnd && (key.empty() || value->empty()))
+            KvException::sThrow("Parameter doesn't have Key/Value pair\n");
+        const std::string_view k = trimmed(key.data(), key.size());
+        const std::string_view v = trimmed(value->data(), value->size());
+        addAtHead(k.data(), static_cast<uint32_t>(k.size()), v.data(),
+                  static_cast<uint32_t>(v.size()));
+        return;
+    }
+    const std::string_view k = trimmed(key.data(), key.size());
+    if (atEnd && k.empty())
+        return; // nothing follows the last separator: no lookup could find an empty key
+    addAtHead(k.data(), static_cast<uint32_t>(k.size()), nullptr, 0);
+}
+
+// The common text, shown in memory and free of folds, CRs and NULs, parsed where it lies: the
+// pairs are copied once, into their nodes. Anything else is left to the general loop, with the
+// list and the cursor as they were.
+bool KvParameters::parseInPlace(KvInputCursor& cursor, const KvCharClass& stops) {
+    uint32_t available = 0;
+    const char* text = cursor.rest(available);
+    Node* const head = m_head;
+    const uint32_t count = m_count;
+    auto giveUp = [&] {
+        while (m_head != head) {
+            Node* gone = m_head;
+            m_head = gone->next;
+            delete gone;
+        }
+        setCount(count);
+        return false;
+    };
+    uint32_t i = 0;
+    uint32_t tokenStart = 0;
+    int64_t equals = -1; // where the key ends; -1 while there is none
+    uint32_t taken = 0;  // the bytes read when more than the text: its line end
+    auto addToken = [&](bool atEnd) {
+        const std::string_view token(text + tokenStart, i - tokenStart);
+        if (equals < 0) {
+            addParsed(token, nullptr, atEnd);
+            return;
+        }
+        const auto keyLength = static_cast<size_t>(equals - tokenStart);
+        const std::string_view value = token.substr(keyLength + 1);
+        addParsed(token.substr(0, keyLength), &value, atEnd);
+    };
+    for (;;) {
+        i += stops.spanOutside(text + i, available - i);
+        // Each byte takes a place in the general loop's buffer, and its end one more.
+        if (i >= kParseSize)
+            return giveUp();
+        if (i == available)
+            break;
+        const char c = text[i];
+        if (c == '"') {
+            for (++i; i < available;) {
+                const char q = text[i++];
+                if (q == '\0')
+                    return giveUp();
+                if (q == '\\') {
+                    if (i < available && text[i++] == '\0')
+                        return giveUp();
+                } else if (q == '"') {
+                    break;
+                }
+            }
+            continue;
+        }
+        if (c == '=') {
+            if (equals < 0)
+                equals = i;
+            ++i;
+            continue;
+        }
+        if (c == ',') {
+            if (i == 0) {
+                cursor.mark();
+                return true;
+            }
+            break;
+        }
+        if (c == '\r' || c == '\n') {
+            // The end of the line, unless a blank folds the next one into it: taken, it ends
+            // the list.
+            const uint32_t lineFeed = c == '\r' ? i + 1 : i;
+            if (lineFeed < available && text[lineFeed] == '\n' &&
+                (lineFeed + 1 == available ||
+                 (text[lineFeed + 1] != ' ' && text[lineFeed + 1] != '\t'))) {
+                taken = lineFeed + 1;
+                break;
+            }
+            return giveUp();
+        }
+        if (c == '\0')
+            return giveUp();
+        addToken(false);
+        equals = -1;
+        tokenStart = ++i;
+    }
+    cursor.advance(taken ? taken : i);
+    cursor.mark();
+    addToken(true);
+    return true;
+}
+
 void KvParameters::parse(KvInputStream& stream) {
-    constexpr uint32_t kSize = 1024;
-    char buffer[kSize];
+    if (m_separator.length() == 1 && m_separator.data()[0] == ';')
+        return parseWith(stream, kSemicolonStops);
+    if (m_separator.length() == 1 && m_separator.data()[0] == ',')
+        return parseWith(stream, kCommaStops);
+    KvCharClass stops = kStops;
+    stops.add(m_separator.c_str());
+    parseWith(stream, stops);
+}
+
+void KvParameters::parseWith(KvInputStream& stream, const KvCharClass& stops) {
+    KvInputCursor cursor(stream);
+    const char* separators = m_separator.c_str();
+    uint32_t available = 0;
+    if (cursor.rest(available) && parseInPlace(cursor, stops))
+        return;
+
+    char buffer[kParseSize];
     uint32_t position = 0;
     uint32_t tokenStart = 0;
     int32_t keyStart = -1; // start of the current key in the buffer; -1 in key mode
-    const char* separators = m_separator.c_str();
-    KvInputCursor cursor(stream);
+    uint32_t keyEnd = 0;
+    bool heldNul = false; // a NUL byte ends the text it is in, as it always has
 
     auto store = [&](int c) {
-        if (position >= kSize)
+        if (position >= kParseSize)
             KvException::sThrow("KvParameters - Buffer overflow");
+        heldNul |= c == 0;
         buffer[position++] = static_cast<char>(c);
     };
     auto endToken = [&]() { store('\0'); };
+    auto text = [&](uint32_t start, uint32_t end) {
+        const char* from = buffer + start;
+        return std::string_view(from, heldNul ? std::strlen(from) : end - start);
+    };
     auto addPair = [&](bool atEnd) {
-        if (keyStart >= 0) {
-            const char* key = buffer + keyStart;
-            const char* value = buffer + tokenStart;
-            if (atEnd && (!*key || !*value))
-                KvException::sThrow("Parameter doesn't have Key/Value pair\n");
-            std::string_view k = trimmed(key);
-            std::string_view v = trimmed(value);
-            addAtHead(k.data(), static_cast<uint32_t>(k.size()), v.data(),
-                      static_cast<uint32_t>(v.size()));
-        } else {
-            std::string_view k = trimmed(buffer + tokenStart);
-            if (atEnd && k.empty())
-                return; // nothing follows the last separator: no lookup could find an empty key
-            addAtHead(k.data(), static_cast<uint32_t>(k.size()), nullptr, 0);
+        const std::string_view token = text(tokenStart, position - 1);
+        if (keyStart < 0) {
+            addParsed(token, nullptr, atEnd);
+            return;
         }
+        addParsed(text(static_cast<uint32_t>(keyStart), keyEnd), &token, atEnd);
     };
 
-    // The bytes that are only stored: a run of them, shown in memory, goes over in one copy.
-    KvCharClass special("\r\"=,\n");
-    special.add(separators);
     for (;;) {
-        if (position >= kSize)
+        if (position >= kParseSize)
             KvException::sThrow("KvParameters - Buffer overflow");
-        if (const uint32_t run = cursor.takeRun(special, buffer + position, kSize - position)) {
+        // The bytes that are only stored: a run of them, shown in memory, goes over in one copy.
+        if (const uint32_t run = cursor.takeRun(stops, buffer + position, kParseSize - position)) {
             position += run;
             continue;
         }
@@ -314,6 +461,7 @@ void KvParameters::parse(KvInputStream& stream) {
             if (keyStart >= 0) {
                 store(c);
             } else {
+                keyEnd = position;
                 endToken();
                 keyStart = static_cast<int32_t>(tokenStart);
                 tokenStart = position;

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
+class KvCharClass;
+class KvInputCursor;
 class KvInputStream;
 class KvOutputStream;
 
@@ -31,6 +33,9 @@ public:
     bool hasParameter(const char* key) const;
     KvString getParameter(const char* key) const;
     const char* getParameterText(const char* key) const;
+    // getParameterText without the lock, for the parser checking a list that it filled and has not
+    // yet handed to anyone.
+    const char* getParsedParameterText(const char* key) const;
     uint32_t getCount() const;
 
     KvString serialize() const;
@@ -80,6 +85,11 @@ private:
     const Node* find(const char* trimmedKey) const;
     void setUnlocked(std::string_view key, std::string_view value);
     void addAtHead(const char* key, uint32_t keyLength, const char* value, uint32_t valueLength);
+    // A parsed token ended: a key and its value, or a key alone when value is null.
+    void addParsed(std::string_view key, const std::string_view* value, bool atEnd);
+    // parse() with the bytes it acts on: quotes, "=", ",", line ends, NUL and the separators.
+    void parseWith(KvInputStream& stream, const KvCharClass& stops);
+    bool parseInPlace(KvInputCursor& cursor, const KvCharClass& stops);
     void lockList() const;
     void unlockList() const;
     void setCount(uint32_t count);

@@ -34,20 +34,40 @@ int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
 }
 
 namespace {
-uint32_t scanLength(const char* bytes, uint32_t available, const KvCharClass& delimiters) {
+uint32_t whitespaceIn(const char* bytes, uint32_t available) {
     uint32_t n = 0;
-    while (n < available && !delimiters.contains(static_cast<uint8_t>(bytes[n])))
+    while (n < available && KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[n])))
         ++n;
     return n;
 }
 } // namespace
+
+uint32_t KvStreamTokenizer::lengthIn(const char* bytes, uint32_t available,
+                                     const KvCharClass& delimiters) {
+    return delimiters.spanOutside(bytes, available);
+}
+
+uint32_t KvStreamTokenizer::lengthIn(const char* bytes, uint32_t available,
+                                     const char* delimiters) {
+    if (delimiters[0] && (!delimiters[1] || !delimiters[2])) {
+        // One or two delimiters (a line, a "/" or ":" separated part): the library's search.
+        const void* end = std::memchr(bytes, delimiters[0], available);
+        uint32_t n = end ? static_cast<uint32_t>(static_cast<const char*>(end) - bytes) : available;
+        if (delimiters[1] && n) {
+            if (const void* other = std::memchr(bytes, delimiters[1], n))
+                n = static_cast<uint32_t>(static_cast<const char*>(other) - bytes);
+        }
+        return n;
+    }
+    return lengthIn(bytes, available, KvCharClass::of(delimiters));
+}
 
 uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const KvCharClass& delimiters) {
     skipWhitespace(stream);
     stream.mark(-1);
     uint32_t available = 0;
     if (const char* bytes = stream.peek(available))
-        return scanLength(bytes, available, delimiters);
+        return lengthIn(bytes, available, delimiters);
     uint32_t count = 0;
     for (;;) {
         int c = stream.read();
@@ -63,20 +83,8 @@ uint32_t KvStreamTokenizer::tokenLength(KvInputStream& stream, const char* delim
     skipWhitespace(stream);
     stream.mark(-1);
     uint32_t available = 0;
-    if (const char* bytes = stream.peek(available)) {
-        if (delimiters[0] && (!delimiters[1] || !delimiters[2])) {
-            // One or two delimiters (a line, a "/" or ":" separated part): the library's search.
-            const void* end = std::memchr(bytes, delimiters[0], available);
-            uint32_t n =
-                end ? static_cast<uint32_t>(static_cast<const char*>(end) - bytes) : available;
-            if (delimiters[1] && n) {
-                if (const void* other = std::memchr(bytes, delimiters[1], n))
-                    n = static_cast<uint32_t>(static_cast<const char*>(other) - bytes);
-            }
-            return n;
-        }
-        return scanLength(bytes, available, KvCharClass::of(delimiters));
-    }
+    if (const char* bytes = stream.peek(available))
+        return lengthIn(bytes, available, delimiters);
     uint32_t count = 0;
     for (;;) {
         int c = stream.read();
@@ -93,18 +101,32 @@ uint32_t KvStreamTokenizer::readUnsignedNumber(KvInputStream& stream) {
     uint64_t value = 0;
     bool any = false;
     bool overflow = false;
-    for (;;) {
-        stream.mark(1);
-        int c = stream.read();
-        if (c < '0' || c > '9') {
-            stream.reset();
-            break;
-        }
+    auto add = [&](int digit) {
         any = true;
-        value = value * 10 + static_cast<uint32_t>(c - '0');
+        value = value * 10 + static_cast<uint32_t>(digit - '0');
         if (value > 0xFFFFFFFFull) {
             overflow = true;
             value = 0xFFFFFFFFull; // keeps the product bounded while the digits are consumed
+        }
+    };
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // The same end state as below: past the digits, marked there.
+        uint32_t n = 0;
+        for (; n < available && bytes[n] >= '0' && bytes[n] <= '9'; ++n)
+            add(bytes[n]);
+        if (n)
+            stream.skip(n);
+        stream.mark(1);
+    } else {
+        for (;;) {
+            stream.mark(1);
+            int c = stream.read();
+            if (c < '0' || c > '9') {
+                stream.reset();
+                break;
+            }
+            add(c);
         }
     }
     // A value past 32 bits is refused rather than wrapped into a small, legal-looking number.
@@ -176,9 +198,37 @@ bool KvStreamTokenizer::readTokenToBuffer(KvInputStream& stream, const KvCharCla
 }
 
 template <class Delimiters>
+const char* KvStreamTokenizer::shownToken(KvInputStream& stream, const Delimiters& delimiters,
+                                          uint32_t& length) {
+    uint32_t available = 0;
+    const char* bytes = stream.peek(available);
+    if (!bytes)
+        return nullptr;
+    const uint32_t start = whitespaceIn(bytes, available);
+    length = lengthIn(bytes + start, available - start, delimiters);
+    if (start)
+        stream.skip(start);
+    stream.mark(-1);
+    return bytes + start;
+}
+
+template <class Delimiters>
 bool KvStreamTokenizer::readTokenToBufferOf(KvInputStream& stream, const Delimiters& delimiters,
                                             char* buffer, uint32_t size) {
-    uint32_t n = tokenLength(stream, delimiters);
+    uint32_t n = 0;
+    if (const char* token = shownToken(stream, delimiters, n)) {
+        // The same end state as below: past what was copied, marked at the token's start.
+        const uint32_t copied = n < size ? n : size;
+        if (copied) {
+            std::memcpy(buffer, token, copied);
+            stream.skip(copied);
+        }
+        if (n >= size)
+            return false;
+        buffer[n] = '\0';
+        return true;
+    }
+    n = tokenLength(stream, delimiters);
     if (n < size) {
         int32_t got = n ? readFully(stream, buffer, static_cast<int32_t>(n)) : 0;
         buffer[got > 0 ? got : 0] = '\0';
@@ -187,6 +237,32 @@ bool KvStreamTokenizer::readTokenToBufferOf(KvInputStream& stream, const Delimit
     if (size)
         readFully(stream, buffer, static_cast<int32_t>(size));
     return false;
+}
+
+std::string_view KvStreamTokenizer::takeToken(KvInputStream& stream, const KvCharClass& delimiters,
+                                              char* buffer, uint32_t size) {
+    uint32_t n = 0;
+    if (const char* token = shownToken(stream, delimiters, n)) {
+        if (n)
+            stream.skip(n);
+        return std::string_view(token, n);
+    }
+    n = tokenLength(stream, delimiters);
+    if (n >= size)
+        return std::string_view();
+    const int32_t got = n ? readFully(stream, buffer, static_cast<int32_t>(n)) : 0;
+    const uint32_t length = got > 0 ? static_cast<uint32_t>(got) : 0;
+    buffer[length] = '\0';
+    return std::string_view(buffer, length);
+}
+
+std::string_view KvStreamTokenizer::takeToken(KvInputStream& stream, const KvCharClass& delimiters,
+                                              char* buffer, uint32_t size, KvString& longer) {
+    const std::string_view token = takeToken(stream, delimiters, buffer, size);
+    if (token.data())
+        return token;
+    longer = KvStringBuffer::readToken(nullptr, stream, delimiters);
+    return std::string_view(longer.data(), longer.length());
 }
 
 void KvStreamTokenizer::readLineEnd(KvInputStream& stream) {

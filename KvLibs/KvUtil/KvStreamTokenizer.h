@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 class KvInputStream;
 
@@ -33,6 +34,24 @@ public:
     constexpr void add(char member) { m_members[static_cast<uint8_t>(member)] = true; }
     // c is a byte as read, 0 to 255; the end of a stream (-1) belongs to no class.
     constexpr bool contains(int c) const { return c >= 0 && m_members[c & 0xFF]; }
+    // The count of bytes at the start of the text that are not members: the scanners' inner loop,
+    // four bytes a step.
+    uint32_t spanOutside(const char* bytes, uint32_t length) const {
+        uint32_t n = 0;
+        for (; n + 4 <= length; n += 4) {
+            if (m_members[static_cast<uint8_t>(bytes[n])])
+                return n;
+            if (m_members[static_cast<uint8_t>(bytes[n + 1])])
+                return n + 1;
+            if (m_members[static_cast<uint8_t>(bytes[n + 2])])
+                return n + 2;
+            if (m_members[static_cast<uint8_t>(bytes[n + 3])])
+                return n + 3;
+        }
+        while (n < length && !m_members[static_cast<uint8_t>(bytes[n])])
+            ++n;
+        return n;
+    }
 
 private:
     // A byte per value rather than a bit: the scanners' inner loops test with one load.
@@ -51,6 +70,14 @@ public:
                                   uint32_t size);
     static bool readTokenToBuffer(KvInputStream& stream, const KvCharClass& delimiters,
                                   char* buffer, uint32_t size);
+    // The token readTokenToBuffer reads, without a copy when the stream shows its bytes: the text
+    // then lies in them, whatever its length. Otherwise it is copied to buffer, NUL-terminated,
+    // when it fits in size - 1 bytes; when not, the text is null and only the white space read.
+    static std::string_view takeToken(KvInputStream& stream, const KvCharClass& delimiters,
+                                      char* buffer, uint32_t size);
+    // The same for a token of any length: one that does not fit the buffer is read into longer.
+    static std::string_view takeToken(KvInputStream& stream, const KvCharClass& delimiters,
+                                      char* buffer, uint32_t size, KvString& longer);
     static bool readLineToBuffer(KvInputStream& stream, char* buffer, uint32_t size);
     static KvString readLine(KvInputStream& stream);
     static bool isAtLineEnd(KvInputStream& stream);
@@ -69,8 +96,18 @@ public:
         return false;
     }
 
-private:
+    // Throws for a stream without mark and reset, which no tokenizing can do without.
     static void requireMarks(KvInputStream& stream);
+
+private:
+    // The length of the token at the start of the bytes shown.
+    static uint32_t lengthIn(const char* bytes, uint32_t available, const char* delimiters);
+    static uint32_t lengthIn(const char* bytes, uint32_t available, const KvCharClass& delimiters);
+    // The token ahead in the bytes the stream shows, white space passed over and the mark set at
+    // its start; null when the stream shows none.
+    template <class Delimiters>
+    static const char* shownToken(KvInputStream& stream, const Delimiters& delimiters,
+                                  uint32_t& length);
     template <class Delimiters>
     static bool readTokenToBufferOf(KvInputStream& stream, const Delimiters& delimiters,
                                     char* buffer, uint32_t size);

@@ -13,18 +13,14 @@ KvSipCSeqHeader::KvSipCSeqHeader(uint32_t number, const char* method)
 
 void KvSipCSeqHeader::doParse(KvInputStream& stream) {
     m_number = KvStreamTokenizer::readUnsignedNumber(stream);
-    // Methods are short; a stack buffer spares the hot path an allocation.
+    // Methods are short; a stack buffer spares a stream without a window an allocation.
     char buffer[64];
-    uint32_t length = KvStreamTokenizer::tokenLength(stream, kvSipTokenSeparatorClass);
-    if (length == 0)
+    KvString longer;
+    const std::string_view method = KvStreamTokenizer::takeToken(stream, kvSipTokenSeparatorClass,
+                                                                 buffer, sizeof buffer, longer);
+    if (method.empty())
         KvSipParseError::raise("Invalid CSeq header");
-    if (length < sizeof buffer) {
-        int32_t got = KvStreamTokenizer::readFully(stream, buffer, static_cast<int32_t>(length));
-        m_method.setText(buffer, got > 0 ? static_cast<uint32_t>(got) : 0);
-    } else {
-        KvString method(KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass));
-        m_method.setText(method.data(), method.length());
-    }
+    m_method.setText(method.data(), static_cast<uint32_t>(method.size()));
 }
 
 void KvSipCSeqHeader::serialize(KvOutputStream& stream) const {

@@ -7,18 +7,18 @@
 
 KvSipCallIdHeader::KvSipCallIdHeader(const char* text) : m_callId(text) {}
 
+namespace {
+constexpr KvCharClass kBlanks{" \t\r\n"};
+} // namespace
+
 void KvSipCallIdHeader::doParse(KvInputStream& stream) {
     char buffer[256];
-    uint32_t length = KvStreamTokenizer::tokenLength(stream, " \t\r\n");
-    if (length == 0)
+    KvString longer;
+    const std::string_view callId =
+        KvStreamTokenizer::takeToken(stream, kBlanks, buffer, sizeof buffer, longer);
+    if (callId.empty())
         KvSipParseError::raise("Invalid Call-ID header");
-    if (length < sizeof buffer) {
-        int32_t got = KvStreamTokenizer::readFully(stream, buffer, static_cast<int32_t>(length));
-        m_callId.setText(buffer, got > 0 ? static_cast<uint32_t>(got) : 0);
-    } else {
-        KvString text(KvStringBuffer::readToken(nullptr, stream, " \t\r\n"));
-        m_callId.setText(text.data(), text.length());
-    }
+    m_callId.setText(callId.data(), static_cast<uint32_t>(callId.size()));
 }
 
 void KvSipCallIdHeader::serialize(KvOutputStream& stream) const {

@@ -59,22 +59,51 @@ void KvSipContentTypeHeader::sSplitMediaType(const char* mediaType, KvString& ty
     subtype = slash + 1;
 }
 
+namespace {
+// Type and subtype as read: in the stream's own bytes, or held here for a stream without them.
+struct MediaRangeText {
+    char typeBuffer[64];
+    char subtypeBuffer[64];
+    KvString typeLonger;
+    KvString subtypeLonger;
+    std::string_view type;
+    std::string_view subtype;
+
+    // Reads type "/" subtype and, behind a ";", the parameters; false when a part is missing.
+    bool parse(KvInputStream& stream, KvParameters& parameters) {
+        // The type ends at any separator, not only at "/": a list element without "/" must not
+        // swallow the elements behind it.
+        type = KvStreamTokenizer::takeToken(stream, kvSipTokenSeparatorClass, typeBuffer,
+                                            sizeof typeBuffer, typeLonger);
+        if (type.empty() || KvStreamTokenizer::skipWhitespace(stream) != '/')
+            return false;
+        stream.read();
+        subtype = KvStreamTokenizer::takeToken(stream, kvSipTokenSeparatorClass, subtypeBuffer,
+                                               sizeof subtypeBuffer, subtypeLonger);
+        if (subtype.empty())
+            return false;
+        if (KvStreamTokenizer::skipWhitespace(stream) == ';') {
+            stream.read();
+            parameters.parse(stream);
+        }
+        return true;
+    }
+};
+
+KvString stringOf(std::string_view text) {
+    const auto length = static_cast<uint32_t>(text.size());
+    return KvString(KvStringBuffer::create(text.data(), length, length + 1));
+}
+} // namespace
+
 bool KvSipContentTypeHeader::sParseMediaRange(KvInputStream& stream, KvString& type,
                                               KvString& subtype, KvParameters& parameters) {
-    // The type ends at any separator, not only at "/": a list element without "/" must not
-    // swallow the elements behind it.
-    type = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
-    if (type.isEmpty() || KvStreamTokenizer::skipWhitespace(stream) != '/')
-        return false;
-    stream.read();
-    subtype = KvStringBuffer::readToken(nullptr, stream, kvSipTokenSeparatorClass);
-    if (subtype.isEmpty())
-        return false;
-    if (KvStreamTokenizer::skipWhitespace(stream) == ';') {
-        stream.read();
-        parameters.parse(stream);
-    }
-    return true;
+    MediaRangeText range;
+    const bool parsed = range.parse(stream, parameters);
+    type = stringOf(range.type);
+    if (range.subtype.data()) // read, if only to be found empty
+        subtype = stringOf(range.subtype);
+    return parsed;
 }
 
 void KvSipContentTypeHeader::setMediaType(const char* mediaType) {
@@ -94,17 +123,20 @@ KvString KvSipContentTypeHeader::getMediaType() const {
 }
 
 void KvSipContentTypeHeader::doParse(KvInputStream& stream) {
-    KvString type;
-    KvString subtype;
-    m_parameters->removeAll();
-    if (!sParseMediaRange(stream, type, subtype, *m_parameters))
+    // A new header's list is empty: no need to take its lock.
+    if (m_parameters->getCount() != 0)
+        m_parameters->removeAll();
+    MediaRangeText range;
+    if (!range.parse(stream, *m_parameters))
         KvSipParseError::raise("Invalid Content-Type header");
-    m_type.setText(type.data(), type.length());
-    m_subtype.setText(subtype.data(), subtype.length());
+    m_type.setText(range.type.data(), static_cast<uint32_t>(range.type.size()));
+    m_subtype.setText(range.subtype.data(), static_cast<uint32_t>(range.subtype.size()));
 }
 
 void KvSipContentTypeHeader::serialize(KvOutputStream& stream) const {
     stream << m_type << '/' << m_subtype;
-    if (m_parameters->getCount() > 0)
-        stream << ';' << m_parameters->serialize();
+    if (m_parameters->getCount() > 0) {
+        stream << ';';
+        m_parameters->writeTo(stream);
+    }
 }

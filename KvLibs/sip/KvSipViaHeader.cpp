@@ -8,13 +8,26 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
 namespace {
 // The token separators of RFC 3261, and CR and LF.
-constexpr KvCharClass kSeparators{" \t\r\n\\\"()<>@,;:/[]?={}"};
-constexpr KvCharClass kSlash{"/"};
+// The ends of a token, and the same with NUL, which ends the text kept: what lies behind one is
+// looked for only when a NUL is met.
+struct TokenEnd {
+    KvCharClass delimiters;
+    KvCharClass delimitersOrNul;
+};
+constexpr TokenEnd tokenEnd(KvCharClass delimiters) {
+    TokenEnd end{delimiters, delimiters};
+    end.delimitersOrNul.add('\0');
+    return end;
+}
+constexpr TokenEnd kSeparators = tokenEnd(KvCharClass{" \t\r\n\\\"()<>@,;:/[]?={}"});
+constexpr TokenEnd kSlash = tokenEnd(KvCharClass{"/"});
+constexpr TokenEnd kCloseParenthesis = tokenEnd(KvCharClass{")"});
 // What ends a plain run of parameter text.
 constexpr KvCharClass kParameterStops{",\"\\"};
 const char* const kInvalid = "Invalid Via header";
@@ -26,44 +39,135 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The next token up to one of the delimiters, leading white space passed over; the delimiter stays
-// in the stream. The token is NUL-terminated in the buffer and returned with its length.
-template <class Delimiters>
-std::string_view readToken(KvInputStream& stream, const Delimiters& delimiters,
-                           char (&buffer)[kTokenSize], bool trimEnd = true) {
-    if (!KvStreamTokenizer::readTokenToBuffer(stream, delimiters, buffer, kTokenSize))
-        KvSipParseError::raise(kInvalid);
-    char* start = buffer;
-    while (isBlank(*start))
-        ++start;
-    char* end = start + std::strlen(start);
-    if (trimEnd) {
-        while (end > start && isBlank(end[-1]))
-            --end;
-        *end = '\0';
+// The tokenizer's skipWhitespace through the cursor: blanks passed over, marked at the next byte,
+// which is returned and left unread.
+int skipBlanks(KvInputCursor& cursor) {
+    uint32_t available = 0;
+    if (const char* bytes = cursor.rest(available)) {
+        uint32_t n = 0;
+        while (n < available && isBlank(bytes[n]))
+            ++n;
+        cursor.advance(n);
+        cursor.mark();
+        return n < available ? static_cast<uint8_t>(bytes[n]) : -1;
     }
-    return std::string_view(start, static_cast<size_t>(end - start));
+    for (;;) {
+        cursor.mark();
+        const int c = cursor.read();
+        if (c < 0 || !isBlank(static_cast<char>(c))) {
+            cursor.reset();
+            return c;
+        }
+    }
+}
+
+// The next token up to one of the delimiters, leading white space passed over, as the tokenizer
+// reads it: the delimiter stays in the stream, the mark at the token's start. The text lies in the
+// stream's bytes or in the buffer.
+std::string_view readToken(KvInputCursor& cursor, const TokenEnd& end, char (&buffer)[kTokenSize],
+                           bool trimEnd = true) {
+    skipBlanks(cursor);
+    uint32_t available = 0;
+    const char* bytes = cursor.rest(available);
+    uint32_t length = 0;
+    uint32_t kept = 0; // a NUL has always ended the text
+    if (bytes) {
+        kept = length = end.delimitersOrNul.spanOutside(bytes, available);
+        if (length < available && bytes[length] == '\0')
+            length += end.delimiters.spanOutside(bytes + length, available - length);
+        cursor.advance(length);
+    } else {
+        for (int c = cursor.read(); c >= 0 && !end.delimiters.contains(c); c = cursor.read())
+            ++length;
+        cursor.reset();
+        for (uint32_t i = 0; i < length && i < kTokenSize; ++i)
+            buffer[i] = static_cast<char>(cursor.read());
+        bytes = buffer;
+        kept = static_cast<uint32_t>(::strnlen(buffer, std::min(length, kTokenSize)));
+    }
+    if (length >= kTokenSize) {
+        // Read as far as a buffer's worth, as ever.
+        cursor.reset();
+        for (uint32_t i = 0; i < kTokenSize; ++i)
+            cursor.read();
+        KvSipParseError::raise(kInvalid);
+    }
+    std::string_view token(bytes, kept);
+    if (trimEnd) {
+        while (!token.empty() && isBlank(token.back()))
+            token.remove_suffix(1);
+    }
+    return token;
 }
 
 void assign(KvConstString& to, std::string_view text) {
+    // A parsed header's defaults ("SIP", "2.0", "UDP") are most often what was read.
+    if (to.length() == text.size() &&
+        (text.empty() || std::memcmp(to.data(), text.data(), text.size()) == 0))
+        return;
     to.setText(text.data(), static_cast<uint32_t>(text.size()));
 }
 
+std::string_view trimmedText(const char* text, uint32_t length) {
+    const char* start = text;
+    const char* end = text + length;
+    while (start < end && isBlank(*start))
+        ++start;
+    while (end > start && isBlank(end[-1]))
+        --end;
+    return std::string_view(start, static_cast<size_t>(end - start));
+}
+
 // The parameter text up to the comma that starts the next Via, or the end; a comma inside a quoted
-// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream. The text is
-// trimmed and NUL-terminated in the buffer; its start is returned, its length set.
-char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint32_t& textLength) {
-    uint32_t length = 0;
+// value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream. The text,
+// trimmed, lies in the stream's bytes when it shows them, else in the buffer.
+std::string_view readParameterText(KvInputCursor& cursor, char (&buffer)[kTokenSize]) {
+    // The text must fit the buffer, as it does when copied, with room for its end.
+    constexpr uint32_t kLimit = kTokenSize - 2;
     bool quoted = false;
-    KvInputCursor cursor(stream);
-    for (;;) {
-        if (!quoted) {
-            if (const uint32_t run =
-                    cursor.takeRun(kParameterStops, buffer + length, kTokenSize - 2 - length)) {
-                length += run;
-                continue;
+    uint32_t available = 0;
+    if (const char* bytes = cursor.rest(available)) {
+        // Most texts hold no quote: they end at the first comma, found with the library's search.
+        const uint32_t searched = std::min(available, kLimit + 1);
+        const void* comma = std::memchr(bytes, ',', searched);
+        const uint32_t end =
+            comma ? static_cast<uint32_t>(static_cast<const char*>(comma) - bytes) : available;
+        if (end <= kLimit && !std::memchr(bytes, '"', end)) {
+            cursor.advance(end);
+            cursor.mark();
+            return trimmedText(bytes, end);
+        }
+        // The stream is left as by the copy below: past the byte that did not fit, marked at it.
+        auto refuse = [&](uint32_t at) {
+            cursor.advance(at);
+            cursor.mark();
+            cursor.advance(1);
+            KvSipParseError::raise(kInvalid);
+        };
+        uint32_t length = 0;
+        for (;;) {
+            if (!quoted) {
+                length += kParameterStops.spanOutside(bytes + length, available - length);
+                if (length > kLimit)
+                    refuse(kLimit);
+            }
+            if (length == available || (bytes[length] == ',' && !quoted))
+                break;
+            if (length >= kLimit)
+                refuse(length);
+            const char c = bytes[length++];
+            if (c == '"') {
+                quoted = !quoted;
+            } else if (c == '\\' && quoted && length < available) {
+                ++length;
             }
         }
+        cursor.advance(length);
+        cursor.mark();
+        return trimmedText(bytes, length);
+    }
+    uint32_t length = 0;
+    for (;;) {
         cursor.mark();
         int c = cursor.read();
         if (c < 0 || (c == ',' && !quoted)) {
@@ -71,7 +175,7 @@ char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint3
                 cursor.reset();
             break;
         }
-        if (length + 2 >= kTokenSize)
+        if (length >= kLimit)
             KvSipParseError::raise(kInvalid);
         buffer[length++] = static_cast<char>(c);
         if (c == '"') {
@@ -83,22 +187,14 @@ char* readParameterText(KvInputStream& stream, char (&buffer)[kTokenSize], uint3
             buffer[length++] = static_cast<char>(escaped);
         }
     }
-    char* start = buffer;
-    char* end = buffer + length;
-    while (start < end && isBlank(*start))
-        ++start;
-    while (end > start && isBlank(end[-1]))
-        --end;
-    *end = '\0';
-    textLength = static_cast<uint32_t>(end - start);
-    return start;
+    return trimmedText(buffer, length);
 }
 
 // A bracketed IPv6 reference, brackets included.
-void readIPv6Reference(KvInputStream& stream, char (&buffer)[kTokenSize]) {
+void readIPv6Reference(KvInputCursor& cursor, char (&buffer)[kTokenSize]) {
     uint32_t length = 0;
     for (;;) {
-        int c = stream.read();
+        int c = cursor.read();
         if (c < 0 || c == '\r' || c == '\n' || length + 1 >= kTokenSize)
             KvSipParseError::raise(kInvalid);
         buffer[length++] = static_cast<char>(c);
@@ -108,15 +204,15 @@ void readIPv6Reference(KvInputStream& stream, char (&buffer)[kTokenSize]) {
     buffer[length] = '\0';
 }
 
-uint32_t readPort(KvInputStream& stream) {
-    KvStreamTokenizer::skipWhitespace(stream);
+uint32_t readPort(KvInputCursor& cursor) {
+    skipBlanks(cursor);
     uint32_t value = 0;
     bool digits = false;
     for (;;) {
-        stream.mark(1);
-        int c = stream.read();
+        cursor.mark();
+        int c = cursor.read();
         if (c < '0' || c > '9') {
-            stream.reset();
+            cursor.reset();
             break;
         }
         digits = true;
@@ -188,51 +284,57 @@ void KvSipViaHeader::removeParameterValue(const char* name) {
 
 void KvSipViaHeader::doParse(KvInputStream& stream) {
     char buffer[kTokenSize];
+    // The value is read through one cursor: from memory when the stream shows its bytes.
+    KvInputCursor cursor(stream);
+    uint32_t available = 0;
+    if (!cursor.rest(available))
+        KvStreamTokenizer::requireMarks(stream);
 
-    assign(m_protocolName, readToken(stream, kSlash, buffer));
-    stream.read();
-    assign(m_protocolVersion, readToken(stream, kSlash, buffer));
-    stream.read();
-    assign(m_transport, readToken(stream, kSeparators, buffer));
+    assign(m_protocolName, readToken(cursor, kSlash, buffer));
+    cursor.read();
+    assign(m_protocolVersion, readToken(cursor, kSlash, buffer));
+    cursor.read();
+    assign(m_transport, readToken(cursor, kSeparators, buffer));
     m_transport.toUpperCase();
 
-    if (KvStreamTokenizer::skipWhitespace(stream) == '[') {
-        readIPv6Reference(stream, buffer);
+    if (skipBlanks(cursor) == '[') {
+        readIPv6Reference(cursor, buffer);
         m_host = buffer;
     } else {
-        assign(m_host, readToken(stream, kSeparators, buffer));
+        assign(m_host, readToken(cursor, kSeparators, buffer));
     }
 
     for (;;) {
-        int c = KvStreamTokenizer::skipWhitespace(stream);
+        int c = skipBlanks(cursor);
         if (c == ':') {
-            stream.read();
-            m_port = readPort(stream);
+            cursor.read();
+            m_port = readPort(cursor);
             m_portPresent = true;
         } else if (c == '(') {
-            stream.read();
-            assign(m_comment, readToken(stream, ")", buffer, false));
-            if (stream.read() != ')')
+            cursor.read();
+            assign(m_comment, readToken(cursor, kCloseParenthesis, buffer, false));
+            if (cursor.read() != ')')
                 KvSipParseError::raise(kInvalid);
         } else if (c == ';') {
-            stream.read();
+            cursor.read();
             // The parameters run to the comma that starts the next Via, or to the line end.
-            uint32_t length = 0;
-            const char* text = readParameterText(stream, buffer, length);
+            const std::string_view text = readParameterText(cursor, buffer);
             if (KvErrorStream::sDefaultLevel() > 6) {
                 KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
                 if (errorStream->getLevel() > 6)
-                    *errorStream << "KvSipViaHeader::doParse aBuffer=" << text << endl;
+                    *errorStream << "KvSipViaHeader::doParse aBuffer=" << std::string(text).c_str()
+                                 << endl;
             }
             if (m_parameters.isNull())
                 m_parameters = new KvParameters();
-            KvSipHeaderTextStream parameters(text, length);
+            KvSipHeaderTextStream parameters(text.data(), static_cast<uint32_t>(text.size()));
             m_parameters->parse(parameters);
             break;
         } else {
             break;
         }
     }
+    cursor.release();
     check();
 }
 
@@ -241,8 +343,9 @@ void KvSipViaHeader::check() const {
         m_host.isEmpty())
         KvSipParseError::raise(kInvalid);
     // A ttl is 0 to 255 and nothing else.
-    if (!m_parameters.isNull() && m_parameters->hasParameter("ttl") &&
-        !isValidTtl(m_parameters->getParameterText("ttl")))
+    // One lookup, without the lock: the list was just made or filled here. A ttl without a value
+    // has no text and passes as an absent one does.
+    if (!m_parameters.isNull() && !isValidTtl(m_parameters->getParsedParameterText("ttl")))
         KvSipParseError::raise(kInvalidTtl);
 }
 

@@ -159,7 +159,38 @@ TEST(KvInputCursor, TokenizerScansAlikeBothWays) {
                 }
                 EXPECT_EQ(stateOf(*fast), stateOf(plain)) << where;
             }
+            // Taken in place from the window, through the buffer or a string without one.
+            for (uint32_t size : {1u, 4u, 32u}) {
+                const KvCharClass set = KvCharClass::of(delimiters.c_str());
+                KvPlainStream plain(text);
+                auto fast = kvStreamOf(text);
+                char a[32];
+                char b[32];
+                KvString longerFast;
+                KvString longerPlain;
+                const std::string_view fromFast =
+                    KvStreamTokenizer::takeToken(*fast, set, a, size, longerFast);
+                const std::string_view fromPlain =
+                    KvStreamTokenizer::takeToken(plain, set, b, size, longerPlain);
+                EXPECT_EQ(fromFast, fromPlain) << where;
+                EXPECT_EQ(stateOf(*fast), stateOf(plain)) << where;
+            }
         }
+    }
+}
+
+TEST(KvInputCursor, NumbersReadAlikeBothWays) {
+    for (const std::string text : {"", " \t42 x", "007;", "4294967295,", "4294967296",
+                                   "99999999999999999999 z", "x1", "12"}) {
+        KvPlainStream plain(text);
+        auto fast = kvStreamOf(text);
+        uint32_t fromPlain = 0;
+        uint32_t fromFast = 0;
+        EXPECT_EQ(kvThrownText([&] { fromFast = KvStreamTokenizer::readUnsignedNumber(*fast); }),
+                  kvThrownText([&] { fromPlain = KvStreamTokenizer::readUnsignedNumber(plain); }))
+            << text;
+        EXPECT_EQ(fromFast, fromPlain) << text;
+        EXPECT_EQ(stateOf(*fast), stateOf(plain)) << text;
     }
 }
 
@@ -177,6 +208,20 @@ TEST(KvInputCursor, ParametersParseAlikeBothWays) {
         std::string("n\0ul=\xff\x80;z", 9),
         std::string(1030, 'k'),
         "a=\"" + std::string(1100, 'v'),
+        // Line ends, lone CRs and NULs in quotes, at the buffer's bound and one past it.
+        "a=1;b=2\r\n",
+        "a=1;b\n",
+        "a=1\r\n\tb=2\r\nNext",
+        "a=1\rb=2;c",
+        "a=\"x\r\ny\";b=2\r\n",
+        std::string("a=\"x\0y\";b", 10),
+        std::string("a=\"x\\\0\";b", 10),
+        ",rest",
+        " ;\t, rest",
+        std::string(1023, 'k'),
+        std::string(1024, 'k'),
+        "a=" + std::string(1020, 'v') + "\r\n",
+        "a=" + std::string(1021, 'v') + "\r\n",
     };
     for (const char* separator : {";", ",", "&"}) {
         for (const std::string& text : texts) {

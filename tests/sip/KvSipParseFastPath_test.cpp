@@ -243,6 +243,26 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Via", " SIP/2.0/UDP h;p=" + std::string(1015, 'v') + "\r\n"},
         {"Via", " SIP/2.0/UDP h;p=" + std::string(1030, 'v') + "\r\n"},
         {"Via", " SIP/2.0/UDP h;branch=z9hG4bK;x=\"q;r\"=s"},
+        // Via around its bounds: NUL, a host and a port too long, ttl, parameter text at the
+        // buffer's end, with and without an escape there, pairs without key or value.
+        {"Via", std::string(" SIP/2.0/UDP h") + '\0' + "st;branch=b\r\n"},
+        {"Via", std::string(" SIP/2") + '\0' + "x.0/UDP h\r\n"},
+        {"Via", " SIP/2.0/UDP " + std::string(1030, 'h') + "\r\n"},
+        {"Via", " SIP/2.0/UDP h:65536;branch=b\r\n"},
+        {"Via", " SIP/2.0/UDP h:5060;ttl=256\r\n"},
+        {"Via", " SIP/2.0/UDP h;ttl;ttl=-1\r\n"},
+        {"Via", " SIP/2.0/UDP h (a comment  ) ;maddr=m \r\n"},
+        {"Via", " SIP/2.0/UDP h;p=" + std::string(1018, 'v') + "\r\n"},
+        {"Via", " SIP/2.0/UDP h;p=" + std::string(1019, 'v') + "\r\n"},
+        {"Via", " SIP/2.0/UDP h;p=" + std::string(1020, 'v') + ",SIP/2.0/UDP g\r\n"},
+        {"Via", " SIP/2.0/UDP h;p=\"" + std::string(1017, 'q') + "\\x\"\r\n"},
+        {"Via", " SIP/2.0/UDP h;a= \r\n"},
+        {"Via", " SIP/2.0/UDP h;  =x\r\n"},
+        {"Via", " SIP/2.0/UDP h; ;a=1\r\n ;b,SIP/2.0/UDP g"},
+        {"Content-Type", " " + std::string(80, 't') + "/" + std::string(70, 's') + ";a=b\r\n"},
+        {"Content-Type", " text\r\n"},
+        {"CSeq", " 1 " + std::string(100, 'M') + "\r\n"},
+        {"Call-ID", " " + std::string(300, 'c') + "\r\n"},
         {"From", " sip:user@host.example.com"},
         // Where the search for a user is made only when needed: a "<" inside, a second "<", an
         // "@" in front of the scheme or in a parameter, IPv6 and port with and without a user.
