@@ -38,17 +38,14 @@ struct NameHash {
         // each end tell the registered names apart; only those are in the table, so names alike
         // there cost at most a walk over it.
         const size_t n = name.size();
-        size_t h = (2166136261u ^ n) * 16777619u;
         if (n == 0)
-            return h;
-        auto fold = [&](size_t i) { return static_cast<unsigned char>(name[i]) | 0x20u; };
-        h = (h ^ fold(0)) * 16777619u;
-        h = (h ^ fold(n - 1)) * 16777619u;
-        if (n > 2) {
-            h = (h ^ fold(1)) * 16777619u;
-            h = (h ^ fold(n - 2)) * 16777619u;
-        }
-        return h;
+            return 0;
+        auto fold = [&](size_t i) { return uint64_t{static_cast<unsigned char>(name[i]) | 0x20u}; };
+        uint64_t key = (n & 0xFF) | fold(0) << 8 | fold(n - 1) << 16;
+        if (n > 2)
+            key |= fold(1) << 24 | fold(n - 2) << 32;
+        // One multiply spreads the five bytes over the high half, which the slot index takes.
+        return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32);
     }
 };
 
@@ -96,11 +93,12 @@ struct NameEqual {
 // of the line end (RFC 3261 7.3.1). The bytes come in chunks under a mark; what lies behind the
 // line is given back by reset and skip. The whole line is consumed even when it does not fit.
 struct LineRead {
-    const char* text = nullptr; // the line buffer, or the stream's own bytes (see windowLine)
-    uint32_t length = 0;        // CR LF appended
-    bool fits = true;           // false: longer than the buffer, cut
-    bool streamEnd = false;     // the stream ended before a line end
-    bool nameFits = true;       // a colon follows at most 47 raw bytes after the first non-blank
+    const char* text = nullptr;  // the line buffer, or the stream's own bytes (see windowLine)
+    const char* colon = nullptr; // set by windowLine, which also found no NUL
+    uint32_t length = 0;         // CR LF appended
+    bool fits = true;            // false: longer than the buffer, cut
+    bool streamEnd = false;      // the stream ended before a line end
+    bool nameFits = true;        // a colon follows at most 47 raw bytes after the first non-blank
 };
 
 // The name bound as the wire counts it: from the first byte that is no white space, the raw bytes
@@ -143,13 +141,14 @@ bool windowLine(KvInputStream& stream, LineRead& result) {
     const uint32_t consumed = textLength + 2;
     if (textLength > KvSipHeader::LINE_BUFFER_SIZE - 2 ||
         (consumed < windowLength && isLineSpace(static_cast<unsigned char>(window[consumed]))) ||
-        std::memchr(window, '\r', textLength))
+        std::memchr(window, '\r', textLength) || std::memchr(window, '\0', textLength))
         return false;
     const char* colon = static_cast<const char*>(std::memchr(window, ':', textLength));
     if (!colon || static_cast<uint32_t>(colon - window) >= KvSipHeader::NAME_BUFFER_SIZE)
         return false;
     stream.skip(consumed);
     result.text = window;
+    result.colon = colon;
     result.length = consumed;
     return true;
 }
@@ -420,7 +419,8 @@ KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
 
     // The name runs to the colon; a line without one is all name and has an empty value, as long
     // as the colon of the line behind it still lies within the name bound.
-    const char* colon = static_cast<const char*>(std::memchr(line, ':', textLength));
+    const char* colon =
+        read.colon ? read.colon : static_cast<const char*>(std::memchr(line, ':', textLength));
     if (!read.nameFits)
         KvSipParseError::raise("Header token expected");
     const uint32_t valueStart = colon ? static_cast<uint32_t>(colon - line) + 1 : textLength;
@@ -432,7 +432,7 @@ KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
     if (!read.fits)
         KvSipParseError::raise("Header line too long");
     // Names and values are C texts further on: a NUL would silently cut them short.
-    if (std::memchr(line, '\0', textLength))
+    if (!read.colon && std::memchr(line, '\0', textLength))
         KvSipParseError::raise("NUL in header line");
     const char* name = line;
 
