@@ -142,9 +142,10 @@ KvSipMessage::KvSipMessage(const KvSipMessage& other)
 }
 
 KvSipMessage::~KvSipMessage() {
-    // Headers that outlive the message are free to join another one.
-    for (const KvHandle<KvSipHeader>& head : m_headers)
-        for (KvSipHeader* header = head.get(); header; header = header->m_next.get())
+    // Headers that outlive the message are free to join another one. Every chain is in the order.
+    for (uint32_t i = 0; i < m_headerOrderCount; ++i)
+        for (KvSipHeader* header = m_headers[m_headerOrder[i]].get(); header;
+             header = header->m_next.get())
             header->m_owner.store(nullptr, std::memory_order_release);
     delete[] m_body;
 }
@@ -243,8 +244,9 @@ void KvSipMessage::addParsedHeader(KvHandle<KvSipHeader>&& header) {
     }
     KvHandle<KvSipHeader>& head = m_headers[id];
     if (head.isNull()) {
+        // An empty chain has no place in the order yet (removal takes it out with its last header).
         head = std::move(header);
-        appendOrder(id);
+        m_headerOrder[m_headerOrderCount++] = static_cast<uint8_t>(id);
     } else {
         KvSipHeader* last = m_chainEnds[id] ? m_chainEnds[id] : head.get();
         while (!last->m_next.isNull())
