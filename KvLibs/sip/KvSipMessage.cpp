@@ -544,17 +544,12 @@ void KvSipMessage::validate() {
     auto single = [this](KvSipHeaderId id) {
         return !m_headers[id].isNull() && m_headers[id]->getNext().isNull();
     };
-    bool valid = !m_headers[KV_HEADER_VIA].isNull() && single(KV_HEADER_FROM) &&
-                 single(KV_HEADER_TO) && !m_headers[KV_HEADER_CSEQ].isNull();
-    if (valid && isRequest()) {
-        auto* cseq = dynamic_cast<const KvSipCSeqHeader*>(m_headers[KV_HEADER_CSEQ].get());
-        auto* request = dynamic_cast<const KvSipRequest*>(this);
-        valid = cseq && request && request->getMethod().equalsIgnoreCase(cseq->getMethod());
-    }
-    valid = valid && single(KV_HEADER_CSEQ) && single(KV_HEADER_CONTENT_LENGTH) &&
-            single(KV_HEADER_CALL_ID);
+    // A request's CSeq method must match its own: KvSipRequest::validate adds that check.
+    const bool valid = !m_headers[KV_HEADER_VIA].isNull() && single(KV_HEADER_FROM) &&
+                       single(KV_HEADER_TO) && single(KV_HEADER_CSEQ) &&
+                       single(KV_HEADER_CONTENT_LENGTH) && single(KV_HEADER_CALL_ID);
     if (!valid)
-        m_parseState = KV_INVALID;
+        markInvalid();
 }
 
 // ---- parse and serialise

@@ -122,6 +122,8 @@ protected:
         if (m_parseState == KV_VALID)
             m_parseState = state;
     }
+    // What validate() finds wrong overrides any earlier damage.
+    void markInvalid() { m_parseState = KV_INVALID; }
     void setVersion(uint8_t major, uint8_t minor) {
         m_majorVersion = major;
         m_minorVersion = minor;

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <typeinfo>
 #include <vector>
 
 namespace {
@@ -179,6 +180,20 @@ void KvSipRequest::parse(const char* methodToken, KvInputStream& stream) {
     if (!(m_method == methodToken))
         m_method = methodToken;
     KvSipMessage::parse(methodToken, stream);
+}
+
+void KvSipRequest::validate() {
+    KvSipMessage::validate();
+    if (getParseState() == KV_INVALID)
+        return;
+    const KvHandle<KvSipHeader> header = getHeader(KV_HEADER_CSEQ);
+    // The class registered for the id, known by its type before the general cast is tried.
+    const KvSipHeader* raw = header.get();
+    const KvSipCSeqHeader* cseq = raw && typeid(*raw) == typeid(KvSipCSeqHeader)
+                                      ? static_cast<const KvSipCSeqHeader*>(raw)
+                                      : dynamic_cast<const KvSipCSeqHeader*>(raw);
+    if (!cseq || !m_method.equalsIgnoreCase(cseq->getMethod()))
+        markInvalid();
 }
 
 void KvSipRequest::parseStartLine(KvInputStream& stream) {

@@ -34,6 +34,7 @@ public:
     // Also requires a CSeq whose method equals ours exactly.
     bool isValid() const override;
     void parse(const char* methodToken, KvInputStream& stream) override;
+    void validate() override;
     void parseStartLine(KvInputStream& stream) override;
     void serializeStartLine(KvOutputStream& stream) const override;
 
