@@ -2,6 +2,7 @@
 
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
+#include "KvSipGatheringStream.h"
 #include "KvSipHeaderTextStream.h"
 #include "KvSipHeaders.h"
 #include "KvSipMessage.h"
@@ -382,13 +383,22 @@ void KvSipHeader::appendToChain(const KvHandle<KvSipHeader>& header) {
     last->m_next = header;
 }
 
-void KvSipHeader::serializeChain(KvOutputStream& stream) const {
+template <class Stream> void KvSipHeader::writeChain(Stream& stream) const {
     for (const KvSipHeader* header = this; header; header = header->m_next.get()) {
         stream.write(header->m_name.data(), header->m_name.length(), 0);
         stream.write(": ", 2, 0);
         header->serialize(stream);
         stream.write("\r\n", 2, 0);
     }
+}
+
+void KvSipHeader::serializeChain(KvOutputStream& stream) const {
+    writeChain(stream);
+}
+
+// The message's own write-back stream: its class is known, so the framing writes need no call.
+void KvSipHeader::serializeChain(KvSipGatheringStream& stream) const {
+    writeChain(stream);
 }
 
 void KvSipHeader::registerHeader(const char* name, Creator creator) {

@@ -22,6 +22,7 @@
 
 class KvInputStream;
 class KvOutputStream;
+class KvSipGatheringStream;
 class KvSipMessage;
 
 class KvSipHeader : public KvObject {
@@ -55,6 +56,7 @@ public:
 
     // Writes this header and every one behind it: name, ": ", value, CR LF each.
     void serializeChain(KvOutputStream& stream) const;
+    void serializeChain(KvSipGatheringStream& stream) const;
 
     // Whether the header stands in a message's chain. A header belongs to one chain at a time;
     // the message marks it on add and clears the mark on removal and when it dies.
@@ -72,6 +74,7 @@ public:
     static constexpr uint32_t NAME_BUFFER_SIZE = 48;
 
 private:
+    template <class Stream> void writeChain(Stream& stream) const;
     friend class KvSipMessage;
 
     KvString m_name;
