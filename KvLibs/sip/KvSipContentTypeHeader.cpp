@@ -90,9 +90,11 @@ struct MediaRangeText {
     }
 };
 
+// An empty text gives an empty string. Its bytes lie in the message and end with no NUL, so
+// they are never handed over without their length (a length of 0 would mean "up to the NUL").
 KvString stringOf(std::string_view text) {
     const auto length = static_cast<uint32_t>(text.size());
-    return KvString(KvStringBuffer::create(text.data(), length, length + 1));
+    return KvString(KvStringBuffer::create(length ? text.data() : nullptr, length, length + 1));
 }
 } // namespace
 

@@ -415,7 +415,8 @@ KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name, uint32_t lengt
                 KvSipHeaderRegistry::instance().create(std::string_view(name, length)))
             return KvHandle<KvSipHeader>(header);
     }
-    KvString text(name ? KvStringBuffer::create(name, length, length + 1) : nullptr);
+    // A name of length 0 is empty, whatever bytes follow it.
+    KvString text(name ? KvStringBuffer::create(length ? name : "", length, length + 1) : nullptr);
     return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvString()));
 }
 
