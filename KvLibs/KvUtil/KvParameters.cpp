@@ -6,10 +6,13 @@
 #include "KvInputStream.h"
 #include "KvMutex.h"
 #include "KvOutputStream.h"
+#include "KvObjectPool.h"
+#include "KvShortCopy.h"
 #include "KvStreamTokenizer.h"
 
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <strings.h>
 
@@ -31,8 +34,10 @@ std::string_view trimmed(const char* text) {
     return trimmed(text, text ? std::strlen(text) : 0);
 }
 
-bool equalsIgnoreCase(const KvConstString& key, std::string_view text) {
-    return key.length() == text.size() && ::strncasecmp(key.c_str(), text.data(), text.size()) == 0;
+// The length and the first letter rule out most keys without a call.
+bool equalsIgnoreCase(std::string_view key, std::string_view text) {
+    return key.size() == text.size() && (key.empty() || ((key[0] ^ text[0]) & ~0x20) == 0) &&
+           ::strncasecmp(key.data(), text.data(), text.size()) == 0;
 }
 } // namespace
 
@@ -102,7 +107,7 @@ KvParameters::Node* KvParameters::sCopy(const Node* head) {
     Node* copy = nullptr;
     try {
         for (const Node* node = head; node; node = node->next)
-            copy = new Node{node->key, node->value, copy};
+            copy = Node::sMake(node->keyText(), node->valueText(), copy);
     } catch (...) {
         sDeleteAll(copy);
         throw;
@@ -113,9 +118,33 @@ KvParameters::Node* KvParameters::sCopy(const Node* head) {
 void KvParameters::sDeleteAll(Node* head) {
     while (head) {
         Node* next = head->next;
-        delete head;
+        Node::sDrop(head);
         head = next;
     }
+}
+
+KvParameters::Node* KvParameters::Node::sMake(std::string_view key, std::string_view value,
+                                              Node* next) {
+    const auto keyLength = static_cast<uint32_t>(key.size());
+    const auto valueLength = static_cast<uint32_t>(value.size());
+    void* block = KvObjectPool::allocate(sizeof(Node) + keyLength + valueLength + 2);
+    Node* node = new (block) Node{next, keyLength, valueLength};
+    char* text = reinterpret_cast<char*>(node + 1);
+    auto put = [](char* to, std::string_view from) {
+        const auto length = static_cast<uint32_t>(from.size());
+        if (length - 1 < 32)
+            KvShortCopy::copy(to, from.data(), length);
+        else if (length)
+            std::memcpy(to, from.data(), length);
+        to[length] = '\0';
+    };
+    put(text, key);
+    put(text + keyLength + 1, value);
+    return node;
+}
+
+void KvParameters::Node::sDrop(Node* node) noexcept {
+    KvObjectPool::release(node, sizeof(Node) + node->keyLength + node->valueLength + 2);
 }
 
 const KvParameters::Node* KvParameters::find(const char* key) const {
@@ -123,14 +152,13 @@ const KvParameters::Node* KvParameters::find(const char* key) const {
     if (wanted.empty())
         return nullptr;
     for (const Node* node = m_head; node; node = node->next)
-        if (equalsIgnoreCase(node->key, wanted))
+        if (equalsIgnoreCase(node->keyText(), wanted))
             return node;
     return nullptr;
 }
 
-void KvParameters::addAtHead(const char* key, uint32_t keyLength, const char* value,
-                             uint32_t valueLength) {
-    m_head = new Node{KvConstString(key, keyLength), KvConstString(value, valueLength), m_head};
+void KvParameters::addAtHead(std::string_view key, std::string_view value) {
+    m_head = Node::sMake(key, value, m_head);
     setCount(m_count + 1);
 }
 
@@ -153,14 +181,24 @@ void KvParameters::setParsedParameter(const char* key, const char* value) {
         setUnlocked(k, trimmed(value));
 }
 
+void KvParameters::setParsedParameter(std::string_view key, std::string_view value) {
+    if (!key.empty())
+        setUnlocked(key, trimmed(value.data(), value.size()));
+}
+
 void KvParameters::setUnlocked(std::string_view k, std::string_view v) {
-    for (Node* node = m_head; node; node = node->next) {
-        if (equalsIgnoreCase(node->key, k)) {
-            node->value.setText(v.data(), static_cast<uint32_t>(v.size()));
+    for (Node** link = &m_head; *link; link = &(*link)->next) {
+        Node* node = *link;
+        if (equalsIgnoreCase(node->keyText(), k)) {
+            // A new value takes a new node in the old one's place; the key stays as first
+            // written. The value may be the old node's own text: copied before the release.
+            Node* replaced = Node::sMake(node->keyText(), v, node->next);
+            *link = replaced;
+            Node::sDrop(node);
             return;
         }
     }
-    addAtHead(k.data(), static_cast<uint32_t>(k.size()), v.data(), static_cast<uint32_t>(v.size()));
+    addAtHead(k, v);
 }
 
 void KvParameters::removeParameter(const char* key) {
@@ -169,10 +207,10 @@ void KvParameters::removeParameter(const char* key) {
     std::string_view k = trimmed(key);
     KvLockGuard guard(m_mutex);
     for (Node** link = &m_head; *link; link = &(*link)->next) {
-        if (equalsIgnoreCase((*link)->key, k)) {
+        if (equalsIgnoreCase((*link)->keyText(), k)) {
             Node* gone = *link;
             *link = gone->next;
-            delete gone;
+            Node::sDrop(gone);
             setCount(m_count - 1);
             return;
         }
@@ -198,9 +236,9 @@ KvString KvParameters::getParameter(const char* key) const {
         return KvString();
     KvLockGuard guard(m_mutex);
     const Node* node = find(key);
-    if (!node || node->value.isEmpty())
+    if (!node || node->valueLength == 0)
         return KvString();
-    return KvString(KvStringBuffer::create(node->value.data(), node->value.length()));
+    return KvString(KvStringBuffer::create(node->value(), node->valueLength));
 }
 
 const char* KvParameters::getParameterText(const char* key) const {
@@ -208,14 +246,14 @@ const char* KvParameters::getParameterText(const char* key) const {
         return nullptr;
     KvLockGuard guard(m_mutex);
     const Node* node = find(key);
-    return node ? node->value.data() : nullptr;
+    return node ? node->value() : nullptr;
 }
 
 const char* KvParameters::getParsedParameterText(const char* key) const {
     if (!key || !*key)
         return nullptr;
     const Node* node = find(key);
-    return node ? node->value.data() : nullptr;
+    return node ? node->value() : nullptr;
 }
 
 // Asked on every URL and header written: read without the lock (writers store it atomically).
@@ -232,10 +270,10 @@ KvString KvParameters::serialize() const {
     KvString text(KvStringBuffer::create(nullptr, 0, 80));
     KvLockGuard guard(m_mutex);
     for (const Node* node = m_head; node; node = node->next) {
-        text += node->key.c_str();
-        if (!node->value.isEmpty()) {
+        text += node->key();
+        if (node->valueLength) {
             text += "=";
-            text += node->value.c_str();
+            text += node->value();
         }
         if (node->next)
             text += m_separator.c_str();
@@ -248,9 +286,11 @@ KvString KvParameters::serialize() const {
 void KvParameters::writeTo(KvOutputStream& stream) const {
     KvLockGuard guard(m_mutex);
     for (const Node* node = m_head; node; node = node->next) {
-        stream << node->key;
-        if (!node->value.isEmpty())
-            stream << '=' << node->value;
+        stream.write(node->key(), node->keyLength, 0);
+        if (node->valueLength) {
+            stream << '=';
+            stream.write(node->value(), node->valueLength, 0);
+        }
         if (node->next)
             stream << m_separator;
     }
@@ -280,16 +320,13 @@ void KvParameters::addParsed(std::string_view key, const std::string_view* value
     if (value) {
         if (atEnd && (key.empty() || value->empty()))
             KvException::sThrow("Parameter doesn't have Key/Value pair\n");
-        const std::string_view k = trimmed(key.data(), key.size());
-        const std::string_view v = trimmed(value->data(), value->size());
-        addAtHead(k.data(), static_cast<uint32_t>(k.size()), v.data(),
-                  static_cast<uint32_t>(v.size()));
+        addAtHead(trimmed(key.data(), key.size()), trimmed(value->data(), value->size()));
         return;
     }
     const std::string_view k = trimmed(key.data(), key.size());
     if (atEnd && k.empty())
         return; // nothing follows the last separator: no lookup could find an empty key
-    addAtHead(k.data(), static_cast<uint32_t>(k.size()), nullptr, 0);
+    addAtHead(k, std::string_view());
 }
 
 // The common text, shown in memory and free of folds, CRs and NULs, parsed where it lies: the
@@ -304,7 +341,7 @@ bool KvParameters::parseInPlace(KvInputCursor& cursor, const KvCharClass& stops)
         while (m_head != head) {
             Node* gone = m_head;
             m_head = gone->next;
-            delete gone;
+            Node::sDrop(gone);
         }
         setCount(count);
         return false;

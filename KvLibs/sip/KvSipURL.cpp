@@ -481,10 +481,16 @@ void KvSipURL::parse(KvInputStream& stream) {
     for (;;) {
         // A run of bytes that are only stored, shown in memory, goes over in one copy.
         if (!inQuotes) {
-            if (const uint32_t run =
-                    cursor.takeRun(kUrlSpecial, buffer + index, BUFFER_SIZE - index)) {
-                index += run;
-                continue;
+            uint32_t available = 0;
+            if (const char* rest = cursor.rest(available)) {
+                const uint32_t run = kUrlSpecial.spanOutside(
+                    rest, std::min<uint32_t>(available, BUFFER_SIZE - index));
+                if (run) {
+                    std::memcpy(buffer + index, rest, run);
+                    cursor.advance(run);
+                    index += run;
+                    continue;
+                }
             }
         }
         cursor.mark();

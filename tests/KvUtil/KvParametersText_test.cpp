@@ -46,3 +46,29 @@ TEST(KvParametersText, CountIsReadWhileTheListChanges) {
     list.setParameter("k", "v");
     EXPECT_EQ(list.getCount(), 1u);
 }
+
+// Each pair keeps its key and value in one block: texts of every size around the short-copy
+// limit, replaced in place (also by the pair's own text), copied and removed.
+TEST(KvParametersText, PairsKeepTheirTextsThroughReplaceCopyAndRemove) {
+    for (size_t size : {1u, 15u, 16u, 31u, 32u, 33u, 300u}) {
+        const std::string value(size, 'v');
+        KvParameters list;
+        list.setParameter("Alpha", "1");
+        list.setParameter("beta", value.c_str());
+        list.setParameter("gamma", "");
+        list.setParameter("ALPHA", value.c_str()); // stays first written as "Alpha", in its place
+        list.setParameter("beta", list.getParameterText("beta"));
+        EXPECT_EQ(list.getCount(), 3u);
+        EXPECT_EQ(list.getParameterText("gamma"), nullptr);
+        EXPECT_TRUE(list.hasParameter(" GAMMA "));
+        const std::string expected = "gamma;beta=" + value + ";Alpha=" + value;
+        EXPECT_TRUE(list.serialize() == expected.c_str()) << size;
+        KvParameters copy(list); // a copy holds the pairs reversed
+        copy = list;
+        const std::string reversed = "Alpha=" + value + ";beta=" + value + ";gamma";
+        EXPECT_TRUE(copy.serialize() == reversed.c_str()) << size;
+        list.removeParameter("beta");
+        EXPECT_TRUE(list.serialize() == ("gamma;Alpha=" + value).c_str()) << size;
+        EXPECT_STREQ(copy.getParameterText("beta"), value.c_str());
+    }
+}
