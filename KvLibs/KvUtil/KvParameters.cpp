@@ -420,17 +420,21 @@ bool KvParameters::parseInPlace(KvInputCursor& cursor, const KvCharClass& stops)
 }
 
 void KvParameters::parse(KvInputStream& stream) {
-    if (m_separator.length() == 1 && m_separator.data()[0] == ';')
-        return parseWith(stream, kSemicolonStops);
-    if (m_separator.length() == 1 && m_separator.data()[0] == ',')
-        return parseWith(stream, kCommaStops);
-    KvCharClass stops = kStops;
-    stops.add(m_separator.c_str());
-    parseWith(stream, stops);
+    KvInputCursor cursor(stream);
+    parse(cursor);
 }
 
-void KvParameters::parseWith(KvInputStream& stream, const KvCharClass& stops) {
-    KvInputCursor cursor(stream);
+void KvParameters::parse(KvInputCursor& cursor) {
+    if (m_separator.length() == 1 && m_separator.data()[0] == ';')
+        return parseWith(cursor, kSemicolonStops);
+    if (m_separator.length() == 1 && m_separator.data()[0] == ',')
+        return parseWith(cursor, kCommaStops);
+    KvCharClass stops = kStops;
+    stops.add(m_separator.c_str());
+    parseWith(cursor, stops);
+}
+
+void KvParameters::parseWith(KvInputCursor& cursor, const KvCharClass& stops) {
     const char* separators = m_separator.c_str();
     uint32_t available = 0;
     if (cursor.rest(available) && parseInPlace(cursor, stops))

@@ -45,6 +45,8 @@ public:
     void writeTo(KvOutputStream& stream) const;
     void parseString(const char* text);
     void parse(KvInputStream& stream);
+    // The same through the cursor of a parser that reads on behind the list.
+    void parse(KvInputCursor& cursor);
 
     // Visits each pair from the head, under the list's lock; value is null for a key alone.
     template <class F> void forEach(F visit) const {
@@ -95,7 +97,7 @@ private:
     // A parsed token ended: a key and its value, or a key alone when value is null.
     void addParsed(std::string_view key, const std::string_view* value, bool atEnd);
     // parse() with the bytes it acts on: quotes, "=", ",", line ends, NUL and the separators.
-    void parseWith(KvInputStream& stream, const KvCharClass& stops);
+    void parseWith(KvInputCursor& cursor, const KvCharClass& stops);
     bool parseInPlace(KvInputCursor& cursor, const KvCharClass& stops);
     void lockList() const;
     void unlockList() const;

@@ -354,6 +354,11 @@ bool KvSipURL::writesDelimiter() const {
 }
 
 void KvSipURL::parse(KvInputStream& stream) {
+    KvInputCursor cursor(stream);
+    parse(cursor, stream);
+}
+
+void KvSipURL::parse(KvInputCursor& cursor, KvInputStream& stream) {
     enum class State { None, Colon, At, Semicolon };
 
     // A URL read again keeps nothing of its old text.
@@ -368,7 +373,6 @@ void KvSipURL::parse(KvInputStream& stream) {
     uint32_t index = 0;
     uint32_t segmentStart = 0;
     State state = State::None;
-    KvInputCursor cursor(stream);
     // Whether a user lies ahead: known at once for a stream read byte by byte, else found out
     // when first needed.
     enum class Ahead { Unknown, No, Yes };

@@ -104,6 +104,36 @@ void KvURI::parse(KvInputStream& stream) {
         stream.reset();
 }
 
+namespace {
+// Whether the text ahead starts a sip URL; blanks, and a "<" with the blanks behind it, come
+// before the scheme: "< sip:x >" is a sip URL, as its own parser reads it.
+bool startsSipURL(const char* bytes, uint32_t shown) {
+    char letters[3] = {0, 0, 0};
+    int count = 0;
+    for (uint32_t i = 0; i < shown && count < 3; ++i) {
+        const char c = bytes[i];
+        if (c == ' ' || c == '\t' || (c == '<' && count == 0))
+            continue;
+        letters[count++] = c;
+    }
+    return count == 3 && equalsIgnoreCase3(letters, "sip");
+}
+} // namespace
+
+KvHandle<KvURI> KvURI::createURI(KvInputCursor& cursor, KvInputStream& stream, bool ownParameters) {
+    uint32_t shown = 0;
+    const char* bytes = cursor.rest(shown);
+    if (bytes && startsSipURL(bytes, shown)) {
+        KvSipURL* url = new KvSipURL();
+        KvHandle<KvURI> uri(url);
+        url->setOwnParameters(ownParameters);
+        url->parse(cursor, stream);
+        return uri;
+    }
+    cursor.release();
+    return createURI(stream, ownParameters);
+}
+
 KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
     char letters[3] = {0, 0, 0};
     int count = 0;
