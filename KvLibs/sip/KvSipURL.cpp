@@ -167,8 +167,7 @@ void appendEscaped(std::string& out, const char* text) {
 }
 } // namespace
 
-KvSipURL::KvSipURL()
-    : KvURI(sSchemeText("sip", 3), true), m_port(DEFAULT_PORT), m_portPresent(false) {}
+KvSipURL::KvSipURL() : KvURI(sSipScheme(), true), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipURL::KvSipURL(const char* text) : KvSipURL() {
     m_ownParameters = true;
@@ -483,7 +482,8 @@ void KvSipURL::parse(KvInputCursor& cursor, KvInputStream& stream) {
     };
 
     for (;;) {
-        // A run of bytes that are only stored, shown in memory, goes over in one copy.
+        // A run of bytes that are only stored, shown in memory, goes over in one copy. What
+        // follows it is read at once: a byte the run stopped at, the end, or one without room.
         if (!inQuotes) {
             uint32_t available = 0;
             if (const char* rest = cursor.rest(available)) {
@@ -493,7 +493,6 @@ void KvSipURL::parse(KvInputCursor& cursor, KvInputStream& stream) {
                     std::memcpy(buffer + index, rest, run);
                     cursor.advance(run);
                     index += run;
-                    continue;
                 }
             }
         }

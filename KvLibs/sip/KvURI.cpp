@@ -35,12 +35,16 @@ KvURI::KvURI(const char* scheme)
 KvURI::KvURI(const KvString& scheme, bool isSipURL)
     : m_isSipURL(isSipURL), m_ownParameters(false), m_scheme(scheme) {}
 
-KvString KvURI::sSchemeText(const char* text, uint32_t length) {
+const KvString& KvURI::sSipScheme() {
     static const KvString sip = [] {
         KvString text("sip");
         text->setPermanent();
         return text;
     }();
+    return sip;
+}
+
+KvString KvURI::sSchemeText(const char* text, uint32_t length) {
     static const KvString tel = [] {
         KvString text("tel");
         text->setPermanent();
@@ -49,7 +53,7 @@ KvString KvURI::sSchemeText(const char* text, uint32_t length) {
     if (!text || length == 0)
         return KvString();
     if (length == 3 && std::memcmp(text, "sip", 3) == 0)
-        return sip;
+        return sSipScheme();
     if (length == 3 && std::memcmp(text, "tel", 3) == 0)
         return tel;
     return KvString(KvStringBuffer::create(text, length));

@@ -46,6 +46,8 @@ protected:
 
     // The scheme as a string; "sip" and "tel" exactly as written share one buffer each.
     static KvString sSchemeText(const char* text, uint32_t length);
+    // That shared "sip", for every sip URL made.
+    static const KvString& sSipScheme();
 
     bool m_isSipURL;
     bool m_ownParameters;
