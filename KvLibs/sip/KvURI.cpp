@@ -109,68 +109,50 @@ void KvURI::parse(KvInputStream& stream) {
 }
 
 namespace {
-// Whether the text ahead starts a sip URL; blanks, and a "<" with the blanks behind it, come
-// before the scheme: "< sip:x >" is a sip URL, as its own parser reads it.
-bool startsSipURL(const char* bytes, uint32_t shown) {
+// The first three letters of a scheme. Blanks, and a "<" with the blanks behind it, come before
+// the scheme: "< sip:x >" is a sip URL, as its own parser reads it.
+struct SchemeStart {
     char letters[3] = {0, 0, 0};
     int count = 0;
-    for (uint32_t i = 0; i < shown && count < 3; ++i) {
-        const char c = bytes[i];
-        if (c == ' ' || c == '\t' || (c == '<' && count == 0))
-            continue;
-        letters[count++] = c;
-    }
-    return count == 3 && equalsIgnoreCase3(letters, "sip");
-}
-} // namespace
-
-KvHandle<KvURI> KvURI::createURI(KvInputCursor& cursor, KvInputStream& stream, bool ownParameters) {
-    uint32_t shown = 0;
-    const char* bytes = cursor.rest(shown);
-    if (bytes && startsSipURL(bytes, shown)) {
-        KvSipURL* url = new KvSipURL();
-        KvHandle<KvURI> uri(url);
-        url->setOwnParameters(ownParameters);
-        url->parse(cursor, stream);
-        return uri;
-    }
-    cursor.release();
-    return createURI(stream, ownParameters);
-}
-
-KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
-    char letters[3] = {0, 0, 0};
-    int count = 0;
-    // Blanks, and a "<" with the blanks behind it, come before the scheme: "< sip:x >" is a sip
-    // URL, as its own parser reads it.
-    auto take = [&letters, &count](int c) {
+    void take(int c) {
         if (c == ' ' || c == '\t' || (c == '<' && count == 0))
             return;
         letters[count++] = static_cast<char>(c);
-    };
+    }
+    bool is(const char* word) const { return count == 3 && equalsIgnoreCase3(letters, word); }
+};
+
+SchemeStart schemeStartIn(const char* bytes, uint32_t shown) {
+    SchemeStart start;
+    for (uint32_t i = 0; i < shown && start.count < 3; ++i)
+        start.take(static_cast<uint8_t>(bytes[i]));
+    return start;
+}
+
+// The URI of the class its scheme names, read from the stream.
+KvHandle<KvURI> createFromStream(KvInputStream& stream, bool ownParameters) {
+    SchemeStart start;
     uint32_t shown = 0;
-    const char* bytes = stream.peek(shown);
-    if (bytes) {
+    if (const char* bytes = stream.peek(shown)) {
         // Guessed from the bytes in memory, without moving the stream or its mark.
-        for (uint32_t i = 0; i < shown && count < 3; ++i)
-            take(static_cast<uint8_t>(bytes[i]));
+        start = schemeStartIn(bytes, shown);
     } else {
         stream.mark(-1);
-        while (count < 3) {
+        while (start.count < 3) {
             int c = stream.read();
             if (c < 0)
                 break;
-            take(c);
+            start.take(c);
         }
         stream.reset();
     }
 
     // Each class's constructor already names its scheme.
     KvHandle<KvURI> uri;
-    if (count == 3 && equalsIgnoreCase3(letters, "sip")) {
+    if (start.is("sip")) {
         uri = new KvSipURL();
         uri->setOwnParameters(ownParameters);
-    } else if (count == 3 && equalsIgnoreCase3(letters, "tel")) {
+    } else if (start.is("tel")) {
         uri = new KvTelURL();
         uri->setOwnParameters(ownParameters);
     } else {
@@ -178,6 +160,26 @@ KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
     }
     uri->parse(stream);
     return uri;
+}
+} // namespace
+
+KvHandle<KvURI> KvURI::createURI(KvInputCursor& cursor, KvInputStream& stream, bool ownParameters) {
+    uint32_t shown = 0;
+    const char* bytes = cursor.rest(shown);
+    if (bytes && schemeStartIn(bytes, shown).is("sip")) {
+        KvSipURL* url = new KvSipURL();
+        KvHandle<KvURI> uri(url);
+        url->setOwnParameters(ownParameters);
+        url->parse(cursor, stream);
+        return uri;
+    }
+    cursor.release();
+    return createFromStream(stream, ownParameters);
+}
+
+KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
+    KvInputCursor cursor(stream);
+    return createURI(cursor, stream, ownParameters);
 }
 
 void KvURI::registerScheme(const char* scheme, KvURI* (*creator)()) {
