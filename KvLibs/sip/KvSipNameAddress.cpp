@@ -26,7 +26,8 @@ void setTrimmed(KvConstString& to, const char* text, uint32_t length) {
         ++start;
     while (length > start && KvStreamTokenizer::isWhitespace(text[length - 1]))
         --length;
-    to.setText(text + start, length - start);
+    if (length > start || !to.isEmpty())
+        to.setText(text + start, length - start);
 }
 } // namespace
 

@@ -260,10 +260,13 @@ void KvSipRequest::parseStartLine(KvInputStream& stream) {
         KvSipParseError::raise("Invalid SIP URI");
     m_requestURIPending = false;
     m_requestURI = std::move(uri);
-    const KvString scheme = m_requestURI->getScheme();
-    if (!scheme.equalsIgnoreCase("sip") && !scheme.equalsIgnoreCase("tel")) {
-        setDamage(416);
-        KvSipParseError::raise("Upsupported Scheme");
+    // A sip URL has read its scheme as "sip" already.
+    if (!m_requestURI->isSipURL()) {
+        const KvString scheme = m_requestURI->getScheme();
+        if (!scheme.equalsIgnoreCase("sip") && !scheme.equalsIgnoreCase("tel")) {
+            setDamage(416);
+            KvSipParseError::raise("Upsupported Scheme");
+        }
     }
     moveURLHeaders();
     stripAngles(*m_requestURI);
