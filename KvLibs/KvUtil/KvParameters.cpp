@@ -35,6 +35,11 @@ std::string_view trimmed(const char* text) {
 }
 
 // The length and the first letter rule out most keys without a call.
+// Keys equal without regard to case have the same bit.
+uint64_t keyBit(std::string_view key) {
+    return key.empty() ? 1 : uint64_t{1} << ((key.size() * 7 + (key[0] | 0x20)) & 63);
+}
+
 bool equalsIgnoreCase(std::string_view key, std::string_view text) {
     return key.size() == text.size() && (key.empty() || ((key[0] ^ text[0]) & ~0x20) == 0) &&
            ::strncasecmp(key.data(), text.data(), text.size()) == 0;
@@ -51,15 +56,16 @@ uint32_t separatorLength(const char* separator) {
 } // namespace
 
 KvParameters::KvParameters(const char* separator)
-    : m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
+    : m_count(0), m_head(nullptr), m_keys(0), m_mutex(&m_mutexStorage),
       m_separator(separator, separatorLength(separator)) {}
 
 KvParameters::KvParameters(const KvParameters& other)
-    : KvObject(), m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
+    : KvObject(), m_count(0), m_head(nullptr), m_keys(0), m_mutex(&m_mutexStorage),
       m_separator(other.m_separator) {
     other.lockList();
     m_head = sCopy(other.m_head);
     m_count = other.m_count;
+    m_keys = other.m_keys;
     other.unlockList();
 }
 
@@ -71,9 +77,11 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
     other.lockList();
     Node* copy = nullptr;
     uint32_t count = 0;
+    uint64_t keys = 0;
     try {
         copy = sCopy(other.m_head);
         count = other.m_count;
+        keys = other.m_keys;
     } catch (...) {
         other.unlockList();
         throw;
@@ -84,6 +92,7 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
     lockList();
     Node* old = m_head;
     m_head = copy;
+    m_keys = keys;
     setCount(count);
     m_separator = separator;
     unlockList();
@@ -149,7 +158,7 @@ void KvParameters::Node::sDrop(Node* node) noexcept {
 
 const KvParameters::Node* KvParameters::find(const char* key) const {
     std::string_view wanted = trimmed(key);
-    if (wanted.empty())
+    if (wanted.empty() || !(m_keys & keyBit(wanted)))
         return nullptr;
     for (const Node* node = m_head; node; node = node->next)
         if (equalsIgnoreCase(node->keyText(), wanted))
@@ -187,6 +196,12 @@ void KvParameters::setParsedParameter(std::string_view key, std::string_view val
 }
 
 void KvParameters::setUnlocked(std::string_view k, std::string_view v) {
+    const uint64_t bit = keyBit(k);
+    if (!(m_keys & bit)) {
+        addAtHead(k, v);
+        m_keys |= bit;
+        return;
+    }
     for (Node** link = &m_head; *link; link = &(*link)->next) {
         Node* node = *link;
         if (equalsIgnoreCase(node->keyText(), k)) {
@@ -221,6 +236,7 @@ void KvParameters::removeAll() {
     KvLockGuard guard(m_mutex);
     sDeleteAll(m_head);
     m_head = nullptr;
+    m_keys = 0;
     setCount(0);
 }
 
@@ -317,6 +333,8 @@ constexpr KvCharClass kCommaStops = withStops(KvCharClass{","});
 } // namespace
 
 void KvParameters::addParsed(std::string_view key, const std::string_view* value, bool atEnd) {
+    // Parsed pairs may repeat a key, and are added without a look: every key may be held.
+    m_keys = ~uint64_t{0};
     if (value) {
         if (atEnd && (key.empty() || value->empty()))
             KvException::sThrow("Parameter doesn't have Key/Value pair\n");

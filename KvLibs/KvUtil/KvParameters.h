@@ -107,6 +107,10 @@ private:
     // allocator's small sizes.
     uint32_t m_count;
     Node* m_head;
+    // A bit per length and first letter of the keys set, or once set (all of them once a text
+    // was parsed into the list): a key whose bit is clear is new to the list, known without a
+    // walk.
+    uint64_t m_keys;
     // The list's own lock, held in the object so that a list costs one allocation.
     KvMutex m_mutexStorage;
     KvMutex* m_mutex;

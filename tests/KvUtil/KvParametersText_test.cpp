@@ -72,3 +72,29 @@ TEST(KvParametersText, PairsKeepTheirTextsThroughReplaceCopyAndRemove) {
         EXPECT_STREQ(copy.getParameterText("beta"), value.c_str());
     }
 }
+
+// Setting a key the list holds replaces its value, however the list came to hold it.
+TEST(KvParametersText, SettingAHeldKeyReplacesIt) {
+    KvParameters parsed;
+    parsed.parseString("Tag=1;lr;x=2");
+    parsed.setParameter("tag", "3");
+    parsed.setParameter("LR", "4");
+    EXPECT_TRUE(parsed.serialize() == "x=2;lr=4;Tag=3");
+
+    KvParameters set;
+    set.setParameter("tag", "1");
+    set.setParsedParameter(std::string_view("TAG"), std::string_view("2"));
+    KvParameters copy(set);
+    copy.setParameter("Tag", "3");
+    EXPECT_TRUE(copy.serialize() == "tag=3");
+    KvParameters assigned;
+    assigned.setParameter("other", "0");
+    assigned = set;
+    assigned.setParameter("tag", "4");
+    EXPECT_TRUE(assigned.serialize() == "tag=4");
+    set.removeAll();
+    EXPECT_FALSE(set.hasParameter("tag"));
+    set.setParameter("tag", "5");
+    set.setParameter("TAG", "6");
+    EXPECT_TRUE(set.serialize() == "tag=6");
+}
