@@ -129,6 +129,15 @@ SchemeStart schemeStartIn(const char* bytes, uint32_t shown) {
     return start;
 }
 
+// Whether a sip URL starts the text: the usual "<sip" and "sip" are known without the scan.
+bool startsSipURL(const char* bytes, uint32_t shown) {
+    const uint32_t at = shown && bytes[0] == '<' ? 1 : 0;
+    if (shown >= at + 3 && (bytes[at] | 0x20) == 's' && (bytes[at + 1] | 0x20) == 'i' &&
+        (bytes[at + 2] | 0x20) == 'p')
+        return true;
+    return schemeStartIn(bytes, shown).is("sip");
+}
+
 // The URI of the class its scheme names, read from the stream.
 KvHandle<KvURI> createFromStream(KvInputStream& stream, bool ownParameters) {
     SchemeStart start;
@@ -166,7 +175,7 @@ KvHandle<KvURI> createFromStream(KvInputStream& stream, bool ownParameters) {
 KvHandle<KvURI> KvURI::createURI(KvInputCursor& cursor, KvInputStream& stream, bool ownParameters) {
     uint32_t shown = 0;
     const char* bytes = cursor.rest(shown);
-    if (bytes && schemeStartIn(bytes, shown).is("sip")) {
+    if (bytes && startsSipURL(bytes, shown)) {
         KvSipURL* url = new KvSipURL();
         KvHandle<KvURI> uri(url);
         url->setOwnParameters(ownParameters);

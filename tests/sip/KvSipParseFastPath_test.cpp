@@ -281,6 +281,12 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"To", " \"n\" <tel:+1-555;phone-context=x> ;tag=7\r\n"},
         {"Contact", " <http://e.x/a;b>;q=0.5, <sip:c@d?s=1>;expires=3 ,sip:e@f;p\r\n"},
         {"Contact", " tel:+1;q=1, sip:e@f ;p=\"a,b\"\r\n"},
+        // The scheme guessed from its first letters, in any case, behind blanks, or cut short.
+        {"To", " <SiP:a@b>\r\n"},
+        {"To", " < sip:a@b>\r\n"},
+        {"To", " <sips:a@b>\r\n"},
+        {"To", " <si"},
+        {"To", " si"},
     };
     for (const auto& [name, value] : edges)
         expectValueSameBothWays(name, value);
