@@ -40,6 +40,17 @@ bool isLineSpace(int c) {
 // Behind a closing ">": blanks and line ends are passed over and a ";" that opens the header's
 // own parameters is taken.
 void skipAfterClosingBracket(KvInputCursor& cursor) {
+    uint32_t available = 0;
+    if (const char* rest = cursor.rest(available)) {
+        uint32_t blanks = 0;
+        while (blanks < available && isLineSpace(rest[blanks]))
+            ++blanks;
+        cursor.advance(blanks);
+        cursor.mark();
+        if (blanks < available && rest[blanks] == ';')
+            cursor.advance(1);
+        return;
+    }
     for (;;) {
         cursor.mark();
         int c = cursor.read();
