@@ -6,10 +6,13 @@
 #include "KvInputStream.h"
 #include "KvMutex.h"
 #include "KvOutputStream.h"
+#include "KvObjectPool.h"
+#include "KvShortCopy.h"
 #include "KvStreamTokenizer.h"
 
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <strings.h>
 
@@ -31,8 +34,15 @@ std::string_view trimmed(const char* text) {
     return trimmed(text, text ? std::strlen(text) : 0);
 }
 
-bool equalsIgnoreCase(const KvConstString& key, std::string_view text) {
-    return key.length() == text.size() && ::strncasecmp(key.c_str(), text.data(), text.size()) == 0;
+// The length and the first letter rule out most keys without a call.
+// Keys equal without regard to case have the same bit.
+uint64_t keyBit(std::string_view key) {
+    return key.empty() ? 1 : uint64_t{1} << ((key.size() * 7 + (key[0] | 0x20)) & 63);
+}
+
+bool equalsIgnoreCase(std::string_view key, std::string_view text) {
+    return key.size() == text.size() && (key.empty() || ((key[0] ^ text[0]) & ~0x20) == 0) &&
+           ::strncasecmp(key.data(), text.data(), text.size()) == 0;
 }
 } // namespace
 
@@ -46,15 +56,16 @@ uint32_t separatorLength(const char* separator) {
 } // namespace
 
 KvParameters::KvParameters(const char* separator)
-    : m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
+    : m_count(0), m_head(nullptr), m_keys(0), m_mutex(&m_mutexStorage),
       m_separator(separator, separatorLength(separator)) {}
 
 KvParameters::KvParameters(const KvParameters& other)
-    : KvObject(), m_count(0), m_head(nullptr), m_mutex(&m_mutexStorage),
+    : KvObject(), m_count(0), m_head(nullptr), m_keys(0), m_mutex(&m_mutexStorage),
       m_separator(other.m_separator) {
     other.lockList();
     m_head = sCopy(other.m_head);
     m_count = other.m_count;
+    m_keys = other.m_keys;
     other.unlockList();
 }
 
@@ -66,9 +77,11 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
     other.lockList();
     Node* copy = nullptr;
     uint32_t count = 0;
+    uint64_t keys = 0;
     try {
         copy = sCopy(other.m_head);
         count = other.m_count;
+        keys = other.m_keys;
     } catch (...) {
         other.unlockList();
         throw;
@@ -79,6 +92,7 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
     lockList();
     Node* old = m_head;
     m_head = copy;
+    m_keys = keys;
     setCount(count);
     m_separator = separator;
     unlockList();
@@ -102,7 +116,7 @@ KvParameters::Node* KvParameters::sCopy(const Node* head) {
     Node* copy = nullptr;
     try {
         for (const Node* node = head; node; node = node->next)
-            copy = new Node{node->key, node->value, copy};
+            copy = Node::sMake(node->keyText(), node->valueText(), copy);
     } catch (...) {
         sDeleteAll(copy);
         throw;
@@ -113,24 +127,47 @@ KvParameters::Node* KvParameters::sCopy(const Node* head) {
 void KvParameters::sDeleteAll(Node* head) {
     while (head) {
         Node* next = head->next;
-        delete head;
+        Node::sDrop(head);
         head = next;
     }
 }
 
+KvParameters::Node* KvParameters::Node::sMake(std::string_view key, std::string_view value,
+                                              Node* next) {
+    const auto keyLength = static_cast<uint32_t>(key.size());
+    const auto valueLength = static_cast<uint32_t>(value.size());
+    void* block = KvObjectPool::allocate(sizeof(Node) + keyLength + valueLength + 2);
+    Node* node = new (block) Node{next, keyLength, valueLength};
+    char* text = reinterpret_cast<char*>(node + 1);
+    auto put = [](char* to, std::string_view from) {
+        const auto length = static_cast<uint32_t>(from.size());
+        if (length - 1 < 32)
+            KvShortCopy::copy(to, from.data(), length);
+        else if (length)
+            std::memcpy(to, from.data(), length);
+        to[length] = '\0';
+    };
+    put(text, key);
+    put(text + keyLength + 1, value);
+    return node;
+}
+
+void KvParameters::Node::sDrop(Node* node) noexcept {
+    KvObjectPool::release(node, sizeof(Node) + node->keyLength + node->valueLength + 2);
+}
+
 const KvParameters::Node* KvParameters::find(const char* key) const {
     std::string_view wanted = trimmed(key);
-    if (wanted.empty())
+    if (wanted.empty() || !(m_keys & keyBit(wanted)))
         return nullptr;
     for (const Node* node = m_head; node; node = node->next)
-        if (equalsIgnoreCase(node->key, wanted))
+        if (equalsIgnoreCase(node->keyText(), wanted))
             return node;
     return nullptr;
 }
 
-void KvParameters::addAtHead(const char* key, uint32_t keyLength, const char* value,
-                             uint32_t valueLength) {
-    m_head = new Node{KvConstString(key, keyLength), KvConstString(value, valueLength), m_head};
+void KvParameters::addAtHead(std::string_view key, std::string_view value) {
+    m_head = Node::sMake(key, value, m_head);
     setCount(m_count + 1);
 }
 
@@ -153,14 +190,30 @@ void KvParameters::setParsedParameter(const char* key, const char* value) {
         setUnlocked(k, trimmed(value));
 }
 
+void KvParameters::setParsedParameter(std::string_view key, std::string_view value) {
+    if (!key.empty())
+        setUnlocked(key, trimmed(value.data(), value.size()));
+}
+
 void KvParameters::setUnlocked(std::string_view k, std::string_view v) {
-    for (Node* node = m_head; node; node = node->next) {
-        if (equalsIgnoreCase(node->key, k)) {
-            node->value.setText(v.data(), static_cast<uint32_t>(v.size()));
+    const uint64_t bit = keyBit(k);
+    if (!(m_keys & bit)) {
+        addAtHead(k, v);
+        m_keys |= bit;
+        return;
+    }
+    for (Node** link = &m_head; *link; link = &(*link)->next) {
+        Node* node = *link;
+        if (equalsIgnoreCase(node->keyText(), k)) {
+            // A new value takes a new node in the old one's place; the key stays as first
+            // written. The value may be the old node's own text: copied before the release.
+            Node* replaced = Node::sMake(node->keyText(), v, node->next);
+            *link = replaced;
+            Node::sDrop(node);
             return;
         }
     }
-    addAtHead(k.data(), static_cast<uint32_t>(k.size()), v.data(), static_cast<uint32_t>(v.size()));
+    addAtHead(k, v);
 }
 
 void KvParameters::removeParameter(const char* key) {
@@ -169,10 +222,10 @@ void KvParameters::removeParameter(const char* key) {
     std::string_view k = trimmed(key);
     KvLockGuard guard(m_mutex);
     for (Node** link = &m_head; *link; link = &(*link)->next) {
-        if (equalsIgnoreCase((*link)->key, k)) {
+        if (equalsIgnoreCase((*link)->keyText(), k)) {
             Node* gone = *link;
             *link = gone->next;
-            delete gone;
+            Node::sDrop(gone);
             setCount(m_count - 1);
             return;
         }
@@ -183,6 +236,7 @@ void KvParameters::removeAll() {
     KvLockGuard guard(m_mutex);
     sDeleteAll(m_head);
     m_head = nullptr;
+    m_keys = 0;
     setCount(0);
 }
 
@@ -198,9 +252,9 @@ KvString KvParameters::getParameter(const char* key) const {
         return KvString();
     KvLockGuard guard(m_mutex);
     const Node* node = find(key);
-    if (!node || node->value.isEmpty())
+    if (!node || node->valueLength == 0)
         return KvString();
-    return KvString(KvStringBuffer::create(node->value.data(), node->value.length()));
+    return KvString(KvStringBuffer::create(node->value(), node->valueLength));
 }
 
 const char* KvParameters::getParameterText(const char* key) const {
@@ -208,14 +262,14 @@ const char* KvParameters::getParameterText(const char* key) const {
         return nullptr;
     KvLockGuard guard(m_mutex);
     const Node* node = find(key);
-    return node ? node->value.data() : nullptr;
+    return node ? node->value() : nullptr;
 }
 
 const char* KvParameters::getParsedParameterText(const char* key) const {
     if (!key || !*key)
         return nullptr;
     const Node* node = find(key);
-    return node ? node->value.data() : nullptr;
+    return node ? node->value() : nullptr;
 }
 
 // Asked on every URL and header written: read without the lock (writers store it atomically).
@@ -232,10 +286,10 @@ KvString KvParameters::serialize() const {
     KvString text(KvStringBuffer::create(nullptr, 0, 80));
     KvLockGuard guard(m_mutex);
     for (const Node* node = m_head; node; node = node->next) {
-        text += node->key.c_str();
-        if (!node->value.isEmpty()) {
+        text += node->key();
+        if (node->valueLength) {
             text += "=";
-            text += node->value.c_str();
+            text += node->value();
         }
         if (node->next)
             text += m_separator.c_str();
@@ -248,9 +302,11 @@ KvString KvParameters::serialize() const {
 void KvParameters::writeTo(KvOutputStream& stream) const {
     KvLockGuard guard(m_mutex);
     for (const Node* node = m_head; node; node = node->next) {
-        stream << node->key;
-        if (!node->value.isEmpty())
-            stream << '=' << node->value;
+        stream.write(node->key(), node->keyLength, 0);
+        if (node->valueLength) {
+            stream << '=';
+            stream.write(node->value(), node->valueLength, 0);
+        }
         if (node->next)
             stream << m_separator;
     }
@@ -277,19 +333,18 @@ constexpr KvCharClass kCommaStops = withStops(KvCharClass{","});
 } // namespace
 
 void KvParameters::addParsed(std::string_view key, const std::string_view* value, bool atEnd) {
+    // Parsed pairs may repeat a key, and are added without a look: every key may be held.
+    m_keys = ~uint64_t{0};
     if (value) {
         if (atEnd && (key.empty() || value->empty()))
             KvException::sThrow("Parameter doesn't have Key/Value pair\n");
-        const std::string_view k = trimmed(key.data(), key.size());
-        const std::string_view v = trimmed(value->data(), value->size());
-        addAtHead(k.data(), static_cast<uint32_t>(k.size()), v.data(),
-                  static_cast<uint32_t>(v.size()));
+        addAtHead(trimmed(key.data(), key.size()), trimmed(value->data(), value->size()));
         return;
     }
     const std::string_view k = trimmed(key.data(), key.size());
     if (atEnd && k.empty())
         return; // nothing follows the last separator: no lookup could find an empty key
-    addAtHead(k.data(), static_cast<uint32_t>(k.size()), nullptr, 0);
+    addAtHead(k, std::string_view());
 }
 
 // The common text, shown in memory and free of folds, CRs and NULs, parsed where it lies: the
@@ -304,7 +359,7 @@ bool KvParameters::parseInPlace(KvInputCursor& cursor, const KvCharClass& stops)
         while (m_head != head) {
             Node* gone = m_head;
             m_head = gone->next;
-            delete gone;
+            Node::sDrop(gone);
         }
         setCount(count);
         return false;
@@ -383,17 +438,21 @@ bool KvParameters::parseInPlace(KvInputCursor& cursor, const KvCharClass& stops)
 }
 
 void KvParameters::parse(KvInputStream& stream) {
-    if (m_separator.length() == 1 && m_separator.data()[0] == ';')
-        return parseWith(stream, kSemicolonStops);
-    if (m_separator.length() == 1 && m_separator.data()[0] == ',')
-        return parseWith(stream, kCommaStops);
-    KvCharClass stops = kStops;
-    stops.add(m_separator.c_str());
-    parseWith(stream, stops);
+    KvInputCursor cursor(stream);
+    parse(cursor);
 }
 
-void KvParameters::parseWith(KvInputStream& stream, const KvCharClass& stops) {
-    KvInputCursor cursor(stream);
+void KvParameters::parse(KvInputCursor& cursor) {
+    if (m_separator.length() == 1 && m_separator.data()[0] == ';')
+        return parseWith(cursor, kSemicolonStops);
+    if (m_separator.length() == 1 && m_separator.data()[0] == ',')
+        return parseWith(cursor, kCommaStops);
+    KvCharClass stops = kStops;
+    stops.add(m_separator.c_str());
+    parseWith(cursor, stops);
+}
+
+void KvParameters::parseWith(KvInputCursor& cursor, const KvCharClass& stops) {
     const char* separators = m_separator.c_str();
     uint32_t available = 0;
     if (cursor.rest(available) && parseInPlace(cursor, stops))

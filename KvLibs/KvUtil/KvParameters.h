@@ -28,6 +28,9 @@ public:
     // setParameter without the lock, for the parser filling a list that it made and has not yet
     // handed to anyone: no other thread can reach the list.
     void setParsedParameter(const char* key, const char* value);
+    // The same with the texts' lengths known: key is already trimmed, and both are already cut
+    // where a NUL ends the C text they were read as.
+    void setParsedParameter(std::string_view key, std::string_view value);
     void removeParameter(const char* key);
     void removeAll();
     bool hasParameter(const char* key) const;
@@ -42,13 +45,15 @@ public:
     void writeTo(KvOutputStream& stream) const;
     void parseString(const char* text);
     void parse(KvInputStream& stream);
+    // The same through the cursor of a parser that reads on behind the list.
+    void parse(KvInputCursor& cursor);
 
     // Visits each pair from the head, under the list's lock; value is null for a key alone.
     template <class F> void forEach(F visit) const {
         lockList();
         try {
             for (const Node* node = m_head; node; node = node->next)
-                visit(node->key.c_str(), node->value.data());
+                visit(node->key(), node->value());
         } catch (...) {
             unlockList();
             throw;
@@ -60,7 +65,7 @@ public:
         lockList();
         try {
             for (const Node* node = m_head; node; node = node->next)
-                visit(node->key.c_str(), node->value.data());
+                visit(node->key(), node->value());
             done();
         } catch (...) {
             unlockList();
@@ -70,25 +75,29 @@ public:
     }
 
 private:
+    // A pair in one block: the node, then its key and its value, each ended by a NUL. A list
+    // costs one block per pair, and dropping one is a single release.
     struct Node {
-        KvConstString key;
-        KvConstString value;
         Node* next;
-        // Made and dropped with the lists, at the rate of the counted objects.
-        static void* operator new(size_t size) { return KvObjectPool::allocate(size); }
-        static void operator delete(void* block, size_t size) noexcept {
-            KvObjectPool::release(block, size);
-        }
+        uint32_t keyLength;
+        uint32_t valueLength;
+        const char* key() const { return reinterpret_cast<const char*>(this + 1); }
+        // Null for a key alone or an empty value.
+        const char* value() const { return valueLength ? key() + keyLength + 1 : nullptr; }
+        std::string_view keyText() const { return {key(), keyLength}; }
+        std::string_view valueText() const { return {key() + keyLength + 1, valueLength}; }
+        static Node* sMake(std::string_view key, std::string_view value, Node* next);
+        static void sDrop(Node* node) noexcept;
     };
     static Node* sCopy(const Node* head);
     static void sDeleteAll(Node* head);
     const Node* find(const char* trimmedKey) const;
     void setUnlocked(std::string_view key, std::string_view value);
-    void addAtHead(const char* key, uint32_t keyLength, const char* value, uint32_t valueLength);
+    void addAtHead(std::string_view key, std::string_view value);
     // A parsed token ended: a key and its value, or a key alone when value is null.
     void addParsed(std::string_view key, const std::string_view* value, bool atEnd);
     // parse() with the bytes it acts on: quotes, "=", ",", line ends, NUL and the separators.
-    void parseWith(KvInputStream& stream, const KvCharClass& stops);
+    void parseWith(KvInputCursor& cursor, const KvCharClass& stops);
     bool parseInPlace(KvInputCursor& cursor, const KvCharClass& stops);
     void lockList() const;
     void unlockList() const;
@@ -98,6 +107,10 @@ private:
     // allocator's small sizes.
     uint32_t m_count;
     Node* m_head;
+    // A bit per length and first letter of the keys set, or once set (all of them once a text
+    // was parsed into the list): a key whose bit is clear is new to the list, known without a
+    // walk.
+    uint64_t m_keys;
     // The list's own lock, held in the object so that a list costs one allocation.
     KvMutex m_mutexStorage;
     KvMutex* m_mutex;

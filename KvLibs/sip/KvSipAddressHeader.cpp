@@ -57,18 +57,20 @@ KvString KvSipAddressHeader::getURIString() const {
 void KvSipAddressHeader::parseAddressAndParameters(KvInputStream& stream) {
     ensureNameAddress();
     ensureParameters();
-    m_nameAddress->parse(stream);
+    // One cursor from the display name to the last parameter.
+    KvInputCursor cursor(stream);
+    m_nameAddress->parse(cursor, stream);
 
     // Blanks between the address and its parameters carry nothing.
     int c;
     do {
-        stream.mark(1);
-        c = stream.read();
+        cursor.mark();
+        c = cursor.read();
     } while (c == ' ' || c == '\t');
     if (c > 13 && c < 128) {
         if (c != ';')
-            stream.reset();
-        KvSipURL::listOf(m_parameters).parse(stream);
+            cursor.reset();
+        KvSipURL::listOf(m_parameters).parse(cursor);
     }
 }
 

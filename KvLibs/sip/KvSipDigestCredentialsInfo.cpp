@@ -536,7 +536,11 @@ KvSipDigestCredentialsInfo::sConstructFrom(KvInputStream& stream) {
                 return;
         if (!value || name.empty())
             return; // what the list would refuse
-        list.setParsedParameter(key.data(), value);
+        // The texts as the list keeps C texts: each ends at its first NUL.
+        if (std::memchr(key.data(), '\0', key.size()))
+            list.setParsedParameter(key.data(), value);
+        else
+            list.setParsedParameter(name, std::string_view(value));
         hasResponse = hasResponse || (name.size() == 8 && (name[0] | 0x20) == 'r' &&
                                       ::strncasecmp(name.data(), "response", 8) == 0);
     });

@@ -26,7 +26,8 @@ void setTrimmed(KvConstString& to, const char* text, uint32_t length) {
         ++start;
     while (length > start && KvStreamTokenizer::isWhitespace(text[length - 1]))
         --length;
-    to.setText(text + start, length - start);
+    if (length > start || !to.isEmpty())
+        to.setText(text + start, length - start);
 }
 } // namespace
 
@@ -79,6 +80,11 @@ void KvSipNameAddress::parse(const char* text) {
 }
 
 void KvSipNameAddress::parse(KvInputStream& stream) {
+    KvInputCursor cursor(stream);
+    parse(cursor, stream);
+}
+
+void KvSipNameAddress::parse(KvInputCursor& cursor, KvInputStream& stream) {
     if (!m_displayName.isEmpty())
         m_displayName.setText(nullptr, 0);
     m_uriPending.store(false, std::memory_order_release);
@@ -96,7 +102,6 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
     };
 
     // Leading blanks are passed over through the same cursor that reads the name-address.
-    KvInputCursor cursor(stream);
     cursor.skipRun(kNotWhitespace);
     for (;;) {
         cursor.mark();
@@ -166,8 +171,7 @@ void KvSipNameAddress::parse(KvInputStream& stream) {
         }
         append(c);
     }
-    cursor.release();
-    m_uri = KvURI::createURI(stream, m_ownParameters);
+    m_uri = KvURI::createURI(cursor, stream, m_ownParameters);
 }
 
 void KvSipNameAddress::write(KvOutputStream& stream) const {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 
+class KvInputCursor;
 class KvInputStream;
 class KvOutputStream;
 class KvSipURL;
@@ -28,6 +29,9 @@ public:
     KvObject* clone() const override;
 
     void parse(KvInputStream& stream);
+    // The same through the cursor of a parser that reads stream: the cursor goes on behind the
+    // name-address.
+    void parse(KvInputCursor& cursor, KvInputStream& stream);
     void parse(const char* text);
 
     KvHandle<KvURI> getURI() const { return KvHandle<KvURI>(uri()); }

@@ -260,6 +260,13 @@ void KvSipRequest::parseStartLine(KvInputStream& stream) {
         KvSipParseError::raise("Invalid SIP URI");
     m_requestURIPending = false;
     m_requestURI = std::move(uri);
+    // A sip URL has read its scheme as "sip", and keeps no unparsed text with angles in it: it
+    // has only its headers to hand over, when it has any.
+    if (m_requestURI->isSipURL()) {
+        if (m_requestURI->hasHeaders())
+            moveURLHeaders();
+        return;
+    }
     const KvString scheme = m_requestURI->getScheme();
     if (!scheme.equalsIgnoreCase("sip") && !scheme.equalsIgnoreCase("tel")) {
         setDamage(416);

@@ -6,6 +6,7 @@
 #include "KvOutputStream.h"
 #include "KvParameters.h"
 #include "KvSipHeaderTextStream.h"
+#include "KvShortCopy.h"
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
@@ -39,6 +40,17 @@ bool isLineSpace(int c) {
 // Behind a closing ">": blanks and line ends are passed over and a ";" that opens the header's
 // own parameters is taken.
 void skipAfterClosingBracket(KvInputCursor& cursor) {
+    uint32_t available = 0;
+    if (const char* rest = cursor.rest(available)) {
+        uint32_t blanks = 0;
+        while (blanks < available && isLineSpace(rest[blanks]))
+            ++blanks;
+        cursor.advance(blanks);
+        cursor.mark();
+        if (blanks < available && rest[blanks] == ';')
+            cursor.advance(1);
+        return;
+    }
     for (;;) {
         cursor.mark();
         int c = cursor.read();
@@ -167,8 +179,7 @@ void appendEscaped(std::string& out, const char* text) {
 }
 } // namespace
 
-KvSipURL::KvSipURL()
-    : KvURI(sSchemeText("sip", 3), true), m_port(DEFAULT_PORT), m_portPresent(false) {}
+KvSipURL::KvSipURL() : KvURI(sSipScheme(), true), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipURL::KvSipURL(const char* text) : KvSipURL() {
     m_ownParameters = true;
@@ -354,6 +365,11 @@ bool KvSipURL::writesDelimiter() const {
 }
 
 void KvSipURL::parse(KvInputStream& stream) {
+    KvInputCursor cursor(stream);
+    parse(cursor, stream);
+}
+
+void KvSipURL::parse(KvInputCursor& cursor, KvInputStream& stream) {
     enum class State { None, Colon, At, Semicolon };
 
     // A URL read again keeps nothing of its old text.
@@ -368,7 +384,6 @@ void KvSipURL::parse(KvInputStream& stream) {
     uint32_t index = 0;
     uint32_t segmentStart = 0;
     State state = State::None;
-    KvInputCursor cursor(stream);
     // Whether a user lies ahead: known at once for a stream read byte by byte, else found out
     // when first needed.
     enum class Ahead { Unknown, No, Yes };
@@ -479,12 +494,20 @@ void KvSipURL::parse(KvInputStream& stream) {
     };
 
     for (;;) {
-        // A run of bytes that are only stored, shown in memory, goes over in one copy.
+        // A run of bytes that are only stored, shown in memory, goes over in one copy. What
+        // follows it is read at once: a byte the run stopped at, the end, or one without room.
         if (!inQuotes) {
-            if (const uint32_t run =
-                    cursor.takeRun(kUrlSpecial, buffer + index, BUFFER_SIZE - index)) {
+            uint32_t available = 0;
+            if (const char* rest = cursor.rest(available)) {
+                const uint32_t run = kUrlSpecial.spanOutside(
+                    rest, std::min<uint32_t>(available, BUFFER_SIZE - index));
+                // Mostly a user or host name: shorter than a call to memcpy costs.
+                if (run - 1 < 32)
+                    KvShortCopy::copy(buffer + index, rest, run);
+                else if (run)
+                    std::memcpy(buffer + index, rest, run);
+                cursor.advance(run);
                 index += run;
-                continue;
             }
         }
         cursor.mark();

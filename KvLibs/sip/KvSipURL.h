@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+class KvInputCursor;
 class KvOutputStream;
 class KvParameters;
 
@@ -23,6 +24,9 @@ public:
     bool hasHeaders() const override;
     KvString serialize() const override;
     void parse(KvInputStream& stream) override;
+    // The same through the cursor of a parser that reads stream: the cursor goes on behind the
+    // URL (read from the stream alone when the URL had headers).
+    void parse(KvInputCursor& cursor, KvInputStream& stream);
     // Writes the text serialize() returns, without making a string of it.
     void write(KvOutputStream& stream) const;
     // Whether that text holds a ";", "," or "?", which a bare URL in a header would lose.

@@ -35,12 +35,16 @@ KvURI::KvURI(const char* scheme)
 KvURI::KvURI(const KvString& scheme, bool isSipURL)
     : m_isSipURL(isSipURL), m_ownParameters(false), m_scheme(scheme) {}
 
-KvString KvURI::sSchemeText(const char* text, uint32_t length) {
+const KvString& KvURI::sSipScheme() {
     static const KvString sip = [] {
         KvString text("sip");
         text->setPermanent();
         return text;
     }();
+    return sip;
+}
+
+KvString KvURI::sSchemeText(const char* text, uint32_t length) {
     static const KvString tel = [] {
         KvString text("tel");
         text->setPermanent();
@@ -49,7 +53,7 @@ KvString KvURI::sSchemeText(const char* text, uint32_t length) {
     if (!text || length == 0)
         return KvString();
     if (length == 3 && std::memcmp(text, "sip", 3) == 0)
-        return sip;
+        return sSipScheme();
     if (length == 3 && std::memcmp(text, "tel", 3) == 0)
         return tel;
     return KvString(KvStringBuffer::create(text, length));
@@ -104,39 +108,60 @@ void KvURI::parse(KvInputStream& stream) {
         stream.reset();
 }
 
-KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
+namespace {
+// The first three letters of a scheme. Blanks, and a "<" with the blanks behind it, come before
+// the scheme: "< sip:x >" is a sip URL, as its own parser reads it.
+struct SchemeStart {
     char letters[3] = {0, 0, 0};
     int count = 0;
-    // Blanks, and a "<" with the blanks behind it, come before the scheme: "< sip:x >" is a sip
-    // URL, as its own parser reads it.
-    auto take = [&letters, &count](int c) {
+    void take(int c) {
         if (c == ' ' || c == '\t' || (c == '<' && count == 0))
             return;
         letters[count++] = static_cast<char>(c);
-    };
+    }
+    bool is(const char* word) const { return count == 3 && equalsIgnoreCase3(letters, word); }
+};
+
+SchemeStart schemeStartIn(const char* bytes, uint32_t shown) {
+    SchemeStart start;
+    for (uint32_t i = 0; i < shown && start.count < 3; ++i)
+        start.take(static_cast<uint8_t>(bytes[i]));
+    return start;
+}
+
+// Whether a sip URL starts the text: the usual "<sip" and "sip" are known without the scan.
+bool startsSipURL(const char* bytes, uint32_t shown) {
+    const uint32_t at = shown && bytes[0] == '<' ? 1 : 0;
+    if (shown >= at + 3 && (bytes[at] | 0x20) == 's' && (bytes[at + 1] | 0x20) == 'i' &&
+        (bytes[at + 2] | 0x20) == 'p')
+        return true;
+    return schemeStartIn(bytes, shown).is("sip");
+}
+
+// The URI of the class its scheme names, read from the stream.
+KvHandle<KvURI> createFromStream(KvInputStream& stream, bool ownParameters) {
+    SchemeStart start;
     uint32_t shown = 0;
-    const char* bytes = stream.peek(shown);
-    if (bytes) {
+    if (const char* bytes = stream.peek(shown)) {
         // Guessed from the bytes in memory, without moving the stream or its mark.
-        for (uint32_t i = 0; i < shown && count < 3; ++i)
-            take(static_cast<uint8_t>(bytes[i]));
+        start = schemeStartIn(bytes, shown);
     } else {
         stream.mark(-1);
-        while (count < 3) {
+        while (start.count < 3) {
             int c = stream.read();
             if (c < 0)
                 break;
-            take(c);
+            start.take(c);
         }
         stream.reset();
     }
 
     // Each class's constructor already names its scheme.
     KvHandle<KvURI> uri;
-    if (count == 3 && equalsIgnoreCase3(letters, "sip")) {
+    if (start.is("sip")) {
         uri = new KvSipURL();
         uri->setOwnParameters(ownParameters);
-    } else if (count == 3 && equalsIgnoreCase3(letters, "tel")) {
+    } else if (start.is("tel")) {
         uri = new KvTelURL();
         uri->setOwnParameters(ownParameters);
     } else {
@@ -144,6 +169,26 @@ KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
     }
     uri->parse(stream);
     return uri;
+}
+} // namespace
+
+KvHandle<KvURI> KvURI::createURI(KvInputCursor& cursor, KvInputStream& stream, bool ownParameters) {
+    uint32_t shown = 0;
+    const char* bytes = cursor.rest(shown);
+    if (bytes && startsSipURL(bytes, shown)) {
+        KvSipURL* url = new KvSipURL();
+        KvHandle<KvURI> uri(url);
+        url->setOwnParameters(ownParameters);
+        url->parse(cursor, stream);
+        return uri;
+    }
+    cursor.release();
+    return createFromStream(stream, ownParameters);
+}
+
+KvHandle<KvURI> KvURI::createURI(KvInputStream& stream, bool ownParameters) {
+    KvInputCursor cursor(stream);
+    return createURI(cursor, stream, ownParameters);
 }
 
 void KvURI::registerScheme(const char* scheme, KvURI* (*creator)()) {

@@ -5,6 +5,7 @@
 #include "KvObject.h"
 #include "KvStringBuffer.h"
 
+class KvInputCursor;
 class KvInputStream;
 
 class KvURI : public KvObject {
@@ -25,6 +26,10 @@ public:
     // it. ownParameters: whether ";" parameters behind a bare sip or tel URL belong to the URL
     // (request line) or end it (header value).
     static KvHandle<KvURI> createURI(KvInputStream& stream, bool ownParameters);
+    // The same for a parser reading stream through cursor: a sip URL is read through the same
+    // cursor; any other URI is read from the stream, which leaves the cursor spent.
+    static KvHandle<KvURI> createURI(KvInputCursor& cursor, KvInputStream& stream,
+                                     bool ownParameters);
     static void registerScheme(const char* scheme, KvURI* (*creator)());
 
     bool isSipURL() const { return m_isSipURL; }
@@ -41,6 +46,8 @@ protected:
 
     // The scheme as a string; "sip" and "tel" exactly as written share one buffer each.
     static KvString sSchemeText(const char* text, uint32_t length);
+    // That shared "sip", for every sip URL made.
+    static const KvString& sSipScheme();
 
     bool m_isSipURL;
     bool m_ownParameters;

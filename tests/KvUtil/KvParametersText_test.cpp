@@ -46,3 +46,55 @@ TEST(KvParametersText, CountIsReadWhileTheListChanges) {
     list.setParameter("k", "v");
     EXPECT_EQ(list.getCount(), 1u);
 }
+
+// Each pair keeps its key and value in one block: texts of every size around the short-copy
+// limit, replaced in place (also by the pair's own text), copied and removed.
+TEST(KvParametersText, PairsKeepTheirTextsThroughReplaceCopyAndRemove) {
+    for (size_t size : {1u, 15u, 16u, 31u, 32u, 33u, 300u}) {
+        const std::string value(size, 'v');
+        KvParameters list;
+        list.setParameter("Alpha", "1");
+        list.setParameter("beta", value.c_str());
+        list.setParameter("gamma", "");
+        list.setParameter("ALPHA", value.c_str()); // stays first written as "Alpha", in its place
+        list.setParameter("beta", list.getParameterText("beta"));
+        EXPECT_EQ(list.getCount(), 3u);
+        EXPECT_EQ(list.getParameterText("gamma"), nullptr);
+        EXPECT_TRUE(list.hasParameter(" GAMMA "));
+        const std::string expected = "gamma;beta=" + value + ";Alpha=" + value;
+        EXPECT_TRUE(list.serialize() == expected.c_str()) << size;
+        KvParameters copy(list); // a copy holds the pairs reversed
+        copy = list;
+        const std::string reversed = "Alpha=" + value + ";beta=" + value + ";gamma";
+        EXPECT_TRUE(copy.serialize() == reversed.c_str()) << size;
+        list.removeParameter("beta");
+        EXPECT_TRUE(list.serialize() == ("gamma;Alpha=" + value).c_str()) << size;
+        EXPECT_STREQ(copy.getParameterText("beta"), value.c_str());
+    }
+}
+
+// Setting a key the list holds replaces its value, however the list came to hold it.
+TEST(KvParametersText, SettingAHeldKeyReplacesIt) {
+    KvParameters parsed;
+    parsed.parseString("Tag=1;lr;x=2");
+    parsed.setParameter("tag", "3");
+    parsed.setParameter("LR", "4");
+    EXPECT_TRUE(parsed.serialize() == "x=2;lr=4;Tag=3");
+
+    KvParameters set;
+    set.setParameter("tag", "1");
+    set.setParsedParameter(std::string_view("TAG"), std::string_view("2"));
+    KvParameters copy(set);
+    copy.setParameter("Tag", "3");
+    EXPECT_TRUE(copy.serialize() == "tag=3");
+    KvParameters assigned;
+    assigned.setParameter("other", "0");
+    assigned = set;
+    assigned.setParameter("tag", "4");
+    EXPECT_TRUE(assigned.serialize() == "tag=4");
+    set.removeAll();
+    EXPECT_FALSE(set.hasParameter("tag"));
+    set.setParameter("tag", "5");
+    set.setParameter("TAG", "6");
+    EXPECT_TRUE(set.serialize() == "tag=6");
+}

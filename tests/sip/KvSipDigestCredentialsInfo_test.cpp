@@ -315,3 +315,17 @@ TEST(KvSipDigestCredentialsInfo, ItemNamesAreMatchedInAnyCaseAsTheyArrive) {
         << text;
     EXPECT_EQ(text.find("method"), std::string::npos) << text;
 }
+
+TEST(KvSipDigestCredentialsInfo, ItemsAreCutAtNulAndRepeatedItemsReplaced) {
+    using namespace std::string_literals;
+    auto read = [](const std::string& text) {
+        return kvSerialized(KvSipDigestCredentialsInfo::sConstructFrom(*kvStreamOf(text)));
+    };
+    const std::string nonce(40, 'n');
+    const std::string tail = ", uri=\"sip:b\", response=\"0123456789abcdef0123456789abcdef\"";
+    EXPECT_EQ(
+        read(" Username = \"a\", realm=\"r\", nonce=\"" + nonce + "\", USERNAME=\"b\"" + tail),
+        read("username=\"b\", realm=\"r\", nonce=\"" + nonce + "\"" + tail));
+    EXPECT_EQ(read("username=\"a\", realm=\"r\", nonce=\"x\0y\", realm\0z=\"q\""s + tail),
+              read("username=\"a\", realm=\"q\", nonce=\"x\"" + tail));
+}

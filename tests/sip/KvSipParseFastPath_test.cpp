@@ -274,6 +274,19 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Contact", " sip:[::1]:5060;q=1, sip:u:p@[::2]:5070;x=@, <sip:u:p:q@h:1>\r\n"},
         {"Contact", " sip:h:1@x, sip:\"a;b\"@h;x, <sip:\"q@r\";s>\r\n"},
         {"From", " <sip:a@b;maddr=x\xff\x80y;ttl=1>;tag=\xc3\xa9"},
+        // One cursor reads address and parameters: behind URL headers, a tel or another URI it
+        // goes on from the stream alone.
+        {"From", " <sip:a@b?h=v&x=%41> \t;tag=t;x\r\n"},
+        {"From", " sip:a@b?h=v;tag=t\r\n"},
+        {"To", " \"n\" <tel:+1-555;phone-context=x> ;tag=7\r\n"},
+        {"Contact", " <http://e.x/a;b>;q=0.5, <sip:c@d?s=1>;expires=3 ,sip:e@f;p\r\n"},
+        {"Contact", " tel:+1;q=1, sip:e@f ;p=\"a,b\"\r\n"},
+        // The scheme guessed from its first letters, in any case, behind blanks, or cut short.
+        {"To", " <SiP:a@b>\r\n"},
+        {"To", " < sip:a@b>\r\n"},
+        {"To", " <sips:a@b>\r\n"},
+        {"To", " <si"},
+        {"To", " si"},
     };
     for (const auto& [name, value] : edges)
         expectValueSameBothWays(name, value);

@@ -233,6 +233,28 @@ TEST(KvSipRequestURI, AFreshRequestHasOneEmptyGenericURI) {
     ASSERT_FALSE(KvHandle<KvSipRequest>(copy)->getRequestURI().isNull());
 }
 
+// The request line's URI as parsed: headers of a sip URL move into the message, a sip URL in
+// angles or in capitals is read, and a scheme other than sip and tel is refused.
+TEST(KvSipRequestURI, ParsedFromTheRequestLine) {
+    auto parsed = [](const std::string& line) {
+        return KvHandle<KvSipRequest>(
+            kvParseMessage(line + "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bKx\r\n"
+                                  "From: <sip:a@h>;tag=1\r\nTo: <sip:b@h>\r\nMax-Forwards: 70\r\n"
+                                  "Call-ID: c\r\nCSeq: 1 OPTIONS\r\n\r\n"));
+    };
+    auto request = parsed("OPTIONS sip:bob@b?Subject=hi SIP/2.0");
+    EXPECT_TRUE(request->getSipURL()->hasNoHeaders());
+    ASSERT_FALSE(request->getHeader(KV_HEADER_SUBJECT).isNull());
+    EXPECT_EQ(request->getRequestURI()->serialize(), "sip:bob@b");
+    request = parsed("OPTIONS <SIP:bob@b> SIP/2.0");
+    EXPECT_EQ(request->getRequestURI()->serialize(), "sip:bob@b");
+    EXPECT_EQ(request->getParseState(), KV_VALID);
+    request = parsed("OPTIONS <urn:service:sos> SIP/2.0");
+    EXPECT_NE(request->getParseState(), KV_VALID);
+    request = parsed("OPTIONS tel:+1-555 SIP/2.0");
+    EXPECT_EQ(request->getRequestURI()->getScheme(), "tel");
+}
+
 // ---- method classes
 
 TEST(KvSipMethodClasses, EachMethodParsesIntoItsClassAndClonesIntoItToo) {
