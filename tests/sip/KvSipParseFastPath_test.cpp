@@ -274,6 +274,25 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Contact", " sip:[::1]:5060;q=1, sip:u:p@[::2]:5070;x=@, <sip:u:p:q@h:1>\r\n"},
         {"Contact", " sip:h:1@x, sip:\"a;b\"@h;x, <sip:\"q@r\";s>\r\n"},
         {"From", " <sip:a@b;maddr=x\xff\x80y;ttl=1>;tag=\xc3\xa9"},
+        // Via parameters read where they lie or as a trimmed text: blanks and pairs without a
+        // value at either end, a CR alone, a NUL, the version passed over at once or not.
+        {"Via", " SIP/2.0/UDP h;a=\t\r\n"},
+        {"Via", " SIP/2.0/UDP h;\ta=1;b\r\n"},
+        {"Via", " SIP/2.0/UDP h;a=1;b=\r\n"},
+        {"Via", " SIP/2.0/UDP h;a=1\rb=2\r\n"},
+        {"Via", std::string(" SIP/2.0/UDP h;a=1\0;b=2\r\n", 27)},
+        {"Via", " SIP/2.0/UDP h;a=\"x y\" \r\n"},
+        {"Via", " SIP/2.0/\r\n"},
+        {"Via", " SIP/2.0/ tcp h\r\n"},
+        {"Via", " SIP/2.0//UDP h\r\n"},
+        // Option tags and subjects taken in place: shared tags and their prefixes, an empty tag,
+        // one too long for the stack buffer, blanks around a subject.
+        {"Supported", " timerx, 100re, , path\r\n"},
+        {"Require", " " + std::string(100, 't') + "\r\n"},
+        {"Supported", " \r\n"},
+        {"Subject", " \t a, b \t\r\n"},
+        {"Subject", " \r\n"},
+        {"Subject", std::string(" a\0b ", 6)},
     };
     for (const auto& [name, value] : edges)
         expectValueSameBothWays(name, value);
