@@ -303,6 +303,17 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Subject", " \t a, b \t\r\n"},
         {"Subject", " \r\n"},
         {"Subject", std::string(" a\0b ", 5)},
+        // CSeq read in one pass: numbers at and past 32 bits, no blank or no method behind.
+        {"CSeq", " 4294967295 INVITE\r\n"},
+        {"CSeq", " 4294967296 INVITE\r\n"},
+        {"CSeq", "7INVITE"},
+        {"CSeq", " 7 \r\n"},
+        {"CSeq", " x INVITE\r\n"},
+        {"Allow", " INV, PRACKS, UPDATE"},
+        {"User-Agent", " A / \r\n"},
+        {"User-Agent", " A \t/\t1 (x), B\r\n"},
+        {"User-Agent", " A /"},
+        {"User-Agent", " \r\n"},
     };
     for (const auto& [name, value] : edges)
         expectValueSameBothWays(name, value);
