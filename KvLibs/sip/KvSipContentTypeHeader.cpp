@@ -71,6 +71,8 @@ struct MediaRangeText {
 
     // Reads type "/" subtype and, behind a ";", the parameters; false when a part is missing.
     bool parse(KvInputStream& stream, KvParameters& parameters) {
+        if (parseShown(stream, parameters))
+            return true;
         // The type ends at any separator, not only at "/": a list element without "/" must not
         // swallow the elements behind it.
         type = KvStreamTokenizer::takeToken(stream, kvSipTokenSeparatorClass, typeBuffer,
@@ -84,6 +86,44 @@ struct MediaRangeText {
             return false;
         if (KvStreamTokenizer::skipWhitespace(stream) == ';') {
             stream.read();
+            parameters.parse(stream);
+        }
+        return true;
+    }
+
+    // The same from the bytes the stream shows, the stream moved once and left as above; false,
+    // with nothing read, for anything but a whole type and subtype there.
+    bool parseShown(KvInputStream& stream, KvParameters& parameters) {
+        uint32_t available = 0;
+        const char* bytes = stream.peek(available);
+        if (!bytes)
+            return false;
+        auto blanksFrom = [&](uint32_t at) {
+            while (at < available &&
+                   KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[at])))
+                ++at;
+            return at;
+        };
+        auto tokenAt = [&](uint32_t at) {
+            return std::string_view(
+                bytes + at, kvSipTokenSeparatorClass.spanOutside(bytes + at, available - at));
+        };
+        const uint32_t typeStart = blanksFrom(0);
+        const std::string_view typeText = tokenAt(typeStart);
+        const uint32_t slash = blanksFrom(typeStart + static_cast<uint32_t>(typeText.size()));
+        if (typeText.empty() || slash == available || bytes[slash] != '/')
+            return false;
+        const uint32_t subtypeStart = blanksFrom(slash + 1);
+        const std::string_view subtypeText = tokenAt(subtypeStart);
+        if (subtypeText.empty())
+            return false;
+        const uint32_t end = blanksFrom(subtypeStart + static_cast<uint32_t>(subtypeText.size()));
+        type = typeText;
+        subtype = subtypeText;
+        stream.skip(end);
+        stream.mark(1);
+        if (end < available && bytes[end] == ';') {
+            stream.skip(1);
             parameters.parse(stream);
         }
         return true;

@@ -314,6 +314,14 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"User-Agent", " A \t/\t1 (x), B\r\n"},
         {"User-Agent", " A /"},
         {"User-Agent", " \r\n"},
+        // Media types read in one pass: blanks around "/", a part missing, parameters behind.
+        {"Content-Type", " a / b\r\n"},
+        {"Content-Type", " a/\r\n"},
+        {"Content-Type", " a /;x\r\n"},
+        {"Content-Type", " a/b;\r\n"},
+        {"Content-Type", "\ta/b\t;x=1;y\r\n"},
+        {"Content-Type", " a/b"},
+        {"Accept", " a/b;q=0.5, c/d, e\r\n"},
     };
     for (const auto& [name, value] : edges)
         expectValueSameBothWays(name, value);
