@@ -303,14 +303,14 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
     if (!cursor.rest(available))
         KvStreamTokenizer::requireMarks(stream);
 
-    // Nearly every Via opens with "SIP/2.0/": passed over at once, the defaults it matches kept.
+    // Nearly every Via opens with "SIP/2.0/": passed over at once.
     skipBlanks(cursor);
     const char* bytes = cursor.rest(available);
     constexpr std::string_view kSip20 = "SIP/2.0/";
     if (bytes && available > kSip20.size() &&
         std::memcmp(bytes, kSip20.data(), kSip20.size()) == 0) {
-        assign(m_protocolName, kSip20.substr(0, 3));
-        assign(m_protocolVersion, kSip20.substr(4, 3));
+        m_protocolName.setText("SIP", 3);
+        m_protocolVersion.setText("2.0", 3);
         cursor.advance(static_cast<uint32_t>(kSip20.size()));
     } else {
         assign(m_protocolName, readToken(cursor, kSlash, buffer));
