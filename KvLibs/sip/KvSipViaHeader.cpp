@@ -41,18 +41,8 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The tokenizer's skipWhitespace through the cursor: blanks passed over, marked at the next byte,
-// which is returned and left unread.
-int skipBlanks(KvInputCursor& cursor) {
-    uint32_t available = 0;
-    if (const char* bytes = cursor.rest(available)) {
-        uint32_t n = 0;
-        while (n < available && isBlank(bytes[n]))
-            ++n;
-        cursor.advance(n);
-        cursor.mark();
-        return n < available ? static_cast<uint8_t>(bytes[n]) : -1;
-    }
+// skipBlanks for a stream that shows no bytes.
+int skipStreamBlanks(KvInputCursor& cursor) {
     for (;;) {
         cursor.mark();
         const int c = cursor.read();
@@ -61,6 +51,21 @@ int skipBlanks(KvInputCursor& cursor) {
             return c;
         }
     }
+}
+
+// The tokenizer's skipWhitespace through the cursor: blanks passed over, marked at the next byte,
+// which is returned and left unread. Small enough to be inlined where the bytes are in view.
+inline int skipBlanks(KvInputCursor& cursor) {
+    uint32_t available = 0;
+    const char* bytes = cursor.rest(available);
+    if (!bytes)
+        return skipStreamBlanks(cursor);
+    uint32_t n = 0;
+    while (n < available && isBlank(bytes[n]))
+        ++n;
+    cursor.advance(n);
+    cursor.mark();
+    return n < available ? static_cast<uint8_t>(bytes[n]) : -1;
 }
 
 // The next token up to one of the delimiters, leading white space passed over, as the tokenizer
