@@ -18,6 +18,16 @@
 namespace {
 
 void skipBlanks(KvInputCursor& cursor) {
+    uint32_t available = 0;
+    if (const char* bytes = cursor.rest(available)) {
+        // Left as below: at the first other byte, marked there.
+        uint32_t n = 0;
+        while (n < available && (bytes[n] == ' ' || bytes[n] == '\t'))
+            ++n;
+        cursor.advance(n);
+        cursor.mark();
+        return;
+    }
     for (;;) {
         cursor.mark();
         int c = cursor.read();
@@ -33,6 +43,19 @@ void skipBlanks(KvInputCursor& cursor) {
 bool readNumber(KvInputCursor& cursor, uint64_t& value) {
     skipBlanks(cursor);
     value = 0;
+    auto add = [&value](int c) {
+        if (value <= UINT32_MAX)
+            value = value * 10 + static_cast<uint64_t>(c - '0');
+    };
+    uint32_t available = 0;
+    if (const char* bytes = cursor.rest(available)) {
+        uint32_t n = 0;
+        for (; n < available && bytes[n] >= '0' && bytes[n] <= '9'; ++n)
+            add(bytes[n]);
+        cursor.advance(n);
+        cursor.mark();
+        return n > 0;
+    }
     bool digits = false;
     for (;;) {
         cursor.mark();
@@ -42,8 +65,7 @@ bool readNumber(KvInputCursor& cursor, uint64_t& value) {
             return digits;
         }
         digits = true;
-        if (value <= UINT32_MAX)
-            value = value * 10 + static_cast<uint64_t>(c - '0');
+        add(c);
     }
 }
 
