@@ -82,6 +82,10 @@ public:
     // text, with nothing read, when the stream shows none.
     static std::string_view takeShownToken(KvInputStream& stream, const char* delimiters);
     static std::string_view takeShownToken(KvInputStream& stream, const KvCharClass& delimiters);
+    // The count of bytes before the first CR or LF (all of them when there is none).
+    static uint32_t lineLengthIn(const char* bytes, uint32_t available) {
+        return lengthIn(bytes, available, "\r\n");
+    }
     static bool readLineToBuffer(KvInputStream& stream, char* buffer, uint32_t size);
     static KvString readLine(KvInputStream& stream);
     static bool isAtLineEnd(KvInputStream& stream);

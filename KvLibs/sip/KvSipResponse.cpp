@@ -190,11 +190,7 @@ void KvSipResponse::parseStartLine(KvInputStream& stream) {
     skipBlanks(cursor);
     uint32_t available = 0;
     if (const char* text = cursor.rest(available)) {
-        uint32_t length = available;
-        if (const void* lineFeed = std::memchr(text, '\n', length))
-            length = static_cast<uint32_t>(static_cast<const char*>(lineFeed) - text);
-        if (const void* carriageReturn = std::memchr(text, '\r', length))
-            length = static_cast<uint32_t>(static_cast<const char*>(carriageReturn) - text);
+        const uint32_t length = KvStreamTokenizer::lineLengthIn(text, available);
         cursor.advance(length);
         m_reasonPhrase = length ? phraseText(text, length) : KvString();
     } else {
@@ -204,18 +200,7 @@ void KvSipResponse::parseStartLine(KvInputStream& stream) {
         for (c = stream.read(); c >= 0 && c != '\r' && c != '\n'; c = stream.read())
             ++length;
         stream.reset();
-        if (length > 0) {
-            KvStringBuffer* phrase = KvStringBuffer::create(nullptr, 0, length + 1);
-            char* text = KvStringBuffer::lockBuffer(phrase, length + 1);
-            // A stream may hand out fewer bytes per read than asked for.
-            int32_t got = KvStreamTokenizer::readFully(stream, text, static_cast<int32_t>(length));
-            uint32_t used = got > 0 ? static_cast<uint32_t>(got) : 0;
-            text[used] = '\0';
-            KvStringBuffer::releaseBuffer(phrase, static_cast<int32_t>(used));
-            m_reasonPhrase = phrase;
-        } else {
-            m_reasonPhrase = KvString();
-        }
+        m_reasonPhrase = length ? KvStringBuffer::readBytes(nullptr, stream, length) : nullptr;
     }
     if (cursor.read() == '\r') {
         cursor.mark();

@@ -322,6 +322,12 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Content-Type", "\ta/b\t;x=1;y\r\n"},
         {"Content-Type", " a/b"},
         {"Accept", " a/b;q=0.5, c/d, e\r\n"},
+        // Unknown headers keep their value to the line end, taken in place.
+        {"X-Unknown", " \t a, b \r\n"},
+        {"X-Unknown", " \t\r\n"},
+        {"X-Unknown", "v\rw\r\n"},
+        {"X-Unknown", std::string(" a\0b\r\n", 6)},
+        {"X-Unknown", " tail"},
     };
     for (const auto& [name, value] : edges)
         expectValueSameBothWays(name, value);
