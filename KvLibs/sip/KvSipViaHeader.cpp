@@ -312,19 +312,33 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
     skipBlanks(cursor);
     const char* bytes = cursor.rest(available);
     constexpr std::string_view kSip20 = "SIP/2.0/";
+    bool transportRead = false;
     if (bytes && available > kSip20.size() &&
         std::memcmp(bytes, kSip20.data(), kSip20.size()) == 0) {
         m_protocolName.setText("SIP", 3);
         m_protocolVersion.setText("2.0", 3);
         cursor.advance(static_cast<uint32_t>(kSip20.size()));
+        // Then, as a rule, the transport in capitals ("UDP", "TCP", "TLS"): kept as it stands.
+        const char* transport = bytes + kSip20.size();
+        const uint32_t rest = available - static_cast<uint32_t>(kSip20.size());
+        const uint32_t length = kSeparators.delimitersOrNul.spanOutside(transport, rest);
+        if (length && length <= 8 && (length == rest || transport[length] != '\0') &&
+            std::none_of(transport, transport + length,
+                         [](char c) { return c >= 'a' && c <= 'z'; })) {
+            m_transport.setText(transport, length);
+            cursor.advance(length);
+            transportRead = true;
+        }
     } else {
         assign(m_protocolName, readToken(cursor, kSlash, buffer));
         cursor.read();
         assign(m_protocolVersion, readToken(cursor, kSlash, buffer));
         cursor.read();
     }
-    assign(m_transport, readToken(cursor, kSeparators, buffer));
-    m_transport.toUpperCase();
+    if (!transportRead) {
+        assign(m_transport, readToken(cursor, kSeparators, buffer));
+        m_transport.toUpperCase();
+    }
 
     if (skipBlanks(cursor) == '[') {
         readIPv6Reference(cursor, buffer);

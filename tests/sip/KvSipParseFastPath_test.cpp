@@ -295,6 +295,11 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Via", " SIP/2.0/\r\n"},
         {"Via", " SIP/2.0/ tcp h\r\n"},
         {"Via", " SIP/2.0//UDP h\r\n"},
+        {"Via", " SIP/2.0/udp h\r\n"},
+        {"Via", " SIP/2.0/TRANSPORTX h\r\n"},
+        {"Via", std::string(" SIP/2.0/UD\0P h\r\n", 17)},
+        {"Via", " SIP/2.0/UDP"},
+        {"Via", " SIP/2.0/SCTP\th:1\r\n"},
         // Option tags and subjects taken in place: shared tags and their prefixes, an empty tag,
         // one too long for the stack buffer, blanks around a subject.
         {"Supported", " timerx, 100re, , path\r\n"},
