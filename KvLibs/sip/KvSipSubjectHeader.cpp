@@ -5,18 +5,16 @@
 #include "KvStreamTokenizer.h"
 
 void KvSipSubjectHeader::doParse(KvInputStream& stream) {
-    uint32_t length = KvStreamTokenizer::tokenLength(stream, "\r\n");
-    uint32_t available = 0;
-    if (const char* text = stream.peek(available)) {
+    std::string_view text = KvStreamTokenizer::takeShownToken(stream, "\r\n");
+    if (text.data()) {
         // Trimmed before the copy: one string made, none moved. The start is trimmed already.
-        if (length)
-            stream.skip(length);
-        while (length && KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(text[length - 1])))
-            --length;
+        while (!text.empty() && KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(text.back())))
+            text.remove_suffix(1);
+        const auto length = static_cast<uint32_t>(text.size());
         // A given length of 0 would make create() measure the text: an empty one is made apart.
-        m_text = KvStringBuffer::create(length ? text : nullptr, length, length + 1);
+        m_text = KvStringBuffer::create(length ? text.data() : nullptr, length, length + 1);
         return;
     }
-    m_text = KvStringBuffer::readBytes(nullptr, stream, length);
+    m_text = KvStringBuffer::readToken(nullptr, stream, "\r\n");
     m_text.trim();
 }
