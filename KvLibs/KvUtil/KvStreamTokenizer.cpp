@@ -239,15 +239,33 @@ bool KvStreamTokenizer::readTokenToBufferOf(KvInputStream& stream, const Delimit
     return false;
 }
 
+template <class Delimiters>
+std::string_view KvStreamTokenizer::takeShownTokenOf(KvInputStream& stream,
+                                                     const Delimiters& delimiters) {
+    uint32_t n = 0;
+    const char* token = shownToken(stream, delimiters, n);
+    if (!token)
+        return std::string_view();
+    if (n)
+        stream.skip(n);
+    return std::string_view(token, n);
+}
+
+std::string_view KvStreamTokenizer::takeShownToken(KvInputStream& stream, const char* delimiters) {
+    return takeShownTokenOf(stream, delimiters);
+}
+
+std::string_view KvStreamTokenizer::takeShownToken(KvInputStream& stream,
+                                                   const KvCharClass& delimiters) {
+    return takeShownTokenOf(stream, delimiters);
+}
+
 std::string_view KvStreamTokenizer::takeToken(KvInputStream& stream, const KvCharClass& delimiters,
                                               char* buffer, uint32_t size) {
-    uint32_t n = 0;
-    if (const char* token = shownToken(stream, delimiters, n)) {
-        if (n)
-            stream.skip(n);
-        return std::string_view(token, n);
-    }
-    n = tokenLength(stream, delimiters);
+    const std::string_view shown = takeShownTokenOf(stream, delimiters);
+    if (shown.data())
+        return shown;
+    uint32_t n = tokenLength(stream, delimiters);
     if (n >= size)
         return std::string_view();
     const int32_t got = n ? readFully(stream, buffer, static_cast<int32_t>(n)) : 0;

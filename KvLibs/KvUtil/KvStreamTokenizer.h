@@ -78,6 +78,14 @@ public:
     // The same for a token of any length: one that does not fit the buffer is read into longer.
     static std::string_view takeToken(KvInputStream& stream, const KvCharClass& delimiters,
                                       char* buffer, uint32_t size, KvString& longer);
+    // The token in the bytes the stream shows, taken where it lies as takeToken takes it; a null
+    // text, with nothing read, when the stream shows none.
+    static std::string_view takeShownToken(KvInputStream& stream, const char* delimiters);
+    static std::string_view takeShownToken(KvInputStream& stream, const KvCharClass& delimiters);
+    // The count of bytes before the first CR or LF (all of them when there is none).
+    static uint32_t lineLengthIn(const char* bytes, uint32_t available) {
+        return lengthIn(bytes, available, "\r\n");
+    }
     static bool readLineToBuffer(KvInputStream& stream, char* buffer, uint32_t size);
     static KvString readLine(KvInputStream& stream);
     static bool isAtLineEnd(KvInputStream& stream);
@@ -108,6 +116,8 @@ private:
     template <class Delimiters>
     static const char* shownToken(KvInputStream& stream, const Delimiters& delimiters,
                                   uint32_t& length);
+    template <class Delimiters>
+    static std::string_view takeShownTokenOf(KvInputStream& stream, const Delimiters& delimiters);
     template <class Delimiters>
     static bool readTokenToBufferOf(KvInputStream& stream, const Delimiters& delimiters,
                                     char* buffer, uint32_t size);

@@ -184,14 +184,30 @@ KvStringBuffer* KvStringBuffer::toLowerCase(KvStringBuffer* buffer) {
     return convertCase(buffer, foldLower);
 }
 
-namespace {
-template <class Delimiters>
-KvStringBuffer* readTokenOf(KvStringBuffer* buffer, KvInputStream& stream,
-                            const Delimiters& delimiters) {
-    const uint32_t length = KvStreamTokenizer::tokenLength(stream, delimiters);
-    return KvStringBuffer::readBytes(buffer, stream, length);
+KvStringBuffer* KvStringBuffer::sizedFor(KvStringBuffer* buffer, uint32_t count) {
+    if (!buffer || buffer->getRefCount() >= 2 || buffer->m_capacity <= count)
+        return create(nullptr, 0, count + 1);
+    return buffer;
 }
-} // namespace
+
+KvStringBuffer* KvStringBuffer::copied(KvStringBuffer* buffer, std::string_view text) {
+    const auto length = static_cast<uint32_t>(text.size());
+    KvStringBuffer* target = sizedFor(buffer, length);
+    if (length)
+        std::memcpy(target->m_data, text.data(), length);
+    target->setLength(length);
+    return target;
+}
+
+// A token the stream shows is copied once, straight from its bytes.
+template <class Delimiters>
+KvStringBuffer* KvStringBuffer::readTokenOf(KvStringBuffer* buffer, KvInputStream& stream,
+                                            const Delimiters& delimiters) {
+    const std::string_view shown = KvStreamTokenizer::takeShownToken(stream, delimiters);
+    if (shown.data())
+        return copied(buffer, shown);
+    return readBytes(buffer, stream, KvStreamTokenizer::tokenLength(stream, delimiters));
+}
 
 KvStringBuffer* KvStringBuffer::readToken(KvStringBuffer* buffer, KvInputStream& stream,
                                           const char* delimiters) {
@@ -207,9 +223,7 @@ KvStringBuffer* KvStringBuffer::peekToken(KvStringBuffer* buffer, KvInputStream&
                                           const char* delimiters) {
     uint32_t length = KvStreamTokenizer::tokenLength(stream, delimiters);
     stream.mark(-1);
-    KvStringBuffer* target = buffer;
-    if (!target || target->getRefCount() >= 2 || target->m_capacity <= length)
-        target = create(nullptr, 0, length + 1);
+    KvStringBuffer* target = sizedFor(buffer, length);
     int32_t got =
         length ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(length))
                : 0;
@@ -220,9 +234,7 @@ KvStringBuffer* KvStringBuffer::peekToken(KvStringBuffer* buffer, KvInputStream&
 
 KvStringBuffer* KvStringBuffer::readBytes(KvStringBuffer* buffer, KvInputStream& stream,
                                           uint32_t count) {
-    KvStringBuffer* target = buffer;
-    if (!target || target->getRefCount() >= 2 || target->m_capacity <= count)
-        target = create(nullptr, 0, count + 1);
+    KvStringBuffer* target = sizedFor(buffer, count);
     int32_t got =
         count ? KvStreamTokenizer::readFully(stream, target->m_data, static_cast<int32_t>(count))
               : 0;

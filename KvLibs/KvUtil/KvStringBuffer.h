@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <new>
+#include <string_view>
 
 class KvCharClass;
 class KvInputStream;
@@ -59,6 +60,13 @@ private:
     KvStringBuffer(uint32_t capacity);
     KvStringBuffer(const KvStringBuffer&) = delete;
     void setLength(uint32_t length);
+    // buffer when it is unshared and has room for count characters, else a new one that has.
+    static KvStringBuffer* sizedFor(KvStringBuffer* buffer, uint32_t count);
+    // The text in sizedFor's buffer.
+    static KvStringBuffer* copied(KvStringBuffer* buffer, std::string_view text);
+    template <class Delimiters>
+    static KvStringBuffer* readTokenOf(KvStringBuffer* buffer, KvInputStream& stream,
+                                       const Delimiters& delimiters);
     bool isShared() const { return getRefCount() >= 2; }
 
     char* m_data;

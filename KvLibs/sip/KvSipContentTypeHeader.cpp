@@ -30,7 +30,7 @@ void kvSipSkipParameterValue(KvInputStream& stream) {
     }
 }
 
-KvSipContentTypeHeader::KvSipContentTypeHeader() : m_parameters(new KvParameters()) {}
+KvSipContentTypeHeader::KvSipContentTypeHeader() = default;
 
 KvSipContentTypeHeader::KvSipContentTypeHeader(const char* mediaType) : KvSipContentTypeHeader() {
     setMediaType(mediaType);
@@ -38,7 +38,15 @@ KvSipContentTypeHeader::KvSipContentTypeHeader(const char* mediaType) : KvSipCon
 
 KvSipContentTypeHeader::KvSipContentTypeHeader(const KvSipContentTypeHeader& other)
     : KvSipHeaderClass(other), m_type(other.m_type), m_subtype(other.m_subtype),
-      m_parameters(static_cast<KvParameters*>(other.m_parameters->clone())) {}
+      m_parameters(static_cast<KvParameters*>(other.getParameters()->clone())) {}
+
+const KvHandle<KvParameters>& KvSipContentTypeHeader::getParameters() const {
+    std::call_once(m_parametersMade, [this] {
+        if (m_parameters.isNull())
+            m_parameters = new KvParameters();
+    });
+    return m_parameters;
+}
 
 void KvSipContentTypeHeader::sSplitMediaType(const char* mediaType, KvString& type,
                                              KvString& subtype) {
@@ -69,8 +77,11 @@ struct MediaRangeText {
     std::string_view type;
     std::string_view subtype;
 
-    // Reads type "/" subtype and, behind a ";", the parameters; false when a part is missing.
-    bool parse(KvInputStream& stream, KvParameters& parameters) {
+    // Reads type "/" subtype and, behind a ";", the parameters into list(); false when a part is
+    // missing.
+    template <class List> bool parse(KvInputStream& stream, const List& list) {
+        if (parseShown(stream, list))
+            return true;
         // The type ends at any separator, not only at "/": a list element without "/" must not
         // swallow the elements behind it.
         type = KvStreamTokenizer::takeToken(stream, kvSipTokenSeparatorClass, typeBuffer,
@@ -84,7 +95,45 @@ struct MediaRangeText {
             return false;
         if (KvStreamTokenizer::skipWhitespace(stream) == ';') {
             stream.read();
-            parameters.parse(stream);
+            list().parse(stream);
+        }
+        return true;
+    }
+
+    // The same from the bytes the stream shows, the stream moved once and left as above; false,
+    // with nothing read, for anything but a whole type and subtype there.
+    template <class List> bool parseShown(KvInputStream& stream, const List& list) {
+        uint32_t available = 0;
+        const char* bytes = stream.peek(available);
+        if (!bytes)
+            return false;
+        auto blanksFrom = [&](uint32_t at) {
+            while (at < available &&
+                   KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[at])))
+                ++at;
+            return at;
+        };
+        auto tokenAt = [&](uint32_t at) {
+            return std::string_view(
+                bytes + at, kvSipTokenSeparatorClass.spanOutside(bytes + at, available - at));
+        };
+        const uint32_t typeStart = blanksFrom(0);
+        const std::string_view typeText = tokenAt(typeStart);
+        const uint32_t slash = blanksFrom(typeStart + static_cast<uint32_t>(typeText.size()));
+        if (typeText.empty() || slash == available || bytes[slash] != '/')
+            return false;
+        const uint32_t subtypeStart = blanksFrom(slash + 1);
+        const std::string_view subtypeText = tokenAt(subtypeStart);
+        if (subtypeText.empty())
+            return false;
+        const uint32_t end = blanksFrom(subtypeStart + static_cast<uint32_t>(subtypeText.size()));
+        type = typeText;
+        subtype = subtypeText;
+        stream.skip(end);
+        stream.mark(1);
+        if (end < available && bytes[end] == ';') {
+            stream.skip(1);
+            list().parse(stream);
         }
         return true;
     }
@@ -101,7 +150,8 @@ KvString stringOf(std::string_view text) {
 bool KvSipContentTypeHeader::sParseMediaRange(KvInputStream& stream, KvString& type,
                                               KvString& subtype, KvParameters& parameters) {
     MediaRangeText range;
-    const bool parsed = range.parse(stream, parameters);
+    const bool parsed =
+        range.parse(stream, [&parameters]() -> KvParameters& { return parameters; });
     type = stringOf(range.type);
     if (range.subtype.data()) // read, if only to be found empty
         subtype = stringOf(range.subtype);
@@ -126,10 +176,10 @@ KvString KvSipContentTypeHeader::getMediaType() const {
 
 void KvSipContentTypeHeader::doParse(KvInputStream& stream) {
     // A new header's list is empty: no need to take its lock.
-    if (m_parameters->getCount() != 0)
+    if (!m_parameters.isNull() && m_parameters->getCount() != 0)
         m_parameters->removeAll();
     MediaRangeText range;
-    if (!range.parse(stream, *m_parameters))
+    if (!range.parse(stream, [this]() -> KvParameters& { return *getParameters(); }))
         KvSipParseError::raise("Invalid Content-Type header");
     m_type.setText(range.type.data(), static_cast<uint32_t>(range.type.size()));
     m_subtype.setText(range.subtype.data(), static_cast<uint32_t>(range.subtype.size()));
@@ -137,8 +187,10 @@ void KvSipContentTypeHeader::doParse(KvInputStream& stream) {
 
 void KvSipContentTypeHeader::serialize(KvOutputStream& stream) const {
     stream << m_type << '/' << m_subtype;
-    if (m_parameters->getCount() > 0) {
+    // Through the getter: another thread may be making the list.
+    const KvHandle<KvParameters>& parameters = getParameters();
+    if (parameters->getCount() > 0) {
         stream << ';';
-        m_parameters->writeTo(stream);
+        parameters->writeTo(stream);
     }
 }

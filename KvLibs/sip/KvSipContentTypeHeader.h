@@ -6,6 +6,8 @@
 #include "KvSipHeaderClass.h"
 #include "KvStreamTokenizer.h"
 
+#include <mutex>
+
 // The characters that end a token in a header value: the RFC 3261 separators plus CR and LF.
 inline constexpr char kvSipTokenSeparators[] = " \t\r\n\\\"()<>@,;:/[]?={}";
 inline constexpr KvCharClass kvSipTokenSeparatorClass{kvSipTokenSeparators};
@@ -31,7 +33,8 @@ public:
     KvString getMediaType() const;
     const char* getType() const { return m_type.c_str(); }
     const char* getSubtype() const { return m_subtype.c_str(); }
-    const KvHandle<KvParameters>& getParameters() const { return m_parameters; }
+    // Made when first asked for or read: most media types come without parameters.
+    const KvHandle<KvParameters>& getParameters() const;
 
     // Shared with Accept. Splits a "type/subtype" text as setMediaType does.
     static void sSplitMediaType(const char* mediaType, KvString& type, KvString& subtype);
@@ -43,7 +46,8 @@ public:
 private:
     KvConstString m_type;
     KvConstString m_subtype;
-    KvHandle<KvParameters> m_parameters;
+    mutable KvHandle<KvParameters> m_parameters;
+    mutable std::once_flag m_parametersMade;
 };
 
 inline const KvSipHeaderClassRegistrar<KvSipContentTypeHeader> kvSipContentTypeHeaderRegistrar;

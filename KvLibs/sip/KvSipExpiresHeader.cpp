@@ -24,9 +24,22 @@ bool leadingNumber(const char* text, uint32_t& value) {
 
 KvSipExpiresHeader::KvSipExpiresHeader() : KvSipExpiresHeader(0) {}
 
-// A date is made in the zone "GMT": nothing to set again for every header parsed.
 KvSipExpiresHeader::KvSipExpiresHeader(uint32_t seconds)
     : m_dateForm(false), m_deltaSeconds(seconds) {}
+
+// The date is made before it is copied: a copy holds the same one.
+KvSipExpiresHeader::KvSipExpiresHeader(const KvSipExpiresHeader& other)
+    : KvSipHeaderClass(other), m_dateForm(other.m_dateForm), m_date(other.getDate()),
+      m_deltaSeconds(other.m_deltaSeconds) {}
+
+const KvDate& KvSipExpiresHeader::getDate() const {
+    // A date is made in the zone "GMT": nothing to set.
+    std::call_once(m_dateMade, [this] {
+        if (!m_date)
+            m_date.emplace();
+    });
+    return *m_date;
+}
 
 void KvSipExpiresHeader::doParse(KvInputStream& stream) {
     int c = KvStreamTokenizer::skipWhitespace(stream);
@@ -73,7 +86,7 @@ void KvSipExpiresHeader::doParse(KvInputStream& stream) {
 void KvSipExpiresHeader::serialize(KvOutputStream& stream) const {
     if (m_dateForm) {
         char buffer[128];
-        stream << m_date.format(buffer, sizeof buffer);
+        stream << m_date->format(buffer, sizeof buffer);
     } else {
         stream << static_cast<unsigned int>(m_deltaSeconds);
     }
@@ -82,7 +95,7 @@ void KvSipExpiresHeader::serialize(KvOutputStream& stream) const {
 uint32_t KvSipExpiresHeader::getDeltaSeconds() const {
     if (!m_dateForm)
         return m_deltaSeconds;
-    int64_t seconds = m_date.secondsFromNow();
+    int64_t seconds = m_date->secondsFromNow();
     if (seconds <= 0)
         return 0;
     return seconds > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<uint32_t>(seconds);

@@ -4,6 +4,9 @@
 #include "KvDate.h"
 #include "KvSipHeaderClass.h"
 
+#include <mutex>
+#include <optional>
+
 class KvSipExpiresHeader : public KvSipHeaderClass<KvSipExpiresHeader> {
 public:
     static constexpr KvSipHeaderNames NAMES{"Expires", nullptr, KV_HEADER_EXPIRES};
@@ -18,11 +21,17 @@ public:
     // delta seconds.
     uint32_t getDeltaSeconds() const;
     bool isDateForm() const { return m_dateForm; }
-    const KvDate& getDate() const { return m_date; }
+    // The date read; in the delta form the time at which a date was first asked of the header.
+    const KvDate& getDate() const;
+
+    KvSipExpiresHeader(const KvSipExpiresHeader& other);
 
 private:
     bool m_dateForm;
-    KvDate m_date;
+    // Made when read or first asked for: a header parsed in the delta form costs no clock reading
+    // and calendar conversion.
+    mutable std::optional<KvDate> m_date;
+    mutable std::once_flag m_dateMade;
     uint32_t m_deltaSeconds;
 };
 

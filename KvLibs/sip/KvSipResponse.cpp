@@ -8,18 +8,31 @@
 #include "KvSipParseError.h"
 #include "KvSipRequest.h"
 #include "KvSipStatusCode.h"
+#include "KvSipTextHeader.h"
 #include "KvStreamTokenizer.h"
 
 #include <cstring>
+#include <iterator>
+#include <string_view>
 
 namespace {
 
-void skipBlanks(KvInputStream& stream) {
+void skipBlanks(KvInputCursor& cursor) {
+    uint32_t available = 0;
+    if (const char* bytes = cursor.rest(available)) {
+        // Left as below: at the first other byte, marked there.
+        uint32_t n = 0;
+        while (n < available && (bytes[n] == ' ' || bytes[n] == '\t'))
+            ++n;
+        cursor.advance(n);
+        cursor.mark();
+        return;
+    }
     for (;;) {
-        stream.mark(1);
-        int c = stream.read();
+        cursor.mark();
+        int c = cursor.read();
         if (c != ' ' && c != '\t') {
-            stream.reset();
+            cursor.reset();
             return;
         }
     }
@@ -27,26 +40,46 @@ void skipBlanks(KvInputStream& stream) {
 
 // A decimal number on the current line: blanks before it skipped, saturated instead of wrapped, so
 // an over-long number can never pass for a small one. Returns false when no digit follows.
-bool readNumber(KvInputStream& stream, uint64_t& value) {
-    skipBlanks(stream);
+bool readNumber(KvInputCursor& cursor, uint64_t& value) {
+    skipBlanks(cursor);
     value = 0;
+    auto add = [&value](int c) {
+        if (value <= UINT32_MAX)
+            value = value * 10 + static_cast<uint64_t>(c - '0');
+    };
+    uint32_t available = 0;
+    if (const char* bytes = cursor.rest(available)) {
+        uint32_t n = 0;
+        for (; n < available && bytes[n] >= '0' && bytes[n] <= '9'; ++n)
+            add(bytes[n]);
+        cursor.advance(n);
+        cursor.mark();
+        return n > 0;
+    }
     bool digits = false;
     for (;;) {
-        stream.mark(1);
-        int c = stream.read();
+        cursor.mark();
+        int c = cursor.read();
         if (c < '0' || c > '9') {
-            stream.reset();
+            cursor.reset();
             return digits;
         }
         digits = true;
-        if (value <= UINT32_MAX)
-            value = value * 10 + static_cast<uint64_t>(c - '0');
+        add(c);
     }
 }
 
-void skipRestOfLine(KvInputStream& stream) {
-    for (int c = stream.read(); c >= 0 && c != '\n'; c = stream.read()) {
+void skipRestOfLine(KvInputCursor& cursor) {
+    for (int c = cursor.read(); c >= 0 && c != '\n'; c = cursor.read()) {
     }
+}
+
+// The phrase as a string: the common ones shared, costing no allocation.
+KvString phraseText(const char* text, uint32_t length) {
+    static const KvString phrases[] = {"OK", "Trying", "Ringing", "Session Progress"};
+    static const bool permanent = KvSipTextHeader::sMakePermanent(phrases, std::size(phrases));
+    (void)permanent;
+    return KvSipTextHeader::sSharedText(phrases, std::string_view(text, length));
 }
 
 } // namespace
@@ -121,61 +154,58 @@ KvHandle<KvSipAuthenticateHeader> KvSipResponse::getAuthenticateHeader() const {
 }
 
 void KvSipResponse::parseStartLine(KvInputStream& stream) {
-    stream.read(); // the "/" after "SIP"
+    // Read from memory when the stream shows its bytes, else byte by byte.
+    KvInputCursor cursor(stream);
+    cursor.read(); // the "/" after "SIP"
     uint64_t major = 0;
     uint64_t minor = 0;
     uint64_t code = 0;
     const char* error = nullptr;
-    if (!readNumber(stream, major)) {
+    if (!readNumber(cursor, major)) {
         error = "unsigned number expected";
     } else {
-        stream.mark(1);
-        if (stream.read() != '.') {
-            stream.reset();
+        cursor.mark();
+        if (cursor.read() != '.') {
+            cursor.reset();
             error = "'.' expected in response start line";
-        } else if (!readNumber(stream, minor)) {
+        } else if (!readNumber(cursor, minor)) {
             error = "unsigned number expected";
         }
     }
     if (!error) {
         setVersion(static_cast<uint8_t>(major), static_cast<uint8_t>(minor));
-        if (!readNumber(stream, code))
+        if (!readNumber(cursor, code))
             error = "unsigned number expected";
         else if (code < MIN_STATUS_CODE || code > MAX_STATUS_CODE)
             error = "Invalid Response code";
     }
     if (error) {
         // The rest of the status line is no header: leave the stream at the next line.
-        skipRestOfLine(stream);
+        skipRestOfLine(cursor);
         KvSipParseError::raise(error);
     }
     m_statusCode = static_cast<int32_t>(code);
 
     // The reason phrase runs to the line end, however long; it may be empty.
-    skipBlanks(stream);
-    stream.mark(-1);
-    uint32_t length = 0;
-    int c;
-    for (c = stream.read(); c >= 0 && c != '\r' && c != '\n'; c = stream.read())
-        ++length;
-    stream.reset();
-    if (length > 0) {
-        KvStringBuffer* phrase = KvStringBuffer::create(nullptr, 0, length + 1);
-        char* text = KvStringBuffer::lockBuffer(phrase, length + 1);
-        // A stream may hand out fewer bytes per read than asked for.
-        int32_t got = KvStreamTokenizer::readFully(stream, text, static_cast<int32_t>(length));
-        uint32_t used = got > 0 ? static_cast<uint32_t>(got) : 0;
-        text[used] = '\0';
-        KvStringBuffer::releaseBuffer(phrase, static_cast<int32_t>(used));
-        m_reasonPhrase = phrase;
+    skipBlanks(cursor);
+    uint32_t available = 0;
+    if (const char* text = cursor.rest(available)) {
+        const uint32_t length = KvStreamTokenizer::lineLengthIn(text, available);
+        cursor.advance(length);
+        m_reasonPhrase = length ? phraseText(text, length) : KvString();
     } else {
-        m_reasonPhrase = KvString();
+        stream.mark(-1);
+        uint32_t length = 0;
+        int c;
+        for (c = stream.read(); c >= 0 && c != '\r' && c != '\n'; c = stream.read())
+            ++length;
+        stream.reset();
+        m_reasonPhrase = length ? KvStringBuffer::readBytes(nullptr, stream, length) : nullptr;
     }
-    c = stream.read();
-    if (c == '\r') {
-        stream.mark(1);
-        if (stream.read() != '\n') {
-            stream.reset();
+    if (cursor.read() == '\r') {
+        cursor.mark();
+        if (cursor.read() != '\n') {
+            cursor.reset();
             KvSipParseError::raise("carriage return without newline");
         }
     }

@@ -24,6 +24,21 @@ KvObject* KvSipUnknownHeader::clone() const {
 }
 
 void KvSipUnknownHeader::doParse(KvInputStream& stream) {
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // The value in place, copied once; the stream left as below, marked at the value.
+        uint32_t start = 0;
+        while (start < available && (bytes[start] == ' ' || bytes[start] == '\t'))
+            ++start;
+        const uint32_t length = KvStreamTokenizer::lineLengthIn(bytes + start, available - start);
+        if (start)
+            stream.skip(start);
+        stream.mark(-1);
+        if (length)
+            stream.skip(length);
+        m_value = length ? KvStringBuffer::create(bytes + start, length, length + 1) : nullptr;
+        return;
+    }
     int c;
     do {
         stream.mark(1);
@@ -41,13 +56,7 @@ void KvSipUnknownHeader::doParse(KvInputStream& stream) {
         m_value = KvString();
         return;
     }
-    KvStringBuffer* buffer = KvStringBuffer::create(nullptr, 0, length + 1);
-    char* text = KvStringBuffer::lockBuffer(buffer, length + 1);
-    int32_t got = KvStreamTokenizer::readFully(stream, text, static_cast<int32_t>(length));
-    uint32_t used = got > 0 ? static_cast<uint32_t>(got) : 0;
-    text[used] = '\0';
-    KvStringBuffer::releaseBuffer(buffer, static_cast<int32_t>(used));
-    m_value = buffer;
+    m_value = KvStringBuffer::readBytes(nullptr, stream, length);
 }
 
 void KvSipUnknownHeader::serialize(KvOutputStream& stream) const {

@@ -84,6 +84,35 @@ KvSipUserAgentHeader::KvSipUserAgentHeader(const char* product, const char* vers
     : m_product(product), m_version(version) {}
 
 void KvSipUserAgentHeader::doParse(KvInputStream& stream) {
+    uint32_t available = 0;
+    if (const char* bytes = stream.peek(available)) {
+        // Product, "/" and version in one pass over the bytes; the stream is moved once, and left
+        // as the reads below leave it: at the stop, marked there.
+        uint32_t at = 0;
+        while (at < available && KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[at])))
+            ++at;
+        WindowText product{bytes + at, available - at};
+        scanText(product, kProductStops);
+        m_product = textOf(product.bytes, product.length);
+        m_version = KvString();
+        at += product.length;
+        uint32_t slash = at;
+        while (slash < available && (bytes[slash] == ' ' || bytes[slash] == '\t'))
+            ++slash;
+        if (slash < available && bytes[slash] == '/') {
+            at = slash + 1;
+            while (at < available &&
+                   KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[at])))
+                ++at;
+            WindowText version{bytes + at, available - at};
+            scanText(version, kVersionStops);
+            m_version = textOf(version.bytes, version.length);
+            at += version.length;
+        }
+        stream.skip(at);
+        stream.mark(1);
+        return;
+    }
     m_product = readText(stream, kProductStops);
     m_version = KvString();
     stream.mark(1);

@@ -34,23 +34,15 @@ const char* const kInvalid = "Invalid Via header";
 const char* const kInvalidTtl = "Invalid value for ttl parameter in Via header";
 // A header line never holds more.
 constexpr uint32_t kTokenSize = 1024;
+// The parameter text must fit the buffer, as it does when copied, with room for its end.
+constexpr uint32_t kParameterLimit = kTokenSize - 2;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The tokenizer's skipWhitespace through the cursor: blanks passed over, marked at the next byte,
-// which is returned and left unread.
-int skipBlanks(KvInputCursor& cursor) {
-    uint32_t available = 0;
-    if (const char* bytes = cursor.rest(available)) {
-        uint32_t n = 0;
-        while (n < available && isBlank(bytes[n]))
-            ++n;
-        cursor.advance(n);
-        cursor.mark();
-        return n < available ? static_cast<uint8_t>(bytes[n]) : -1;
-    }
+// skipBlanks for a stream that shows no bytes.
+int skipStreamBlanks(KvInputCursor& cursor) {
     for (;;) {
         cursor.mark();
         const int c = cursor.read();
@@ -59,6 +51,21 @@ int skipBlanks(KvInputCursor& cursor) {
             return c;
         }
     }
+}
+
+// The tokenizer's skipWhitespace through the cursor: blanks passed over, marked at the next byte,
+// which is returned and left unread. Small enough to be inlined where the bytes are in view.
+inline int skipBlanks(KvInputCursor& cursor) {
+    uint32_t available = 0;
+    const char* bytes = cursor.rest(available);
+    if (!bytes)
+        return skipStreamBlanks(cursor);
+    uint32_t n = 0;
+    while (n < available && isBlank(bytes[n]))
+        ++n;
+    cursor.advance(n);
+    cursor.mark();
+    return n < available ? static_cast<uint8_t>(bytes[n]) : -1;
 }
 
 // The next token up to one of the delimiters, leading white space passed over, as the tokenizer
@@ -122,8 +129,7 @@ std::string_view trimmedText(const char* text, uint32_t length) {
 // value (RFC 3261 generic-param) belongs to the value. The comma stays in the stream. The text,
 // trimmed, lies in the stream's bytes when it shows them, else in the buffer.
 std::string_view readParameterText(KvInputCursor& cursor, char (&buffer)[kTokenSize]) {
-    // The text must fit the buffer, as it does when copied, with room for its end.
-    constexpr uint32_t kLimit = kTokenSize - 2;
+    constexpr uint32_t kLimit = kParameterLimit;
     bool quoted = false;
     uint32_t available = 0;
     if (const char* bytes = cursor.rest(available)) {
@@ -188,6 +194,18 @@ std::string_view readParameterText(KvInputCursor& cursor, char (&buffer)[kTokenS
         }
     }
     return trimmedText(buffer, length);
+}
+
+// True when the rest shown is one line of parameters that the list's parser reads as it reads
+// the trimmed text: within the length bound, no comma (another Via or a quoted one), no blank at
+// either end (the parser tests the last pair before trimming it).
+bool isWholeParameterLine(const KvInputCursor& cursor) {
+    uint32_t length = 0;
+    const char* text = cursor.rest(length);
+    if (!text || length < 3 || length > kParameterLimit || text[length - 2] != '\r' ||
+        text[length - 1] != '\n')
+        return false;
+    return !isBlank(text[0]) && !isBlank(text[length - 3]) && !std::memchr(text, ',', length);
 }
 
 // A bracketed IPv6 reference, brackets included.
@@ -290,12 +308,37 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
     if (!cursor.rest(available))
         KvStreamTokenizer::requireMarks(stream);
 
-    assign(m_protocolName, readToken(cursor, kSlash, buffer));
-    cursor.read();
-    assign(m_protocolVersion, readToken(cursor, kSlash, buffer));
-    cursor.read();
-    assign(m_transport, readToken(cursor, kSeparators, buffer));
-    m_transport.toUpperCase();
+    // Nearly every Via opens with "SIP/2.0/": passed over at once.
+    skipBlanks(cursor);
+    const char* bytes = cursor.rest(available);
+    constexpr std::string_view kSip20 = "SIP/2.0/";
+    bool transportRead = false;
+    if (bytes && available > kSip20.size() &&
+        std::memcmp(bytes, kSip20.data(), kSip20.size()) == 0) {
+        m_protocolName.setText("SIP", 3);
+        m_protocolVersion.setText("2.0", 3);
+        cursor.advance(static_cast<uint32_t>(kSip20.size()));
+        // Then, as a rule, the transport in capitals ("UDP", "TCP", "TLS"): kept as it stands.
+        const char* transport = bytes + kSip20.size();
+        const uint32_t rest = available - static_cast<uint32_t>(kSip20.size());
+        const uint32_t length = kSeparators.delimitersOrNul.spanOutside(transport, rest);
+        if (length && length <= 8 && (length == rest || transport[length] != '\0') &&
+            std::none_of(transport, transport + length,
+                         [](char c) { return c >= 'a' && c <= 'z'; })) {
+            m_transport.setText(transport, length);
+            cursor.advance(length);
+            transportRead = true;
+        }
+    } else {
+        assign(m_protocolName, readToken(cursor, kSlash, buffer));
+        cursor.read();
+        assign(m_protocolVersion, readToken(cursor, kSlash, buffer));
+        cursor.read();
+    }
+    if (!transportRead) {
+        assign(m_transport, readToken(cursor, kSeparators, buffer));
+        m_transport.toUpperCase();
+    }
 
     if (skipBlanks(cursor) == '[') {
         readIPv6Reference(cursor, buffer);
@@ -317,7 +360,15 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
                 KvSipParseError::raise(kInvalid);
         } else if (c == ';') {
             cursor.read();
+            if (m_parameters.isNull())
+                m_parameters = new KvParameters();
             // The parameters run to the comma that starts the next Via, or to the line end.
+            if (isWholeParameterLine(cursor) && KvErrorStream::sDefaultLevel() <= 6) {
+                // Parsed where it lies, scanned once.
+                cursor.release();
+                m_parameters->parse(stream);
+                break;
+            }
             const std::string_view text = readParameterText(cursor, buffer);
             if (KvErrorStream::sDefaultLevel() > 6) {
                 KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
@@ -325,8 +376,6 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
                     *errorStream << "KvSipViaHeader::doParse aBuffer=" << std::string(text).c_str()
                                  << endl;
             }
-            if (m_parameters.isNull())
-                m_parameters = new KvParameters();
             KvSipHeaderTextStream parameters(text.data(), static_cast<uint32_t>(text.size()));
             m_parameters->parse(parameters);
             break;

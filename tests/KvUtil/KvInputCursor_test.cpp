@@ -159,6 +159,25 @@ TEST(KvInputCursor, TokenizerScansAlikeBothWays) {
                 }
                 EXPECT_EQ(stateOf(*fast), stateOf(plain)) << where;
             }
+            // Read into a string, copied straight from the window or byte by byte.
+            {
+                const KvCharClass set = KvCharClass::of(delimiters.c_str());
+                KvPlainStream plain(text);
+                auto fast = kvStreamOf(text);
+                const KvString fromFast(
+                    KvStringBuffer::readToken(nullptr, *fast, delimiters.c_str()));
+                const KvString fromPlain(
+                    KvStringBuffer::readToken(nullptr, plain, delimiters.c_str()));
+                EXPECT_EQ(std::string(fromFast.data(), fromFast.length()),
+                          std::string(fromPlain.data(), fromPlain.length()))
+                    << where;
+                EXPECT_EQ(fromFast.isNull(), fromPlain.isNull()) << where;
+                // The token behind it, through the character class.
+                EXPECT_TRUE(KvString(KvStringBuffer::readToken(nullptr, *fast, set)) ==
+                            KvString(KvStringBuffer::readToken(nullptr, plain, set)))
+                    << where;
+                EXPECT_EQ(stateOf(*fast), stateOf(plain)) << where;
+            }
             // Taken in place from the window, through the buffer or a string without one.
             for (uint32_t size : {1u, 4u, 32u}) {
                 const KvCharClass set = KvCharClass::of(delimiters.c_str());

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 TEST(KvSipCallIdHeaderTest, ParsesOneTokenAndWritesItBack) {
@@ -104,6 +106,29 @@ TEST(KvSipExpiresHeaderTest, DeltaSeconds) {
     KvSipExpiresHeader built(7200);
     EXPECT_EQ(built.getId(), KV_HEADER_EXPIRES);
     EXPECT_EQ(kvSerialized(built), "7200");
+}
+
+TEST(KvSipExpiresHeaderTest, DeltaFormDateIsMadeOnceWhenAskedAndCopied) {
+    auto header = kvParseHeader("Expires: 60\r\n");
+    auto* expires = kvAs<KvSipExpiresHeader>(header);
+    // Asked from several threads at once: one date, the current time, for all of them.
+    std::vector<const KvDate*> seen(4);
+    std::vector<std::thread> threads;
+    for (auto& date : seen)
+        threads.emplace_back([&date, expires] { date = &expires->getDate(); });
+    for (auto& thread : threads)
+        thread.join();
+    for (const KvDate* date : seen)
+        EXPECT_EQ(date, seen[0]);
+    EXPECT_LE(std::llabs(seen[0]->secondsFromNow()), 2);
+
+    KvHandle<KvSipExpiresHeader> copy(static_cast<KvSipExpiresHeader*>(expires->clone()));
+    char original[KvDate::kFormatSize];
+    char copied[KvDate::kFormatSize];
+    EXPECT_STREQ(copy->getDate().format(copied, sizeof copied),
+                 seen[0]->format(original, sizeof original));
+    EXPECT_FALSE(copy->isDateForm());
+    EXPECT_EQ(kvSerialized(copy), "60");
 }
 
 TEST(KvSipExpiresHeaderTest, NumbersAreCheckedAndBounded) {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -75,6 +76,28 @@ TEST(KvSipContentTypeHeaderTest, CloneOwnsItsParameterList) {
     EXPECT_EQ(kvSerialized(header), "text/plain;charset=utf-8");
     EXPECT_EQ(kvSerialized(copy), "text/plain;charset=latin1");
     EXPECT_TRUE(copy->getNext().isNull());
+}
+
+TEST(KvSipContentTypeHeaderTest, ParameterListIsMadeOnceWhenAsked) {
+    auto header = kvParseHeader("Content-Type: application/sdp\r\n");
+    auto* type = kvAs<KvSipContentTypeHeader>(header);
+    // A copy before anyone asked, then several threads asking at once: one list each.
+    KvHandle<KvSipContentTypeHeader> copy(static_cast<KvSipContentTypeHeader*>(type->clone()));
+    std::vector<KvParameters*> seen(4);
+    std::vector<std::thread> threads;
+    for (auto& list : seen)
+        threads.emplace_back([&list, type] { list = type->getParameters().get(); });
+    for (auto& thread : threads)
+        thread.join();
+    for (KvParameters* list : seen) {
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list, seen[0]);
+    }
+    EXPECT_EQ(seen[0]->getCount(), 0u);
+    EXPECT_NE(copy->getParameters().get(), seen[0]);
+    seen[0]->setParameter("level", "1");
+    EXPECT_EQ(kvSerialized(header), "application/sdp;level=1");
+    EXPECT_EQ(kvSerialized(copy), "application/sdp");
 }
 
 TEST(KvSipAcceptHeaderTest, ListGivesOneHeaderPerRange) {

@@ -130,6 +130,16 @@ TEST(KvSipParseFastPath, EdgesOfTheFastScannersParseAlike) {
         "<sip:a@b>"
         ";tag=1\r\nFrom: <sip:c@d>;tag=2\r\nCall-ID: x\r\nCSeq: 1 INVITE\r\nl: 4\r\n\r\nbodyREST",
         "SIP/2.0 200\r\nl: 0\r\n\r\n",
+        // Status lines read from memory: shared and other phrases, blanks, bare and broken line
+        // ends, codes out of range or missing, a NUL in the phrase.
+        "SIP/2.0 200 OK\nl: 0\n\n",
+        "SIP/2.0\t200 \t OKAY \r\nl: 0\r\n\r\n",
+        "SIP/2.0 100 Trying\rX\r\nl: 0\r\n\r\n",
+        "SIP/2.0 99 Low\r\nl: 0\r\n\r\n",
+        "SIP/2.0 1.0 x\r\nl: 0\r\n\r\n",
+        "SIP/2 200 OK\r\nl: 0\r\n\r\n",
+        "SIP/2.0 200",
+        std::string("SIP/2.0 180 Ring\0ing\r\nl: 0\r\n\r\n", 30),
         // Request URIs that keep their parameters, with and without a user behind them.
         "OPTIONS sip:h;a=b@c;d SIP/2.0\r\nl: 0\r\n\r\n",
         "OPTIONS sip:h:5;x=\"@\" SIP/2.0\r\nl: 0\r\n\r\n",
@@ -287,6 +297,55 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"To", " <sips:a@b>\r\n"},
         {"To", " <si"},
         {"To", " si"},
+        // Via parameters read where they lie or as a trimmed text: blanks and pairs without a
+        // value at either end, a CR alone, a NUL, the version passed over at once or not.
+        {"Via", " SIP/2.0/UDP h;a=\t\r\n"},
+        {"Via", " SIP/2.0/UDP h;\ta=1;b\r\n"},
+        {"Via", " SIP/2.0/UDP h;a=1;b=\r\n"},
+        {"Via", " SIP/2.0/UDP h;a=1\rb=2\r\n"},
+        {"Via", std::string(" SIP/2.0/UDP h;a=1\0;b=2\r\n", 25)},
+        {"Via", " SIP/2.0/UDP h;a=\"x y\" \r\n"},
+        {"Via", " SIP/2.0/\r\n"},
+        {"Via", " SIP/2.0/ tcp h\r\n"},
+        {"Via", " SIP/2.0//UDP h\r\n"},
+        {"Via", " SIP/2.0/udp h\r\n"},
+        {"Via", " SIP/2.0/TRANSPORTX h\r\n"},
+        {"Via", std::string(" SIP/2.0/UD\0P h\r\n", 17)},
+        {"Via", " SIP/2.0/UDP"},
+        {"Via", " SIP/2.0/SCTP\th:1\r\n"},
+        // Option tags and subjects taken in place: shared tags and their prefixes, an empty tag,
+        // one too long for the stack buffer, blanks around a subject.
+        {"Supported", " timerx, 100re, , path\r\n"},
+        {"Require", " " + std::string(100, 't') + "\r\n"},
+        {"Supported", " \r\n"},
+        {"Subject", " \t a, b \t\r\n"},
+        {"Subject", " \r\n"},
+        {"Subject", std::string(" a\0b ", 5)},
+        // CSeq read in one pass: numbers at and past 32 bits, no blank or no method behind.
+        {"CSeq", " 4294967295 INVITE\r\n"},
+        {"CSeq", " 4294967296 INVITE\r\n"},
+        {"CSeq", "7INVITE"},
+        {"CSeq", " 7 \r\n"},
+        {"CSeq", " x INVITE\r\n"},
+        {"Allow", " INV, PRACKS, UPDATE"},
+        {"User-Agent", " A / \r\n"},
+        {"User-Agent", " A \t/\t1 (x), B\r\n"},
+        {"User-Agent", " A /"},
+        {"User-Agent", " \r\n"},
+        // Media types read in one pass: blanks around "/", a part missing, parameters behind.
+        {"Content-Type", " a / b\r\n"},
+        {"Content-Type", " a/\r\n"},
+        {"Content-Type", " a /;x\r\n"},
+        {"Content-Type", " a/b;\r\n"},
+        {"Content-Type", "\ta/b\t;x=1;y\r\n"},
+        {"Content-Type", " a/b"},
+        {"Accept", " a/b;q=0.5, c/d, e\r\n"},
+        // Unknown headers keep their value to the line end, taken in place.
+        {"X-Unknown", " \t a, b \r\n"},
+        {"X-Unknown", " \t\r\n"},
+        {"X-Unknown", "v\rw\r\n"},
+        {"X-Unknown", std::string(" a\0b\r\n", 6)},
+        {"X-Unknown", " tail"},
     };
     for (const auto& [name, value] : edges)
         expectValueSameBothWays(name, value);
