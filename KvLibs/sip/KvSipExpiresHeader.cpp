@@ -2,6 +2,7 @@
 
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
+#include "KvPlatformTime.h"
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
@@ -25,18 +26,21 @@ bool leadingNumber(const char* text, uint32_t& value) {
 KvSipExpiresHeader::KvSipExpiresHeader() : KvSipExpiresHeader(0) {}
 
 KvSipExpiresHeader::KvSipExpiresHeader(uint32_t seconds)
-    : m_dateForm(false), m_deltaSeconds(seconds) {}
+    : m_dateForm(false), m_deltaSeconds(seconds), m_madeAt(kvTimeNow()) {}
 
 // The date is made before it is copied: a copy holds the same one.
 KvSipExpiresHeader::KvSipExpiresHeader(const KvSipExpiresHeader& other)
     : KvSipHeaderClass(other), m_dateForm(other.m_dateForm), m_date(other.getDate()),
-      m_deltaSeconds(other.m_deltaSeconds) {}
+      m_deltaSeconds(other.m_deltaSeconds), m_madeAt(other.m_madeAt) {}
 
 const KvDate& KvSipExpiresHeader::getDate() const {
     // A date is made in the zone "GMT": nothing to set.
     std::call_once(m_dateMade, [this] {
-        if (!m_date)
+        if (!m_date) {
             m_date.emplace();
+            if (const int64_t since = kvTimeNow() - m_madeAt; since > 0)
+                m_date->subtractSeconds(since);
+        }
     });
     return *m_date;
 }

@@ -21,18 +21,19 @@ public:
     // delta seconds.
     uint32_t getDeltaSeconds() const;
     bool isDateForm() const { return m_dateForm; }
-    // The date read; in the delta form the time at which a date was first asked of the header.
+    // The date read; in the delta form the time of construction.
     const KvDate& getDate() const;
 
     KvSipExpiresHeader(const KvSipExpiresHeader& other);
 
 private:
     bool m_dateForm;
-    // Made when read or first asked for: a header parsed in the delta form costs no clock reading
-    // and calendar conversion.
+    // Made when read or first asked for, from the time of construction: a header parsed in the
+    // delta form costs no calendar conversion (which takes the C library's time-zone lock).
     mutable std::optional<KvDate> m_date;
     mutable std::once_flag m_dateMade;
     uint32_t m_deltaSeconds;
+    int64_t m_madeAt;
 };
 
 inline const KvSipHeaderClassRegistrar<KvSipExpiresHeader> kvSipExpiresHeaderRegistrar;

@@ -111,7 +111,7 @@ TEST(KvSipExpiresHeaderTest, DeltaSeconds) {
 TEST(KvSipExpiresHeaderTest, DeltaFormDateIsMadeOnceWhenAskedAndCopied) {
     auto header = kvParseHeader("Expires: 60\r\n");
     auto* expires = kvAs<KvSipExpiresHeader>(header);
-    // Asked from several threads at once: one date, the current time, for all of them.
+    // Asked from several threads at once: one date, the time the header was made, for all.
     std::vector<const KvDate*> seen(4);
     std::vector<std::thread> threads;
     for (auto& date : seen)
