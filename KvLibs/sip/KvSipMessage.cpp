@@ -559,8 +559,9 @@ void KvSipMessage::registerMessage(const char* token, Creator creator) {
 }
 
 KvHandle<KvSipMessage> KvSipMessage::sConstructFrom(KvInputStream& stream) {
+    static constexpr KvCharClass kMethodEnd{" /\t\r\n"};
     char token[TOKEN_BUFFER_SIZE];
-    if (!KvStreamTokenizer::readTokenToBuffer(stream, " /\t\r\n", token, sizeof(token)) ||
+    if (!KvStreamTokenizer::readTokenToBuffer(stream, kMethodEnd, token, sizeof(token)) ||
         token[0] == '\0')
         KvSipParseError::raise("SIP Method Token Expected");
     Creator creator = KvSipMessageRegistry::instance().find(token, std::strlen(token));
