@@ -7,6 +7,7 @@
 #include "KvStreamTokenizer.h"
 
 #include <array>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -29,14 +30,44 @@ KvSdpDescriptionCreator creatorOf(int c) {
 
 constexpr char kSlotLetters[] = "vtmosiuepcbrzka";
 
+// The tokens and allowed letters of the description classes share one string each instead of a
+// copy per description.
+KvString sharedText(const char* text) {
+    static const struct Texts {
+        Texts() {
+            for (const KvString& text : texts)
+                text->setPermanent();
+        }
+        KvString texts[6] = {"v", "t", "m", "vosiuepcbzka", "tr", "micbka"};
+    } shared;
+    if (!text)
+        return KvString();
+    // Each first letter starts at most two of them: the letter alone and one longer text.
+    int index = -1;
+    switch (text[0]) {
+    case 'v':
+        index = 0;
+        break;
+    case 't':
+        index = 1;
+        break;
+    case 'm':
+        index = 2;
+        break;
+    default:
+        return KvString(text);
+    }
+    if (text[1] == '\0')
+        return shared.texts[index];
+    const KvString& longer = shared.texts[index + 3];
+    if (std::strcmp(longer.c_str(), text) == 0)
+        return longer;
+    return KvString(text);
+}
 } // namespace
 
 KvSdpDescription::KvSdpDescription(const char* token, const char* allowed)
-    : m_lastFields{}, m_token(token) {
-    // Every line is tested against the allowed letters: a bit per character, set once.
-    for (const char* c = allowed; c && *c; ++c)
-        m_allowed.set(static_cast<unsigned char>(*c));
-}
+    : m_lastFields{}, m_token(sharedText(token)), m_allowed(sharedText(allowed)) {}
 
 KvSdpDescription::~KvSdpDescription() {
     KvHandle<KvSdpDescription> next = std::move(m_next);
@@ -82,7 +113,7 @@ int KvSdpDescription::sSlotOf(int letter) {
 bool KvSdpDescription::isAllowed(const char* token) const {
     if (!token || token[0] == '\0' || token[1] != '\0')
         return false;
-    return m_allowed.test(static_cast<unsigned char>(token[0]));
+    return std::strchr(m_allowed.c_str(), token[0]) != nullptr;
 }
 
 void KvSdpDescription::addField(const KvHandle<KvSdpField>& field) {

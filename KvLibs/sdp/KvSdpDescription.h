@@ -3,10 +3,7 @@
 // in the order of adding; descriptions of one kind chain through their next handle.
 #pragma once
 
-#include "KvConstString.h"
 #include "KvSdpField.h"
-
-#include <bitset>
 
 class KvSdpDescription;
 
@@ -60,8 +57,8 @@ private:
     KvHandle<KvSdpField> m_fields[kSlotCount];
     // The last field of each slot's chain, so that adding stays cheap for long bodies.
     KvSdpField* m_lastFields[kSlotCount];
-    KvConstString m_token;
-    std::bitset<256> m_allowed;
+    KvString m_token;
+    KvString m_allowed;
     KvHandle<KvSdpDescription> m_next;
 };
 
