@@ -6,7 +6,9 @@
 KvSdpAttribute::~KvSdpAttribute() = default;
 
 void KvSdpAttribute::parse(KvInputStream& stream) {
-    m_value = KvSdpReader::readToken(stream);
+    KvSdpLine token;
+    KvSdpReader::readToken(stream, token);
+    KvSdpReader::assign(m_value, token.view());
 }
 
 void KvSdpAttribute::serialize(KvOutputStream& stream) const {

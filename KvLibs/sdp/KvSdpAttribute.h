@@ -1,6 +1,7 @@
 // The value part of an attribute line (the text after the first ":").
 #pragma once
 
+#include "KvConstString.h"
 #include "KvObject.h"
 #include "KvStringBuffer.h"
 
@@ -20,7 +21,7 @@ public:
 
     // The value text, rebuilt first when a part changed.
     const char* getText();
-    void setText(const char* text) { m_value = KvString(text); }
+    void setText(const char* text) { m_value = text; }
     bool isChanged() const { return m_changed; }
     void setChanged(bool changed) { m_changed = changed; }
 
@@ -28,6 +29,6 @@ protected:
     // Gives it the value of a line it has read.
     friend class KvSdpAttributeField;
 
-    KvString m_value;
+    KvConstString m_value;
     bool m_changed;
 };

@@ -61,7 +61,7 @@ void KvSdpAttributeField::parse(KvInputStream& stream) {
         rtp->parseLine(value);
     } else {
         parsed = new KvSdpAttribute;
-        parsed->m_value = KvSdpReader::toString(value);
+        KvSdpReader::assign(parsed->m_value, value);
     }
     m_value = std::move(parsed);
     m_name = KvSdpReader::toString(name);

@@ -37,9 +37,9 @@ void KvSdpConnectionField::parse(KvInputStream& stream) {
     size_t second = line.find(' ', first + 1);
     if (second == std::string_view::npos || second + 1 >= line.size())
         KvException::sThrow("KvSdpConnectionField::parse() Incomplete Address Field");
-    m_networkType = KvSdpReader::toString(line.substr(0, first));
-    m_addressType = KvSdpReader::toString(line.substr(first + 1, second - first - 1));
-    m_address = KvSdpReader::toString(line.substr(second + 1));
+    KvSdpReader::assign(m_networkType, line.substr(0, first));
+    KvSdpReader::assign(m_addressType, line.substr(first + 1, second - first - 1));
+    KvSdpReader::assign(m_address, line.substr(second + 1));
 }
 
 void KvSdpConnectionField::serialize(KvOutputStream& stream) const {

@@ -1,6 +1,7 @@
 // The c= line: network type, address type and address (a multicast address keeps its "/" suffix).
 #pragma once
 
+#include "KvConstString.h"
 #include "KvSdpField.h"
 
 class KvSdpConnectionField : public KvSdpField {
@@ -16,16 +17,16 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getNetworkType() const { return m_networkType.c_str(); }
-    void setNetworkType(const char* networkType) { m_networkType = KvString(networkType); }
+    void setNetworkType(const char* networkType) { m_networkType = networkType; }
     const char* getAddressType() const { return m_addressType.c_str(); }
-    void setAddressType(const char* addressType) { m_addressType = KvString(addressType); }
+    void setAddressType(const char* addressType) { m_addressType = addressType; }
     const char* getAddress() const { return m_address.c_str(); }
-    void setAddress(const char* address) { m_address = KvString(address); }
+    void setAddress(const char* address) { m_address = address; }
 
 private:
-    KvString m_networkType;
-    KvString m_addressType;
-    KvString m_address;
+    KvConstString m_networkType;
+    KvConstString m_addressType;
+    KvConstString m_address;
 };
 
 inline const KvSdpFieldRegistrar

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace {
 struct Registry {
@@ -116,6 +117,10 @@ bool KvSdpDescription::isAllowed(const char* token) const {
 }
 
 void KvSdpDescription::addField(const KvHandle<KvSdpField>& field) {
+    addField(KvHandle<KvSdpField>(field));
+}
+
+void KvSdpDescription::addField(KvHandle<KvSdpField>&& field) {
     if (field.isNull())
         return;
     const char* type = field->getType();
@@ -124,10 +129,10 @@ void KvSdpDescription::addField(const KvHandle<KvSdpField>& field) {
         KvException::sThrow(
             "field doesn't belong in this description type KvSdpDescription::addField()");
     if (m_fields[slot].isNull()) {
-        m_fields[slot] = field;
         m_lastFields[slot] = KvSdpField::sAppend(field.get(), KvHandle<KvSdpField>());
+        m_fields[slot] = std::move(field);
     } else {
-        m_lastFields[slot] = KvSdpField::sAppend(m_lastFields[slot], field);
+        m_lastFields[slot] = KvSdpField::sAppend(m_lastFields[slot], std::move(field));
     }
 }
 

@@ -31,6 +31,7 @@ public:
     // Files the field under its letter; a null handle is ignored, a letter that does not belong
     // here throws.
     void addField(const KvHandle<KvSdpField>& field);
+    void addField(KvHandle<KvSdpField>&& field);
     // The first field of the letter, or null (also for a letter without a slot).
     KvHandle<KvSdpField> getField(const char* letter) const;
     // True for exactly one letter of this description's allowed letters.

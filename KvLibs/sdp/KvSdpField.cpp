@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 
 namespace {
 struct Registry {
@@ -138,6 +139,10 @@ KvHandle<KvSdpField> KvSdpField::sConstructAtToken(KvInputStream& stream) {
 }
 
 KvSdpField* KvSdpField::sAppend(KvSdpField* from, const KvHandle<KvSdpField>& field) {
+    return sAppend(from, KvHandle<KvSdpField>(field));
+}
+
+KvSdpField* KvSdpField::sAppend(KvSdpField* from, KvHandle<KvSdpField>&& field) {
     if (!from)
         return from;
     KvSdpField* last = from;
@@ -148,7 +153,8 @@ KvSdpField* KvSdpField::sAppend(KvSdpField* from, const KvHandle<KvSdpField>& fi
     for (KvSdpField* f = field.get(); f; f = f->m_next.get())
         if (f == last)
             return last;
-    last->m_next = field;
+    // Handed over, not copied: a parsed field costs no count traffic on its way into the chain.
+    last->m_next = std::move(field);
     while (!last->m_next.isNull())
         last = last->m_next.get();
     return last;

@@ -34,6 +34,7 @@ public:
     void append(const KvHandle<KvSdpField>& field);
     // The same, walking from a known member of the chain; returns the chain's new last field.
     static KvSdpField* sAppend(KvSdpField* from, const KvHandle<KvSdpField>& field);
+    static KvSdpField* sAppend(KvSdpField* from, KvHandle<KvSdpField>&& field);
 
 protected:
     friend class KvSdpDescription;

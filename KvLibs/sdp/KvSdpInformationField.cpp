@@ -12,7 +12,9 @@ KvSdpInformationField::KvSdpInformationField(const char* text)
 void KvSdpInformationField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream))
         KvException::sThrow("KvSdpInformationField::parse() Empty Information Field");
-    m_value = KvSdpReader::readRestOfLine(stream);
+    KvSdpLine line;
+    KvSdpReader::readRestOfLine(stream, line);
+    KvSdpReader::assign(m_value, line.view());
 }
 
 void KvSdpInformationField::serialize(KvOutputStream& stream) const {

@@ -20,14 +20,14 @@ KvSdpOriginField::~KvSdpOriginField() = default;
 
 namespace {
 // The six values straight from the bytes a stream shows; false for a stream that shows none.
-bool parseShown(KvInputStream& stream, KvString (&values)[6]) {
+bool parseShown(KvInputStream& stream, KvConstString (&values)[6]) {
     KvSdpShownBytes bytes(stream);
     if (!bytes.shown())
         return false;
-    for (KvString& value : values) {
+    for (KvConstString& value : values) {
         if (bytes.isAtLineEnd())
             KvException::sThrow(kIncomplete);
-        value = KvSdpReader::toString(bytes.readToken());
+        KvSdpReader::assign(value, bytes.readToken());
     }
     if (!bytes.isAtLineEnd())
         KvException::sThrow(kIncomplete);
@@ -37,12 +37,14 @@ bool parseShown(KvInputStream& stream, KvString (&values)[6]) {
 } // namespace
 
 void KvSdpOriginField::parse(KvInputStream& stream) {
-    KvString values[6];
+    KvConstString values[6];
     if (!parseShown(stream, values)) {
-        for (KvString& value : values) {
+        KvSdpLine token;
+        for (KvConstString& value : values) {
             if (KvSdpReader::isAtLineEnd(stream))
                 KvException::sThrow(kIncomplete);
-            value = KvSdpReader::readToken(stream);
+            KvSdpReader::readToken(stream, token);
+            KvSdpReader::assign(value, token.view());
         }
         // A seventh value would otherwise be read as a line of its own.
         if (!KvSdpReader::isAtLineEnd(stream))

@@ -1,6 +1,7 @@
 // The o= line: user name, session id, version, network type, address type and unicast address.
 #pragma once
 
+#include "KvConstString.h"
 #include "KvSdpField.h"
 
 class KvSdpOriginField : public KvSdpField {
@@ -15,25 +16,25 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getUserName() const { return m_userName.c_str(); }
-    void setUserName(const char* userName) { m_userName = KvString(userName); }
+    void setUserName(const char* userName) { m_userName = userName; }
     const char* getSessionId() const { return m_sessionId.c_str(); }
-    void setSessionId(const char* sessionId) { m_sessionId = KvString(sessionId); }
+    void setSessionId(const char* sessionId) { m_sessionId = sessionId; }
     const char* getVersion() const { return m_version.c_str(); }
-    void setVersion(const char* version) { m_version = KvString(version); }
+    void setVersion(const char* version) { m_version = version; }
     const char* getNetworkType() const { return m_networkType.c_str(); }
-    void setNetworkType(const char* networkType) { m_networkType = KvString(networkType); }
+    void setNetworkType(const char* networkType) { m_networkType = networkType; }
     const char* getAddressType() const { return m_addressType.c_str(); }
-    void setAddressType(const char* addressType) { m_addressType = KvString(addressType); }
+    void setAddressType(const char* addressType) { m_addressType = addressType; }
     const char* getAddress() const { return m_address.c_str(); }
-    void setAddress(const char* address) { m_address = KvString(address); }
+    void setAddress(const char* address) { m_address = address; }
 
 private:
-    KvString m_userName;
-    KvString m_sessionId;
-    KvString m_version;
-    KvString m_networkType;
-    KvString m_addressType;
-    KvString m_address;
+    KvConstString m_userName;
+    KvConstString m_sessionId;
+    KvConstString m_version;
+    KvConstString m_networkType;
+    KvConstString m_addressType;
+    KvConstString m_address;
 };
 
 inline const KvSdpFieldRegistrar

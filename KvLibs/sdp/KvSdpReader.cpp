@@ -282,18 +282,27 @@ private:
 };
 } // namespace
 
-KvString KvSdpReader::toString(std::string_view text) {
+std::string_view KvSdpReader::upToNul(std::string_view text) {
     // A C text ends at its first NUL; so does the string made from it.
     // An empty view may have no data at all, which strnlen must not be given.
     if (text.empty())
-        return KvString();
-    const size_t length = ::strnlen(text.data(), text.size());
-    if (length == 0)
+        return text;
+    return text.substr(0, ::strnlen(text.data(), text.size()));
+}
+
+KvString KvSdpReader::toString(std::string_view text) {
+    text = upToNul(text);
+    if (text.empty())
         return KvString();
     static const SharedTokens shared;
-    if (const KvString* token = shared.find(text.substr(0, length)))
+    if (const KvString* token = shared.find(text))
         return *token;
-    return KvString(KvStringBuffer::create(text.data(), static_cast<uint32_t>(length)));
+    return KvString(KvStringBuffer::create(text.data(), static_cast<uint32_t>(text.size())));
+}
+
+void KvSdpReader::assign(KvConstString& target, std::string_view text) {
+    text = upToNul(text);
+    target.setText(text.empty() ? nullptr : text.data(), static_cast<uint32_t>(text.size()));
 }
 
 void KvSdpReader::refuseLineEnd(const char* text, const char* message) {

@@ -3,6 +3,7 @@
 // end. Also the checked number conversions and the list splitting that the field classes share.
 #pragma once
 
+#include "KvConstString.h"
 #include "KvStringBuffer.h"
 
 #include <cstdint>
@@ -128,6 +129,9 @@ public:
     KvSdpLineWriter& operator<<(const KvString& text) {
         return *this << std::string_view(text.c_str(), text.length());
     }
+    KvSdpLineWriter& operator<<(const KvConstString& text) {
+        return *this << std::string_view(text.c_str(), text.length());
+    }
     KvSdpLineWriter& operator<<(char c) { return *this << std::string_view(&c, 1); }
     KvSdpLineWriter& operator<<(int32_t value);
     KvSdpLineWriter& operator<<(uint32_t value);
@@ -160,6 +164,8 @@ public:
     static KvString readRestOfLine(KvInputStream& stream);
     // The text up to its end or first NUL as a string; an empty text gives the null string.
     static KvString toString(std::string_view text);
+    // The same text kept in place of a counted string; an empty text leaves it null.
+    static void assign(KvConstString& target, std::string_view text);
     // Passes over blanks and CR and consumes one LF when it follows.
     static void skipLineEnd(KvInputStream& stream);
     // A value given to a field or a session is written as part of one line: a CR or LF in it would
@@ -191,4 +197,5 @@ public:
 
 private:
     static void requireMarks(KvInputStream& stream);
+    static std::string_view upToNul(std::string_view text);
 };

@@ -64,7 +64,7 @@ void KvSdpRtpAttribute::parseLine(std::string_view text) {
     clear();
     while (!text.empty() && KvSdpReader::isBlank(static_cast<unsigned char>(text.back())))
         text.remove_suffix(1);
-    m_value = KvSdpReader::toString(text);
+    KvSdpReader::assign(m_value, text);
 
     size_t space = text.find(' ');
     if (space == std::string_view::npos || space == 0)

@@ -1,6 +1,7 @@
 #include "KvSdpSessionDescription.h"
 
 #include "KvException.h"
+#include "KvSdpReader.h"
 #include "KvStreamTokenizer.h"
 
 #include <cstring>
@@ -9,6 +10,14 @@ namespace {
 // Indices of the slots written before and after the time descriptions.
 constexpr int kLastSlotBeforeTimes = 11;
 constexpr int kFirstSlotAfterTimes = 12;
+
+// Parsed descriptions are of exactly their class, told without a search of the class tree; any
+// other takes the handle's checked conversion.
+template <class T> KvHandle<T> checkedCast(const KvHandle<KvSdpDescription>& description) {
+    if (T* exact = kvSdpCast<T>(description.get()))
+        return KvHandle<T>(exact);
+    return KvHandle<T>(description);
+}
 } // namespace
 
 KvSdpSessionDescription::KvSdpSessionDescription()
@@ -42,7 +51,7 @@ void KvSdpSessionDescription::addDescription(const KvHandle<KvSdpDescription>& d
     const char* token = description->getToken();
     if (std::strcmp(token, "t") == 0) {
         if (m_timeDescriptions.isNull()) {
-            m_timeDescriptions = KvHandle<KvSdpTimeDescription>(description);
+            m_timeDescriptions = checkedCast<KvSdpTimeDescription>(description);
             m_lastTime =
                 KvSdpDescription::sAppend(m_timeDescriptions.get(), KvHandle<KvSdpDescription>());
         } else {
@@ -50,7 +59,7 @@ void KvSdpSessionDescription::addDescription(const KvHandle<KvSdpDescription>& d
         }
     } else if (std::strcmp(token, "m") == 0) {
         if (m_mediaDescriptions.isNull()) {
-            m_mediaDescriptions = KvHandle<KvSdpMediaDescription>(description);
+            m_mediaDescriptions = checkedCast<KvSdpMediaDescription>(description);
             m_lastMedia =
                 KvSdpDescription::sAppend(m_mediaDescriptions.get(), KvHandle<KvSdpDescription>());
         } else {

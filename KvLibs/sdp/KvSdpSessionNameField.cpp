@@ -14,7 +14,9 @@ void KvSdpSessionNameField::parse(KvInputStream& stream) {
         m_value = "empty";
         return;
     }
-    m_value = KvSdpReader::readRestOfLine(stream);
+    KvSdpLine line;
+    KvSdpReader::readRestOfLine(stream, line);
+    KvSdpReader::assign(m_value, line.view());
 }
 
 void KvSdpSessionNameField::serialize(KvOutputStream& stream) const {

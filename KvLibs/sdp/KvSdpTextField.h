@@ -2,12 +2,13 @@
 // Each class reads its own line and names its own failures.
 #pragma once
 
+#include "KvConstString.h"
 #include "KvSdpField.h"
 
 class KvSdpTextField : public KvSdpField {
 public:
     const char* getValue() const { return m_value.c_str(); }
-    void setValue(const char* value) { m_value = KvString(value); }
+    void setValue(const char* value) { m_value = value; }
 
 protected:
     explicit KvSdpTextField(const char* type) : KvSdpField(type) {}
@@ -19,5 +20,5 @@ protected:
     // The letter, "=", the value and CR LF; an empty value throws incompleteText as KvException.
     void serializeText(KvOutputStream& stream, const char* incompleteText) const;
 
-    KvString m_value;
+    KvConstString m_value;
 };

@@ -1,6 +1,7 @@
 // The m, a, t, r, b and c field classes.
 #include "KvSdp.h"
 
+#include "KvSdpReader.h"
 #include "KvSdpTestSupport.h"
 
 namespace {
@@ -270,6 +271,34 @@ TEST(KvSdpConnectionField, Errors) {
     c.setAddress("");
     EXPECT_KV_THROW(kvSerialized(c), KvException,
                     "KvSdpConnectionField::serialize() Incomplete Connection Field");
+}
+
+// Values are kept in place when short and on the heap when long; a reread replaces either, and a
+// NUL ends a value as it ends a C text, whether the bytes are shown or read one by one.
+TEST(KvSdpConnectionField, ValuesOfAnyLengthAcrossRereads) {
+    const std::string longAddress(40, 'h');
+    KvSdpConnectionField c(("IN IP4 " + longAddress).c_str());
+    EXPECT_STREQ(c.getAddress(), longAddress.c_str());
+    KvTextInput shortLine("IN IP6 ::1\r\n");
+    c.parse(shortLine);
+    EXPECT_EQ(kvSerialized(c), "c=IN IP6 ::1\r\n");
+    KvTextInput longLine("IN IP4 " + longAddress + "\r\n");
+    c.parse(longLine);
+    EXPECT_EQ(kvSerialized(c), "c=IN IP4 " + longAddress + "\r\n");
+
+    for (bool slow : {false, true}) {
+        static const char text[] = "o=ali\0ce 1 2 IN IP4 h\r\na=fmtp:97 mo\0de\r\n";
+        const std::string body(text, sizeof(text) - 1);
+        KvTextInput fast(body);
+        KvSlowTextInput byteByByte(body);
+        KvTextInput& in = slow ? byteByByte : fast;
+        KvHandle<KvSdpOriginField> origin(kvSdpCast<KvSdpOriginField>(readField(in).get()));
+        ASSERT_FALSE(origin.isNull());
+        EXPECT_STREQ(origin->getUserName(), "ali");
+        KvHandle<KvSdpAttributeField> fmtp(kvSdpCast<KvSdpAttributeField>(readField(in).get()));
+        ASSERT_FALSE(fmtp.isNull());
+        EXPECT_STREQ(fmtp->getValueText(), "97 mo");
+    }
 }
 
 } // namespace
