@@ -14,9 +14,7 @@ int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
     uint32_t available = 0;
     if (const char* bytes = stream.peek(available)) {
         // The same end state as below: at the first other byte, marked there.
-        uint32_t n = 0;
-        while (n < available && isWhitespace(static_cast<uint8_t>(bytes[n])))
-            ++n;
+        const uint32_t n = whitespaceIn(bytes, available);
         if (n)
             stream.skip(n);
         stream.mark(1);
@@ -32,15 +30,6 @@ int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
         }
     }
 }
-
-namespace {
-uint32_t whitespaceIn(const char* bytes, uint32_t available) {
-    uint32_t n = 0;
-    while (n < available && KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[n])))
-        ++n;
-    return n;
-}
-} // namespace
 
 uint32_t KvStreamTokenizer::lengthIn(const char* bytes, uint32_t available,
                                      const KvCharClass& delimiters) {

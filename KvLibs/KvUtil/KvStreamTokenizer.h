@@ -97,6 +97,13 @@ public:
     static int32_t readFully(KvInputStream& stream, void* buffer, int32_t count);
 
     static bool isWhitespace(int c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+    // The count of blanks, tabs, CRs and LFs at the start of the bytes.
+    static uint32_t whitespaceIn(const char* bytes, uint32_t available) {
+        uint32_t n = 0;
+        while (n < available && isWhitespace(static_cast<uint8_t>(bytes[n])))
+            ++n;
+        return n;
+    }
     static bool isDelimiter(int c, const char* delimiters) {
         for (const char* d = delimiters; *d; ++d)
             if (static_cast<signed char>(*d) == static_cast<signed char>(c))

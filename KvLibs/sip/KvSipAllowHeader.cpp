@@ -40,10 +40,7 @@ void KvSipAllowHeader::doParse(KvInputStream& stream) {
     if (const char* bytes = stream.peek(available)) {
         // The blanks skipped and the stream marked at the token, as the tokenizer leaves it, in
         // fewer calls to the stream.
-        uint32_t blanks = 0;
-        while (blanks < available &&
-               KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[blanks])))
-            ++blanks;
+        const uint32_t blanks = KvStreamTokenizer::whitespaceIn(bytes, available);
         if (blanks)
             stream.skip(blanks);
         stream.mark(1);

@@ -108,10 +108,8 @@ struct MediaRangeText {
         if (!bytes)
             return false;
         auto blanksFrom = [&](uint32_t at) {
-            while (at < available &&
-                   KvStreamTokenizer::isWhitespace(static_cast<uint8_t>(bytes[at])))
-                ++at;
-            return at;
+            return at < available ? at + KvStreamTokenizer::whitespaceIn(bytes + at, available - at)
+                                  : at;
         };
         auto tokenAt = [&](uint32_t at) {
             return std::string_view(
