@@ -60,13 +60,13 @@ KvParameters::KvParameters(const char* separator)
       m_separator(separator, separatorLength(separator)) {}
 
 KvParameters::KvParameters(const KvParameters& other)
-    : KvObject(), m_count(0), m_head(nullptr), m_keys(0), m_mutex(&m_mutexStorage),
-      m_separator(other.m_separator) {
-    other.lockList();
+    : KvObject(), m_count(0), m_head(nullptr), m_keys(0), m_mutex(&m_mutexStorage) {
+    // The separator too is read under the source's lock: an assignment may be replacing it.
+    KvLockGuard guard(other.m_mutex);
+    m_separator = other.m_separator;
     m_head = sCopy(other.m_head);
     m_count = other.m_count;
     m_keys = other.m_keys;
-    other.unlockList();
 }
 
 KvParameters& KvParameters::operator=(const KvParameters& other) {

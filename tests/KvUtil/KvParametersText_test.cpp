@@ -98,3 +98,25 @@ TEST(KvParametersText, SettingAHeldKeyReplacesIt) {
     set.setParameter("TAG", "6");
     EXPECT_TRUE(set.serialize() == "tag=6");
 }
+
+// A copy reads the source's separator under the source's lock, as an assignment to the source
+// writes it: no race between the two.
+TEST(KvParametersText, CopyingWhileTheSourceIsAssignedSeesOneWholeSeparator) {
+    KvParameters source(";");
+    KvParameters semicolons(";");
+    const std::string amps(32, '&'); // too long to be held in the list itself
+    KvParameters longer(amps.c_str());
+    semicolons.setParameter("a", "1");
+    longer.setParameter("b", "2");
+    std::thread assigner([&] {
+        for (int i = 0; i < 2000; ++i)
+            source = (i % 2) ? semicolons : longer;
+    });
+    for (int i = 0; i < 2000; ++i) {
+        KvParameters copy(source);
+        copy.setParameter("z", "9");
+        const std::string text = copy.serialize().c_str();
+        EXPECT_TRUE(text == "z=9" || text == "z=9;a=1" || text == "z=9" + amps + "b=2") << text;
+    }
+    assigner.join();
+}
