@@ -60,6 +60,12 @@ public:
         m_mark = m_position;
         m_marked = true;
     }
+    // Marks the last byte taken from memory, where a mark before each read() would have left
+    // it; only after bytes were taken.
+    void markLast() {
+        m_mark = m_position - 1;
+        m_marked = true;
+    }
     void reset() {
         if (!m_bytes) {
             m_stream.reset();

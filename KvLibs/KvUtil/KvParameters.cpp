@@ -491,6 +491,10 @@ void KvParameters::parseWith(KvInputCursor& cursor, const KvCharClass& stops) {
         // The bytes that are only stored: a run of them, shown in memory, goes over in one copy.
         if (const uint32_t run = cursor.takeRun(stops, buffer + position, kParseSize - position)) {
             position += run;
+            // A run that fills the buffer fails as reading byte by byte does: marked on its last
+            // byte.
+            if (position >= kParseSize)
+                cursor.markLast();
             continue;
         }
         cursor.mark();

@@ -198,3 +198,19 @@ TEST(KvParameters, CopiesReverseTheOrderAndCrossAssignmentDoesNotDeadlock) {
     t2.join();
     EXPECT_EQ(a.getCount(), 1u);
 }
+
+// An overflow leaves the stream as reading byte by byte does, marked on the last byte read,
+// whether or not the stream shows its bytes.
+TEST(KvParameters, OverflowLeavesTheStreamMarkedOnTheLastByteRead) {
+    const std::string text = std::string(1100, 'a') + ";b=1";
+    auto shown = kvStreamOf(text);
+    KvPlainStream plain(text);
+    for (KvInputStream* stream :
+         {static_cast<KvInputStream*>(shown.get()), static_cast<KvInputStream*>(&plain)}) {
+        stream->mark(1);
+        KvParameters p;
+        EXPECT_EQ(kvThrownText([&] { p.parse(*stream); }), "KvParameters - Buffer overflow");
+        stream->reset();
+        EXPECT_EQ(kvRestOf(*stream), std::string(77, 'a') + ";b=1");
+    }
+}
