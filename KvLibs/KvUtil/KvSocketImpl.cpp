@@ -7,6 +7,7 @@
 #include "KvPlatformSync.h"
 #include "KvTokenTable.h"
 
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -178,8 +179,6 @@ void KvSocketImpl::connect(const KvInetAddress& address, uint32_t port, bool str
     // Only a stream has Nagle's algorithm to turn off.
     if (stream && kvSocketSetNoDelay(handle, true) != 0)
         fail("KvSocketImpl::setsockopt(...)");
-    if (stream && kvSocketSetSendTimeout(handle, kSendStallMs) != 0)
-        fail("KvSocketImpl::setsockopt(...)");
     uint32_t localAddress = 0;
     uint16_t localPort = 0;
     if (kvSocketGetName(handle, &localAddress, &localPort) != 0)
@@ -194,7 +193,7 @@ void KvSocketImpl::connect(const KvInetAddress& address, uint32_t port, bool str
         if (!opened && stream)
             m_type = 1;
         if (stream)
-            m_sendTimeoutMs = kSendStallMs;
+            m_sendTimeoutMs = kSendTimeLimitMs;
     }
     if (opened)
         registerSocket(handle);
@@ -223,7 +222,6 @@ void KvSocketImpl::accept(KvSocketImpl& listening) {
         return;
     kvSocketSetBufferSizes(handle, kSendBufferSize, kReceiveBufferSize);
     kvSocketSetNoDelay(handle, true);
-    const bool bounded = kvSocketSetSendTimeout(handle, kSendStallMs) == 0;
     KvInetAddress localAddress = listening.getLocalAddress();
     uint32_t localPort = listening.getLocalPort();
     {
@@ -234,7 +232,7 @@ void KvSocketImpl::accept(KvSocketImpl& listening) {
         m_localPort = localPort;
         m_peerAddress = KvInetAddress::sFromAddress(peerAddress);
         m_peerPort = peerPort;
-        m_sendTimeoutMs = bounded ? kSendStallMs : 0;
+        m_sendTimeoutMs = kSendTimeLimitMs;
     }
     registerSocket(handle);
 }
@@ -247,10 +245,6 @@ void KvSocketImpl::setNoDelay(bool on) {
 }
 
 void KvSocketImpl::setSendTimeout(uint32_t milliseconds) {
-    HandleUse use(*this);
-    if (!use || kvSocketSetSendTimeout(use.handle(), milliseconds) != 0)
-        KvSocketError::sThrow("KvSocketImpl::setsockopt(...)",
-                              use ? kvGetLastSocketError() : 10038);
     std::lock_guard<std::mutex> guard(m_stateMutex);
     m_sendTimeoutMs = milliseconds;
 }
@@ -389,23 +383,23 @@ int32_t KvSocketImpl::receive(void* buffer, uint32_t length) {
 int32_t KvSocketImpl::send(const void* buffer, uint32_t length) {
     uint32_t sent = 0;
     bool failed = false;
-    bool stalled = false;
+    bool timedOut = false;
+    uint32_t limit = 0;
     {
         HandleUse use(*this);
         if (!use)
             return -1;
-        if (isStream()) {
+        bool stream;
+        {
+            std::lock_guard<std::mutex> guard(m_stateMutex);
+            stream = m_type > 0;
+            limit = m_sendTimeoutMs;
+        }
+        if (stream) {
             std::lock_guard<std::mutex> guard(m_sendMutex);
-            while (sent < length) {
-                int32_t count = kvSocketSend(use.handle(), static_cast<const char*>(buffer) + sent,
-                                             length - sent);
-                if (count < 0) {
-                    failed = true;
-                    stalled = kvGetLastSocketError() == 10035; // the send time-out
-                    break;
-                }
-                sent += static_cast<uint32_t>(count);
-            }
+            sent =
+                sendStream(use.handle(), static_cast<const char*>(buffer), length, limit, timedOut);
+            failed = sent < length;
         } else {
             int32_t count = kvSocketSend(use.handle(), buffer, length);
             failed = count < 0;
@@ -413,8 +407,8 @@ int32_t KvSocketImpl::send(const void* buffer, uint32_t length) {
         }
     }
     if (failed) {
-        if (stalled)
-            logSendStall();
+        if (timedOut)
+            logSendTimeout(length, limit);
         close();
         return -1;
     }
@@ -475,17 +469,40 @@ int32_t KvSocketImpl::available() {
     return count;
 }
 
-void KvSocketImpl::logSendStall() {
-    uint32_t limit;
-    {
-        std::lock_guard<std::mutex> guard(m_stateMutex);
-        limit = m_sendTimeoutMs;
+uint32_t KvSocketImpl::sendStream(KvSocketHandle handle, const char* buffer, uint32_t length,
+                                  uint32_t limit, bool& timedOut) {
+    using Clock = std::chrono::steady_clock;
+    // One deadline for the whole buffer: bytes that trickle out buy no more time.
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit);
+    uint32_t sent = 0;
+    while (sent < length) {
+        const int32_t count = limit ? kvSocketSendNow(handle, buffer + sent, length - sent)
+                                    : kvSocketSend(handle, buffer + sent, length - sent);
+        if (count > 0) {
+            sent += static_cast<uint32_t>(count);
+            continue;
+        }
+        if (count == 0 || !limit || kvGetLastSocketError() != 10035)
+            break;
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        if (kvSocketWaitWritable(handle, static_cast<uint32_t>(left)) < 0)
+            break;
     }
+    return sent;
+}
+
+void KvSocketImpl::logSendTimeout(uint32_t length, uint32_t limit) {
     KvInetAddress peer = getPeerAddress();
     uint32_t port = getPeerPort();
     KvErrorStream::instance()->getStream("KvSocket", 0)
         << "KvSocketImpl::send(): the peer " << peer.getHostAddress() << ":" << port
-        << " took nothing for " << limit << " ms; closing the connection" << endl;
+        << " did not take a message of " << length << " bytes within " << limit
+        << " ms; closing the connection" << endl;
 }
 
 void KvSocketImpl::dumpStream(const char* direction, const void* buffer, int32_t count) {

@@ -16,9 +16,10 @@ class KvSocketImpl : public KvObservable {
 public:
     static constexpr int32_t kSendBufferSize = 245760;
     static constexpr int32_t kReceiveBufferSize = 245760;
-    // A stream send that moves no byte for this long fails and closes the connection, so that a
-    // peer that stops reading cannot hold up the sending thread for ever.
-    static constexpr uint32_t kSendStallMs = 5000;
+    // A stream send that has not finished within this time fails and closes the connection: one
+    // thread sends to every peer, so a peer that reads slowly or not at all may hold it up no
+    // longer than this per message.
+    static constexpr uint32_t kSendTimeLimitMs = 5000;
 
     KvSocketImpl();
     ~KvSocketImpl() override;
@@ -32,7 +33,8 @@ public:
     // listening socket is closed) this object stays without a socket.
     void accept(KvSocketImpl& listening);
     void setNoDelay(bool on);
-    // How long a stream send may go without progress (kSendStallMs after connect and accept).
+    // How long one stream send may take in all (kSendTimeLimitMs after connect and accept); 0
+    // means no limit.
     void setSendTimeout(uint32_t milliseconds);
 
     KvInetAddress getPeerAddress();
@@ -49,8 +51,8 @@ public:
 
     // Stream receive and send: -1 (and the socket closed) on failure; receive gives 0 when the peer
     // has closed. A send on a stream socket sends the whole buffer before another thread's send
-    // on this socket can start, so messages never interleave; it fails when the peer takes no
-    // byte for the send time-out.
+    // on this socket can start, so messages never interleave; it fails when the whole buffer has
+    // not gone within the send time-out.
     int32_t receive(void* buffer, uint32_t length);
     int32_t send(const void* buffer, uint32_t length);
     // Datagram receive and send: -1 on failure, and the socket stays open. A datagram larger than
@@ -90,7 +92,10 @@ private:
     void registerSocket(KvSocketHandle handle);
     void unregisterSocket(KvHandle<KvObject>& keepAlive);
     void dumpStream(const char* direction, const void* buffer, int32_t count);
-    void logSendStall();
+    // The stream send under the send mutex: the count sent, which falls short on failure.
+    static uint32_t sendStream(KvSocketHandle handle, const char* buffer, uint32_t length,
+                               uint32_t limit, bool& timedOut);
+    void logSendTimeout(uint32_t length, uint32_t limit);
 
     mutable std::mutex m_stateMutex; // guards the fields below
     KvSocketHandle m_handle;

@@ -8,7 +8,9 @@ class KvTCPODispatcher : public KvDispatcherThread {
 public:
     KvTCPODispatcher();
     ~KvTCPODispatcher() override;
-    // A KvTCPEvent (client socket, byte array); a failed send drops the rest of that array.
+    // A KvTCPEvent (client socket, byte array); a failed send drops the rest of that array. A
+    // send fails too when the peer has not taken the array within the socket's send time limit,
+    // so that one slow peer holds up the others' messages no longer than that.
     void dispatch(KvBaseEvent* event) override;
     void clearInstance() override;
 

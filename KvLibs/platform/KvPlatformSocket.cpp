@@ -1,8 +1,10 @@
 #include "KvPlatformSocket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -10,8 +12,8 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -134,6 +136,20 @@ int32_t kvSocketSend(KvSocketHandle handle, const void* buffer, uint32_t length)
     return toResult(retryInterrupted([&] { return ::send(handle, buffer, length, kSendFlags); }));
 }
 
+int32_t kvSocketSendNow(KvSocketHandle handle, const void* buffer, uint32_t length) {
+    return toResult(retryInterrupted(
+        [&] { return ::send(handle, buffer, length, kSendFlags | MSG_DONTWAIT); }));
+}
+
+int32_t kvSocketWaitWritable(KvSocketHandle handle, uint32_t milliseconds) {
+    pollfd entry{handle, POLLOUT, 0};
+    const int result =
+        ::poll(&entry, 1, static_cast<int>(std::min<uint32_t>(milliseconds, INT_MAX)));
+    if (result < 0)
+        return errno == EINTR ? 0 : -1;
+    return result > 0 ? 1 : 0;
+}
+
 int32_t kvSocketReceive(KvSocketHandle handle, void* buffer, uint32_t length) {
     return toResult(retryInterrupted([&] { return ::recv(handle, buffer, length, 0); }));
 }
@@ -185,13 +201,6 @@ int32_t kvSocketSetReuseAddress(KvSocketHandle handle, bool on) {
 int32_t kvSocketSetNoDelay(KvSocketHandle handle, bool on) {
     int value = on ? 1 : 0;
     return ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value) < 0 ? -1 : 0;
-}
-
-int32_t kvSocketSetSendTimeout(KvSocketHandle handle, uint32_t milliseconds) {
-    timeval limit{};
-    limit.tv_sec = static_cast<time_t>(milliseconds / 1000);
-    limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
-    return ::setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) < 0 ? -1 : 0;
 }
 
 int32_t kvSocketGetName(KvSocketHandle handle, uint32_t* address, uint16_t* port) {

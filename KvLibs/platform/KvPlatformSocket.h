@@ -30,6 +30,12 @@ int32_t kvSocketConnect(KvSocketHandle handle, uint32_t address, uint16_t port);
 
 // Sends never raise SIGPIPE. One call, which may send fewer bytes than asked.
 int32_t kvSocketSend(KvSocketHandle handle, const void* buffer, uint32_t length);
+// The same without waiting: what the socket takes at once, or -1 with the would-block error when
+// it has no room.
+int32_t kvSocketSendNow(KvSocketHandle handle, const void* buffer, uint32_t length);
+// Waits at most the given time for room to send (or for the socket to fail or be shut down, which
+// the next send reports): 1 then, 0 when the time ran out or a signal came first, -1 on failure.
+int32_t kvSocketWaitWritable(KvSocketHandle handle, uint32_t milliseconds);
 int32_t kvSocketReceive(KvSocketHandle handle, void* buffer, uint32_t length);
 int32_t kvSocketSendTo(KvSocketHandle handle, const void* buffer, uint32_t length, uint32_t address,
                        uint16_t port);
@@ -44,9 +50,6 @@ int32_t kvSocketPeek(KvSocketHandle handle, void* buffer, uint32_t length);
 int32_t kvSocketSetBufferSizes(KvSocketHandle handle, int32_t sendSize, int32_t receiveSize);
 int32_t kvSocketSetReuseAddress(KvSocketHandle handle, bool on);
 int32_t kvSocketSetNoDelay(KvSocketHandle handle, bool on);
-// A blocking send that can move no byte for this long fails with the would-block error, after
-// sending what it could; 0 means no limit.
-int32_t kvSocketSetSendTimeout(KvSocketHandle handle, uint32_t milliseconds);
 int32_t kvSocketGetName(KvSocketHandle handle, uint32_t* address, uint16_t* port);
 int32_t kvSocketGetPeerName(KvSocketHandle handle, uint32_t* address, uint16_t* port);
 
