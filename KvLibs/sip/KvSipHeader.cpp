@@ -1,6 +1,8 @@
 #include "KvSipHeader.h"
 
+#include "KvException.h"
 #include "KvInputStream.h"
+#include "KvMutex.h"
 #include "KvOutputStream.h"
 #include "KvSipGatheringStream.h"
 #include "KvSipHeaderTextStream.h"
@@ -368,19 +370,87 @@ const KvString& KvSipHeader::getCompactToken() const {
     return getToken();
 }
 
+// Runs action(owner) under the lock of the message that holds this header, or action(nullptr)
+// for a header that stands in no message. The owner is read again under its lock, for another
+// thread may have taken the header out meanwhile.
+template <class F> void KvSipHeader::underOwnerLock(F&& action) {
+    for (;;) {
+        KvSipMessage* owner = m_owner.load(std::memory_order_acquire);
+        if (!owner)
+            return action(nullptr);
+        KvLockGuard guard(owner->m_lock);
+        if (m_owner.load(std::memory_order_acquire) == owner)
+            return action(owner);
+    }
+}
+
 void KvSipHeader::setNext(const KvHandle<KvSipHeader>& next) {
-    m_next = next;
-    if (KvSipMessage* owner = m_owner.load(std::memory_order_acquire))
-        owner->forgetChainEnd(m_id);
+    underOwnerLock([&](KvSipMessage* owner) { relink(next, owner); });
 }
 
 void KvSipHeader::appendToChain(const KvHandle<KvSipHeader>& header) {
     if (header.isNull())
         return;
+    underOwnerLock([&](KvSipMessage* owner) {
+        KvSipHeader* last = this;
+        while (!last->m_next.isNull())
+            last = last->m_next.get();
+        last->relink(header, owner);
+    });
+}
+
+// next comes by value: it may be a link that the relink cuts.
+void KvSipHeader::relink(KvHandle<KvSipHeader> next, KvSipMessage* owner) {
+    // A header already behind this one stays where it is; the ones before it are cut off.
+    KvSipHeader* lastCut = nullptr;
+    bool behind = false;
+    if (!next.isNull()) {
+        KvSipHeader* previous = this;
+        for (KvSipHeader* h = m_next.get(); h; previous = h, h = h->m_next.get()) {
+            if (h == next.get()) {
+                behind = true;
+                lastCut = previous;
+                break;
+            }
+        }
+    }
+    KvSipHeader* newEnd = this;
+    if (behind)
+        newEnd = nullptr; // the chain's end stays
+    else if (!next.isNull())
+        newEnd = next->claimRun(owner, this);
+    // The cut headers stay alive until the message has let go of them.
+    KvHandle<KvSipHeader> cut = std::move(m_next);
+    if (owner)
+        for (KvSipHeader* h = cut.get(); h != (behind ? next.get() : nullptr); h = h->m_next.get())
+            h->m_owner.store(nullptr, std::memory_order_release);
+    if (behind && lastCut != this)
+        lastCut->m_next.release();
+    m_next = std::move(next);
+    if (owner)
+        owner->relinked(this, newEnd);
+}
+
+// Takes this header and every one behind it for owner, or none of them: one that already stands in
+// a chain, or loopAt, which the run would close into a loop, is refused. With no owner nothing is
+// marked, the run is only checked. Returns the run's last header.
+KvSipHeader* KvSipHeader::claimRun(KvSipMessage* owner, const KvSipHeader* loopAt) {
     KvSipHeader* last = this;
-    while (!last->m_next.isNull())
-        last = last->m_next.get();
-    last->m_next = header;
+    for (KvSipHeader* h = this; h; h = h->m_next.get()) {
+        KvSipMessage* none = nullptr;
+        const bool taken =
+            h != loopAt &&
+            (owner ? h->m_owner.compare_exchange_strong(none, owner, std::memory_order_acq_rel)
+                   : h->m_owner.load(std::memory_order_acquire) == nullptr);
+        if (!taken) {
+            if (owner)
+                for (KvSipHeader* back = this; back != h; back = back->m_next.get())
+                    back->m_owner.store(nullptr, std::memory_order_release);
+            KvException::sThrow("Adding a header twice!");
+        }
+        last = h;
+    }
+    return last;
 }
 
 template <class Stream> void KvSipHeader::writeChain(Stream& stream) const {

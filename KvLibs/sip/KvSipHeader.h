@@ -49,9 +49,12 @@ public:
     const KvString& getName() const { return m_name; }
     void setName(const KvString& name) { m_name = name; }
     const KvHandle<KvSipHeader>& getNext() const { return m_next; }
-    // Relinking a header of a message's chain tells the message, which keeps each chain's end.
+    // Links next and the headers behind it in place of those that followed this one. The headers
+    // cut off leave this header's message; those linked join it. Linking a header that stands in
+    // a chain, or that would close a loop, throws "Adding a header twice!" and changes nothing,
+    // unless it already stands behind this one: then only the headers between are cut off.
     void setNext(const KvHandle<KvSipHeader>& next);
-    // Links header behind the last header reachable from this one.
+    // Links header behind the last header reachable from this one, under the rule of setNext.
     void appendToChain(const KvHandle<KvSipHeader>& header);
 
     // Writes this header and every one behind it: name, ": ", value, CR LF each.
@@ -59,7 +62,7 @@ public:
     void serializeChain(KvSipGatheringStream& stream) const;
 
     // Whether the header stands in a message's chain. A header belongs to one chain at a time;
-    // the message marks it on add and clears the mark on removal and when it dies.
+    // the message marks it on add and clears the mark on removal, on a cut and when it dies.
     bool isInChain() const { return m_owner.load(std::memory_order_acquire) != nullptr; }
 
     static void registerHeader(const char* name, Creator creator);
@@ -75,6 +78,9 @@ public:
 
 private:
     template <class Stream> void writeChain(Stream& stream) const;
+    template <class F> void underOwnerLock(F&& action);
+    void relink(KvHandle<KvSipHeader> next, KvSipMessage* owner);
+    KvSipHeader* claimRun(KvSipMessage* owner, const KvSipHeader* loopAt);
     friend class KvSipMessage;
 
     KvString m_name;

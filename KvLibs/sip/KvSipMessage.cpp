@@ -184,39 +184,20 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
     KvSipHeaderId id = header->getId();
     if (id >= KV_HEADER_ID_COUNT)
         KvException::sThrow("Header id out of range");
+    // A header that stands in a chain, this message's or another's, would share that chain's tail
+    // or close a loop: every header of the run is taken, or none.
+    KvSipHeader* lastAdded = header->claimRun(this, nullptr);
     KvHandle<KvSipHeader>& head = m_headers[id];
-    KvSipHeader* last = nullptr;
-    KvSipHeader* lastAdded = header.get();
-    while (!lastAdded->getNext().isNull())
-        lastAdded = lastAdded->getNext().get();
-    if (!head.isNull()) {
-        if (head.get() == header.get())
-            KvException::sThrow("Adding a header twice!");
-        // From the kept end on, for a caller may have appended behind it.
-        last = m_chainEnds[id] ? m_chainEnds[id] : head.get();
-        while (!last->getNext().isNull())
-            last = last->getNext().get();
-        // Two chains that share a header share their last one: refusing that keeps chains
-        // loop-free.
-        if (last == lastAdded)
-            KvException::sThrow("Adding a header twice!");
-    }
-    // A header that stands in another message's chain would share that chain's tail: take every
-    // header of the run, or none.
-    for (KvSipHeader* taken = header.get(); taken; taken = taken->m_next.get()) {
-        KvSipMessage* owner = nullptr;
-        if (!taken->m_owner.compare_exchange_strong(owner, this, std::memory_order_acq_rel)) {
-            for (KvSipHeader* back = header.get(); back != taken; back = back->m_next.get())
-                back->m_owner.store(nullptr, std::memory_order_release);
-            KvException::sThrow("Adding a header twice!");
-        }
-    }
     if (head.isNull()) {
         head = std::move(header);
         m_chainEnds[id] = lastAdded;
         appendOrder(id);
         return;
     }
+    // From the kept end, or from the head when the end is not known.
+    KvSipHeader* last = m_chainEnds[id] ? m_chainEnds[id] : head.get();
+    while (!last->getNext().isNull())
+        last = last->getNext().get();
     if (atFront) {
         lastAdded->m_next = head;
         head = std::move(header);
@@ -254,6 +235,14 @@ void KvSipMessage::addParsedHeader(KvHandle<KvSipHeader>&& header) {
         last->m_next = std::move(header);
     }
     m_chainEnds[id] = lastAdded;
+}
+
+// A caller relinked a chain by hand at header at: an end that was cut off, or that headers were
+// linked behind, becomes newEnd (null: the next add finds the end again).
+void KvSipMessage::relinked(const KvSipHeader* at, KvSipHeader* newEnd) {
+    for (KvSipHeader*& end : m_chainEnds)
+        if (end && (end == at || end->m_owner.load(std::memory_order_relaxed) != this))
+            end = newEnd;
 }
 
 KvHandle<KvSipHeader> KvSipMessage::getHeader(KvSipHeaderId id, bool lock) const {
@@ -310,11 +299,10 @@ bool KvSipMessage::removeHeaderUnlocked(const char* name) {
     if (head.isNull())
         return false;
     KvHandle<KvSipHeader> removed;
+    KvSipHeader* previous = nullptr;
     if (id != KV_HEADER_UNKNOWN) {
         removed = head;
-        head = removed->getNext();
     } else {
-        KvSipHeader* previous = nullptr;
         for (KvSipHeader* header = head.get(); header; header = header->getNext().get()) {
             if (name && header->getName().equalsIgnoreCase(name)) {
                 removed = header;
@@ -324,15 +312,16 @@ bool KvSipMessage::removeHeaderUnlocked(const char* name) {
         }
         if (removed.isNull())
             return false;
-        if (previous)
-            previous->setNext(removed->getNext());
-        else
-            head = removed->getNext();
     }
+    if (previous)
+        previous->m_next = removed->m_next;
+    else
+        head = removed->m_next;
     // The removed header belongs to no chain any more.
-    removed->setNext(KvHandle<KvSipHeader>());
+    removed->m_next.release();
     removed->m_owner.store(nullptr, std::memory_order_release);
-    m_chainEnds[id] = nullptr;
+    if (m_chainEnds[id] == removed.get())
+        m_chainEnds[id] = previous;
     if (head.isNull())
         removeOrder(id);
     return true;

@@ -137,14 +137,11 @@ protected:
     KvMutex* m_lock; // m_lockStorage: the message costs no allocation for its lock
 
 private:
-    friend class KvSipHeader; // forgets a chain's end when a caller relinks one of its headers
+    friend class KvSipHeader; // relinks by hand under the message lock and keeps the chain ends
 
     void readHeaders(KvInputStream& stream);
     void addParsedHeader(KvHandle<KvSipHeader>&& header);
-    void forgetChainEnd(KvSipHeaderId id) {
-        if (id < KV_HEADER_ID_COUNT)
-            m_chainEnds[id] = nullptr;
-    }
+    void relinked(const KvSipHeader* at, KvSipHeader* newEnd);
     void appendOrder(KvSipHeaderId id);
     void removeOrder(KvSipHeaderId id);
     KvSipHeaderId findIdByNameUnlocked(const char* name) const;
@@ -155,7 +152,7 @@ private:
     uint32_t m_headerOrderCount;
     KvHandle<KvSipHeader> m_headers[KV_HEADER_ID_COUNT];
     // The last header of each chain when known, so that adding costs the same however long the
-    // chain; null after a relink that may have cut the chain, until the next add walks it again.
+    // chain; null when not known, and the next add then walks the chain from its head.
     KvSipHeader* m_chainEnds[KV_HEADER_ID_COUNT] = {};
     char* m_body;
     uint32_t m_bodyLength;

@@ -150,6 +150,62 @@ TEST(KvSipMessageHeaders, AHeaderStandsInOneMessageAtATime) {
     EXPECT_EQ(later.getViaHeader().get(), top.get());
 }
 
+// Hand-made links keep the rule that a header stands in one chain at a time.
+TEST(KvSipMessageHeaders, AHeaderAppendedByHandBelongsToTheMessage) {
+    KvSipResponse message, other;
+    KvHandle<KvSipHeader> a = via("a"), b = via("b");
+    message.addHeader(a);
+    a->appendToChain(b);
+    EXPECT_EQ(kvThrownText([&] { other.addHeader(b); }), "Adding a header twice!");
+    message.addHeader(via("c"));
+    other.removeHeader("Via");
+    EXPECT_EQ(kvHeaderLines(message),
+              (std::vector<std::string>{"Via: SIP/2.0/UDP a:5060", "Via: SIP/2.0/UDP b:5060",
+                                        "Via: SIP/2.0/UDP c:5060"}));
+}
+
+TEST(KvSipMessageHeaders, CuttingAnAppendedHeaderKeepsTheChainEnd) {
+    KvSipResponse message;
+    KvHandle<KvSipHeader> a = via("a"), b = via("b");
+    message.addHeader(a);
+    a->appendToChain(b);
+    message.addHeader(via("c"));
+    b->setNext(KvHandle<KvSipHeader>()); // frees c, the end the message kept
+    message.addHeader(via("d"));
+    EXPECT_EQ(kvHeaderLines(message),
+              (std::vector<std::string>{"Via: SIP/2.0/UDP a:5060", "Via: SIP/2.0/UDP b:5060",
+                                        "Via: SIP/2.0/UDP d:5060"}));
+}
+
+TEST(KvSipMessageHeaders, HeadersCutOffByHandLeaveTheMessage) {
+    KvHandle<KvSipMessage> message(new KvSipResponse);
+    KvHandle<KvSipHeader> a = via("a"), b = via("b");
+    message->addHeader(a);
+    message->addHeader(b);
+    a->setNext(KvHandle<KvSipHeader>());
+    EXPECT_FALSE(b->isInChain());
+    message.release();
+    b->setNext(via("x")); // must not reach the message that is gone
+    KvSipResponse other;
+    other.addHeader(b);
+    EXPECT_EQ(kvHeaderLines(other),
+              (std::vector<std::string>{"Via: SIP/2.0/UDP b:5060", "Via: SIP/2.0/UDP x:5060"}));
+}
+
+TEST(KvSipMessageHeaders, LinkingAHeaderThatStandsInAChainIsRefused) {
+    KvSipResponse message, other;
+    KvHandle<KvSipHeader> a = via("a"), b = via("b"), c = via("c");
+    message.addHeader(a);
+    message.addHeader(c);
+    other.addHeader(b);
+    EXPECT_EQ(kvThrownText([&] { a->setNext(b); }), "Adding a header twice!");
+    // Its own chain's head would close a loop.
+    EXPECT_EQ(kvThrownText([&] { c->setNext(a); }), "Adding a header twice!");
+    other.addHeader(via("d"));
+    EXPECT_EQ(kvHeaderLines(message),
+              (std::vector<std::string>{"Via: SIP/2.0/UDP a:5060", "Via: SIP/2.0/UDP c:5060"}));
+}
+
 TEST(KvSipMessageHeaders, AHeaderAddedAtFrontKeepsItsCommaSiblings) {
     KvHandle<KvSipMessage> message = kvParseMessage(kInviteHead + "Supported: c\r\n\r\n");
     auto stream = kvStreamOf("Supported: a, b\r\n");
