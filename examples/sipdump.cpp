@@ -5,7 +5,10 @@
 //
 // For each message it prints the parse state, the start line, every header with its header id,
 // the body length, and the message as the stack writes it back. What the parser logged about a
-// damaged message goes to the standard error output.
+// damaged message goes to the standard error output, each line led by the file or peer.
+//
+// Exit status: 0 when every message read is valid, 1 when one is not (damaged or refused), 2 for
+// a usage, file or socket error.
 #include "KvByteArray.h"
 #include "KvByteArrayInputStream.h"
 #include "KvByteArrayOutputStream.h"
@@ -15,23 +18,58 @@
 #include "KvErrorStream.h"
 #include "KvException.h"
 #include "KvMediaSession.h"
+#include "KvOutputStream.h"
 #include "KvSipHeader.h"
 #include "KvSipMessage.h"
 #include "KvServerSocket.h"
 #include "KvSipParseError.h"
 #include "KvPlatformSocket.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <exception>
 #include <iostream>
-#include <iterator>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
+
+enum ExitStatus : int { kAllValid = 0, kNotValid = 1, kFailed = 2 };
+
+// The library's error lines on the standard error output, each led by the file or peer whose
+// message it is about.
+class SourceLines : public KvOutputStream {
+public:
+    void setSource(std::string source) { m_source = std::move(source); }
+
+    using KvOutputStream::write;
+    void write(uint8_t byte) override {
+        if (m_lineStart)
+            std::cerr << "sipdump: " << m_source << (m_source.empty() ? "" : ": ");
+        std::cerr.put(static_cast<char>(byte));
+        m_lineStart = byte == '\n';
+    }
+    void flush() override { std::cerr.flush(); }
+
+private:
+    std::string m_source;
+    bool m_lineStart = true;
+};
+
+SourceLines* gErrorLines = nullptr;
+
+void setSource(const std::string& source) {
+    if (gErrorLines)
+        gErrorLines->setSource(source);
+}
 
 const char* stateText(int32_t state) {
     switch (state) {
@@ -109,13 +147,17 @@ void printMediaSession(const KvHandle<KvSipMessage>& message) {
         std::cout << "  stream " << (type >= 0 && type < 5 ? kTypes[type] : "?") << " "
                   << stream->getAddress().getHostAddress() << ":" << stream->getPort()
                   << ", formats";
-        for (const KvMediaFormat& format : stream->getFormats())
-            std::cout << ' ' << format.getPayloadType() << '/' << format.getEncodingName();
+        for (const KvMediaFormat& format : stream->getFormats()) {
+            std::cout << ' ' << format.getPayloadType();
+            if (const char* name = format.getEncodingName())
+                std::cout << '/' << name;
+        }
         std::cout << '\n';
     }
 }
 
-void dumpMessage(const std::string& bytes) {
+// True when the message parsed valid.
+bool dumpMessage(const std::string& bytes) {
     KvHandle<KvByteArray> array =
         KvByteArray::sCreate(static_cast<uint32_t>(bytes.size()), bytes.data());
     KvByteArrayInputStream input(array);
@@ -124,7 +166,7 @@ void dumpMessage(const std::string& bytes) {
         message = KvSipMessage::sConstructFrom(input);
     } catch (KvHandle<KvException>& e) {
         std::cout << "not a SIP message: " << e->getText() << '\n';
-        return;
+        return false;
     }
     printStep("parse state", [&] {
         std::cout << "parse state: " << message->getParseState() << " ("
@@ -168,18 +210,52 @@ void dumpMessage(const std::string& bytes) {
     } catch (KvHandle<KvException>& e) {
         std::cout << "cannot be written back: " << e->getText() << '\n';
     }
+    return message->getParseState() == KV_VALID;
 }
 
-bool dumpFile(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        std::cerr << "sipdump: cannot read " << path << '\n';
+// Reads the whole file; on failure sets the system's reason (a folder gives "Is a directory").
+bool readFile(const char* path, std::string& bytes, std::string& reason) {
+    int fd = ::open(path, O_RDONLY);
+    if (fd < 0) {
+        reason = std::strerror(errno);
         return false;
     }
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    bool ok = true;
+    char buffer[65536];
+    while (ok) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0)
+            bytes.append(buffer, static_cast<size_t>(got));
+        else if (got == 0)
+            break;
+        else if (errno != EINTR) {
+            reason = std::strerror(errno);
+            ok = false;
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+ExitStatus dumpFile(const char* path) {
+    std::string bytes;
+    std::string reason;
+    if (!readFile(path, bytes, reason)) {
+        std::cerr << "sipdump: cannot read " << path << ": " << reason << '\n';
+        return kFailed;
+    }
     std::cout << "=== " << path << " (" << bytes.size() << " bytes)\n";
-    dumpMessage(bytes);
-    return true;
+    setSource(path);
+    return dumpMessage(bytes) ? kAllValid : kNotValid;
+}
+
+// The exception as its print() ends: the text, and for a system error the system's reason.
+std::string describe(const KvHandle<KvException>& e) {
+    KvByteArrayOutputStream out;
+    e->print(out);
+    KvHandle<KvByteArray> bytes = out.toByteArray();
+    std::string text = toText(bytes);
+    return text.substr(text.rfind('\n') + 1);
 }
 
 // 127.0.0.1 itself: KvInetAddress("127.0.0.1") stands for the machine's own address.
@@ -188,29 +264,34 @@ KvInetAddress loopback() {
 }
 
 // Receives datagrams on the port and dumps each; count 0 means no end.
-int listenUdp(uint32_t port, uint64_t count) {
+ExitStatus listenUdp(uint32_t port, uint64_t count) {
     const uint32_t size = 65536;
     KvHandle<KvDatagramSocket> socket(new KvDatagramSocket(port, loopback(), false, size));
     std::cout << "listening on UDP port " << port << std::endl;
+    ExitStatus status = kAllValid;
     for (uint64_t n = 0; count == 0 || n < count;) {
         KvDatagramPacket packet(KvByteArray::sCreate(size), 0, size, KvInetAddress(), 0);
         socket->receive(packet);
         if (packet.getLength() == KvDatagramPacket::kFailedLength)
             continue; // oversized or failed: logged by the socket
-        std::cout << "=== UDP from " << packet.getAddress().getHostAddress() << ':'
-                  << packet.getPort() << " (" << packet.getLength() << " bytes)\n";
-        dumpMessage(std::string(packet.getData()->getData(), packet.getLength()));
+        std::string peer = std::string(packet.getAddress().getHostAddress()) + ':' +
+                           std::to_string(packet.getPort());
+        std::cout << "=== UDP from " << peer << " (" << packet.getLength() << " bytes)\n";
+        setSource("UDP from " + peer);
+        if (!dumpMessage(std::string(packet.getData()->getData(), packet.getLength())))
+            status = kNotValid;
         std::cout << std::flush;
         ++n;
     }
-    return 0;
+    return status;
 }
 
 // Accepts connections one after the other and dumps every message that the SIP-over-TCP framing
 // cuts out of them; count 0 means no end.
-int listenTcp(uint32_t port, uint64_t count) {
+ExitStatus listenTcp(uint32_t port, uint64_t count) {
     KvHandle<KvServerSocket> server(new KvServerSocket(port, loopback()));
     std::cout << "listening on TCP port " << port << std::endl;
+    ExitStatus status = kAllValid;
     uint64_t n = 0;
     while (count == 0 || n < count) {
         KvHandle<KvClientSocket> client = server->accept();
@@ -228,10 +309,13 @@ int listenTcp(uint32_t port, uint64_t count) {
             KvHandle<KvDatagramPacket> packet = stream->readMessagePacket();
             if (packet.isNull())
                 break;
-            std::cout << "=== TCP from " << peer.getHostAddress() << ':' << peerPort << " ("
-                      << packet->getLength() << " bytes)\n";
-            dumpMessage(std::string(packet->getData()->getData() + packet->getOffset(),
-                                    packet->getLength()));
+            std::string source =
+                std::string("TCP from ") + peer.getHostAddress() + ':' + std::to_string(peerPort);
+            std::cout << "=== " << source << " (" << packet->getLength() << " bytes)\n";
+            setSource(source);
+            if (!dumpMessage(std::string(packet->getData()->getData() + packet->getOffset(),
+                                         packet->getLength())))
+                status = kNotValid;
             std::cout << std::flush;
             ++n;
         }
@@ -239,7 +323,7 @@ int listenTcp(uint32_t port, uint64_t count) {
             std::cout << "connection closed: " << error << '\n';
         client->close();
     }
-    return 0;
+    return status;
 }
 
 bool parseNumber(const char* text, uint64_t& value) {
@@ -253,46 +337,76 @@ int usage(std::ostream& out, int code) {
            "       sipdump --listen udp|tcp PORT [--count N]\n"
            "Parses each FILE as one SIP message, or listens on PORT of 127.0.0.1 and parses\n"
            "what arrives, N messages or without end; prints what the stack made of each\n"
-           "message.\n";
+           "message.\n"
+           "Exit status: 0 when every message read is valid, 1 when one is not, 2 for a\n"
+           "usage, file or socket error.\n";
     return code;
 }
 
 int usage() {
-    return usage(std::cerr, 2);
+    return usage(std::cerr, kFailed);
+}
+
+int listenMode(int argc, char** argv) {
+    uint64_t port = 0;
+    uint64_t count = 0;
+    bool udp = argc >= 3 && std::strcmp(argv[2], "udp") == 0;
+    bool tcp = argc >= 3 && std::strcmp(argv[2], "tcp") == 0;
+    if ((argc != 4 && argc != 6) || !(udp || tcp) || !parseNumber(argv[3], port) || port > 65535 ||
+        (argc == 6 && (std::strcmp(argv[4], "--count") != 0 || !parseNumber(argv[5], count))))
+        return usage();
+    try {
+        return udp ? listenUdp(static_cast<uint32_t>(port), count)
+                   : listenTcp(static_cast<uint32_t>(port), count);
+    } catch (KvHandle<KvException>& e) {
+        std::cerr << "sipdump: " << (udp ? "UDP" : "TCP") << " port " << port
+                  << " of 127.0.0.1: " << describe(e) << '\n';
+        return kFailed;
+    }
+}
+
+int run(int argc, char** argv) {
+    if (argc < 2)
+        return usage();
+    // The parser's reasons for a damaged message go to the standard error output.
+    KvHandle<SourceLines> lines(new SourceLines);
+    KvHandle<KvErrorStream> errors(new KvErrorStream(lines));
+    errors->addCategory("KvException");
+    KvErrorStream::setInstance(errors);
+    gErrorLines = lines.get();
+    if (std::strcmp(argv[1], "--listen") == 0)
+        return listenMode(argc, argv);
+
+    // Options first, so that no file is read before a usage error.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return usage(std::cout, kAllValid);
+        if (argv[i][0] == '-') {
+            std::cerr << "sipdump: unknown option " << argv[i] << '\n';
+            return usage();
+        }
+    }
+
+    int status = kAllValid;
+    for (int i = 1; i < argc; ++i) {
+        status = std::max(status, static_cast<int>(dumpFile(argv[i])));
+        std::cout << std::flush;
+    }
+    return status;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2)
-        return usage();
-    if (std::strcmp(argv[1], "--help") == 0)
-        return usage(std::cout, 0);
-    // The parser's reasons for a damaged message go to the standard error output.
-    KvErrorStream::instance()->addCategory("KvException");
-
-    if (std::strcmp(argv[1], "--listen") == 0) {
-        uint64_t port = 0;
-        uint64_t count = 0;
-        bool udp = argc >= 3 && std::strcmp(argv[2], "udp") == 0;
-        bool tcp = argc >= 3 && std::strcmp(argv[2], "tcp") == 0;
-        if ((argc != 4 && argc != 6) || !(udp || tcp) || !parseNumber(argv[3], port) ||
-            port > 65535 ||
-            (argc == 6 && (std::strcmp(argv[4], "--count") != 0 || !parseNumber(argv[5], count))))
-            return usage();
-        try {
-            return udp ? listenUdp(static_cast<uint32_t>(port), count)
-                       : listenTcp(static_cast<uint32_t>(port), count);
-        } catch (KvHandle<KvException>& e) {
-            std::cerr << "sipdump: " << e->getText() << '\n';
-            return 1;
-        }
+    // Whatever escapes the steps above ends the run with a line, never with an abort.
+    try {
+        return run(argc, argv);
+    } catch (KvHandle<KvException>& e) {
+        std::cerr << "sipdump: stack exception: " << describe(e) << '\n';
+    } catch (std::exception& e) {
+        std::cerr << "sipdump: " << e.what() << '\n';
+    } catch (...) {
+        std::cerr << "sipdump: unknown exception\n";
     }
-
-    bool ok = true;
-    for (int i = 1; i < argc; ++i) {
-        ok = dumpFile(argv[i]) && ok;
-        std::cout << std::flush;
-    }
-    return ok ? 0 : 1;
+    return kFailed;
 }
