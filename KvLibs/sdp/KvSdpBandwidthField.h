@@ -21,7 +21,8 @@ public:
     void setModifier(const char* modifier) { m_modifier = KvString(modifier); }
     int32_t getAmount() const { return m_amount; }
     void setAmount(int32_t amount) { m_amount = amount; }
-    // A decimal amount (surrounding blanks allowed); anything else throws KvException.
+    // The decimal number the text starts with, after blanks ("64kbps" is 64); a text without one,
+    // or a number above INT32_MAX, throws KvException.
     void setAmount(const char* text);
 
 private:

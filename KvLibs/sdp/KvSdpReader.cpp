@@ -323,19 +323,29 @@ void KvSdpReader::skipLineEnd(KvInputStream& stream) {
     }
 }
 
-bool KvSdpReader::toNumber(std::string_view text, uint32_t max, uint32_t& value) {
-    if (text.empty())
-        return false;
+size_t KvSdpReader::readDigits(std::string_view text, uint32_t max, uint32_t& value) {
     uint64_t result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        result = result * 10 + static_cast<uint64_t>(c - '0');
+    size_t n = 0;
+    for (; n < text.size() && text[n] >= '0' && text[n] <= '9'; ++n) {
+        result = result * 10 + static_cast<uint64_t>(text[n] - '0');
         if (result > max)
-            return false;
+            return 0;
     }
-    value = static_cast<uint32_t>(result);
+    if (n)
+        value = static_cast<uint32_t>(result);
+    return n;
+}
+
+bool KvSdpReader::toNumber(std::string_view text, uint32_t max, uint32_t& value) {
+    uint32_t result = 0;
+    if (text.empty() || readDigits(text, max, result) != text.size())
+        return false;
+    value = result;
     return true;
+}
+
+bool KvSdpReader::toLeadingNumber(std::string_view text, uint32_t max, uint32_t& value) {
+    return readDigits(text, max, value) != 0;
 }
 
 std::vector<KvString> KvSdpReader::split(std::string_view text) {

@@ -172,6 +172,10 @@ public:
     // end that line and start another. Throws KvSdpParseError with the message when it holds one.
     static void refuseLineEnd(const char* text, const char* message);
 
+    // The value of the decimal digits the text starts with, when there is one and it is at most
+    // max; what follows the digits is not read.
+    static bool toLeadingNumber(std::string_view text, uint32_t max, uint32_t& value);
+
     // A text made only of decimal digits whose value is at most max; nothing else converts.
     static bool toNumber(std::string_view text, uint32_t max, uint32_t& value);
     static bool toNumber(const char* text, uint32_t max, uint32_t& value) {
@@ -198,4 +202,7 @@ public:
 private:
     static void requireMarks(KvInputStream& stream);
     static std::string_view upToNul(std::string_view text);
+    // The digits at the start of the text taken as a number; 0 digits when there are none or
+    // their value is above max.
+    static size_t readDigits(std::string_view text, uint32_t max, uint32_t& value);
 };

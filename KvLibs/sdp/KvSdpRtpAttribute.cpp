@@ -12,10 +12,11 @@ namespace {
 const char* const kSpaceError = "RTP attribute payload type: Space not found or misplaced";
 const char* const kSlashError = "RTP attribute encoding name: Slash not found or misplaced";
 
-// An empty text reads as 0; anything but a decimal number is refused.
+// An empty text reads as 0, any other the decimal number it starts with; a text that starts with
+// none is refused.
 int32_t toClockRate(std::string_view text) {
     uint32_t value = 0;
-    if (!text.empty() && !KvSdpReader::toNumber(text, INT32_MAX, value))
+    if (!text.empty() && !KvSdpReader::toLeadingNumber(text, INT32_MAX, value))
         KvSdpParseError::sThrow(kSlashError);
     return static_cast<int32_t>(value);
 }
