@@ -240,9 +240,11 @@ KvHandle<KvMediaSession> KvMediaSession::sConstructFrom(const char* text, int32_
             auto* attribute = kvSdpCast<KvSdpAttributeField>(f.get());
             if (!attribute)
                 continue;
+            // An rtpmap line names its format and moves it to the end of the list.
             auto* rtpmap = kvSdpCast<KvSdpRtpAttribute>(attribute->getValue().get());
             if (rtpmap)
-                stream->nameFormat(rtpmap->getPayloadType(), rtpmap->getEncodingName());
+                stream->addFormat(
+                    KvMediaFormat(rtpmap->getPayloadType(), rtpmap->getEncodingName()));
             else
                 stream->addAttribute(KvHandle<KvSdpAttributeField>(attribute));
         }

@@ -42,16 +42,6 @@ void KvMediaStream::addFormat(const KvMediaFormat& format) {
     m_formats.push_back(format);
 }
 
-void KvMediaStream::nameFormat(int32_t payloadType, const char* encodingName) {
-    for (KvMediaFormat& format : m_formats) {
-        if (format.getPayloadType() == payloadType) {
-            format = KvMediaFormat(payloadType, encodingName);
-            return;
-        }
-    }
-    m_formats.emplace_back(payloadType, encodingName);
-}
-
 void KvMediaStream::addAttribute(const KvHandle<KvSdpAttributeField>& attribute) {
     if (!attribute.isNull())
         m_attributes.push_back(attribute);
