@@ -1,6 +1,13 @@
 #include "KvMediaStream.h"
 
 #include "KvSdpAttribute.h"
+#include "KvSdpReader.h"
+
+KvMediaFormat::KvMediaFormat(int32_t payloadType, const char* encodingName)
+    : KvMediaFormat(payloadType, encodingName, FromLine()) {
+    KvSdpReader::refuseLineEnd(encodingName,
+                               "Attempting to create KvMediaFormat with a line break");
+}
 
 KvMediaStream::KvMediaStream(int32_t mediaType, int32_t port, const KvInetAddress& address)
     : m_mediaType(mediaType), m_port(port), m_address(address) {}

@@ -17,6 +17,8 @@ KvSdpBandwidthField::KvSdpBandwidthField(const char* modifier, int32_t amount)
     : KvSdpField("b"), m_modifier(modifier), m_amount(amount) {
     if (m_modifier.isEmpty())
         KvSdpParseError::sThrow("Trying to create Bandwidth field with blank type field");
+    KvSdpReader::refuseLineEnd(modifier,
+                               "Attempting to create KvSdpBandwidthField with a line break");
 }
 
 KvSdpBandwidthField::~KvSdpBandwidthField() = default;

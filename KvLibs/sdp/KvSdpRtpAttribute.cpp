@@ -23,7 +23,7 @@ int32_t toClockRate(std::string_view text) {
 } // namespace
 
 KvSdpRtpAttribute::KvSdpRtpAttribute(const char* text)
-    : KvSdpAttribute(nullptr), m_payloadType(0), m_clockRate(0), m_encodingParameters(0) {
+    : m_payloadType(0), m_clockRate(0), m_encodingParameters(0) {
     // The value text is set from the parsed line.
     if (text)
         parseLine(firstLine(text));
@@ -157,6 +157,7 @@ void KvSdpRtpAttribute::setPayloadType(const char* text) {
 }
 
 void KvSdpRtpAttribute::setEncodingName(const char* name) {
+    KvSdpReader::refuseLineEnd(name, *this);
     m_encodingName = KvString(name);
     m_changed = true;
 }
@@ -176,6 +177,7 @@ void KvSdpRtpAttribute::setEncodingParameters(int32_t parameters) {
 }
 
 void KvSdpRtpAttribute::setEncodingParametersText(const char* text) {
+    KvSdpReader::refuseLineEnd(text, *this);
     m_encodingParametersText = KvString(text);
     m_changed = true;
 }

@@ -26,7 +26,8 @@ public:
     const char* getEncodingParametersText() const { return m_encodingParametersText.c_str(); }
 
     // Every setter marks the value text for rebuilding. The payload type text must be a decimal
-    // number, the clock rate text must start with one; anything else throws KvSdpParseError.
+    // number, the clock rate text must start with one; anything else throws KvSdpParseError, as
+    // does a name or parameters text with a line break.
     void setPayloadType(int32_t payloadType);
     void setPayloadType(const char* text);
     void setEncodingName(const char* name);
