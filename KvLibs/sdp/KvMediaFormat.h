@@ -7,15 +7,20 @@
 
 class KvMediaFormat {
 public:
-    // An empty or null name means none.
-    KvMediaFormat(int32_t payloadType, const char* encodingName)
-        : m_payloadType(payloadType), m_encodingName(encodingName) {}
+    // An empty or null name means none; a name with a line break throws KvSdpParseError.
+    KvMediaFormat(int32_t payloadType, const char* encodingName);
 
     int32_t getPayloadType() const { return m_payloadType; }
     // Null when the format has no name.
     const char* getEncodingName() const { return m_encodingName.data(); }
 
 private:
+    friend class KvMediaSession;
+    struct FromLine {};
+    // A name read from an SDP line, which holds no line end.
+    KvMediaFormat(int32_t payloadType, const char* encodingName, FromLine)
+        : m_payloadType(payloadType), m_encodingName(encodingName) {}
+
     int32_t m_payloadType;
     KvString m_encodingName;
 };

@@ -89,8 +89,10 @@ void KvMediaSession::setZeroTime(bool flag) {
 }
 
 void KvMediaSession::setUserName(const char* userName) {
-    if (userName && std::strpbrk(userName, " \t\r\n"))
-        KvSdpParseError::sThrow("Attempting to set a user name with a blank or a line break");
+    const char* const refused = "Attempting to set a user name with a blank or a line break";
+    KvSdpReader::refuseLineEnd(userName, refused);
+    if (userName && std::strpbrk(userName, " \t"))
+        KvSdpParseError::sThrow(refused);
     m_userName = KvString(userName);
 }
 
@@ -234,15 +236,18 @@ KvHandle<KvMediaSession> KvMediaSession::sConstructFrom(const char* text, int32_
         for (const KvString& format : media->getFormats()) {
             uint32_t payloadType = 0;
             if (KvSdpReader::toNumber(format.c_str(), INT32_MAX, payloadType))
-                stream->addFormat(KvMediaFormat(static_cast<int32_t>(payloadType), nullptr));
+                stream->addFormat(KvMediaFormat(static_cast<int32_t>(payloadType), nullptr,
+                                                KvMediaFormat::FromLine()));
         }
         for (KvHandle<KvSdpField> f = description->getField("a"); !f.isNull(); f = f->getNext()) {
             auto* attribute = kvSdpCast<KvSdpAttributeField>(f.get());
             if (!attribute)
                 continue;
+            // An rtpmap line names its format and moves it to the end of the list.
             auto* rtpmap = kvSdpCast<KvSdpRtpAttribute>(attribute->getValue().get());
             if (rtpmap)
-                stream->nameFormat(rtpmap->getPayloadType(), rtpmap->getEncodingName());
+                stream->addFormat(KvMediaFormat(rtpmap->getPayloadType(), rtpmap->getEncodingName(),
+                                                KvMediaFormat::FromLine()));
             else
                 stream->addAttribute(KvHandle<KvSdpAttributeField>(attribute));
         }
@@ -290,4 +295,14 @@ KvHandle<KvMediaSession> KvMediaSession::sMergeStream(const KvHandle<KvMediaSess
     KvHandle<KvMediaSession> session(new KvMediaSession(merged));
     session->m_connectionAddress = first->m_connectionAddress;
     return session;
+}
+
+void KvMediaSession::setConnectionAddress(const char* address) {
+    KvSdpReader::refuseLineEnd(address, *this);
+    m_connectionAddress = KvString(address);
+}
+
+void KvMediaSession::setOriginAddress(const char* address) {
+    KvSdpReader::refuseLineEnd(address, *this);
+    m_originAddress = KvString(address);
 }

@@ -23,11 +23,12 @@ public:
     void addStream(const KvHandle<KvMediaStream>& stream);
     const std::vector<KvHandle<KvMediaStream>>& getStreams() const { return m_streams; }
 
-    // The texts are held as given; they do not make the SDP text stale. The user name is one
-    // token of the o= line: one with a blank or a line break is refused (KvSdpParseError).
+    // The texts are held as given; they do not make the SDP text stale. A text with a line break
+    // is refused (KvSdpParseError); so is a user name with a blank, as it is one token of the o=
+    // line.
     void setUserName(const char* userName);
-    void setConnectionAddress(const char* address) { m_connectionAddress = KvString(address); }
-    void setOriginAddress(const char* address) { m_originAddress = KvString(address); }
+    void setConnectionAddress(const char* address);
+    void setOriginAddress(const char* address);
     const char* getUserName() const { return m_userName.c_str(); }
     const char* getConnectionAddress() const { return m_connectionAddress.c_str(); }
     const char* getOriginAddress() const { return m_originAddress.c_str(); }

@@ -1,6 +1,13 @@
 #include "KvMediaStream.h"
 
 #include "KvSdpAttribute.h"
+#include "KvSdpReader.h"
+
+KvMediaFormat::KvMediaFormat(int32_t payloadType, const char* encodingName)
+    : KvMediaFormat(payloadType, encodingName, FromLine()) {
+    KvSdpReader::refuseLineEnd(encodingName,
+                               "Attempting to create KvMediaFormat with a line break");
+}
 
 KvMediaStream::KvMediaStream(int32_t mediaType, int32_t port, const KvInetAddress& address)
     : m_mediaType(mediaType), m_port(port), m_address(address) {}
@@ -40,16 +47,6 @@ void KvMediaStream::addFormat(const KvMediaFormat& format) {
         }
     }
     m_formats.push_back(format);
-}
-
-void KvMediaStream::nameFormat(int32_t payloadType, const char* encodingName) {
-    for (KvMediaFormat& format : m_formats) {
-        if (format.getPayloadType() == payloadType) {
-            format = KvMediaFormat(payloadType, encodingName);
-            return;
-        }
-    }
-    m_formats.emplace_back(payloadType, encodingName);
 }
 
 void KvMediaStream::addAttribute(const KvHandle<KvSdpAttributeField>& attribute) {

@@ -46,8 +46,6 @@ private:
     friend class KvMediaSession;
     KvMediaStream& operator=(const KvMediaStream&) = delete;
     void copyFrom(const KvMediaStream& other);
-    // Names the format of that payload type where it stands, or appends it when it is missing.
-    void nameFormat(int32_t payloadType, const char* encodingName);
 
     int32_t m_mediaType;
     int32_t m_port;

@@ -3,6 +3,10 @@
 #include "KvOutputStream.h"
 #include "KvSdpReader.h"
 
+KvSdpAttribute::KvSdpAttribute(const char* text) : m_value(text), m_changed(false) {
+    KvSdpReader::refuseLineEnd(text, "Attempting to create KvSdpAttribute with a line break");
+}
+
 KvSdpAttribute::~KvSdpAttribute() = default;
 
 void KvSdpAttribute::parse(KvInputStream& stream) {
@@ -19,4 +23,9 @@ const char* KvSdpAttribute::getText() {
     if (m_changed)
         updateText();
     return m_value.c_str();
+}
+
+void KvSdpAttribute::setText(const char* text) {
+    KvSdpReader::refuseLineEnd(text, *this);
+    m_value = text;
 }

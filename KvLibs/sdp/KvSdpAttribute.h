@@ -10,7 +10,9 @@ class KvOutputStream;
 
 class KvSdpAttribute : public KvObject {
 public:
-    explicit KvSdpAttribute(const char* text = nullptr) : m_value(text), m_changed(false) {}
+    KvSdpAttribute() : m_changed(false) {}
+    // A text with a line break throws KvSdpParseError.
+    explicit KvSdpAttribute(const char* text);
     ~KvSdpAttribute() override;
 
     // Reads one whitespace-delimited token of the current line into the value.
@@ -21,7 +23,7 @@ public:
 
     // The value text, rebuilt first when a part changed.
     const char* getText();
-    void setText(const char* text) { m_value = text; }
+    void setText(const char* text);
     bool isChanged() const { return m_changed; }
     void setChanged(bool changed) { m_changed = changed; }
 

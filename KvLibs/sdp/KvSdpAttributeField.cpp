@@ -16,13 +16,21 @@ KvSdpAttributeField::KvSdpAttributeField(const char* text) : KvSdpAttributeField
     parseText(text);
 }
 
+namespace {
+const char* const kLineBreak = "Attempting to create KvSdpAttributeField with a line break";
+}
+
 KvSdpAttributeField::KvSdpAttributeField(const char* name, const KvHandle<KvSdpAttribute>& value)
-    : KvSdpField("a"), m_name(name), m_value(value) {}
+    : KvSdpField("a"), m_name(name), m_value(value) {
+    KvSdpReader::refuseLineEnd(name, kLineBreak);
+}
 
 KvSdpAttributeField::KvSdpAttributeField(const char* name, const char* value)
     : KvSdpField("a"), m_name(name) {
     if (m_name.isEmpty())
         KvSdpParseError::sThrow("Attempting to create Attribute Field with empty Name field");
+    KvSdpReader::refuseLineEnd(name, kLineBreak);
+    KvSdpReader::refuseLineEnd(value, kLineBreak);
     if (value)
         m_value = new KvSdpAttribute(value);
 }

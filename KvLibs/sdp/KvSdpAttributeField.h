@@ -10,10 +10,11 @@ public:
     KvSdpAttributeField();
     // Parses the text as the value part of an a= line when it is not null.
     explicit KvSdpAttributeField(const char* text);
-    // No check: the value may be null (a property attribute).
-    KvSdpAttributeField(const char* name, const KvHandle<KvSdpAttribute>& value);
-    // Builds a plain attribute from the value text (none when it is null); an empty name throws
+    // The value may be null (a property attribute); a name with a line break throws
     // KvSdpParseError.
+    KvSdpAttributeField(const char* name, const KvHandle<KvSdpAttribute>& value);
+    // Builds a plain attribute from the value text (none when it is null); an empty name or a line
+    // break in either text throws KvSdpParseError.
     KvSdpAttributeField(const char* name, const char* value);
     ~KvSdpAttributeField() override;
 
@@ -21,7 +22,7 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getName() const { return m_name.c_str(); }
-    void setName(const char* name) { m_name = KvString(name); }
+    void setName(const char* name) { setChecked(m_name, name); }
     KvHandle<KvSdpAttribute> getValue() const { return m_value; }
     void setValue(const KvHandle<KvSdpAttribute>& value) { m_value = value; }
     bool hasValue() const { return !m_value.isNull(); }

@@ -17,6 +17,8 @@ KvSdpBandwidthField::KvSdpBandwidthField(const char* modifier, int32_t amount)
     : KvSdpField("b"), m_modifier(modifier), m_amount(amount) {
     if (m_modifier.isEmpty())
         KvSdpParseError::sThrow("Trying to create Bandwidth field with blank type field");
+    KvSdpReader::refuseLineEnd(modifier,
+                               "Attempting to create KvSdpBandwidthField with a line break");
 }
 
 KvSdpBandwidthField::~KvSdpBandwidthField() = default;
@@ -25,10 +27,8 @@ void KvSdpBandwidthField::setAmount(const char* text) {
     std::string_view value(text ? text : "");
     while (!value.empty() && KvSdpReader::isBlank(value.front()))
         value.remove_prefix(1);
-    while (!value.empty() && KvSdpReader::isBlank(value.back()))
-        value.remove_suffix(1);
     uint32_t amount = 0;
-    if (!KvSdpReader::toNumber(value, INT32_MAX, amount))
+    if (!KvSdpReader::toLeadingNumber(value, INT32_MAX, amount))
         KvException::sThrow("Invalid value for Amount in Bandwidth field");
     m_amount = static_cast<int32_t>(amount);
 }

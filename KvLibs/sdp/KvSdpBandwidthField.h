@@ -10,7 +10,7 @@ public:
     KvSdpBandwidthField();
     // Parses the text as the value part of a b= line when it is not null.
     explicit KvSdpBandwidthField(const char* text);
-    // Throws KvSdpParseError when the modifier is empty.
+    // Throws KvSdpParseError when the modifier is empty or holds a line break.
     KvSdpBandwidthField(const char* modifier, int32_t amount);
     ~KvSdpBandwidthField() override;
 
@@ -18,10 +18,11 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getModifier() const { return m_modifier.c_str(); }
-    void setModifier(const char* modifier) { m_modifier = KvString(modifier); }
+    void setModifier(const char* modifier) { setChecked(m_modifier, modifier); }
     int32_t getAmount() const { return m_amount; }
     void setAmount(int32_t amount) { m_amount = amount; }
-    // A decimal amount (surrounding blanks allowed); anything else throws KvException.
+    // The decimal number the text starts with, after blanks ("64kbps" is 64); a text without one,
+    // or a number above INT32_MAX, throws KvException.
     void setAmount(const char* text);
 
 private:

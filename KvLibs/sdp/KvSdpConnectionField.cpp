@@ -21,6 +21,9 @@ KvSdpConnectionField::KvSdpConnectionField(const char* networkType, const char* 
         KvSdpParseError::sThrow("Error creating Connection field with blank Address Type");
     if (m_address.isEmpty())
         KvSdpParseError::sThrow("Error creating Connection field with blank Address");
+    for (const char* text : {networkType, addressType, address})
+        KvSdpReader::refuseLineEnd(text,
+                                   "Attempting to create KvSdpConnectionField with a line break");
 }
 
 KvSdpConnectionField::~KvSdpConnectionField() = default;

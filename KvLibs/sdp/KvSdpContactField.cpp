@@ -5,10 +5,12 @@
 #include "KvSdpReader.h"
 
 KvSdpContactField::KvSdpContactField(const char* type, const char* address, const char* displayName,
-                                     const char* blankText)
+                                     const char* blankText, const char* lineBreakText)
     : KvSdpField(type), m_address(address), m_displayName(displayName), m_form(0) {
     if (m_address.isEmpty())
         KvSdpParseError::sThrow(blankText);
+    KvSdpReader::refuseLineEnd(address, lineBreakText);
+    KvSdpReader::refuseLineEnd(displayName, lineBreakText);
 }
 
 void KvSdpContactField::store(const std::string& address, const std::string& displayName,

@@ -17,7 +17,8 @@ KvSdpEmailField::KvSdpEmailField(const char* text) : KvSdpEmailField() {
 
 KvSdpEmailField::KvSdpEmailField(const char* address, const char* displayName)
     : KvSdpContactField("e", address, displayName,
-                        "Attempting to create Email Field with blank E-mail ID") {}
+                        "Attempting to create Email Field with blank E-mail ID",
+                        "Attempting to create KvSdpEmailField with a line break") {}
 
 void KvSdpEmailField::parse(KvInputStream& stream) {
     if (KvSdpReader::isAtLineEnd(stream))

@@ -13,7 +13,8 @@ public:
     KvSdpEmailField();
     // Parses the text as the value part of an e= line when it is not null.
     explicit KvSdpEmailField(const char* text);
-    // Form 0 (the display name is kept but not written); an empty address throws KvSdpParseError.
+    // Form 0 (the display name is kept but not written); an empty address or a line break in
+    // either text throws KvSdpParseError.
     KvSdpEmailField(const char* address, const char* displayName);
 
     void parse(KvInputStream& stream) override;

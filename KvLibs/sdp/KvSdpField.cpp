@@ -133,7 +133,7 @@ KvHandle<KvSdpField> KvSdpField::sConstructAtToken(KvInputStream& stream) {
     if (creator)
         field = creator();
     else
-        field = new KvSdpUnusedField(token);
+        field = new KvSdpUnusedField(token, KvSdpUnusedField::FromLine());
     field->parse(stream);
     return field;
 }
@@ -169,6 +169,20 @@ void KvSdpField::parseText(const char* text) {
         return;
     KvByteArrayInputStream stream(KvByteArray::sFromString(text));
     parse(stream);
+}
+
+void KvSdpField::setChecked(KvString& target, const char* text) const {
+    KvSdpReader::refuseLineEnd(text, *this);
+    target = KvString(text);
+}
+
+void KvSdpField::setChecked(KvConstString& target, const char* text) const {
+    KvSdpReader::refuseLineEnd(text, *this);
+    target = text;
+}
+
+KvSdpUnusedField::KvSdpUnusedField(const char* token) : KvSdpField(token) {
+    KvSdpReader::refuseLineEnd(token, "Attempting to create KvSdpUnusedField with a line break");
 }
 
 KvSdpUnusedField::~KvSdpUnusedField() = default;

@@ -6,6 +6,7 @@
 #include "KvObject.h"
 #include "KvStringBuffer.h"
 
+class KvConstString;
 class KvInputStream;
 class KvOutputStream;
 class KvSdpField;
@@ -44,6 +45,10 @@ protected:
     explicit KvSdpField(const char* type);
     // Parses the text as the value part of a line with this object's own parse.
     void parseText(const char* text);
+    // Stores a caller's text; one with a line break would write a line of its own and throws
+    // KvSdpParseError "Attempting to set <class> with a line break".
+    void setChecked(KvString& target, const char* text) const;
+    void setChecked(KvConstString& target, const char* text) const;
 
     KvString m_type;
     KvHandle<KvSdpField> m_next;
@@ -61,15 +66,21 @@ public:
 // A line whose token nobody registered: keeps its raw value and writes it back unchanged.
 class KvSdpUnusedField : public KvSdpField {
 public:
-    explicit KvSdpUnusedField(const char* token) : KvSdpField(token) {}
+    // A token with a line break throws KvSdpParseError.
+    explicit KvSdpUnusedField(const char* token);
     ~KvSdpUnusedField() override;
 
     void parse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
 
     const char* getValue() const { return m_value.c_str(); }
-    void setValue(const char* value) { m_value = KvString(value); }
+    void setValue(const char* value) { setChecked(m_value, value); }
 
 private:
+    friend class KvSdpField;
+    struct FromLine {};
+    // A token read from a line, which holds no line end.
+    KvSdpUnusedField(const char* token, FromLine) : KvSdpField(token) {}
+
     KvString m_value;
 };

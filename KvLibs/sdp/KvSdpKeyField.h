@@ -14,9 +14,9 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getMethod() const { return m_method.c_str(); }
-    void setMethod(const char* method) { m_method = KvString(method); }
+    void setMethod(const char* method) { setChecked(m_method, method); }
     const char* getKey() const { return m_key.c_str(); }
-    void setKey(const char* key) { m_key = KvString(key); }
+    void setKey(const char* key) { setChecked(m_key, key); }
 
 private:
     KvString m_method;

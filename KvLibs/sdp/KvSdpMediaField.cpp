@@ -132,7 +132,7 @@ void KvSdpMediaField::parse(KvInputStream& stream) {
     m_port = static_cast<int32_t>(portNumber);
     m_numPorts = static_cast<int32_t>(count);
     m_transport = transport;
-    setFormats(formats.c_str());
+    m_formats = KvSdpReader::split(formats.c_str());
 }
 
 void KvSdpMediaField::serialize(KvOutputStream& stream) const {
@@ -150,6 +150,7 @@ void KvSdpMediaField::serialize(KvOutputStream& stream) const {
 }
 
 void KvSdpMediaField::setFormats(const char* text) {
+    KvSdpReader::refuseLineEnd(text, *this);
     m_formats = KvSdpReader::split(text ? text : "");
 }
 

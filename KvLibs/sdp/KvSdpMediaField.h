@@ -17,7 +17,7 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getMedia() const { return m_media.c_str(); }
-    void setMedia(const char* media) { m_media = KvString(media); }
+    void setMedia(const char* media) { setChecked(m_media, media); }
     int32_t getPort() const { return m_port; }
     void setPort(int32_t port) { m_port = port; }
     // A decimal port (0 to 65535); anything else throws KvSdpParseError.
@@ -27,7 +27,7 @@ public:
     // A decimal count (0 to 65535); anything else throws KvSdpParseError.
     void setNumPorts(const char* text);
     const char* getTransport() const { return m_transport.c_str(); }
-    void setTransport(const char* transport) { m_transport = KvString(transport); }
+    void setTransport(const char* transport) { setChecked(m_transport, transport); }
 
     const std::vector<KvString>& getFormats() const { return m_formats; }
     // Replaces the formats by the pieces of the text cut at single spaces.

@@ -16,17 +16,17 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getUserName() const { return m_userName.c_str(); }
-    void setUserName(const char* userName) { m_userName = userName; }
+    void setUserName(const char* userName) { setChecked(m_userName, userName); }
     const char* getSessionId() const { return m_sessionId.c_str(); }
-    void setSessionId(const char* sessionId) { m_sessionId = sessionId; }
+    void setSessionId(const char* sessionId) { setChecked(m_sessionId, sessionId); }
     const char* getVersion() const { return m_version.c_str(); }
-    void setVersion(const char* version) { m_version = version; }
+    void setVersion(const char* version) { setChecked(m_version, version); }
     const char* getNetworkType() const { return m_networkType.c_str(); }
-    void setNetworkType(const char* networkType) { m_networkType = networkType; }
+    void setNetworkType(const char* networkType) { setChecked(m_networkType, networkType); }
     const char* getAddressType() const { return m_addressType.c_str(); }
-    void setAddressType(const char* addressType) { m_addressType = addressType; }
+    void setAddressType(const char* addressType) { setChecked(m_addressType, addressType); }
     const char* getAddress() const { return m_address.c_str(); }
-    void setAddress(const char* address) { m_address = address; }
+    void setAddress(const char* address) { setChecked(m_address, address); }
 
 private:
     KvConstString m_userName;

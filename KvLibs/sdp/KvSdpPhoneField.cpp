@@ -37,7 +37,8 @@ KvSdpPhoneField::KvSdpPhoneField(const char* text) : KvSdpPhoneField() {
 
 KvSdpPhoneField::KvSdpPhoneField(const char* number, const char* displayName)
     : KvSdpContactField("p", number, displayName,
-                        "Attempting to create Phone Field with blank phone number") {}
+                        "Attempting to create Phone Field with blank phone number",
+                        "Attempting to create KvSdpPhoneField with a line break") {}
 
 void KvSdpPhoneField::parse(KvInputStream& stream) {
     // An empty p= line reads as an empty number (refused below), never as the next line.

@@ -13,7 +13,8 @@ public:
     KvSdpPhoneField();
     // Parses the text as the value part of a p= line when it is not null.
     explicit KvSdpPhoneField(const char* text);
-    // Form 0 (the display name is kept but not written); an empty number throws KvSdpParseError.
+    // Form 0 (the display name is kept but not written); an empty number or a line break in
+    // either text throws KvSdpParseError.
     KvSdpPhoneField(const char* number, const char* displayName);
 
     void parse(KvInputStream& stream) override;

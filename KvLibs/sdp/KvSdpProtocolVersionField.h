@@ -14,7 +14,7 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getVersion() const { return m_version.c_str(); }
-    void setVersion(const char* version) { m_version = KvString(version); }
+    void setVersion(const char* version) { setChecked(m_version, version); }
 
 private:
     KvString m_version;

@@ -2,10 +2,12 @@
 
 #include "KvException.h"
 #include "KvInputStream.h"
+#include "KvObject.h"
 #include "KvOutputStream.h"
 #include "KvSdpParseError.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -305,9 +307,34 @@ void KvSdpReader::assign(KvConstString& target, std::string_view text) {
     target.setText(text.empty() ? nullptr : text.data(), static_cast<uint32_t>(text.size()));
 }
 
+namespace {
+// The characters that end a C text or a line.
+constexpr std::array<bool, 256> kEnds = [] {
+    std::array<bool, 256> ends{};
+    ends['\0'] = ends['\r'] = ends['\n'] = true;
+    return ends;
+}();
+} // namespace
+
+bool KvSdpReader::holdsLineEnd(const char* text) {
+    if (!text)
+        return false;
+    const auto* c = reinterpret_cast<const unsigned char*>(text);
+    while (!kEnds[*c])
+        ++c;
+    return *c != '\0';
+}
+
 void KvSdpReader::refuseLineEnd(const char* text, const char* message) {
-    if (text && std::strpbrk(text, "\r\n"))
+    if (holdsLineEnd(text))
         KvSdpParseError::sThrow(message);
+}
+
+void KvSdpReader::refuseLineEnd(const char* text, const KvObject& owner) {
+    if (holdsLineEnd(text))
+        KvSdpParseError::sThrow(
+            (std::string("Attempting to set ") + owner.getClassName() + " with a line break")
+                .c_str());
 }
 
 void KvSdpReader::skipLineEnd(KvInputStream& stream) {
@@ -323,19 +350,29 @@ void KvSdpReader::skipLineEnd(KvInputStream& stream) {
     }
 }
 
-bool KvSdpReader::toNumber(std::string_view text, uint32_t max, uint32_t& value) {
-    if (text.empty())
-        return false;
+size_t KvSdpReader::readDigits(std::string_view text, uint32_t max, uint32_t& value) {
     uint64_t result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        result = result * 10 + static_cast<uint64_t>(c - '0');
+    size_t n = 0;
+    for (; n < text.size() && text[n] >= '0' && text[n] <= '9'; ++n) {
+        result = result * 10 + static_cast<uint64_t>(text[n] - '0');
         if (result > max)
-            return false;
+            return 0;
     }
-    value = static_cast<uint32_t>(result);
+    if (n)
+        value = static_cast<uint32_t>(result);
+    return n;
+}
+
+bool KvSdpReader::toNumber(std::string_view text, uint32_t max, uint32_t& value) {
+    uint32_t result = 0;
+    if (text.empty() || readDigits(text, max, result) != text.size())
+        return false;
+    value = result;
     return true;
+}
+
+bool KvSdpReader::toLeadingNumber(std::string_view text, uint32_t max, uint32_t& value) {
+    return readDigits(text, max, value) != 0;
 }
 
 std::vector<KvString> KvSdpReader::split(std::string_view text) {

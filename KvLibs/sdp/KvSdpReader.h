@@ -14,6 +14,7 @@
 #include <vector>
 
 class KvInputStream;
+class KvObject;
 class KvOutputStream;
 
 // One line of text, held in place unless it is long, so that reading a line costs no allocation.
@@ -169,8 +170,16 @@ public:
     // Passes over blanks and CR and consumes one LF when it follows.
     static void skipLineEnd(KvInputStream& stream);
     // A value given to a field or a session is written as part of one line: a CR or LF in it would
-    // end that line and start another. Throws KvSdpParseError with the message when it holds one.
+    // end that line and start another (a C text ends at its NUL, so none gets in). Throws
+    // KvSdpParseError with the message when it holds one. Every text a caller hands in passes here;
+    // what the parse stores comes from lines already cut at their ends.
     static void refuseLineEnd(const char* text, const char* message);
+    // The same with the message "Attempting to set <class of owner> with a line break".
+    static void refuseLineEnd(const char* text, const KvObject& owner);
+
+    // The value of the decimal digits the text starts with, when there is one and it is at most
+    // max; what follows the digits is not read.
+    static bool toLeadingNumber(std::string_view text, uint32_t max, uint32_t& value);
 
     // A text made only of decimal digits whose value is at most max; nothing else converts.
     static bool toNumber(std::string_view text, uint32_t max, uint32_t& value);
@@ -198,4 +207,8 @@ public:
 private:
     static void requireMarks(KvInputStream& stream);
     static std::string_view upToNul(std::string_view text);
+    static bool holdsLineEnd(const char* text);
+    // The digits at the start of the text taken as a number; 0 digits when there are none or
+    // their value is above max.
+    static size_t readDigits(std::string_view text, uint32_t max, uint32_t& value);
 };

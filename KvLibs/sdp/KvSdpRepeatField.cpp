@@ -32,7 +32,7 @@ void KvSdpRepeatField::parse(KvInputStream& stream) {
     KvSdpReader::readRestOfLine(stream, offsets);
     m_interval = interval;
     m_duration = duration;
-    setOffsets(offsets.c_str());
+    m_offsets = KvSdpReader::split(offsets.c_str());
 }
 
 void KvSdpRepeatField::serialize(KvOutputStream& stream) const {
@@ -45,6 +45,7 @@ void KvSdpRepeatField::serialize(KvOutputStream& stream) const {
 }
 
 void KvSdpRepeatField::setOffsets(const char* text) {
+    KvSdpReader::refuseLineEnd(text, *this);
     m_offsets = KvSdpReader::split(text ? text : "");
 }
 

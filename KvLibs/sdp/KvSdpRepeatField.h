@@ -16,9 +16,9 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getInterval() const { return m_interval.c_str(); }
-    void setInterval(const char* interval) { m_interval = KvString(interval); }
+    void setInterval(const char* interval) { setChecked(m_interval, interval); }
     const char* getDuration() const { return m_duration.c_str(); }
-    void setDuration(const char* duration) { m_duration = KvString(duration); }
+    void setDuration(const char* duration) { setChecked(m_duration, duration); }
     const std::vector<KvString>& getOffsets() const { return m_offsets; }
     // Replaces the offsets by the pieces of the text cut at single spaces.
     void setOffsets(const char* text);

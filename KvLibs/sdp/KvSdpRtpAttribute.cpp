@@ -12,17 +12,18 @@ namespace {
 const char* const kSpaceError = "RTP attribute payload type: Space not found or misplaced";
 const char* const kSlashError = "RTP attribute encoding name: Slash not found or misplaced";
 
-// An empty text reads as 0; anything but a decimal number is refused.
+// An empty text reads as 0, any other the decimal number it starts with; a text that starts with
+// none is refused.
 int32_t toClockRate(std::string_view text) {
     uint32_t value = 0;
-    if (!text.empty() && !KvSdpReader::toNumber(text, INT32_MAX, value))
+    if (!text.empty() && !KvSdpReader::toLeadingNumber(text, INT32_MAX, value))
         KvSdpParseError::sThrow(kSlashError);
     return static_cast<int32_t>(value);
 }
 } // namespace
 
 KvSdpRtpAttribute::KvSdpRtpAttribute(const char* text)
-    : KvSdpAttribute(nullptr), m_payloadType(0), m_clockRate(0), m_encodingParameters(0) {
+    : m_payloadType(0), m_clockRate(0), m_encodingParameters(0) {
     // The value text is set from the parsed line.
     if (text)
         parseLine(firstLine(text));
@@ -156,6 +157,7 @@ void KvSdpRtpAttribute::setPayloadType(const char* text) {
 }
 
 void KvSdpRtpAttribute::setEncodingName(const char* name) {
+    KvSdpReader::refuseLineEnd(name, *this);
     m_encodingName = KvString(name);
     m_changed = true;
 }
@@ -175,6 +177,7 @@ void KvSdpRtpAttribute::setEncodingParameters(int32_t parameters) {
 }
 
 void KvSdpRtpAttribute::setEncodingParametersText(const char* text) {
+    KvSdpReader::refuseLineEnd(text, *this);
     m_encodingParametersText = KvString(text);
     m_changed = true;
 }

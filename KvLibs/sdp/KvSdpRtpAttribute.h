@@ -25,8 +25,9 @@ public:
     int32_t getEncodingParameters() const { return m_encodingParameters; }
     const char* getEncodingParametersText() const { return m_encodingParametersText.c_str(); }
 
-    // Every setter marks the value text for rebuilding. The text forms take a decimal number and
-    // throw KvSdpParseError for anything else.
+    // Every setter marks the value text for rebuilding. The payload type text must be a decimal
+    // number, the clock rate text must start with one; anything else throws KvSdpParseError, as
+    // does a name or parameters text with a line break.
     void setPayloadType(int32_t payloadType);
     void setPayloadType(const char* text);
     void setEncodingName(const char* name);

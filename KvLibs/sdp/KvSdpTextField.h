@@ -8,7 +8,7 @@
 class KvSdpTextField : public KvSdpField {
 public:
     const char* getValue() const { return m_value.c_str(); }
-    void setValue(const char* value) { m_value = value; }
+    void setValue(const char* value) { setChecked(m_value, value); }
 
 protected:
     explicit KvSdpTextField(const char* type) : KvSdpField(type) {}

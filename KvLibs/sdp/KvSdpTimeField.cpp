@@ -40,6 +40,8 @@ KvSdpTimeField::KvSdpTimeField(const char* start, const char* stop)
         KvSdpParseError::sThrow("Attempting to create Time field with blank start time");
     if (m_stop.isEmpty())
         KvSdpParseError::sThrow("Attempting to create Time field with blank stop time");
+    for (const char* text : {start, stop})
+        KvSdpReader::refuseLineEnd(text, "Attempting to create KvSdpTimeField with a line break");
 }
 
 KvSdpTimeField::~KvSdpTimeField() = default;

@@ -8,7 +8,7 @@ public:
     KvSdpTimeField();
     // Parses the text as the value part of a t= line when it is not null.
     explicit KvSdpTimeField(const char* text);
-    // Throws KvSdpParseError when either time is empty.
+    // Throws KvSdpParseError when either time is empty or holds a line break.
     KvSdpTimeField(const char* start, const char* stop);
     ~KvSdpTimeField() override;
 
@@ -16,9 +16,9 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getStart() const { return m_start.c_str(); }
-    void setStart(const char* start) { m_start = KvString(start); }
+    void setStart(const char* start) { setChecked(m_start, start); }
     const char* getStop() const { return m_stop.c_str(); }
-    void setStop(const char* stop) { m_stop = KvString(stop); }
+    void setStop(const char* stop) { setChecked(m_stop, stop); }
 
 private:
     KvString m_start;

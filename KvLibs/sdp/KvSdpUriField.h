@@ -14,7 +14,7 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const char* getUri() const { return m_uri.c_str(); }
-    void setUri(const char* uri) { m_uri = KvString(uri); }
+    void setUri(const char* uri) { setChecked(m_uri, uri); }
 
 private:
     KvString m_uri;

@@ -281,12 +281,17 @@ TEST_F(KvMediaSessionTest, FormatsAndRtpmaps) {
                                         "m=audio 5004 RTP/AVP 0 8 0\r\n"),
                                0)),
               "8,0");
-    // rtpmap lines name formats where the m= line put them; one for a missing type is appended.
+    // An rtpmap line names its format and moves it to the end, in rtpmap order; one for a missing
+    // type is appended.
     KvHandle<KvMediaSession> s =
         fromText("v=0\r\nc=IN IP4 192.0.2.7\r\nt=0 0\r\nm=audio 10000 RTP/AVP 0 18 101\r\n"
                  "a=rtpmap:101 telephone-event/8000\r\na=rtpmap:18 G729/8000\r\n"
                  "a=fmtp:101 0-15\r\na=rtpmap:96 opus/48000/2\r\na=sendrecv\r\n");
-    EXPECT_EQ(formatsOf(stream(s, 0)), "0,18 G729,101 telephone-event,96 opus");
+    EXPECT_EQ(formatsOf(stream(s, 0)), "0,101 telephone-event,18 G729,96 opus");
+    EXPECT_EQ(formatsOf(stream(fromText("v=0\r\nc=IN IP4 192.0.2.7\r\nt=0 0\r\n"
+                                        "m=audio 4000 RTP/AVP 0 8\r\na=rtpmap:0 PCMU/8000\r\n"),
+                               0)),
+              "8,0 PCMU");
     EXPECT_EQ(attributesOf(stream(s, 0)), "fmtp:101 0-15,sendrecv");
     // Formats that are not payload type numbers are skipped, never read as 0 (PCMU).
     KvHandle<KvMediaSession> t =

@@ -222,14 +222,19 @@ TEST(KvSdpBandwidthField, ModifierAndAmount) {
     EXPECT_EQ(b.getAmount(), 64);
     EXPECT_EQ(kvSerialized(b), "b=AS:64\r\n");
     EXPECT_EQ(KvSdpBandwidthField("CT:0").getAmount(), 0);
+    // The number the amount starts with; what follows it is not read.
+    EXPECT_EQ(KvSdpBandwidthField("AS:12abc").getAmount(), 12);
+    EXPECT_EQ(KvSdpBandwidthField("AS: 64 k").getAmount(), 64);
     EXPECT_EQ(kvSerialized(KvSdpBandwidthField("X-YZ", 128)), "b=X-YZ:128\r\n");
 }
 
 TEST(KvSdpBandwidthField, Errors) {
     const char* amount = "Invalid value for Amount in Bandwidth field";
     EXPECT_KV_THROW(KvSdpBandwidthField("AS:abc"), KvException, amount);
-    EXPECT_KV_THROW(KvSdpBandwidthField("AS:64k"), KvException, amount);
+    EXPECT_KV_THROW(KvSdpBandwidthField("AS:k64"), KvException, amount);
+    EXPECT_KV_THROW(KvSdpBandwidthField("AS:-64"), KvException, amount);
     EXPECT_KV_THROW(KvSdpBandwidthField("AS:99999999999"), KvException, amount);
+    EXPECT_KV_THROW(KvSdpBandwidthField("AS:99999999999k"), KvException, amount);
     EXPECT_KV_THROW(KvSdpBandwidthField("AS:"), KvException, amount);
     EXPECT_KV_THROW(KvSdpBandwidthField("AS64"), KvSdpParseError,
                     "KvSdpBandwidthField::parse() Invalid Bandwidth Field");

@@ -38,6 +38,11 @@ TEST(KvSdpRtpAttribute, ParametersThatAreNotACount) {
         EXPECT_EQ(kvSerialized(a), c.written) << c.value;
     }
     EXPECT_EQ(KvSdpRtpAttribute("0 PCMU/").getClockRate(), 0);
+    // The clock rate is the number its text starts with.
+    KvSdpRtpAttribute trailing("0 PCMU/8000abc");
+    EXPECT_EQ(trailing.getClockRate(), 8000);
+    EXPECT_EQ(kvSerialized(trailing), "0 PCMU/8000");
+    EXPECT_EQ(KvSdpRtpAttribute("97 X/16000kHz/2").getClockRate(), 16000);
 }
 
 TEST(KvSdpRtpAttribute, TextIsReadAsOneLine) {
@@ -68,8 +73,9 @@ TEST(KvSdpRtpAttribute, Errors) {
     EXPECT_KV_THROW(KvSdpRtpAttribute("99999999999 PCMU/8000"), KvSdpParseError, space);
     EXPECT_KV_THROW(KvSdpRtpAttribute("101 telephone-event"), KvSdpParseError, slash);
     EXPECT_KV_THROW(KvSdpRtpAttribute("101 /8000"), KvSdpParseError, slash);
-    EXPECT_KV_THROW(KvSdpRtpAttribute("0 PCMU/8k"), KvSdpParseError, slash);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("0 PCMU/k8"), KvSdpParseError, slash);
     EXPECT_KV_THROW(KvSdpRtpAttribute("0 PCMU/99999999999"), KvSdpParseError, slash);
+    EXPECT_KV_THROW(KvSdpRtpAttribute("0 PCMU/99999999999k"), KvSdpParseError, slash);
     KvSdpRtpAttribute empty;
     EXPECT_KV_THROW(kvSerialized(empty), KvException,
                     "KvSdpRtpAttribute::serialize() Incomplete Rtp Attribute Field");
