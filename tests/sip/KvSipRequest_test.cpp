@@ -249,8 +249,16 @@ TEST(KvSipRequestURI, ParsedFromTheRequestLine) {
     request = parsed("OPTIONS <SIP:bob@b> SIP/2.0");
     EXPECT_EQ(request->getRequestURI()->serialize(), "sip:bob@b");
     EXPECT_EQ(request->getParseState(), KV_VALID);
+    // In angles too the scheme is told apart, and answered with 416; one that does not start
+    // with a letter makes no URI.
     request = parsed("OPTIONS <urn:service:sos> SIP/2.0");
-    EXPECT_NE(request->getParseState(), KV_VALID);
+    EXPECT_EQ(request->getParseState(), 416);
+    EXPECT_EQ(uriText(request->getRequestURI()), "urn:service:sos");
+    request = parsed("OPTIONS <http://x/> SIP/2.0");
+    EXPECT_EQ(request->getParseState(), 416);
+    EXPECT_EQ(uriText(request->getRequestURI()), "http://x/");
+    EXPECT_EQ(parsed("OPTIONS <1urn:x> SIP/2.0")->getParseState(), KV_INVALID);
+    EXPECT_EQ(parsed("OPTIONS 1urn:x SIP/2.0")->getParseState(), KV_INVALID);
     request = parsed("OPTIONS tel:+1-555 SIP/2.0");
     EXPECT_EQ(request->getRequestURI()->getScheme(), "tel");
 }
