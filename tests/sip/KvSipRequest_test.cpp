@@ -167,13 +167,14 @@ TEST(KvSipRequestBuild, MethodsMustBeGiven) {
               "KvSipRequest constructor expects a Method Name");
 }
 
-TEST(KvSipRequestBuild, URLHeadersMoveIntoTheMessageWithoutTouchingTheCallersURI) {
+TEST(KvSipRequestBuild, URLHeadersMoveOutOfTheCallersURIIntoTheMessage) {
     KvHandle<KvSipNameAddress> target(
         new KvSipNameAddress("<sip:bob@biloxi.example.com?Subject=lunch>"));
-    const std::string before = uriText(target->getURI());
     KvSipInviteMessage invite(target, fromHeader(), toHeader(), contactHeader(), "id@host", 1,
                               nullptr, nullptr, 0);
-    EXPECT_EQ(uriText(target->getURI()), before);
+    // The request-URI is the caller's URI itself, left without its headers.
+    EXPECT_EQ(invite.getRequestURI().get(), target->getURI().get());
+    EXPECT_TRUE(target->getSipURL()->hasNoHeaders());
     EXPECT_EQ(uriText(invite.getRequestURI()), "sip:bob@biloxi.example.com");
     EXPECT_EQ(headerNames(invite).back(), "Subject");
     EXPECT_EQ(kvSerialized(invite.getHeader(KV_HEADER_SUBJECT)), "lunch");
