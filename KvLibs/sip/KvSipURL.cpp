@@ -512,7 +512,9 @@ void KvSipURL::parse(KvInputCursor& cursor, KvInputStream& stream) {
         }
         cursor.mark();
         int c = cursor.read();
-        auto userPending = [&]() { return !userTaken && atSignAhead(c); };
+        // Up to the "@" behind user and password (no host is taken before it), "," "?" and ";"
+        // belong to them.
+        auto userPending = [&]() { return !hostSet && state != State::At && atSignAhead(c); };
 
         if (inQuotes) {
             if (c < 0 || c == '\n') {

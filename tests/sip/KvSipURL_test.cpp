@@ -125,6 +125,23 @@ TEST(KvSipURL, CommasInUserPartAndBetweenUrls) {
     EXPECT_EQ(list.rest, ", sip:bob@h2");
 }
 
+// Until the "@" the password may hold what the user part may: the host stays the one behind it.
+TEST(KvSipURL, PasswordKeepsCommasQuestionMarksAndSemicolons) {
+    for (const std::string password : {"pa,ss", "pa?ss", "pa;ss"}) {
+        const std::string url = "sip:alice:" + password + "@example.com";
+        for (const std::string& written : {url, "<" + url + ">"}) {
+            Parsed p = parse(written, written[0] == 's');
+            EXPECT_EQ(text(p.url->getUser()), "alice") << written;
+            EXPECT_EQ(text(p.url->getPassword()), password) << written;
+            EXPECT_EQ(text(p.url->getHost()), "example.com") << written;
+            EXPECT_EQ(serialized(p.url), url);
+        }
+        KvHandle<KvSipMessage> request =
+            kvParseMessage("INVITE " + url + " SIP/2.0\r\nContent-Length: 0\r\n\r\n");
+        EXPECT_EQ(kvSerialized(request).rfind("INVITE " + url + " SIP/2.0\r\n", 0), 0u);
+    }
+}
+
 TEST(KvSipURL, AddressListsOfRoutesReadOneUrlEach) {
     Parsed p = parse("<sip:10.0.0.1:5060;lr>, <sip:bob@h>", false);
     EXPECT_TRUE(p.url->getUser().isEmpty());
