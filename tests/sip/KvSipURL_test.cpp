@@ -167,6 +167,22 @@ TEST(KvSipURL, BlanksAndCarriageReturnsAreDropped) {
     EXPECT_EQ(serialized(p.url), "sip:caller@host");
 }
 
+// A tab inside the URL is kept: dropped, it would join two words into another name. Tabs before
+// and behind the URL are white space.
+TEST(KvSipURL, TabsInsideAreKeptAndAroundAreNot) {
+    Parsed p = parse("sip:al\tice@ex\tample.com", false);
+    EXPECT_EQ(text(p.url->getUser()), "al\tice");
+    EXPECT_EQ(text(p.url->getHost()), "ex\tample.com");
+    EXPECT_EQ(serialized(p.url), "sip:al\tice@ex\tample.com");
+
+    Parsed q = parse("\tsip:bob@host\t;tag=1", false);
+    EXPECT_EQ(text(q.url->getHost()), "host");
+    EXPECT_EQ(q.rest, "tag=1");
+    Parsed r = parse("sip:bob@host:5060\t\t, sip:h", false);
+    EXPECT_EQ(r.url->getPort(), 5060);
+    EXPECT_EQ(r.rest, ", sip:h");
+}
+
 TEST(KvSipURL, AUrlReadAgainKeepsNothingOfItsOldText) {
     KvSipURL url("sip:alice:pw@old.example.com:5070;lr?X=1");
     auto stream = kvStreamOf("sip:new.example.com");
