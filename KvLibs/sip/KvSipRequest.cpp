@@ -73,9 +73,9 @@ KvSipRequest::KvSipRequest(const KvString& method, KvHandle<KvSipNameAddress> re
                            KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,
                            const char* contentType, const char* body, uint32_t bodyLength)
     : m_method(sCheckedMethod(method, "The SIP Method cannot be NULL or EMPTY")) {
-    // Our own copy: moving its URL headers into the message must not change the caller's URI.
-    if (!requestUri.isNull() && !requestUri->getURI().isNull())
-        m_requestURI = static_cast<KvURI*>(requestUri->getURI()->clone());
+    // The caller's URI itself: its URL headers go into the message and leave the URI.
+    if (!requestUri.isNull())
+        m_requestURI = requestUri->getURI();
     buildFromValues(from, to, contact, callId, cseq, contentType, body, bodyLength);
     moveURLHeaders();
 }

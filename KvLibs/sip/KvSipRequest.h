@@ -22,7 +22,7 @@ public:
     KvSipRequest(const KvString& method, KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
                  KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,
                  const char* contentType, const char* body, uint32_t bodyLength);
-    // The request-URI is a copy of requestUri's URI; URL headers in it move into the message.
+    // The request-URI is requestUri's URI object itself; its URL headers move into the message.
     KvSipRequest(const KvString& method, KvHandle<KvSipNameAddress> requestUri,
                  KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
                  KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,

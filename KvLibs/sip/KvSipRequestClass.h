@@ -18,7 +18,7 @@
 
 template <class Derived> class KvSipRequestClass : public KvSipRequest {
 public:
-    // The request-URI is a copy of requestUri's URI; the headers are added as KvSipRequest does.
+    // The request-URI is requestUri's URI object; the headers are added as KvSipRequest does.
     KvSipRequestClass(KvHandle<KvSipNameAddress> requestUri, KvHandle<KvSipFromHeader> from,
                       KvHandle<KvSipToHeader> to, KvHandle<KvSipContactHeader> contact,
                       const char* callId, uint32_t cseq, const char* contentType, const char* body,

@@ -11,6 +11,7 @@
 #include "KvSipTextHeader.h"
 #include "KvStreamTokenizer.h"
 
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <string_view>
@@ -174,9 +175,11 @@ void KvSipResponse::parseStartLine(KvInputStream& stream) {
     }
     if (!error) {
         setVersion(static_cast<uint8_t>(major), static_cast<uint8_t>(minor));
+        // A code outside the classes is the receiver's to judge; one too large for the field
+        // would be stored as another code.
         if (!readNumber(cursor, code))
             error = "unsigned number expected";
-        else if (code < MIN_STATUS_CODE || code > MAX_STATUS_CODE)
+        else if (code > static_cast<uint64_t>(INT32_MAX))
             error = "Invalid Response code";
     }
     if (error) {

@@ -89,8 +89,14 @@ KvString KvURI::serialize() const {
 }
 
 void KvURI::parse(KvInputStream& stream) {
-    stream.mark(1);
-    bool bracketed = stream.read() == '<';
+    // The "<" may stand behind blanks, as on the request line: found there, it is no part of the
+    // scheme, whose first letter is checked below.
+    int c;
+    do {
+        stream.mark(1);
+        c = stream.read();
+    } while (c == ' ' || c == '\t');
+    const bool bracketed = c == '<';
     if (!bracketed)
         stream.reset();
 

@@ -136,6 +136,9 @@ TEST(KvSipParseFastPath, EdgesOfTheFastScannersParseAlike) {
         "SIP/2.0\t200 \t OKAY \r\nl: 0\r\n\r\n",
         "SIP/2.0 100 Trying\rX\r\nl: 0\r\n\r\n",
         "SIP/2.0 99 Low\r\nl: 0\r\n\r\n",
+        "SIP/2.0 700 High\r\nl: 0\r\n\r\n",
+        "SIP/2.0 099 Low\r\nl: 0\r\n\r\n",
+        "SIP/2.0 2147483648 Wrapped\r\nl: 0\r\n\r\n",
         "SIP/2.0 1.0 x\r\nl: 0\r\n\r\n",
         "SIP/2 200 OK\r\nl: 0\r\n\r\n",
         "SIP/2.0 200",
@@ -144,6 +147,14 @@ TEST(KvSipParseFastPath, EdgesOfTheFastScannersParseAlike) {
         "OPTIONS sip:h;a=b@c;d SIP/2.0\r\nl: 0\r\n\r\n",
         "OPTIONS sip:h:5;x=\"@\" SIP/2.0\r\nl: 0\r\n\r\n",
         "OPTIONS <sip:u:p@[::1]:5;lr> SIP/2.0\r\nl: 0\r\n\r\n",
+        // Delimiters in a password, tabs inside and around a URL, other schemes in angles.
+        "INVITE sip:alice:pa,ss@example.com SIP/2.0\r\nl: 0\r\n\r\n",
+        "INVITE sip:alice:p?a;s@example.com;lr SIP/2.0\r\nl: 0\r\n\r\n",
+        "INVITE <sip:al\tice:pw@ex\tample.com\t> SIP/2.0\r\nl: 0\r\n\r\n",
+        "INVITE \tsip:bob@host\t SIP/2.0\r\nl: 0\r\n\r\n",
+        "OPTIONS <urn:service:sos> SIP/2.0\r\nl: 0\r\n\r\n",
+        "INVITE  \t<http://x/> SIP/2.0\r\nl: 0\r\n\r\n",
+        "OPTIONS <1urn:x> SIP/2.0\r\nl: 0\r\n\r\n",
     };
     for (size_t i = 0; i < messages.size(); ++i)
         expectSameBothWays(messages[i], "message " + std::to_string(i));
@@ -284,6 +295,8 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
         {"Contact", " sip:[::1]:5060;q=1, sip:u:p@[::2]:5070;x=@, <sip:u:p:q@h:1>\r\n"},
         {"Contact", " sip:h:1@x, sip:\"a;b\"@h;x, <sip:\"q@r\";s>\r\n"},
         {"From", " <sip:a@b;maddr=x\xff\x80y;ttl=1>;tag=\xc3\xa9"},
+        {"To", " sip:a@b\t;tag=1\r\n"},
+        {"Contact", " <sip:u:p,w@h>, sip:a\tb@c\t, <sip:u:p;q?r@h>;x, sip:d@e:1\t\r\n"},
         // One cursor reads address and parameters: behind URL headers, a tel or another URI it
         // goes on from the stream alone.
         {"From", " <sip:a@b?h=v&x=%41> \t;tag=t;x\r\n"},

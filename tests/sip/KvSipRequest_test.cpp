@@ -167,13 +167,14 @@ TEST(KvSipRequestBuild, MethodsMustBeGiven) {
               "KvSipRequest constructor expects a Method Name");
 }
 
-TEST(KvSipRequestBuild, URLHeadersMoveIntoTheMessageWithoutTouchingTheCallersURI) {
+TEST(KvSipRequestBuild, URLHeadersMoveOutOfTheCallersURIIntoTheMessage) {
     KvHandle<KvSipNameAddress> target(
         new KvSipNameAddress("<sip:bob@biloxi.example.com?Subject=lunch>"));
-    const std::string before = uriText(target->getURI());
     KvSipInviteMessage invite(target, fromHeader(), toHeader(), contactHeader(), "id@host", 1,
                               nullptr, nullptr, 0);
-    EXPECT_EQ(uriText(target->getURI()), before);
+    // The request-URI is the caller's URI itself, left without its headers.
+    EXPECT_EQ(invite.getRequestURI().get(), target->getURI().get());
+    EXPECT_TRUE(target->getSipURL()->hasNoHeaders());
     EXPECT_EQ(uriText(invite.getRequestURI()), "sip:bob@biloxi.example.com");
     EXPECT_EQ(headerNames(invite).back(), "Subject");
     EXPECT_EQ(kvSerialized(invite.getHeader(KV_HEADER_SUBJECT)), "lunch");
@@ -249,8 +250,16 @@ TEST(KvSipRequestURI, ParsedFromTheRequestLine) {
     request = parsed("OPTIONS <SIP:bob@b> SIP/2.0");
     EXPECT_EQ(request->getRequestURI()->serialize(), "sip:bob@b");
     EXPECT_EQ(request->getParseState(), KV_VALID);
+    // In angles too the scheme is told apart, and answered with 416; one that does not start
+    // with a letter makes no URI.
     request = parsed("OPTIONS <urn:service:sos> SIP/2.0");
-    EXPECT_NE(request->getParseState(), KV_VALID);
+    EXPECT_EQ(request->getParseState(), 416);
+    EXPECT_EQ(uriText(request->getRequestURI()), "urn:service:sos");
+    request = parsed("OPTIONS <http://x/> SIP/2.0");
+    EXPECT_EQ(request->getParseState(), 416);
+    EXPECT_EQ(uriText(request->getRequestURI()), "http://x/");
+    EXPECT_EQ(parsed("OPTIONS <1urn:x> SIP/2.0")->getParseState(), KV_INVALID);
+    EXPECT_EQ(parsed("OPTIONS 1urn:x SIP/2.0")->getParseState(), KV_INVALID);
     request = parsed("OPTIONS tel:+1-555 SIP/2.0");
     EXPECT_EQ(request->getRequestURI()->getScheme(), "tel");
 }

@@ -125,6 +125,23 @@ TEST(KvSipURL, CommasInUserPartAndBetweenUrls) {
     EXPECT_EQ(list.rest, ", sip:bob@h2");
 }
 
+// Until the "@" the password may hold what the user part may: the host stays the one behind it.
+TEST(KvSipURL, PasswordKeepsCommasQuestionMarksAndSemicolons) {
+    for (const std::string password : {"pa,ss", "pa?ss", "pa;ss"}) {
+        const std::string url = "sip:alice:" + password + "@example.com";
+        for (const std::string& written : {url, "<" + url + ">"}) {
+            Parsed p = parse(written, written[0] == 's');
+            EXPECT_EQ(text(p.url->getUser()), "alice") << written;
+            EXPECT_EQ(text(p.url->getPassword()), password) << written;
+            EXPECT_EQ(text(p.url->getHost()), "example.com") << written;
+            EXPECT_EQ(serialized(p.url), url);
+        }
+        KvHandle<KvSipMessage> request =
+            kvParseMessage("INVITE " + url + " SIP/2.0\r\nContent-Length: 0\r\n\r\n");
+        EXPECT_EQ(kvSerialized(request).rfind("INVITE " + url + " SIP/2.0\r\n", 0), 0u);
+    }
+}
+
 TEST(KvSipURL, AddressListsOfRoutesReadOneUrlEach) {
     Parsed p = parse("<sip:10.0.0.1:5060;lr>, <sip:bob@h>", false);
     EXPECT_TRUE(p.url->getUser().isEmpty());
@@ -148,6 +165,22 @@ TEST(KvSipURL, BlanksAndCarriageReturnsAreDropped) {
     EXPECT_EQ(text(p.url->getUser()), "caller");
     EXPECT_EQ(text(p.url->getHost()), "host");
     EXPECT_EQ(serialized(p.url), "sip:caller@host");
+}
+
+// A tab inside the URL is kept: dropped, it would join two words into another name. Tabs before
+// and behind the URL are white space.
+TEST(KvSipURL, TabsInsideAreKeptAndAroundAreNot) {
+    Parsed p = parse("sip:al\tice@ex\tample.com", false);
+    EXPECT_EQ(text(p.url->getUser()), "al\tice");
+    EXPECT_EQ(text(p.url->getHost()), "ex\tample.com");
+    EXPECT_EQ(serialized(p.url), "sip:al\tice@ex\tample.com");
+
+    Parsed q = parse("\tsip:bob@host\t;tag=1", false);
+    EXPECT_EQ(text(q.url->getHost()), "host");
+    EXPECT_EQ(q.rest, "tag=1");
+    Parsed r = parse("sip:bob@host:5060\t\t, sip:h", false);
+    EXPECT_EQ(r.url->getPort(), 5060);
+    EXPECT_EQ(r.rest, ", sip:h");
 }
 
 TEST(KvSipURL, AUrlReadAgainKeepsNothingOfItsOldText) {
