@@ -17,6 +17,7 @@
 #include "KvDatagramSocket.h"
 #include "KvErrorStream.h"
 #include "KvException.h"
+#include "KvFileInputStream.h"
 #include "KvMediaSession.h"
 #include "KvOutputStream.h"
 #include "KvSipHeader.h"
@@ -26,7 +27,6 @@
 #include "KvPlatformSocket.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,9 +36,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -213,35 +210,27 @@ bool dumpMessage(const std::string& bytes) {
     return message->getParseState() == KV_VALID;
 }
 
-// Reads the whole file; on failure sets the system's reason (a folder gives "Is a directory").
-bool readFile(const char* path, std::string& bytes, std::string& reason) {
-    int fd = ::open(path, O_RDONLY);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
+// The whole file, read through the stack's file stream (which throws a KvSystemError).
+std::string readFile(const char* path) {
+    KvFileInputStream file(path);
+    std::string bytes;
     char buffer[65536];
-    while (ok) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0)
-            bytes.append(buffer, static_cast<size_t>(got));
-        else if (got == 0)
-            break;
-        else if (errno != EINTR) {
-            reason = std::strerror(errno);
-            ok = false;
-        }
-    }
-    ::close(fd);
-    return ok;
+    for (int32_t got; (got = file.read(buffer, sizeof buffer, 0)) > 0;)
+        bytes.append(buffer, static_cast<size_t>(got));
+    return bytes;
 }
 
 ExitStatus dumpFile(const char* path) {
     std::string bytes;
-    std::string reason;
-    if (!readFile(path, bytes, reason)) {
-        std::cerr << "sipdump: cannot read " << path << ": " << reason << '\n';
+    try {
+        bytes = readFile(path);
+    } catch (KvHandle<KvException>& e) {
+        // The system's reason alone ("Is a directory"): the stream's text names the call.
+        std::cerr << "sipdump: cannot read " << path << ": ";
+        if (auto* system = dynamic_cast<KvSystemError*>(e.get()))
+            std::cerr << std::strerror(static_cast<int>(system->getErrorCode())) << '\n';
+        else
+            std::cerr << e->getText() << '\n';
         return kFailed;
     }
     std::cout << "=== " << path << " (" << bytes.size() << " bytes)\n";

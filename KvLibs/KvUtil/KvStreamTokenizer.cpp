@@ -14,7 +14,7 @@ int KvStreamTokenizer::skipWhitespace(KvInputStream& stream) {
     uint32_t available = 0;
     if (const char* bytes = stream.peek(available)) {
         // The same end state as below: at the first other byte, marked there.
-        const uint32_t n = whitespaceIn(bytes, available);
+        const uint32_t n = whitespaceEnd(bytes, available);
         if (n)
             stream.skip(n);
         stream.mark(1);
@@ -193,7 +193,7 @@ const char* KvStreamTokenizer::shownToken(KvInputStream& stream, const Delimiter
     const char* bytes = stream.peek(available);
     if (!bytes)
         return nullptr;
-    const uint32_t start = whitespaceIn(bytes, available);
+    const uint32_t start = whitespaceEnd(bytes, available);
     length = lengthIn(bytes + start, available - start, delimiters);
     if (start)
         stream.skip(start);

@@ -97,12 +97,12 @@ public:
     static int32_t readFully(KvInputStream& stream, void* buffer, int32_t count);
 
     static bool isWhitespace(int c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
-    // The count of blanks, tabs, CRs and LFs at the start of the bytes.
-    static uint32_t whitespaceIn(const char* bytes, uint32_t available) {
-        uint32_t n = 0;
-        while (n < available && isWhitespace(static_cast<uint8_t>(bytes[n])))
-            ++n;
-        return n;
+    // Where the blanks, tabs, CRs and LFs from `from` on end: the index of the next other byte,
+    // or available (from the start, their count).
+    static uint32_t whitespaceEnd(const char* bytes, uint32_t available, uint32_t from = 0) {
+        while (from < available && isWhitespace(static_cast<uint8_t>(bytes[from])))
+            ++from;
+        return from;
     }
     static bool isDelimiter(int c, const char* delimiters) {
         for (const char* d = delimiters; *d; ++d)

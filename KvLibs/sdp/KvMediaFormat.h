@@ -15,12 +15,6 @@ public:
     const char* getEncodingName() const { return m_encodingName.data(); }
 
 private:
-    friend class KvMediaSession;
-    struct FromLine {};
-    // A name read from an SDP line, which holds no line end.
-    KvMediaFormat(int32_t payloadType, const char* encodingName, FromLine)
-        : m_payloadType(payloadType), m_encodingName(encodingName) {}
-
     int32_t m_payloadType;
     KvString m_encodingName;
 };

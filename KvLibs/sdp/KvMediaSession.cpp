@@ -236,8 +236,7 @@ KvHandle<KvMediaSession> KvMediaSession::sConstructFrom(const char* text, int32_
         for (const KvString& format : media->getFormats()) {
             uint32_t payloadType = 0;
             if (KvSdpReader::toNumber(format.c_str(), INT32_MAX, payloadType))
-                stream->addFormat(KvMediaFormat(static_cast<int32_t>(payloadType), nullptr,
-                                                KvMediaFormat::FromLine()));
+                stream->addFormat(KvMediaFormat(static_cast<int32_t>(payloadType), nullptr));
         }
         for (KvHandle<KvSdpField> f = description->getField("a"); !f.isNull(); f = f->getNext()) {
             auto* attribute = kvSdpCast<KvSdpAttributeField>(f.get());
@@ -246,8 +245,8 @@ KvHandle<KvMediaSession> KvMediaSession::sConstructFrom(const char* text, int32_
             // An rtpmap line names its format and moves it to the end of the list.
             auto* rtpmap = kvSdpCast<KvSdpRtpAttribute>(attribute->getValue().get());
             if (rtpmap)
-                stream->addFormat(KvMediaFormat(rtpmap->getPayloadType(), rtpmap->getEncodingName(),
-                                                KvMediaFormat::FromLine()));
+                stream->addFormat(
+                    KvMediaFormat(rtpmap->getPayloadType(), rtpmap->getEncodingName()));
             else
                 stream->addAttribute(KvHandle<KvSdpAttributeField>(attribute));
         }

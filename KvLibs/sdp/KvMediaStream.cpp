@@ -4,7 +4,7 @@
 #include "KvSdpReader.h"
 
 KvMediaFormat::KvMediaFormat(int32_t payloadType, const char* encodingName)
-    : KvMediaFormat(payloadType, encodingName, FromLine()) {
+    : m_payloadType(payloadType), m_encodingName(encodingName) {
     KvSdpReader::refuseLineEnd(encodingName,
                                "Attempting to create KvMediaFormat with a line break");
 }

@@ -133,7 +133,7 @@ KvHandle<KvSdpField> KvSdpField::sConstructAtToken(KvInputStream& stream) {
     if (creator)
         field = creator();
     else
-        field = new KvSdpUnusedField(token, KvSdpUnusedField::FromLine());
+        field = new KvSdpUnusedField(token);
     field->parse(stream);
     return field;
 }

@@ -77,10 +77,5 @@ public:
     void setValue(const char* value) { setChecked(m_value, value); }
 
 private:
-    friend class KvSdpField;
-    struct FromLine {};
-    // A token read from a line, which holds no line end.
-    KvSdpUnusedField(const char* token, FromLine) : KvSdpField(token) {}
-
     KvString m_value;
 };

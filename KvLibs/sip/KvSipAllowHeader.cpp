@@ -40,7 +40,7 @@ void KvSipAllowHeader::doParse(KvInputStream& stream) {
     if (const char* bytes = stream.peek(available)) {
         // The blanks skipped and the stream marked at the token, as the tokenizer leaves it, in
         // fewer calls to the stream.
-        const uint32_t blanks = KvStreamTokenizer::whitespaceIn(bytes, available);
+        const uint32_t blanks = KvStreamTokenizer::whitespaceEnd(bytes, available);
         if (blanks)
             stream.skip(blanks);
         stream.mark(1);

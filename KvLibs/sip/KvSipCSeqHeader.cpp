@@ -17,8 +17,7 @@ void KvSipCSeqHeader::doParse(KvInputStream& stream) {
         // Number and method straight from the bytes: the stream is moved once, and left past the
         // method, marked at its start, as the tokenizer leaves it.
         auto blanksFrom = [&](uint32_t at) {
-            return at < available ? at + KvStreamTokenizer::whitespaceIn(bytes + at, available - at)
-                                  : at;
+            return KvStreamTokenizer::whitespaceEnd(bytes, available, at);
         };
         const uint32_t digits = blanksFrom(0);
         uint32_t at = digits;

@@ -108,8 +108,7 @@ struct MediaRangeText {
         if (!bytes)
             return false;
         auto blanksFrom = [&](uint32_t at) {
-            return at < available ? at + KvStreamTokenizer::whitespaceIn(bytes + at, available - at)
-                                  : at;
+            return KvStreamTokenizer::whitespaceEnd(bytes, available, at);
         };
         auto tokenAt = [&](uint32_t at) {
             return std::string_view(

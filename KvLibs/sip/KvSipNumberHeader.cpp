@@ -9,7 +9,7 @@ void KvSipNumberHeader::doParse(KvInputStream& stream) {
     if (const char* bytes = stream.peek(available)) {
         // Blanks and digits straight from the bytes, the stream left and marked behind them as the
         // tokenizer leaves it: two calls to the stream rather than two per byte.
-        uint32_t end = KvStreamTokenizer::whitespaceIn(bytes, available);
+        uint32_t end = KvStreamTokenizer::whitespaceEnd(bytes, available);
         const uint32_t first = end;
         uint64_t value = 0;
         for (; end < available && bytes[end] >= '0' && bytes[end] <= '9' && value <= 0xFFFFFFFFull;

@@ -88,7 +88,7 @@ void KvSipUserAgentHeader::doParse(KvInputStream& stream) {
     if (const char* bytes = stream.peek(available)) {
         // Product, "/" and version in one pass over the bytes; the stream is moved once, and left
         // as the reads below leave it: at the stop, marked there.
-        uint32_t at = KvStreamTokenizer::whitespaceIn(bytes, available);
+        uint32_t at = KvStreamTokenizer::whitespaceEnd(bytes, available);
         WindowText product{bytes + at, available - at};
         scanText(product, kProductStops);
         m_product = textOf(product.bytes, product.length);
@@ -99,7 +99,7 @@ void KvSipUserAgentHeader::doParse(KvInputStream& stream) {
             ++slash;
         if (slash < available && bytes[slash] == '/') {
             at = slash + 1;
-            at += KvStreamTokenizer::whitespaceIn(bytes + at, available - at);
+            at = KvStreamTokenizer::whitespaceEnd(bytes, available, at);
             WindowText version{bytes + at, available - at};
             scanText(version, kVersionStops);
             m_version = textOf(version.bytes, version.length);
