@@ -364,6 +364,9 @@ KvSipHeader::~KvSipHeader() {
         KvHandle<KvSipHeader> after = std::move(next->m_next);
         next = std::move(after);
     }
+    // One that a caller still holds has nothing in front of it any more.
+    if (!next.isNull())
+        next->place(nullptr, false, std::memory_order_release);
 }
 
 const KvString& KvSipHeader::getCompactToken() const {
@@ -375,11 +378,11 @@ const KvString& KvSipHeader::getCompactToken() const {
 // thread may have taken the header out meanwhile.
 template <class F> void KvSipHeader::underOwnerLock(F&& action) {
     for (;;) {
-        KvSipMessage* owner = m_owner.load(std::memory_order_acquire);
+        KvSipMessage* owner = this->owner();
         if (!owner)
             return action(nullptr);
         KvLockGuard guard(owner->m_lock);
-        if (m_owner.load(std::memory_order_acquire) == owner)
+        if (this->owner() == owner)
             return action(owner);
     }
 }
@@ -401,53 +404,52 @@ void KvSipHeader::appendToChain(const KvHandle<KvSipHeader>& header) {
 
 // next comes by value: it may be a link that the relink cuts.
 void KvSipHeader::relink(KvHandle<KvSipHeader> next, KvSipMessage* owner) {
-    // A header already behind this one stays where it is; the ones before it are cut off.
+    // Only a header that is not free can already stand behind this one; it stays where it is and
+    // the ones before it are cut off.
     KvSipHeader* lastCut = nullptr;
-    bool behind = false;
-    if (!next.isNull()) {
+    if (!next.isNull() && next->m_place.load(std::memory_order_acquire) != 0) {
         KvSipHeader* previous = this;
         for (KvSipHeader* h = m_next.get(); h; previous = h, h = h->m_next.get()) {
             if (h == next.get()) {
-                behind = true;
                 lastCut = previous;
                 break;
             }
         }
     }
     KvSipHeader* newEnd = this;
-    if (behind)
+    if (lastCut)
         newEnd = nullptr; // the chain's end stays
     else if (!next.isNull())
-        newEnd = next->claimRun(owner, this);
+        newEnd = next->claimRun(owner, true, this);
     // The cut headers stay alive until the message has let go of them.
     KvHandle<KvSipHeader> cut = std::move(m_next);
-    if (owner)
-        for (KvSipHeader* h = cut.get(); h != (behind ? next.get() : nullptr); h = h->m_next.get())
-            h->m_owner.store(nullptr, std::memory_order_release);
-    if (behind && lastCut != this)
+    if (!cut.isNull() && cut.get() != next.get())
+        cut->releaseRun(next.get());
+    if (lastCut && lastCut != this)
         lastCut->m_next.release();
     m_next = std::move(next);
     if (owner)
         owner->relinked(this, newEnd);
 }
 
-// Takes this header and every one behind it for owner, or none of them: one that already stands in
-// a chain, or loopAt, which the run would close into a loop, is refused. With no owner nothing is
-// marked, the run is only checked. Returns the run's last header.
-KvSipHeader* KvSipHeader::claimRun(KvSipMessage* owner, const KvSipHeader* loopAt) {
+// The one gate of every link: takes this header and the run behind it for owner (none: a chain
+// that no message holds), at a chain's head or behind another header, when the header is free.
+// One that is not, or a run that holds loopAt and would close into a loop, is refused with
+// nothing changed. Returns the run's last header.
+KvSipHeader* KvSipHeader::claimRun(KvSipMessage* owner, bool behind, const KvSipHeader* loopAt) {
+    uintptr_t free = 0;
+    const uintptr_t placed = reinterpret_cast<uintptr_t>(owner) | (behind ? BEHIND : 0);
+    if (!m_place.compare_exchange_strong(free, placed, std::memory_order_acq_rel))
+        KvException::sThrow("Adding a header twice!");
+    // A free header's run stands in no message, so there is nothing of another to undo.
     KvSipHeader* last = this;
     for (KvSipHeader* h = this; h; h = h->m_next.get()) {
-        KvSipMessage* none = nullptr;
-        const bool taken =
-            h != loopAt &&
-            (owner ? h->m_owner.compare_exchange_strong(none, owner, std::memory_order_acq_rel)
-                   : h->m_owner.load(std::memory_order_acquire) == nullptr);
-        if (!taken) {
-            if (owner)
-                for (KvSipHeader* back = this; back != h; back = back->m_next.get())
-                    back->m_owner.store(nullptr, std::memory_order_release);
+        if (h == loopAt) {
+            releaseRun(h);
             KvException::sThrow("Adding a header twice!");
         }
+        if (owner && h != this)
+            h->place(owner, true, std::memory_order_release);
         last = h;
     }
     return last;
@@ -556,6 +558,7 @@ KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {
         KvHandle<KvSipHeader> sibling(siblingCreator ? siblingCreator()
                                                      : createHeader(token.data(), token.length()));
         KvSipHeader* next = sibling.get();
+        next->place(nullptr, true, std::memory_order_relaxed);
         current->m_next = std::move(sibling);
         current = next;
     }

@@ -49,21 +49,24 @@ public:
     const KvString& getName() const { return m_name; }
     void setName(const KvString& name) { m_name = name; }
     const KvHandle<KvSipHeader>& getNext() const { return m_next; }
-    // Links next and the headers behind it in place of those that followed this one. The headers
-    // cut off leave this header's message; those linked join it. Linking a header that stands in
-    // a chain, or that would close a loop, throws "Adding a header twice!" and changes nothing,
-    // unless it already stands behind this one: then only the headers between are cut off.
+    // A header belongs to one chain at a time, whether a message holds that chain or not. Only a
+    // free header, one that stands behind no other header and heads no message's chain, is linked
+    // or added, and whatever follows it comes along; any other throws "Adding a header twice!"
+    // and changes nothing.
+    //
+    // Links next and the headers behind it in place of those that followed this one; the headers
+    // cut off are free again. A next that already stands behind this one is linked too: only the
+    // headers between are cut off.
     void setNext(const KvHandle<KvSipHeader>& next);
-    // Links header behind the last header reachable from this one, under the rule of setNext.
+    // Links header behind the last header reachable from this one.
     void appendToChain(const KvHandle<KvSipHeader>& header);
 
     // Writes this header and every one behind it: name, ": ", value, CR LF each.
     void serializeChain(KvOutputStream& stream) const;
     void serializeChain(KvSipGatheringStream& stream) const;
 
-    // Whether the header stands in a message's chain. A header belongs to one chain at a time;
-    // the message marks it on add and clears the mark on removal, on a cut and when it dies.
-    bool isInChain() const { return m_owner.load(std::memory_order_acquire) != nullptr; }
+    // Whether the header stands in a message's chain.
+    bool isInChain() const { return owner() != nullptr; }
 
     static void registerHeader(const char* name, Creator creator);
     // A new header of the class registered for name (case ignored), else a KvSipUnknownHeader.
@@ -80,15 +83,29 @@ private:
     template <class Stream> void writeChain(Stream& stream) const;
     template <class F> void underOwnerLock(F&& action);
     void relink(KvHandle<KvSipHeader> next, KvSipMessage* owner);
-    KvSipHeader* claimRun(KvSipMessage* owner, const KvSipHeader* loopAt);
+    KvSipHeader* claimRun(KvSipMessage* owner, bool behind, const KvSipHeader* loopAt);
+    // This header is free again and the run behind it, up to stop, stands in no message.
+    void releaseRun(const KvSipHeader* stop) {
+        place(nullptr, false, std::memory_order_release);
+        for (KvSipHeader* h = m_next.get(); h && h != stop; h = h->m_next.get())
+            h->place(nullptr, true, std::memory_order_release);
+    }
+    void place(KvSipMessage* owner, bool behind, std::memory_order order) {
+        m_place.store(reinterpret_cast<uintptr_t>(owner) | (behind ? BEHIND : 0), order);
+    }
+    KvSipMessage* owner() const {
+        return reinterpret_cast<KvSipMessage*>(m_place.load(std::memory_order_acquire) & ~BEHIND);
+    }
     friend class KvSipMessage;
 
     KvString m_name;
     KvHandle<KvSipHeader> m_next;
     KvSipHeaderId m_id;
-    // The message whose chain holds the header, null when none. Atomic: two messages under two
-    // different locks may try to take the same header.
-    std::atomic<KvSipMessage*> m_owner{nullptr};
+    // Where the header stands: the message whose chain holds it (null when none), with BEHIND set
+    // when another header links to it; 0 when free. One word, so that two claims of one header,
+    // under two messages' locks or none, cannot both succeed.
+    static constexpr uintptr_t BEHIND = 1;
+    std::atomic<uintptr_t> m_place{0};
 };
 
 // Enters a header class under its long and compact names; see the rule at the top of this file.

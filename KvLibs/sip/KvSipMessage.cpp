@@ -119,15 +119,15 @@ KvSipMessage::KvSipMessage(const KvSipMessage& other)
       m_parseState(other.m_parseState) {
     try {
         KvLockGuard guard(other.m_lock);
-        for (uint32_t id = 0; id < KV_HEADER_ID_COUNT; ++id) {
+        // Each clone goes into the chain its original stands in, which a caller's own links may
+        // have made another than its id's; chains started in the source's order keep that order.
+        for (uint32_t i = 0; i < other.m_headerOrderCount; ++i) {
+            const KvSipHeaderId id = static_cast<KvSipHeaderId>(other.m_headerOrder[i]);
             for (const KvSipHeader* header = other.m_headers[id].get(); header;
-                 header = header->getNext().get()) {
-                KvHandle<KvSipHeader> copy(static_cast<KvSipHeader*>(header->clone()));
-                addHeaderUnlocked(copy);
-            }
+                 header = header->getNext().get())
+                addFreshHeader(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(header->clone())),
+                               id);
         }
-        std::memcpy(m_headerOrder, other.m_headerOrder, sizeof(m_headerOrder));
-        m_headerOrderCount = other.m_headerOrderCount;
         // The block is copied with its own byte count, under the same hold as the headers.
         if (other.m_body && other.m_bodyLength > 0) {
             m_body = new char[other.m_bodyLength];
@@ -142,11 +142,10 @@ KvSipMessage::KvSipMessage(const KvSipMessage& other)
 }
 
 KvSipMessage::~KvSipMessage() {
-    // Headers that outlive the message are free to join another one. Every chain is in the order.
+    // A chain that outlives the message stands in none: its head is free to join another one.
+    // Every chain is in the order.
     for (uint32_t i = 0; i < m_headerOrderCount; ++i)
-        for (KvSipHeader* header = m_headers[m_headerOrder[i]].get(); header;
-             header = header->m_next.get())
-            header->m_owner.store(nullptr, std::memory_order_release);
+        m_headers[m_headerOrder[i]]->releaseRun(nullptr);
     delete[] m_body;
 }
 
@@ -184,10 +183,9 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
     KvSipHeaderId id = header->getId();
     if (id >= KV_HEADER_ID_COUNT)
         KvException::sThrow("Header id out of range");
-    // A header that stands in a chain, this message's or another's, would share that chain's tail
-    // or close a loop: every header of the run is taken, or none.
-    KvSipHeader* lastAdded = header->claimRun(this, nullptr);
     KvHandle<KvSipHeader>& head = m_headers[id];
+    const bool newHead = head.isNull() || atFront;
+    KvSipHeader* lastAdded = header->claimRun(this, !newHead, nullptr);
     if (head.isNull()) {
         head = std::move(header);
         m_chainEnds[id] = lastAdded;
@@ -199,6 +197,7 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
     while (!last->getNext().isNull())
         last = last->getNext().get();
     if (atFront) {
+        head->place(this, true, std::memory_order_release);
         lastAdded->m_next = head;
         head = std::move(header);
         m_chainEnds[id] = last;
@@ -208,22 +207,19 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
     }
 }
 
-// A chain the parser has just made: no other message or caller can hold any of its headers, and
-// nobody else sees this message yet, so the checks and the locked claim of addHeaderUnlocked are
-// not needed.
-void KvSipMessage::addParsedHeader(KvHandle<KvSipHeader>&& header) {
-    const KvSipHeaderId id = header->getId();
+// A chain the parser or the copy has just made, put in the chain of id: no other message or caller
+// can hold any of its headers, and nobody else sees this message yet, so the checks and the
+// locked claim of addHeaderUnlocked are not needed.
+void KvSipMessage::addFreshHeader(KvHandle<KvSipHeader>&& header, KvSipHeaderId id) {
     if (id >= KV_HEADER_ID_COUNT)
         KvException::sThrow("Header id out of range");
+    KvHandle<KvSipHeader>& head = m_headers[id];
     KvSipHeader* lastAdded = header.get();
-    for (;;) {
-        lastAdded->m_owner.store(this, std::memory_order_relaxed);
-        KvSipHeader* next = lastAdded->m_next.get();
-        if (!next)
-            break;
+    lastAdded->place(this, !head.isNull(), std::memory_order_relaxed);
+    while (KvSipHeader* next = lastAdded->m_next.get()) {
+        next->place(this, true, std::memory_order_relaxed);
         lastAdded = next;
     }
-    KvHandle<KvSipHeader>& head = m_headers[id];
     if (head.isNull()) {
         // An empty chain has no place in the order yet (removal takes it out with its last header).
         head = std::move(header);
@@ -241,7 +237,7 @@ void KvSipMessage::addParsedHeader(KvHandle<KvSipHeader>&& header) {
 // linked behind, becomes newEnd (null: the next add finds the end again).
 void KvSipMessage::relinked(const KvSipHeader* at, KvSipHeader* newEnd) {
     for (KvSipHeader*& end : m_chainEnds)
-        if (end && (end == at || end->m_owner.load(std::memory_order_relaxed) != this))
+        if (end && (end == at || end->owner() != this))
             end = newEnd;
 }
 
@@ -313,13 +309,16 @@ bool KvSipMessage::removeHeaderUnlocked(const char* name) {
         if (removed.isNull())
             return false;
     }
-    if (previous)
+    if (previous) {
         previous->m_next = removed->m_next;
-    else
+    } else {
         head = removed->m_next;
+        if (!head.isNull())
+            head->place(this, false, std::memory_order_release);
+    }
     // The removed header belongs to no chain any more.
     removed->m_next.release();
-    removed->m_owner.store(nullptr, std::memory_order_release);
+    removed->releaseRun(nullptr);
     if (m_chainEnds[id] == removed.get())
         m_chainEnds[id] = previous;
     if (head.isNull())
@@ -592,8 +591,10 @@ void KvSipMessage::readHeaders(KvInputStream& stream) {
         try {
             KvHandle<KvSipHeader> header = KvSipHeader::sConstructFrom(stream);
             added = !header.isNull();
-            if (added)
-                addParsedHeader(std::move(header));
+            if (added) {
+                const KvSipHeaderId id = header->getId();
+                addFreshHeader(std::move(header), id);
+            }
         } catch (KvHandle<KvException>& e) {
             logException("Caught KvException from KvSipHeader::sConstructFrom(): ", e);
             added = false;

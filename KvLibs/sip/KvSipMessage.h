@@ -140,7 +140,7 @@ private:
     friend class KvSipHeader; // relinks by hand under the message lock and keeps the chain ends
 
     void readHeaders(KvInputStream& stream);
-    void addParsedHeader(KvHandle<KvSipHeader>&& header);
+    void addFreshHeader(KvHandle<KvSipHeader>&& header, KvSipHeaderId id);
     void relinked(const KvSipHeader* at, KvSipHeader* newEnd);
     void appendOrder(KvSipHeaderId id);
     void removeOrder(KvSipHeaderId id);
