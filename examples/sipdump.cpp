@@ -1,11 +1,12 @@
 // sipdump: parses SIP messages and shows what the stack made of them.
 //
-//   sipdump FILE...                      each file is one SIP message
+//   sipdump [--] FILE...                 each file is one SIP message; "--" ends the options
 //   sipdump --listen udp|tcp PORT [--count N]
 //
 // For each message it prints the parse state, the start line, every header with its header id,
 // the body length, and the message as the stack writes it back. What the parser logged about a
-// damaged message goes to the standard error output, each line led by the file or peer.
+// damaged message, or the mandatory header rule that an invalid one breaks, goes to the standard
+// error output, each line led by the file or peer.
 //
 // Exit status: 0 when every message read is valid, 1 when one is not (damaged or refused), 2 for
 // a usage, file or socket error.
@@ -20,8 +21,10 @@
 #include "KvFileInputStream.h"
 #include "KvMediaSession.h"
 #include "KvOutputStream.h"
+#include "KvSipCSeqHeader.h"
 #include "KvSipHeader.h"
 #include "KvSipMessage.h"
+#include "KvSipRequest.h"
 #include "KvServerSocket.h"
 #include "KvSipParseError.h"
 #include "KvPlatformSocket.h"
@@ -41,16 +44,20 @@ namespace {
 
 enum ExitStatus : int { kAllValid = 0, kNotValid = 1, kFailed = 2 };
 
-// The library's error lines on the standard error output, each led by the file or peer whose
-// message it is about.
+// The library's error lines, and sipdump's own about a message, on the standard error output,
+// each led by the file or peer whose message it is about.
 class SourceLines : public KvOutputStream {
 public:
     void setSource(std::string source) { m_source = std::move(source); }
+    // Lines begun so far: tells whether the parser said anything about a message.
+    uint64_t lineCount() const { return m_lines; }
 
     using KvOutputStream::write;
     void write(uint8_t byte) override {
-        if (m_lineStart)
+        if (m_lineStart) {
             std::cerr << "sipdump: " << m_source << (m_source.empty() ? "" : ": ");
+            ++m_lines;
+        }
         std::cerr.put(static_cast<char>(byte));
         m_lineStart = byte == '\n';
     }
@@ -59,6 +66,7 @@ public:
 private:
     std::string m_source;
     bool m_lineStart = true;
+    uint64_t m_lines = 0;
 };
 
 SourceLines* gErrorLines = nullptr;
@@ -66,6 +74,54 @@ SourceLines* gErrorLines = nullptr;
 void setSource(const std::string& source) {
     if (gErrorLines)
         gErrorLines->setSource(source);
+}
+
+// A line of sipdump's own among the library's, led the same way.
+void reportLine(const std::string& text) {
+    if (!gErrorLines)
+        return;
+    std::string line = text + '\n';
+    gErrorLines->write(line.data(), static_cast<uint32_t>(line.size()), 0);
+    gErrorLines->flush();
+}
+
+// The first of the mandatory-header rules that the message breaks, in the order the message
+// checks them when it is read, or nothing. The message logs nothing when it refuses itself that
+// way, so this line is the only reason the reader gets.
+std::string brokenHeaderRule(const KvSipMessage& message) {
+    auto count = [&message](KvSipHeaderId id) {
+        int n = 0;
+        for (KvHandle<KvSipHeader> header = message.getHeader(id); !header.isNull();
+             header = header->getNext())
+            ++n;
+        return n;
+    };
+    if (count(KV_HEADER_VIA) == 0)
+        return "no Via header";
+    static const std::pair<KvSipHeaderId, const char*> kSingle[] = {
+        {KV_HEADER_FROM, "From"},
+        {KV_HEADER_TO, "To"},
+        {KV_HEADER_CSEQ, "CSeq"},
+        {KV_HEADER_CONTENT_LENGTH, "Content-Length"},
+        {KV_HEADER_CALL_ID, "Call-ID"}};
+    for (const auto& [id, name] : kSingle) {
+        int n = count(id);
+        if (n == 0)
+            return std::string("no ") + name + " header";
+        if (n > 1)
+            return std::to_string(n) + ' ' + name + " headers";
+    }
+    const auto* request = dynamic_cast<const KvSipRequest*>(&message);
+    if (!request)
+        return std::string();
+    KvHandle<KvSipHeader> header = message.getHeader(KV_HEADER_CSEQ);
+    const auto* cseq = dynamic_cast<const KvSipCSeqHeader*>(header.get());
+    if (!cseq)
+        return "CSeq header without a method";
+    if (!request->getMethod().equalsIgnoreCase(cseq->getMethod()))
+        return std::string("CSeq method ") + cseq->getMethod() +
+               " does not match the request method " + request->getMethod().c_str();
+    return std::string();
 }
 
 const char* stateText(int32_t state) {
@@ -159,12 +215,14 @@ bool dumpMessage(const std::string& bytes) {
         KvByteArray::sCreate(static_cast<uint32_t>(bytes.size()), bytes.data());
     KvByteArrayInputStream input(array);
     KvHandle<KvSipMessage> message;
+    const uint64_t linesBefore = gErrorLines ? gErrorLines->lineCount() : 0;
     try {
         message = KvSipMessage::sConstructFrom(input);
     } catch (KvHandle<KvException>& e) {
         std::cout << "not a SIP message: " << e->getText() << '\n';
         return false;
     }
+    const bool parserSaidNothing = !gErrorLines || gErrorLines->lineCount() == linesBefore;
     printStep("parse state", [&] {
         std::cout << "parse state: " << message->getParseState() << " ("
                   << stateText(message->getParseState()) << ")\n";
@@ -206,6 +264,13 @@ bool dumpMessage(const std::string& bytes) {
         printEscaped(toText(written.toByteArray()));
     } catch (KvHandle<KvException>& e) {
         std::cout << "cannot be written back: " << e->getText() << '\n';
+    }
+    // Only when the header check is what refused the message: a damaged one may lack a header
+    // because the parser dropped it, and the parser has said what was wrong.
+    if (message->getParseState() == KV_INVALID && parserSaidNothing) {
+        std::string broken = brokenHeaderRule(*message);
+        if (!broken.empty())
+            reportLine(broken);
     }
     return message->getParseState() == KV_VALID;
 }
@@ -322,11 +387,11 @@ bool parseNumber(const char* text, uint64_t& value) {
 }
 
 int usage(std::ostream& out, int code) {
-    out << "usage: sipdump FILE...\n"
+    out << "usage: sipdump [--] FILE...\n"
            "       sipdump --listen udp|tcp PORT [--count N]\n"
            "Parses each FILE as one SIP message, or listens on PORT of 127.0.0.1 and parses\n"
            "what arrives, N messages or without end; prints what the stack made of each\n"
-           "message.\n"
+           "message. After --, every argument is a FILE, even one that starts with -.\n"
            "Exit status: 0 when every message read is valid, 1 when one is not, 2 for a\n"
            "usage, file or socket error.\n";
     return code;
@@ -366,19 +431,30 @@ int run(int argc, char** argv) {
     if (std::strcmp(argv[1], "--listen") == 0)
         return listenMode(argc, argv);
 
-    // Options first, so that no file is read before a usage error.
+    // Options first, so that no file is read before a usage error. Behind "--" every argument is a
+    // file, whatever it starts with.
+    std::vector<const char*> files;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+        if (optionsEnded) {
+            files.push_back(argv[i]);
+        } else if (std::strcmp(argv[i], "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             return usage(std::cout, kAllValid);
-        if (argv[i][0] == '-') {
+        } else if (argv[i][0] == '-') {
             std::cerr << "sipdump: unknown option " << argv[i] << '\n';
             return usage();
+        } else {
+            files.push_back(argv[i]);
         }
     }
+    if (files.empty())
+        return usage();
 
     int status = kAllValid;
-    for (int i = 1; i < argc; ++i) {
-        status = std::max(status, static_cast<int>(dumpFile(argv[i])));
+    for (const char* file : files) {
+        status = std::max(status, static_cast<int>(dumpFile(file)));
         std::cout << std::flush;
     }
     return status;

@@ -24,11 +24,13 @@ KvSdpBandwidthField::KvSdpBandwidthField(const char* modifier, int32_t amount)
 KvSdpBandwidthField::~KvSdpBandwidthField() = default;
 
 void KvSdpBandwidthField::setAmount(const char* text) {
-    std::string_view value(text ? text : "");
+    const std::string_view given(text ? text : "");
+    std::string_view value = given;
     while (!value.empty() && KvSdpReader::isBlank(value.front()))
         value.remove_prefix(1);
     uint32_t amount = 0;
-    if (!KvSdpReader::toLeadingNumber(value, INT32_MAX, amount))
+    // A zero is taken only as "0" itself: "00" or "0abc" is no amount.
+    if (!KvSdpReader::toLeadingNumber(value, INT32_MAX, amount) || (amount == 0 && given != "0"))
         KvException::sThrow("Invalid value for Amount in Bandwidth field");
     m_amount = static_cast<int32_t>(amount);
 }

@@ -247,6 +247,19 @@ TEST(KvSdpBandwidthField, Errors) {
                     "KvSdpBandwidthField::serialize() Incomplete Bandwidth Field");
 }
 
+TEST(KvSdpBandwidthField, ZeroOnlyAsTheDigitAlone) {
+    const char* amount = "Invalid value for Amount in Bandwidth field";
+    for (const char* line : {"b=AS:0abc\r\n", "b=AS:00\r\n"}) {
+        KvTextInput in(line);
+        EXPECT_KV_THROW(readField(in), KvException, amount);
+    }
+    KvSdpBandwidthField b("AS:64");
+    EXPECT_KV_THROW(b.setAmount("0abc"), KvException, amount);
+    EXPECT_EQ(b.getAmount(), 64);
+    EXPECT_EQ(roundTrip("b=AS:0\r\n"), "b=AS:0\r\n");
+    EXPECT_EQ(roundTrip("b=AS:12abc\r\n"), "b=AS:12\r\n");
+}
+
 // ---- connection ----
 
 TEST(KvSdpConnectionField, ThreeParts) {
