@@ -118,7 +118,9 @@ std::string brokenHeaderRule(const KvSipMessage& message) {
     const auto* cseq = dynamic_cast<const KvSipCSeqHeader*>(header.get());
     if (!cseq)
         return "CSeq header without a method";
-    if (!request->getMethod().equalsIgnoreCase(cseq->getMethod()))
+    // Exactly as the request checks it: a method that differs in letter case alone passes the
+    // header check but leaves the request not valid.
+    if (std::strcmp(cseq->getMethod(), request->getMethod().c_str()) != 0)
         return std::string("CSeq method ") + cseq->getMethod() +
                " does not match the request method " + request->getMethod().c_str();
     return std::string();
@@ -209,7 +211,7 @@ void printMediaSession(const KvHandle<KvSipMessage>& message) {
     }
 }
 
-// True when the message parsed valid.
+// True when the message is valid.
 bool dumpMessage(const std::string& bytes) {
     KvHandle<KvByteArray> array =
         KvByteArray::sCreate(static_cast<uint32_t>(bytes.size()), bytes.data());
@@ -220,6 +222,7 @@ bool dumpMessage(const std::string& bytes) {
         message = KvSipMessage::sConstructFrom(input);
     } catch (KvHandle<KvException>& e) {
         std::cout << "not a SIP message: " << e->getText() << '\n';
+        reportLine(std::string("not a SIP message: ") + e->getText());
         return false;
     }
     const bool parserSaidNothing = !gErrorLines || gErrorLines->lineCount() == linesBefore;
@@ -267,12 +270,13 @@ bool dumpMessage(const std::string& bytes) {
     }
     // Only when the header check is what refused the message: a damaged one may lack a header
     // because the parser dropped it, and the parser has said what was wrong.
-    if (message->getParseState() == KV_INVALID && parserSaidNothing) {
+    const int32_t state = message->getParseState();
+    if (!message->isValid() && parserSaidNothing && (state == KV_VALID || state == KV_INVALID)) {
         std::string broken = brokenHeaderRule(*message);
         if (!broken.empty())
             reportLine(broken);
     }
-    return message->getParseState() == KV_VALID;
+    return message->isValid();
 }
 
 // The whole file, read through the stack's file stream (which throws a KvSystemError).
