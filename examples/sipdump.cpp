@@ -112,12 +112,9 @@ std::string brokenHeaderRule(const KvSipMessage& message) {
             return std::to_string(n) + ' ' + name + " headers";
     }
     const auto* request = dynamic_cast<const KvSipRequest*>(&message);
-    if (!request)
+    KvHandle<KvSipCSeqHeader> cseq = message.getCSeqHeader();
+    if (!request || cseq.isNull())
         return std::string();
-    KvHandle<KvSipHeader> header = message.getHeader(KV_HEADER_CSEQ);
-    const auto* cseq = dynamic_cast<const KvSipCSeqHeader*>(header.get());
-    if (!cseq)
-        return "CSeq header without a method";
     // Exactly as the request checks it: a method that differs in letter case alone passes the
     // header check but leaves the request not valid.
     if (std::strcmp(cseq->getMethod(), request->getMethod().c_str()) != 0)

@@ -22,7 +22,7 @@ public:
     int32_t getAmount() const { return m_amount; }
     void setAmount(int32_t amount) { m_amount = amount; }
     // The decimal number the text starts with, after blanks ("64kbps" is 64); a text without one,
-    // or a number above INT32_MAX, throws KvException.
+    // a number above INT32_MAX, or a zero in any text but "0" itself throws KvException.
     void setAmount(const char* text);
 
 private:

@@ -438,8 +438,7 @@ void KvSipHeader::relink(KvHandle<KvSipHeader> next, KvSipMessage* owner) {
 // nothing changed. Returns the run's last header.
 KvSipHeader* KvSipHeader::claimRun(KvSipMessage* owner, bool behind, const KvSipHeader* loopAt) {
     uintptr_t free = 0;
-    const uintptr_t placed = reinterpret_cast<uintptr_t>(owner) | (behind ? BEHIND : 0);
-    if (!m_place.compare_exchange_strong(free, placed, std::memory_order_acq_rel))
+    if (!m_place.compare_exchange_strong(free, placeOf(owner, behind), std::memory_order_acq_rel))
         KvException::sThrow("Adding a header twice!");
     // A free header's run stands in no message, so there is nothing of another to undo.
     KvSipHeader* last = this;

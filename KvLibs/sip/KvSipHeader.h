@@ -90,8 +90,11 @@ private:
         for (KvSipHeader* h = m_next.get(); h && h != stop; h = h->m_next.get())
             h->place(nullptr, true, std::memory_order_release);
     }
+    static uintptr_t placeOf(KvSipMessage* owner, bool behind) {
+        return reinterpret_cast<uintptr_t>(owner) | (behind ? BEHIND : 0);
+    }
     void place(KvSipMessage* owner, bool behind, std::memory_order order) {
-        m_place.store(reinterpret_cast<uintptr_t>(owner) | (behind ? BEHIND : 0), order);
+        m_place.store(placeOf(owner, behind), order);
     }
     KvSipMessage* owner() const {
         return reinterpret_cast<KvSipMessage*>(m_place.load(std::memory_order_acquire) & ~BEHIND);

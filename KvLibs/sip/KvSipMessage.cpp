@@ -192,19 +192,19 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
         appendOrder(id);
         return;
     }
+    if (atFront) {
+        // The chain's end stays where it is.
+        head->place(this, true, std::memory_order_release);
+        lastAdded->m_next = head;
+        head = std::move(header);
+        return;
+    }
     // From the kept end, or from the head when the end is not known.
     KvSipHeader* last = m_chainEnds[id] ? m_chainEnds[id] : head.get();
     while (!last->getNext().isNull())
         last = last->getNext().get();
-    if (atFront) {
-        head->place(this, true, std::memory_order_release);
-        lastAdded->m_next = head;
-        head = std::move(header);
-        m_chainEnds[id] = last;
-    } else {
-        last->m_next = std::move(header);
-        m_chainEnds[id] = lastAdded;
-    }
+    last->m_next = std::move(header);
+    m_chainEnds[id] = lastAdded;
 }
 
 // A chain the parser or the copy has just made, put in the chain of id: no other message or caller
