@@ -3,8 +3,9 @@
 //   sipdump [--] FILE...                 each file is one SIP message; "--" ends the options
 //   sipdump --listen udp|tcp PORT [--count N]
 //
-// For each message it prints the parse state, the start line, every header with its header id,
-// the body length, and the message as the stack writes it back. What the parser logged about a
+// For each message it prints the parse state and the verdict (valid, or not and why), the start
+// line, every header with its header id, the body length, and the message as the stack writes it
+// back. What the parser logged about a
 // damaged message, or the mandatory header rule that an invalid one breaks, goes to the standard
 // error output, each line led by the file or peer.
 //
@@ -86,8 +87,8 @@ void reportLine(const std::string& text) {
 }
 
 // The first of the mandatory-header rules that the message breaks, in the order the message
-// checks them when it is read, or nothing. The message logs nothing when it refuses itself that
-// way, so this line is the only reason the reader gets.
+// checks them when it is read, then the request's own CSeq rule; or nothing. The message logs
+// nothing when it refuses itself that way, so this line is the only reason the reader gets.
 std::string brokenHeaderRule(const KvSipMessage& message) {
     auto count = [&message](KvSipHeaderId id) {
         int n = 0;
@@ -95,6 +96,12 @@ std::string brokenHeaderRule(const KvSipMessage& message) {
              header = header->getNext())
             ++n;
         return n;
+    };
+    const auto* request = dynamic_cast<const KvSipRequest*>(&message);
+    KvHandle<KvSipCSeqHeader> cseq = message.getCSeqHeader();
+    auto cseqMismatch = [&] {
+        return std::string("CSeq method ") + cseq->getMethod() +
+               " does not match the request method " + request->getMethod().c_str();
     };
     if (count(KV_HEADER_VIA) == 0)
         return "no Via header";
@@ -108,25 +115,26 @@ std::string brokenHeaderRule(const KvSipMessage& message) {
         int n = count(id);
         if (n == 0)
             return std::string("no ") + name + " header";
+        // A request's CSeq method is checked, ignoring letter case, before the count of CSeq
+        // headers and the headers after it.
+        if (id == KV_HEADER_CSEQ && request && !cseq.isNull() &&
+            !request->getMethod().equalsIgnoreCase(cseq->getMethod()))
+            return cseqMismatch();
         if (n > 1)
             return std::to_string(n) + ' ' + name + " headers";
     }
-    const auto* request = dynamic_cast<const KvSipRequest*>(&message);
-    KvHandle<KvSipCSeqHeader> cseq = message.getCSeqHeader();
-    if (!request || cseq.isNull())
-        return std::string();
-    // Exactly as the request checks it: a method that differs in letter case alone passes the
-    // header check but leaves the request not valid.
-    if (std::strcmp(cseq->getMethod(), request->getMethod().c_str()) != 0)
-        return std::string("CSeq method ") + cseq->getMethod() +
-               " does not match the request method " + request->getMethod().c_str();
+    // Then exactly as the request checks it: a method that differs in letter case alone passes
+    // the header check but leaves the request not valid.
+    if (request && !cseq.isNull() && std::strcmp(cseq->getMethod(), request->getMethod().c_str()))
+        return cseqMismatch();
     return std::string();
 }
 
-const char* stateText(int32_t state) {
+// A message read without damage may still not be valid: it is not called so then.
+const char* stateText(int32_t state, bool valid) {
     switch (state) {
     case KV_VALID:
-        return "valid";
+        return valid ? "valid" : "no damage found";
     case KV_MALFORMED:
         return "malformed";
     case KV_INVALID:
@@ -223,10 +231,16 @@ bool dumpMessage(const std::string& bytes) {
         return false;
     }
     const bool parserSaidNothing = !gErrorLines || gErrorLines->lineCount() == linesBefore;
-    printStep("parse state", [&] {
-        std::cout << "parse state: " << message->getParseState() << " ("
-                  << stateText(message->getParseState()) << ")\n";
-    });
+    const bool valid = message->isValid();
+    // Only when the header check is what refused the message: a damaged one may lack a header
+    // because the parser dropped it, and the parser has said what was wrong.
+    const int32_t state = message->getParseState();
+    std::string broken;
+    if (!valid && parserSaidNothing && (state == KV_VALID || state == KV_INVALID))
+        printStep("verdict", [&] { broken = brokenHeaderRule(*message); });
+    std::cout << "parse state: " << state << " (" << stateText(state, valid) << ")\n";
+    std::cout << "verdict: " << (valid ? "valid" : "not valid") << (broken.empty() ? "" : ": ")
+              << broken << '\n';
 
     KvByteArrayOutputStream startLine;
     try {
@@ -265,15 +279,9 @@ bool dumpMessage(const std::string& bytes) {
     } catch (KvHandle<KvException>& e) {
         std::cout << "cannot be written back: " << e->getText() << '\n';
     }
-    // Only when the header check is what refused the message: a damaged one may lack a header
-    // because the parser dropped it, and the parser has said what was wrong.
-    const int32_t state = message->getParseState();
-    if (!message->isValid() && parserSaidNothing && (state == KV_VALID || state == KV_INVALID)) {
-        std::string broken = brokenHeaderRule(*message);
-        if (!broken.empty())
-            reportLine(broken);
-    }
-    return message->isValid();
+    if (!broken.empty())
+        reportLine(broken);
+    return valid;
 }
 
 // The whole file, read through the stack's file stream (which throws a KvSystemError).

@@ -373,22 +373,62 @@ const KvString& KvSipHeader::getCompactToken() const {
     return getToken();
 }
 
+namespace {
+
+// One lock per cache line, so that threads on neighbouring locks do not slow each other.
+struct alignas(64) PaddedMutex {
+    KvMutex mutex;
+};
+
+constexpr size_t kOwnerLocks = 64;
+
+} // namespace
+
+KvMutex* KvSipHeader::ownerLock(const KvSipMessage* owner) {
+    static PaddedMutex* const locks = new PaddedMutex[kOwnerLocks];
+    const uint64_t key = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(owner)) >> 4;
+    return &locks[(key * 0x9E3779B97F4A7C15ull) >> 58].mutex;
+}
+
+KvMutex* KvSipHeader::looseLock() {
+    static KvMutex* const lock = new KvMutex;
+    return lock;
+}
+
 // Runs action(owner) under the lock of the message that holds this header, or action(nullptr)
-// for a header that stands in no message. The owner is read again under its lock, for another
-// thread may have taken the header out meanwhile.
-template <class F> void KvSipHeader::underOwnerLock(F&& action) {
+// under the lock of chains that no message holds. The owner is read again under the owner lock
+// that the message's destructor takes too, so the message is alive when its lock is taken; and
+// another thread may have moved the header meanwhile.
+template <class F> void KvSipHeader::underOwnerLock(F&& action) const {
     for (;;) {
         KvSipMessage* owner = this->owner();
-        if (!owner)
-            return action(nullptr);
+        if (!owner) {
+            KvLockGuard guard(looseLock());
+            if (!this->owner())
+                return action(nullptr);
+            continue;
+        }
+        KvMutex* meeting = ownerLock(owner);
+        meeting->lock();
+        if (this->owner() != owner) {
+            meeting->unlock();
+            continue;
+        }
         KvLockGuard guard(owner->m_lock);
-        if (this->owner() == owner)
-            return action(owner);
+        meeting->unlock();
+        return action(owner);
     }
 }
 
+KvHandle<KvSipHeader> KvSipHeader::getNext() const {
+    KvHandle<KvSipHeader> next;
+    underOwnerLock([&](KvSipMessage*) { next = m_next; });
+    return next;
+}
+
 void KvSipHeader::setNext(const KvHandle<KvSipHeader>& next) {
-    underOwnerLock([&](KvSipMessage* owner) { relink(next, owner); });
+    underOwnerLock(
+        [&](KvSipMessage* owner) { const_cast<KvSipHeader*>(this)->relink(next, owner); });
 }
 
 void KvSipHeader::appendToChain(const KvHandle<KvSipHeader>& header) {
@@ -402,7 +442,8 @@ void KvSipHeader::appendToChain(const KvHandle<KvSipHeader>& header) {
     });
 }
 
-// next comes by value: it may be a link that the relink cuts.
+// Under the lock of owner, or of the chains that no message holds when it is null. next comes by
+// value: it may be a link that the relink cuts.
 void KvSipHeader::relink(KvHandle<KvSipHeader> next, KvSipMessage* owner) {
     // Only a header that is not free can already stand behind this one; it stays where it is and
     // the ones before it are cut off.
@@ -417,19 +458,22 @@ void KvSipHeader::relink(KvHandle<KvSipHeader> next, KvSipMessage* owner) {
         }
     }
     KvSipHeader* newEnd = this;
-    if (lastCut)
-        newEnd = nullptr; // the chain's end stays
-    else if (!next.isNull())
+    if (!next.isNull() && !lastCut)
         newEnd = next->claimRun(owner, true, this);
-    // The cut headers stay alive until the message has let go of them.
     KvHandle<KvSipHeader> cut = std::move(m_next);
-    if (!cut.isNull() && cut.get() != next.get())
-        cut->releaseRun(next.get());
-    if (lastCut && lastCut != this)
-        lastCut->m_next.release();
+    if (cut.get() == next.get())
+        cut.release(); // next was already behind this one: nothing is cut
+    else if (lastCut)
+        lastCut->m_next.release(); // next and what follows it stay
+    // The cut run is whole and apart before the message and the marks let go of it.
+    KvSipHeader* cutEnd = cut.get();
+    while (cutEnd && !cutEnd->m_next.isNull())
+        cutEnd = cutEnd->m_next.get();
     m_next = std::move(next);
     if (owner)
-        owner->relinked(this, newEnd);
+        owner->relinked(this, cutEnd, lastCut ? nullptr : newEnd);
+    if (!cut.isNull())
+        cut->releaseRun();
 }
 
 // The one gate of every link: takes this header and the run behind it for owner (none: a chain
@@ -437,21 +481,62 @@ void KvSipHeader::relink(KvHandle<KvSipHeader> next, KvSipMessage* owner) {
 // One that is not, or a run that holds loopAt and would close into a loop, is refused with
 // nothing changed. Returns the run's last header.
 KvSipHeader* KvSipHeader::claimRun(KvSipMessage* owner, bool behind, const KvSipHeader* loopAt) {
+    // A free run stands in no message: another thread that holds one of its headers changes it
+    // under the lock of such chains. A run that nothing else holds needs no lock: no other thread
+    // can reach it.
+    KvMutex* loose = nullptr;
+    for (const KvSipHeader* h = this; owner && h; h = h->m_next.get()) {
+        if (h->isHeldElsewhere(1)) {
+            loose = looseLock();
+            break;
+        }
+    }
+    if (loose)
+        loose->lock();
     uintptr_t free = 0;
-    if (!m_place.compare_exchange_strong(free, placeOf(owner, behind), std::memory_order_acq_rel))
+    if (!m_place.compare_exchange_strong(free, placeOf(owner, behind), std::memory_order_acq_rel)) {
+        if (loose)
+            loose->unlock();
         KvException::sThrow("Adding a header twice!");
-    // A free header's run stands in no message, so there is nothing of another to undo.
+    }
     KvSipHeader* last = this;
     for (KvSipHeader* h = this; h; h = h->m_next.get()) {
         if (h == loopAt) {
-            releaseRun(h);
+            // Only a chain that no message holds can close on itself, and the run's marks are
+            // those of such a chain: the head alone is taken back.
+            place(nullptr, false, std::memory_order_release);
+            if (loose)
+                loose->unlock();
             KvException::sThrow("Adding a header twice!");
         }
         if (owner && h != this)
             h->place(owner, true, std::memory_order_release);
         last = h;
     }
+    if (loose)
+        loose->unlock();
     return last;
+}
+
+// This header is free again and the run behind it stands in no message. Once a header of the run
+// is marked, another thread may take it and relink what follows it, so the run is marked from its
+// end back, and this header, which another thread may then take, last.
+void KvSipHeader::releaseRun() {
+    constexpr size_t kKept = 16;
+    KvSipHeader* kept[kKept];
+    std::vector<KvSipHeader*> more;
+    size_t count = 0;
+    for (KvSipHeader* h = m_next.get(); h; h = h->m_next.get(), ++count) {
+        if (count < kKept)
+            kept[count] = h;
+        else
+            more.push_back(h);
+    }
+    while (count > kKept)
+        more[--count - kKept]->place(nullptr, true, std::memory_order_release);
+    while (count > 0)
+        kept[--count]->place(nullptr, true, std::memory_order_release);
+    place(nullptr, false, std::memory_order_release);
 }
 
 template <class Stream> void KvSipHeader::writeChain(Stream& stream) const {
@@ -463,13 +548,11 @@ template <class Stream> void KvSipHeader::writeChain(Stream& stream) const {
     }
 }
 
-void KvSipHeader::serializeChain(KvOutputStream& stream) const {
-    writeChain(stream);
-}
+// The message writes its chains under its own lock with its own write-back stream.
+template void KvSipHeader::writeChain(KvSipGatheringStream& stream) const;
 
-// The message's own write-back stream: its class is known, so the framing writes need no call.
-void KvSipHeader::serializeChain(KvSipGatheringStream& stream) const {
-    writeChain(stream);
+void KvSipHeader::serializeChain(KvOutputStream& stream) const {
+    underOwnerLock([&](KvSipMessage*) { writeChain(stream); });
 }
 
 void KvSipHeader::registerHeader(const char* name, Creator creator) {

@@ -22,6 +22,7 @@
 
 class KvInputStream;
 class KvOutputStream;
+class KvMutex;
 class KvSipGatheringStream;
 class KvSipMessage;
 
@@ -48,7 +49,8 @@ public:
     KvSipHeaderId getId() const { return m_id; }
     const KvString& getName() const { return m_name; }
     void setName(const KvString& name) { m_name = name; }
-    const KvHandle<KvSipHeader>& getNext() const { return m_next; }
+    // The header behind this one, read under the lock of the message that holds the chain.
+    KvHandle<KvSipHeader> getNext() const;
     // A header belongs to one chain at a time, whether a message holds that chain or not. Only a
     // free header, one that stands behind no other header and heads no message's chain, is linked
     // or added, and whatever follows it comes along; any other throws "Adding a header twice!"
@@ -57,13 +59,16 @@ public:
     // Links next and the headers behind it in place of those that followed this one; the headers
     // cut off are free again. A next that already stands behind this one is linked too: only the
     // headers between are cut off.
+    //
+    // A chain that a message holds changes under that message's lock, one that none holds under
+    // one lock of its own, so that threads which hold headers of one chain may relink them while
+    // another thread drops, copies or answers the message.
     void setNext(const KvHandle<KvSipHeader>& next);
     // Links header behind the last header reachable from this one.
     void appendToChain(const KvHandle<KvSipHeader>& header);
 
     // Writes this header and every one behind it: name, ": ", value, CR LF each.
     void serializeChain(KvOutputStream& stream) const;
-    void serializeChain(KvSipGatheringStream& stream) const;
 
     // Whether the header stands in a message's chain.
     bool isInChain() const { return owner() != nullptr; }
@@ -81,14 +86,14 @@ public:
 
 private:
     template <class Stream> void writeChain(Stream& stream) const;
-    template <class F> void underOwnerLock(F&& action);
+    template <class F> void underOwnerLock(F&& action) const;
     void relink(KvHandle<KvSipHeader> next, KvSipMessage* owner);
     KvSipHeader* claimRun(KvSipMessage* owner, bool behind, const KvSipHeader* loopAt);
-    // This header is free again and the run behind it, up to stop, stands in no message.
-    void releaseRun(const KvSipHeader* stop) {
-        place(nullptr, false, std::memory_order_release);
-        for (KvSipHeader* h = m_next.get(); h && h != stop; h = h->m_next.get())
-            h->place(nullptr, true, std::memory_order_release);
+    void releaseRun();
+    // Whether a handle or a link other than the one that reaches it from its chain holds it.
+    bool isHeldElsewhere(int32_t links) const {
+        return std::atomic_ref<int32_t>(const_cast<int32_t&>(m_refCount))
+                   .load(std::memory_order_acquire) > links;
     }
     static uintptr_t placeOf(KvSipMessage* owner, bool behind) {
         return reinterpret_cast<uintptr_t>(owner) | (behind ? BEHIND : 0);
@@ -99,6 +104,11 @@ private:
     KvSipMessage* owner() const {
         return reinterpret_cast<KvSipMessage*>(m_place.load(std::memory_order_acquire) & ~BEHIND);
     }
+    // The lock that a message's destructor and every lookup of a header's owner meet at: one of a
+    // table that lives as long as the process, so it outlives every message.
+    static KvMutex* ownerLock(const KvSipMessage* owner);
+    // The lock of every chain that no message holds.
+    static KvMutex* looseLock();
     friend class KvSipMessage;
 
     KvString m_name;

@@ -124,7 +124,7 @@ KvSipMessage::KvSipMessage(const KvSipMessage& other)
         for (uint32_t i = 0; i < other.m_headerOrderCount; ++i) {
             const KvSipHeaderId id = static_cast<KvSipHeaderId>(other.m_headerOrder[i]);
             for (const KvSipHeader* header = other.m_headers[id].get(); header;
-                 header = header->getNext().get())
+                 header = header->m_next.get())
                 addFreshHeader(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(header->clone())),
                                id);
         }
@@ -142,11 +142,28 @@ KvSipMessage::KvSipMessage(const KvSipMessage& other)
 }
 
 KvSipMessage::~KvSipMessage() {
-    // A chain that outlives the message stands in none: its head is free to join another one.
-    // Every chain is in the order.
-    for (uint32_t i = 0; i < m_headerOrderCount; ++i)
-        m_headers[m_headerOrder[i]]->releaseRun(nullptr);
+    // A header that only the message holds goes with it. One that another thread holds outlives
+    // it: that thread may be about to lock the message through it, and meets this destructor at
+    // the owner lock, where it reads the header's place again. The chains behind such headers
+    // stand in no message then, and their heads are free to join another one.
+    if (isAnyHeaderHeldElsewhere()) {
+        KvLockGuard meeting(KvSipHeader::ownerLock(this));
+        KvLockGuard guard(m_lock);
+        // Every chain is in the order.
+        for (uint32_t i = 0; i < m_headerOrderCount; ++i)
+            m_headers[m_headerOrder[i]]->releaseRun();
+    }
     delete[] m_body;
+}
+
+// Called with no handle to the message left: another thread reaches a header only through a handle
+// of its own, to it or to a header in front of it, so the chains are read from their heads on.
+bool KvSipMessage::isAnyHeaderHeldElsewhere() const {
+    for (uint32_t i = 0; i < m_headerOrderCount; ++i)
+        for (const KvSipHeader* h = m_headers[m_headerOrder[i]].get(); h; h = h->m_next.get())
+            if (h->isHeldElsewhere(1))
+                return true;
+    return false;
 }
 
 bool KvSipMessage::isValid() const {
@@ -201,8 +218,8 @@ void KvSipMessage::addHeaderUnlocked(KvHandle<KvSipHeader> header, bool atFront)
     }
     // From the kept end, or from the head when the end is not known.
     KvSipHeader* last = m_chainEnds[id] ? m_chainEnds[id] : head.get();
-    while (!last->getNext().isNull())
-        last = last->getNext().get();
+    while (!last->m_next.isNull())
+        last = last->m_next.get();
     last->m_next = std::move(header);
     m_chainEnds[id] = lastAdded;
 }
@@ -233,11 +250,33 @@ void KvSipMessage::addFreshHeader(KvHandle<KvSipHeader>&& header, KvSipHeaderId 
     m_chainEnds[id] = lastAdded;
 }
 
-// A caller relinked a chain by hand at header at: an end that was cut off, or that headers were
-// linked behind, becomes newEnd (null: the next add finds the end again).
-void KvSipMessage::relinked(const KvSipHeader* at, KvSipHeader* newEnd) {
+KvHandle<KvSipHeader> KvSipMessage::cloneChain(const KvSipMessage& source, KvSipHeaderId id) {
+    KvHandle<KvSipHeader> head;
+    if (id >= KV_HEADER_ID_COUNT)
+        return head;
+    KvSipHeader* last = nullptr;
+    KvLockGuard guard(source.m_lock);
+    for (const KvSipHeader* h = source.m_headers[id].get(); h; h = h->m_next.get()) {
+        KvHandle<KvSipHeader> clone(static_cast<KvSipHeader*>(h->clone()));
+        KvSipHeader* added = clone.get();
+        if (last) {
+            added->place(nullptr, true, std::memory_order_relaxed);
+            last->m_next = std::move(clone);
+        } else {
+            head = std::move(clone);
+        }
+        last = added;
+    }
+    return head;
+}
+
+// A caller relinked a chain by hand at header at, cutting off the run that ended at cutEnd (null:
+// none). A chain's end is its last header, so only at or cutEnd can have been one; that end
+// becomes newEnd (null: the next add finds the end again). The ends are compared, never read: a
+// cut header may be gone.
+void KvSipMessage::relinked(const KvSipHeader* at, const KvSipHeader* cutEnd, KvSipHeader* newEnd) {
     for (KvSipHeader*& end : m_chainEnds)
-        if (end && (end == at || end->owner() != this))
+        if (end && (end == at || end == cutEnd))
             end = newEnd;
 }
 
@@ -273,7 +312,7 @@ KvHandle<KvSipHeader> KvSipMessage::findHeaderUnlocked(const char* name) const {
     if (id != KV_HEADER_UNKNOWN)
         return m_headers[id];
     for (KvSipHeader* header = m_headers[KV_HEADER_UNKNOWN].get(); header;
-         header = header->getNext().get())
+         header = header->m_next.get())
         if (name && header->getName() == name)
             return KvHandle<KvSipHeader>(header);
     return KvHandle<KvSipHeader>();
@@ -299,7 +338,7 @@ bool KvSipMessage::removeHeaderUnlocked(const char* name) {
     if (id != KV_HEADER_UNKNOWN) {
         removed = head;
     } else {
-        for (KvSipHeader* header = head.get(); header; header = header->getNext().get()) {
+        for (KvSipHeader* header = head.get(); header; header = header->m_next.get()) {
             if (name && header->getName().equalsIgnoreCase(name)) {
                 removed = header;
                 break;
@@ -316,13 +355,13 @@ bool KvSipMessage::removeHeaderUnlocked(const char* name) {
         if (!head.isNull())
             head->place(this, false, std::memory_order_release);
     }
-    // The removed header belongs to no chain any more.
     removed->m_next.release();
-    removed->releaseRun(nullptr);
     if (m_chainEnds[id] == removed.get())
         m_chainEnds[id] = previous;
     if (head.isNull())
         removeOrder(id);
+    // Free now: from here on another thread may take it.
+    removed->releaseRun();
     return true;
 }
 
@@ -371,8 +410,7 @@ bool KvSipMessage::hasOptionTag(KvSipHeaderId id, const char* tag) const {
     if (!tag)
         return false;
     KvLockGuard guard(m_lock);
-    for (const KvSipHeader* header = m_headers[id].get(); header;
-         header = header->getNext().get()) {
+    for (const KvSipHeader* header = m_headers[id].get(); header; header = header->m_next.get()) {
         auto* tagged = dynamic_cast<const KvSipOptionTagHeader*>(header);
         if (tagged && tagged->getOptionTag() == tag)
             return true;
@@ -391,13 +429,16 @@ bool KvSipMessage::isOptionRequired(const char* tag) const {
 
 // ---- body
 
+// The values are read under the lock too: setBody changes them under it.
 uint32_t KvSipMessage::getContentLength() const {
-    KvHandle<KvSipContentLengthHeader> length = getContentLengthHeader();
+    KvLockGuard guard(m_lock);
+    KvHandle<KvSipContentLengthHeader> length(m_headers[KV_HEADER_CONTENT_LENGTH]);
     return length.isNull() ? 0 : length->getLength();
 }
 
 KvString KvSipMessage::getContentType() const {
-    KvHandle<KvSipContentTypeHeader> type = getContentTypeHeader();
+    KvLockGuard guard(m_lock);
+    KvHandle<KvSipContentTypeHeader> type(m_headers[KV_HEADER_CONTENT_TYPE]);
     return type.isNull() ? KvString() : type->getMediaType();
 }
 
@@ -502,6 +543,21 @@ void KvSipMessage::readBody(KvInputStream& stream) {
 
 // ---- peer and state
 
+KvInetAddress KvSipMessage::getPeerAddress() const {
+    KvLockGuard guard(m_lock);
+    return m_peerAddress;
+}
+
+int32_t KvSipMessage::getPeerPort() const {
+    KvLockGuard guard(m_lock);
+    return m_peerPort;
+}
+
+int32_t KvSipMessage::getTransport() const {
+    KvLockGuard guard(m_lock);
+    return m_transport;
+}
+
 void KvSipMessage::setPeerAddress(const KvInetAddress& address) {
     KvLockGuard guard(m_lock);
     m_peerAddress = address;
@@ -518,9 +574,15 @@ void KvSipMessage::setTransport(int32_t transport) {
 }
 
 void KvSipMessage::copyPeer(const KvSipMessage& other) {
-    KvInetAddress address = other.getPeerAddress();
-    int32_t port = other.getPeerPort();
-    int32_t transport = other.getTransport();
+    KvInetAddress address;
+    int32_t port;
+    int32_t transport;
+    {
+        KvLockGuard guard(other.m_lock);
+        address = other.m_peerAddress;
+        port = other.m_peerPort;
+        transport = other.m_transport;
+    }
     KvLockGuard guard(m_lock);
     m_peerAddress = address;
     m_peerPort = port;
@@ -530,7 +592,7 @@ void KvSipMessage::copyPeer(const KvSipMessage& other) {
 void KvSipMessage::validate() {
     KvLockGuard guard(m_lock);
     auto single = [this](KvSipHeaderId id) {
-        return !m_headers[id].isNull() && m_headers[id]->getNext().isNull();
+        return !m_headers[id].isNull() && m_headers[id]->m_next.isNull();
     };
     // A request's CSeq method must match its own: KvSipRequest::validate adds that check.
     const bool valid = !m_headers[KV_HEADER_VIA].isNull() && single(KV_HEADER_FROM) &&
@@ -612,7 +674,7 @@ void KvSipMessage::serialize(KvOutputStream& target) const {
         for (uint32_t i = 0; i < m_headerOrderCount; ++i) {
             const KvHandle<KvSipHeader>& head = m_headers[m_headerOrder[i]];
             if (!head.isNull())
-                head->serializeChain(stream);
+                head->writeChain(stream);
         }
         stream.write("\r\n", 2, 0);
         const KvHandle<KvSipHeader>& lengthHeader = m_headers[KV_HEADER_CONTENT_LENGTH];

@@ -57,7 +57,9 @@ public:
     bool isResponse() const { return !isRequest(); }
 
     // Header storage. A header goes behind the others of its id, or before them with atFront;
-    // its comma-list siblings come with it. Adding a header already in that chain throws.
+    // its comma-list siblings come with it. Only a free header is added, one that stands behind
+    // no other header and heads no message's chain; any other throws "Adding a header twice!"
+    // and the message stays as it was.
     void addHeader(KvHandle<KvSipHeader> header, bool atFront = false);
     KvHandle<KvSipHeader> getHeader(KvSipHeaderId id, bool lock = true) const;
     KvHandle<KvSipHeader> getHeader(const char* name) const { return findHeader(name); }
@@ -89,11 +91,12 @@ public:
     // anything.
     void setBody(const char* body, const char* contentType, uint32_t length);
 
-    KvInetAddress getPeerAddress() const { return m_peerAddress; }
+    // Read and set under the lock, as another thread may stamp them meanwhile.
+    KvInetAddress getPeerAddress() const;
     void setPeerAddress(const KvInetAddress& address);
-    int32_t getPeerPort() const { return m_peerPort; }
+    int32_t getPeerPort() const;
     void setPeerPort(int32_t port);
-    int32_t getTransport() const { return m_transport; }
+    int32_t getTransport() const;
     void setTransport(int32_t transport);
 
     int32_t getParseState() const { return m_parseState; }
@@ -133,6 +136,9 @@ protected:
     void readBody(KvInputStream& stream);
     void replaceBody(char* block, uint32_t length);
     void copyPeer(const KvSipMessage& other);
+    // Clones of the headers of source's chain of id, linked in its order and read under its lock;
+    // null when the chain is empty.
+    static KvHandle<KvSipHeader> cloneChain(const KvSipMessage& source, KvSipHeaderId id);
 
     KvMutex* m_lock; // m_lockStorage: the message costs no allocation for its lock
 
@@ -141,7 +147,8 @@ private:
 
     void readHeaders(KvInputStream& stream);
     void addFreshHeader(KvHandle<KvSipHeader>&& header, KvSipHeaderId id);
-    void relinked(const KvSipHeader* at, KvSipHeader* newEnd);
+    void relinked(const KvSipHeader* at, const KvSipHeader* cutEnd, KvSipHeader* newEnd);
+    bool isAnyHeaderHeldElsewhere() const;
     void appendOrder(KvSipHeaderId id);
     void removeOrder(KvSipHeaderId id);
     KvSipHeaderId findIdByNameUnlocked(const char* name) const;

@@ -96,10 +96,9 @@ KvSipResponse::KvSipResponse(int32_t statusCode, KvHandle<KvSipRequest> request,
         KvSipParseError::raise("Handle to request is NIL");
     m_reasonPhrase = reasonPhraseForCode(statusCode);
 
-    // The request's headers are read through its locked getters; a missing one is skipped.
-    for (KvHandle<KvSipHeader> via = request->getHeader(KV_HEADER_VIA); !via.isNull();
-         via = via->getNext())
-        addHeaderUnlocked(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(via->clone())));
+    // The request's headers are read through its locked getters, its chains under its lock; a
+    // missing one is skipped.
+    addHeaderUnlocked(cloneChain(*request, KV_HEADER_VIA));
     KvHandle<KvSipFromHeader> from = request->getFromHeader();
     if (!from.isNull())
         addHeaderUnlocked(KvHandle<KvSipHeader>(new KvSipFromHeader(*from)));
@@ -126,11 +125,8 @@ KvSipResponse::KvSipResponse(int32_t statusCode, KvHandle<KvSipRequest> request,
             setBody(body, contentType, bodyLength);
         else
             addHeaderUnlocked(KvHandle<KvSipHeader>(new KvSipContentLengthHeader(0)));
-        if (statusCode / 100 == 2) {
-            for (KvHandle<KvSipHeader> route = request->getHeader(KV_HEADER_RECORD_ROUTE);
-                 !route.isNull(); route = route->getNext())
-                addHeaderUnlocked(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(route->clone())));
-        }
+        if (statusCode / 100 == 2)
+            addHeaderUnlocked(cloneChain(*request, KV_HEADER_RECORD_ROUTE));
     }
     // Over TCP the answer goes back on the connection the request came in on.
     if (request->getTransport() == KV_TRANSPORT_TCP)

@@ -1,14 +1,20 @@
 // Header chains under random sequences of the public calls that link, cut, add, remove, copy and
 // drop: after every step a header stands in at most one chain, no chain loops, every message
-// writes itself, and each call did what it said or changed nothing.
+// writes itself, and each call did what it said or changed nothing. Then the same rule under
+// threads that share messages and headers.
 #include "KvException.h"
+#include "KvSipCancelMessage.h"
 #include "KvSipHeaders.h"
 #include "KvSipMessage.h"
+#include "KvSipRequest.h"
+#include "KvSipResponse.h"
 #include "support/KvSipTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <sstream>
@@ -82,6 +88,43 @@ struct Graph {
     int parentsOf(const KvSipHeader* h) const { return parents[indexOf(h)]; }
 };
 
+// The graph of the messages' chains and of the chains behind the headers held, and what is broken
+// in it: a loop, a header in two places, a chain the order list does not name, or a header whose
+// mark says otherwise than the messages that reach it.
+Graph graphOf(const std::vector<KvHandle<KvSipMessage>>& messages,
+              const std::vector<KvHandle<KvSipHeader>>& held) {
+    Graph g;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        if (messages[i].isNull())
+            continue;
+        std::vector<KvSipHeaderId> order = messages[i]->getHeaderOrder();
+        for (uint32_t id = 0; id < KV_HEADER_ID_COUNT; ++id) {
+            KvHandle<KvSipHeader> head =
+                messages[i]->getHeader(static_cast<KvSipHeaderId>(id), false);
+            const bool listed =
+                std::count(order.begin(), order.end(), static_cast<KvSipHeaderId>(id)) == 1;
+            if (head.isNull() == listed)
+                g.fail("a chain and the header order disagree");
+            if (head.isNull())
+                continue;
+            g.heads.push_back(head.get());
+            if (!g.walk(head.get(), static_cast<int>(i)))
+                return g;
+        }
+    }
+    for (const auto& h : held)
+        if (!h.isNull() && !g.walk(h.get(), -1))
+            return g;
+    g.countParents();
+    for (size_t i = 0; i < g.headers.size(); ++i) {
+        if (g.parents[i] > 1)
+            g.fail("a header stands in two places");
+        if (g.headers[i]->isInChain() != (g.message[i] >= 0))
+            g.fail("a header's mark and the chains that reach it disagree");
+    }
+    return g;
+}
+
 struct World {
     KvHandle<KvSipMessage> messages[kMessages];
     KvHandle<KvSipHeader> headers[kHeaders];
@@ -120,36 +163,8 @@ struct World {
     }
 
     Graph graph() const {
-        Graph g;
-        for (int i = 0; i < kMessages; ++i) {
-            if (messages[i].isNull())
-                continue;
-            std::vector<KvSipHeaderId> order = messages[i]->getHeaderOrder();
-            for (uint32_t id = 0; id < KV_HEADER_ID_COUNT; ++id) {
-                KvHandle<KvSipHeader> head =
-                    messages[i]->getHeader(static_cast<KvSipHeaderId>(id), false);
-                const bool listed =
-                    std::count(order.begin(), order.end(), static_cast<KvSipHeaderId>(id)) == 1;
-                if (head.isNull() == listed)
-                    g.fail("a chain and the header order disagree");
-                if (head.isNull())
-                    continue;
-                g.heads.push_back(head.get());
-                if (!g.walk(head.get(), i))
-                    return g;
-            }
-        }
-        for (const auto& h : headers)
-            if (!h.isNull() && !g.walk(h.get(), -1))
-                return g;
-        g.countParents();
-        for (size_t i = 0; i < g.headers.size(); ++i) {
-            if (g.parents[i] > 1)
-                g.fail("a header stands in two places");
-            if (g.headers[i]->isInChain() != (g.message[i] >= 0))
-                g.fail("a header's mark and the chains that reach it disagree");
-        }
-        return g;
+        return graphOf({std::begin(messages), std::end(messages)},
+                       {std::begin(headers), std::end(headers)});
     }
 
     // What each message writes, which also checks that each can.
@@ -309,4 +324,207 @@ TEST(KvSipHeaderChains, RacingClaimsTakeEachHeaderOnce) {
     EXPECT_EQ(kvChainLength(messages[0]->getHeader(KV_HEADER_UNKNOWN)), 1u + taken[0]);
     EXPECT_EQ(kvChainLength(messages[1]->getHeader(KV_HEADER_UNKNOWN)), 1u + taken[1]);
     EXPECT_EQ(kvChainLength(loose), 1u + taken[2]);
+}
+
+namespace {
+
+// Comma lists of Vias and Record-Routes, and five headers of its own without a class.
+const char* const kRequest = "INVITE sip:bob@example.com SIP/2.0\r\n"
+                             "Via: SIP/2.0/UDP a;branch=z9hG4bK1, SIP/2.0/UDP b;branch=z9hG4bK2, "
+                             "SIP/2.0/UDP c;branch=z9hG4bK3\r\n"
+                             "Record-Route: <sip:p1@example.com;lr>, <sip:p2@example.com;lr>\r\n"
+                             "From: <sip:alice@example.com>;tag=1\r\n"
+                             "To: <sip:bob@example.com>\r\n"
+                             "Call-ID: threads@example.com\r\n"
+                             "CSeq: 1 INVITE\r\n"
+                             "X-Own: 1\r\nX-Own: 2\r\nX-Own: 3\r\nX-Own: 4\r\nX-Own: 5\r\n"
+                             "Content-Length: 0\r\n\r\n";
+
+KvHandle<KvSipHeader> unknown(const char* name) {
+    return KvHandle<KvSipHeader>(new KvSipUnknownHeader(name, "v"));
+}
+
+// A chain that no message holds, of count headers.
+KvHandle<KvSipHeader> freeRun(const char* name, int count) {
+    KvHandle<KvSipHeader> head = unknown(name);
+    KvHandle<KvSipHeader> last = head;
+    for (int i = 1; i < count; ++i) {
+        KvHandle<KvSipHeader> h = unknown(name);
+        last->setNext(h);
+        last = h;
+    }
+    return head;
+}
+
+KvHandle<KvSipHeader> lastOf(KvHandle<KvSipHeader> h) {
+    for (KvHandle<KvSipHeader> n = h->getNext(); !n.isNull(); n = n->getNext())
+        h = n;
+    return h;
+}
+
+// Runs the call; false when it was refused for a header that stands elsewhere.
+template <class F> bool tried(F&& call) {
+    try {
+        call();
+        return true;
+    } catch (KvHandle<KvException>& e) {
+        EXPECT_STREQ(e->getText(), "Adding a header twice!");
+        return false;
+    }
+}
+
+template <class F> void waitFor(F&& ready) {
+    while (!ready())
+        std::this_thread::yield();
+}
+
+} // namespace
+
+// Threads that each change a chain only through the public calls, each change under its message's
+// lock: headers and runs handed between messages by add, remove, cut and splice; messages dropped
+// while another thread holds and relinks their headers; answers and CANCELs built from a request
+// whose chains another thread relinks. Afterwards every chain keeps the one-place rule, the marks
+// agree with the chains, copies write alike, and an add lands at its chain's end.
+TEST(KvSipHeaderChains, ThreadsRelinkDropAndAnswerSharedChains) {
+    constexpr int kRounds = 10000;
+    constexpr int kDropRounds = 1000;
+
+    // Two messages hand one header, and one run of 40 behind their third Via, back and forth.
+    KvHandle<KvSipMessage> passing[2] = {kvParseMessage(kRequest), kvParseMessage(kRequest)};
+    KvHandle<KvSipHeader> p = unknown("X-P");
+    KvHandle<KvSipHeader> run = freeRun("X-R", 40);
+    KvHandle<KvSipHeader> runEnd = lastOf(run);
+    auto pass = [&](int i) {
+        std::mt19937 random(static_cast<unsigned>(i) + 1);
+        KvHandle<KvSipMessage>& m = passing[i];
+        for (int round = 0; round < kRounds; ++round) {
+            const bool atFront = random() % 2 == 0;
+            if (tried([&] { m->addHeader(p, atFront); })) {
+                if (atFront) {
+                    EXPECT_EQ(m->getHeader(KV_HEADER_UNKNOWN).get(), p.get());
+                }
+                EXPECT_TRUE(m->removeHeader("X-P"));
+            }
+            KvHandle<KvSipHeader> anchor = m->getViaHeader()->getNext()->getNext();
+            if (!tried([&] { anchor->setNext(run); })) {
+                // The two pieces that a splice left join again, wherever the first one stands.
+                if (!runEnd->isInChain())
+                    tried([&] { lastOf(run)->setNext(runEnd); });
+                continue;
+            }
+            switch (random() % 3) {
+            case 0:
+                anchor->setNext(KvHandle<KvSipHeader>());
+                break;
+            case 1: // the headers between leave; then the last one
+                tried([&] { anchor->setNext(runEnd); });
+                anchor->setNext(KvHandle<KvSipHeader>());
+                break;
+            default: // the message goes with the run in it
+                m = kvParseMessage(kRequest);
+                break;
+            }
+        }
+    };
+
+    // One thread holds a middle Via and a header of a run while another drops the message.
+    std::atomic<int> handed{-1};
+    std::atomic<int> dropped{-1};
+    KvHandle<KvSipMessage> handedMessage;
+    KvHandle<KvSipHeader> handedAnchor;
+    auto hold = [&] {
+        for (int round = 0; round < kDropRounds; ++round) {
+            KvHandle<KvSipMessage> message = kvParseMessage(kRequest);
+            KvHandle<KvSipHeader> anchor = message->getHeader("X-Own");
+            KvHandle<KvSipHeader> f = freeRun("X-G", 201);
+            anchor->setNext(f);
+            KvHandle<KvSipHeader> via = message->getViaHeader()->getNext();
+            handedMessage = std::move(message);
+            handedAnchor = std::move(anchor);
+            handed.store(round, std::memory_order_release);
+            // F leaves with the anchor's cut; the run behind it goes as soon as it is free.
+            waitFor([&] { return !f->isInChain(); });
+            f->setNext(KvHandle<KvSipHeader>());
+            for (int i = 0; i < 20; ++i) {
+                via->setNext(unknown("X-H"));
+                via->appendToChain(unknown("X-H"));
+            }
+            waitFor([&] { return dropped.load(std::memory_order_acquire) == round; });
+        }
+    };
+    auto drop = [&] {
+        for (int round = 0; round < kDropRounds; ++round) {
+            waitFor([&] { return handed.load(std::memory_order_acquire) == round; });
+            KvHandle<KvSipMessage> message = std::move(handedMessage);
+            KvHandle<KvSipHeader> anchor = std::move(handedAnchor);
+            anchor->setNext(KvHandle<KvSipHeader>());
+            message.release();
+            anchor.release();
+            dropped.store(round, std::memory_order_release);
+        }
+    };
+
+    // One thread answers and cancels a request while another relinks its Vias and Record-Routes.
+    KvHandle<KvSipRequest> request = kvParseMessage(kRequest);
+    request->setBody("text/plain", "text/plain", 10);
+    KvHandle<KvSipHeader> via2 = request->getViaHeader()->getNext();
+    KvHandle<KvSipHeader> via3 = via2->getNext();
+    KvHandle<KvSipHeader> route1 = request->getHeader(KV_HEADER_RECORD_ROUTE);
+    KvHandle<KvSipHeader> route2 = route1->getNext();
+    std::atomic<bool> answering{true};
+    auto answer = [&] {
+        for (int i = 0; i < kRounds; ++i) {
+            KvHandle<KvSipMessage> ok(new KvSipResponse(200, request));
+            KvHandle<KvSipMessage> cancel(new KvSipCancelMessage(request));
+            EXPECT_TRUE(ok->isValid());
+            const uint32_t length = request->getContentLength();
+            const KvString type = request->getContentType();
+            EXPECT_TRUE(length == 10 || length == 15) << length;
+            EXPECT_TRUE(type == "text/plain" || type == "application/sdp") << type.c_str();
+            EXPECT_NE(kvSerialized(cancel).find("Via: SIP/2.0/UDP a;branch=z9hG4bK1\r\n"),
+                      std::string::npos);
+        }
+        answering = false;
+    };
+    auto relink = [&] {
+        for (int round = 0; answering; ++round) {
+            // The peer and the body change too, under the same lock.
+            const char* type = round % 2 ? "application/sdp" : "text/plain";
+            request->setBody(type, type, static_cast<uint32_t>(std::strlen(type)));
+            request->setTransport(round % 2 ? KvSipMessage::KV_TRANSPORT_TCP
+                                            : KvSipMessage::KV_TRANSPORT_UDP);
+            via2->setNext(KvHandle<KvSipHeader>());
+            via2->setNext(via3);
+            via3->appendToChain(kvParseHeader("Via: SIP/2.0/UDP d;branch=z9hG4bK4\r\n"));
+            via3->setNext(KvHandle<KvSipHeader>());
+            route1->appendToChain(kvParseHeader("Record-Route: <sip:p3@example.com;lr>\r\n"));
+            route1->setNext(KvHandle<KvSipHeader>());
+            route2->setNext(KvHandle<KvSipHeader>());
+            route1->setNext(route2);
+        }
+    };
+
+    std::vector<std::thread> threads;
+    threads.emplace_back(pass, 0);
+    threads.emplace_back(pass, 1);
+    threads.emplace_back(hold);
+    threads.emplace_back(drop);
+    threads.emplace_back(answer);
+    threads.emplace_back(relink);
+    for (auto& t : threads)
+        t.join();
+
+    const std::vector<KvHandle<KvSipMessage>> live = {passing[0], passing[1], request};
+    const Graph graph = graphOf(live, {p, run, runEnd, via2, via3, route1, route2});
+    ASSERT_EQ(graph.fault, "");
+    for (const auto& m : live) {
+        KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(m->clone()));
+        EXPECT_EQ(kvSerialized(copy), kvSerialized(m));
+        KvHandle<KvSipHeader> end = unknown("X-End");
+        m->addHeader(end);
+        EXPECT_EQ(lastOf(m->getHeader(KV_HEADER_UNKNOWN)).get(), end.get());
+        KvHandle<KvSipHeader> via = kvParseHeader("Via: SIP/2.0/UDP e;branch=z9hG4bK5\r\n");
+        m->addHeader(via);
+        EXPECT_EQ(lastOf(m->getHeader(KV_HEADER_VIA)).get(), via.get());
+    }
 }
