@@ -5,9 +5,8 @@
 //
 // For each message it prints the parse state and the verdict (valid, or not and why), the start
 // line, every header with its header id, the body length, and the message as the stack writes it
-// back. What the parser logged about a
-// damaged message, or the mandatory header rule that an invalid one breaks, goes to the standard
-// error output, each line led by the file or peer.
+// back. What the parser logged about a damaged message, or the mandatory header rule that an
+// invalid one breaks, goes to the standard error output, each line led by the file or peer.
 //
 // Exit status: 0 when every message read is valid, 1 when one is not (damaged or refused), 2 for
 // a usage, file or socket error.

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -408,14 +409,11 @@ template <class F> void KvSipHeader::underOwnerLock(F&& action) const {
                 return action(nullptr);
             continue;
         }
-        KvMutex* meeting = ownerLock(owner);
-        meeting->lock();
-        if (this->owner() != owner) {
-            meeting->unlock();
+        std::unique_lock<KvMutex> meeting(*ownerLock(owner));
+        if (this->owner() != owner)
             continue;
-        }
         KvLockGuard guard(owner->m_lock);
-        meeting->unlock();
+        meeting.unlock();
         return action(owner);
     }
 }
@@ -471,7 +469,7 @@ void KvSipHeader::relink(KvHandle<KvSipHeader> next, KvSipMessage* owner) {
         cutEnd = cutEnd->m_next.get();
     m_next = std::move(next);
     if (owner)
-        owner->relinked(this, cutEnd, lastCut ? nullptr : newEnd);
+        owner->relinked(this, cutEnd, newEnd);
     if (!cut.isNull())
         cut->releaseRun();
 }
@@ -484,37 +482,28 @@ KvSipHeader* KvSipHeader::claimRun(KvSipMessage* owner, bool behind, const KvSip
     // A free run stands in no message: another thread that holds one of its headers changes it
     // under the lock of such chains. A run that nothing else holds needs no lock: no other thread
     // can reach it.
-    KvMutex* loose = nullptr;
+    std::unique_lock<KvMutex> loose;
     for (const KvSipHeader* h = this; owner && h; h = h->m_next.get()) {
         if (h->isHeldElsewhere(1)) {
-            loose = looseLock();
+            loose = std::unique_lock<KvMutex>(*looseLock());
             break;
         }
     }
-    if (loose)
-        loose->lock();
     uintptr_t free = 0;
-    if (!m_place.compare_exchange_strong(free, placeOf(owner, behind), std::memory_order_acq_rel)) {
-        if (loose)
-            loose->unlock();
+    if (!m_place.compare_exchange_strong(free, placeOf(owner, behind), std::memory_order_acq_rel))
         KvException::sThrow("Adding a header twice!");
-    }
     KvSipHeader* last = this;
     for (KvSipHeader* h = this; h; h = h->m_next.get()) {
         if (h == loopAt) {
             // Only a chain that no message holds can close on itself, and the run's marks are
             // those of such a chain: the head alone is taken back.
             place(nullptr, false, std::memory_order_release);
-            if (loose)
-                loose->unlock();
             KvException::sThrow("Adding a header twice!");
         }
         if (owner && h != this)
             h->place(owner, true, std::memory_order_release);
         last = h;
     }
-    if (loose)
-        loose->unlock();
     return last;
 }
 
@@ -522,20 +511,12 @@ KvSipHeader* KvSipHeader::claimRun(KvSipMessage* owner, bool behind, const KvSip
 // is marked, another thread may take it and relink what follows it, so the run is marked from its
 // end back, and this header, which another thread may then take, last.
 void KvSipHeader::releaseRun() {
-    constexpr size_t kKept = 16;
-    KvSipHeader* kept[kKept];
-    std::vector<KvSipHeader*> more;
-    size_t count = 0;
-    for (KvSipHeader* h = m_next.get(); h; h = h->m_next.get(), ++count) {
-        if (count < kKept)
-            kept[count] = h;
-        else
-            more.push_back(h);
-    }
-    while (count > kKept)
-        more[--count - kKept]->place(nullptr, true, std::memory_order_release);
-    while (count > 0)
-        kept[--count]->place(nullptr, true, std::memory_order_release);
+    // A lone header, as removeHeader releases, costs no allocation.
+    std::vector<KvSipHeader*> run;
+    for (KvSipHeader* h = m_next.get(); h; h = h->m_next.get())
+        run.push_back(h);
+    for (auto h = run.rbegin(); h != run.rend(); ++h)
+        (*h)->place(nullptr, true, std::memory_order_release);
     place(nullptr, false, std::memory_order_release);
 }
 

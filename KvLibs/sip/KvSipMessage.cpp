@@ -113,20 +113,22 @@ KvSipMessage::KvSipMessage()
 
 KvSipMessage::KvSipMessage(const KvSipMessage& other)
     : KvObject(other), m_lock(&m_lockStorage), m_headerOrder{}, m_headerOrderCount(0),
-      m_body(nullptr), m_bodyLength(0), m_majorVersion(other.m_majorVersion),
-      m_minorVersion(other.m_minorVersion), m_peerAddress(other.m_peerAddress),
-      m_peerPort(other.m_peerPort), m_transport(other.m_transport),
-      m_parseState(other.m_parseState) {
+      m_body(nullptr), m_bodyLength(0), m_majorVersion(2), m_minorVersion(0), m_peerPort(0),
+      m_transport(0), m_parseState(KV_VALID) {
     try {
+        // Fields that the source's setters change under its lock are read under it too.
         KvLockGuard guard(other.m_lock);
+        m_majorVersion = other.m_majorVersion;
+        m_minorVersion = other.m_minorVersion;
+        m_peerAddress = other.m_peerAddress;
+        m_peerPort = other.m_peerPort;
+        m_transport = other.m_transport;
+        m_parseState = other.m_parseState;
         // Each clone goes into the chain its original stands in, which a caller's own links may
         // have made another than its id's; chains started in the source's order keep that order.
         for (uint32_t i = 0; i < other.m_headerOrderCount; ++i) {
             const KvSipHeaderId id = static_cast<KvSipHeaderId>(other.m_headerOrder[i]);
-            for (const KvSipHeader* header = other.m_headers[id].get(); header;
-                 header = header->m_next.get())
-                addFreshHeader(KvHandle<KvSipHeader>(static_cast<KvSipHeader*>(header->clone())),
-                               id);
+            addFreshHeader(cloneRun(other.m_headers[id].get()), id);
         }
         // The block is copied with its own byte count, under the same hold as the headers.
         if (other.m_body && other.m_bodyLength > 0) {
@@ -251,12 +253,17 @@ void KvSipMessage::addFreshHeader(KvHandle<KvSipHeader>&& header, KvSipHeaderId 
 }
 
 KvHandle<KvSipHeader> KvSipMessage::cloneChain(const KvSipMessage& source, KvSipHeaderId id) {
-    KvHandle<KvSipHeader> head;
     if (id >= KV_HEADER_ID_COUNT)
-        return head;
-    KvSipHeader* last = nullptr;
+        return KvHandle<KvSipHeader>();
     KvLockGuard guard(source.m_lock);
-    for (const KvSipHeader* h = source.m_headers[id].get(); h; h = h->m_next.get()) {
+    return cloneRun(source.m_headers[id].get());
+}
+
+// Clones of first and of every header behind it, linked as a chain that no message holds.
+KvHandle<KvSipHeader> KvSipMessage::cloneRun(const KvSipHeader* first) {
+    KvHandle<KvSipHeader> head;
+    KvSipHeader* last = nullptr;
+    for (const KvSipHeader* h = first; h; h = h->m_next.get()) {
         KvHandle<KvSipHeader> clone(static_cast<KvSipHeader*>(h->clone()));
         KvSipHeader* added = clone.get();
         if (last) {
@@ -272,8 +279,7 @@ KvHandle<KvSipHeader> KvSipMessage::cloneChain(const KvSipMessage& source, KvSip
 
 // A caller relinked a chain by hand at header at, cutting off the run that ended at cutEnd (null:
 // none). A chain's end is its last header, so only at or cutEnd can have been one; that end
-// becomes newEnd (null: the next add finds the end again). The ends are compared, never read: a
-// cut header may be gone.
+// becomes newEnd. The ends are compared, never read: a cut header may be gone.
 void KvSipMessage::relinked(const KvSipHeader* at, const KvSipHeader* cutEnd, KvSipHeader* newEnd) {
     for (KvSipHeader*& end : m_chainEnds)
         if (end && (end == at || end == cutEnd))

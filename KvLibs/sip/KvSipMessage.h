@@ -149,6 +149,7 @@ private:
     void addFreshHeader(KvHandle<KvSipHeader>&& header, KvSipHeaderId id);
     void relinked(const KvSipHeader* at, const KvSipHeader* cutEnd, KvSipHeader* newEnd);
     bool isAnyHeaderHeldElsewhere() const;
+    static KvHandle<KvSipHeader> cloneRun(const KvSipHeader* first);
     void appendOrder(KvSipHeaderId id);
     void removeOrder(KvSipHeaderId id);
     KvSipHeaderId findIdByNameUnlocked(const char* name) const;

@@ -476,7 +476,8 @@ TEST(KvSipHeaderChains, ThreadsRelinkDropAndAnswerSharedChains) {
         for (int i = 0; i < kRounds; ++i) {
             KvHandle<KvSipMessage> ok(new KvSipResponse(200, request));
             KvHandle<KvSipMessage> cancel(new KvSipCancelMessage(request));
-            EXPECT_TRUE(ok->isValid());
+            KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(request->clone()));
+            EXPECT_TRUE(ok->isValid() && copy->isValid());
             const uint32_t length = request->getContentLength();
             const KvString type = request->getContentType();
             EXPECT_TRUE(length == 10 || length == 15) << length;
