@@ -361,7 +361,8 @@ KvSipHeader::~KvSipHeader() {
     // Let go of the chain behind us one header at a time: a long chain must not recurse once per
     // header through the destructors.
     KvHandle<KvSipHeader> next = std::move(m_next);
-    while (!next.isNull() && next->getRefCount() == 1) {
+    // Acquire: a holder that let its handle go may have relinked the follower just before.
+    while (!next.isNull() && !next->isHeldElsewhere(1)) {
         KvHandle<KvSipHeader> after = std::move(next->m_next);
         next = std::move(after);
     }
@@ -397,9 +398,9 @@ KvMutex* KvSipHeader::looseLock() {
 }
 
 // Runs action(owner) under the lock of the message that holds this header, or action(nullptr)
-// under the lock of chains that no message holds. The owner is read again under the owner lock
-// that the message's destructor takes too, so the message is alive when its lock is taken; and
-// another thread may have moved the header meanwhile.
+// under the lock of chains that no message holds, with the place read again under the lock that
+// the action runs under. The owner lock is held throughout: the message's destructor passes
+// through it, so the message is alive until the action is done.
 template <class F> void KvSipHeader::underOwnerLock(F&& action) const {
     for (;;) {
         KvSipMessage* owner = this->owner();
@@ -412,9 +413,10 @@ template <class F> void KvSipHeader::underOwnerLock(F&& action) const {
         std::unique_lock<KvMutex> meeting(*ownerLock(owner));
         if (this->owner() != owner)
             continue;
-        KvLockGuard guard(owner->m_lock);
-        meeting.unlock();
-        return action(owner);
+        std::unique_lock<KvMutex> guard(*owner->m_lock);
+        // A remove or a cut, under the message's lock alone, may have freed it meanwhile.
+        if (this->owner() == owner)
+            return action(owner);
     }
 }
 

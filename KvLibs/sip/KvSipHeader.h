@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <typeinfo>
 
 class KvInputStream;
 class KvOutputStream;
@@ -104,10 +105,21 @@ private:
     KvSipMessage* owner() const {
         return reinterpret_cast<KvSipMessage*>(m_place.load(std::memory_order_acquire) & ~BEHIND);
     }
-    // The lock that a message's destructor and every lookup of a header's owner meet at: one of a
-    // table that lives as long as the process, so it outlives every message.
+    // The locks of chains, taken only in this order (each is recursive):
+    //   1. ownerLock(message): one of a table that lives as long as the process, so it outlives
+    //      every message. A lookup of a header's owner holds it from reading the header's place
+    //      to the end of its action; the message's destructor passes through it. So no thread
+    //      that reached a message through a header, even one that has left it since, is inside
+    //      or waiting for the message's lock once the destructor is through.
+    //   2. the message's own lock: its chains and their links, the places of their headers, the
+    //      chain ends and order, the body and its length, the peer fields and the parse state.
+    //      Apart from a lookup, only a holder of a handle to the message takes it.
+    //   3. looseLock(): the links of every chain that no message holds, and the places of its
+    //      headers while another handle reaches them.
+    // Every action on a chain reads the place of the header it starts from again under the lock it
+    // acts under, and starts over when the place has changed: a remove or a cut frees a header
+    // under its message's lock alone. Nothing under a message's lock drops a message.
     static KvMutex* ownerLock(const KvSipMessage* owner);
-    // The lock of every chain that no message holds.
     static KvMutex* looseLock();
     friend class KvSipMessage;
 
@@ -120,6 +132,16 @@ private:
     static constexpr uintptr_t BEHIND = 1;
     std::atomic<uintptr_t> m_place{0};
 };
+
+// The header as class T when it is one, else null. The class registered for an id is told by its
+// type alone; a class derived from T needs the general cast.
+template <class T> const T* kvHeaderAs(const KvSipHeader* header) {
+    if (!header)
+        return nullptr;
+    if (typeid(*header) == typeid(T))
+        return static_cast<const T*>(header);
+    return dynamic_cast<const T*>(header);
+}
 
 // Enters a header class under its long and compact names; see the rule at the top of this file.
 struct KvSipHeaderRegistrar {

@@ -144,22 +144,22 @@ KvSipMessage::KvSipMessage(const KvSipMessage& other)
 }
 
 KvSipMessage::~KvSipMessage() {
-    // A header that only the message holds goes with it. One that another thread holds outlives
-    // it: that thread may be about to lock the message through it, and meets this destructor at
-    // the owner lock, where it reads the header's place again. The chains behind such headers
-    // stand in no message then, and their heads are free to join another one.
-    if (isAnyHeaderHeldElsewhere()) {
+    // A thread that reached this message through a header, even one that has left it since,
+    // holds the owner lock until it is done with the message; any other user held a handle.
+    {
         KvLockGuard meeting(KvSipHeader::ownerLock(this));
-        KvLockGuard guard(m_lock);
-        // Every chain is in the order.
-        for (uint32_t i = 0; i < m_headerOrderCount; ++i)
-            m_headers[m_headerOrder[i]]->releaseRun();
+        // A header that only the message holds goes with it. One that another thread holds
+        // outlives it, and so do the chains behind it: they stand in no message from here on.
+        if (isAnyHeaderHeldElsewhere())
+            for (uint32_t i = 0; i < m_headerOrderCount; ++i)
+                m_headers[m_headerOrder[i]]->releaseRun();
     }
     delete[] m_body;
 }
 
-// Called with no handle to the message left: another thread reaches a header only through a handle
-// of its own, to it or to a header in front of it, so the chains are read from their heads on.
+// Under the owner lock, with no handle to the message left: another thread
+// reaches a header only through a handle of its own, to it or to a header in front of it, so the
+// chains are read from their heads on.
 bool KvSipMessage::isAnyHeaderHeldElsewhere() const {
     for (uint32_t i = 0; i < m_headerOrderCount; ++i)
         for (const KvSipHeader* h = m_headers[m_headerOrder[i]].get(); h; h = h->m_next.get())
@@ -169,7 +169,17 @@ bool KvSipMessage::isAnyHeaderHeldElsewhere() const {
 }
 
 bool KvSipMessage::isValid() const {
-    return m_parseState == KV_VALID;
+    return getParseState() == KV_VALID;
+}
+
+int32_t KvSipMessage::getParseState() const {
+    KvLockGuard guard(m_lock);
+    return m_parseState;
+}
+
+uint32_t KvSipMessage::getBodyLength() const {
+    KvLockGuard guard(m_lock);
+    return m_bodyLength;
 }
 
 // ---- header storage
@@ -290,7 +300,7 @@ KvHandle<KvSipHeader> KvSipMessage::getHeader(KvSipHeaderId id, bool lock) const
     if (id >= KV_HEADER_ID_COUNT)
         return KvHandle<KvSipHeader>();
     if (!lock)
-        return m_headers[id];
+        return KvHandle<KvSipHeader>(m_headers[id].get());
     KvLockGuard guard(m_lock);
     return m_headers[id];
 }
@@ -299,8 +309,9 @@ KvSipHeaderId KvSipMessage::findIdByNameUnlocked(const char* name) const {
     if (!name)
         return KV_HEADER_UNKNOWN;
     for (uint32_t i = 0; i < m_headerOrderCount; ++i) {
-        const KvHandle<KvSipHeader>& head = m_headers[m_headerOrder[i]];
-        if (!head.isNull() && head->getName().equalsIgnoreCase(name))
+        // The head is read once: a caller that skips the lock must not see it twice.
+        const KvSipHeader* head = m_headers[m_headerOrder[i]].get();
+        if (head && head->getName().equalsIgnoreCase(name))
             return static_cast<KvSipHeaderId>(m_headerOrder[i]);
     }
     return KV_HEADER_UNKNOWN;
@@ -436,16 +447,18 @@ bool KvSipMessage::isOptionRequired(const char* tag) const {
 // ---- body
 
 // The values are read under the lock too: setBody changes them under it.
+// A header of another class at the head of the slot counts as none, as when the message is written.
 uint32_t KvSipMessage::getContentLength() const {
     KvLockGuard guard(m_lock);
-    KvHandle<KvSipContentLengthHeader> length(m_headers[KV_HEADER_CONTENT_LENGTH]);
-    return length.isNull() ? 0 : length->getLength();
+    const auto* length =
+        kvHeaderAs<KvSipContentLengthHeader>(m_headers[KV_HEADER_CONTENT_LENGTH].get());
+    return length ? length->getLength() : 0;
 }
 
 KvString KvSipMessage::getContentType() const {
     KvLockGuard guard(m_lock);
-    KvHandle<KvSipContentTypeHeader> type(m_headers[KV_HEADER_CONTENT_TYPE]);
-    return type.isNull() ? KvString() : type->getMediaType();
+    const auto* type = kvHeaderAs<KvSipContentTypeHeader>(m_headers[KV_HEADER_CONTENT_TYPE].get());
+    return type ? type->getMediaType() : KvString();
 }
 
 void KvSipMessage::replaceBody(char* block, uint32_t length) {
@@ -496,7 +509,7 @@ void KvSipMessage::setBodyUnlocked(const char* body, const char* contentType, ui
 void KvSipMessage::readBody(KvInputStream& stream) {
     // Only its number is read, before anything may replace the header: no handle of our own.
     const auto* lengthHeader =
-        dynamic_cast<const KvSipContentLengthHeader*>(m_headers[KV_HEADER_CONTENT_LENGTH].get());
+        kvHeaderAs<KvSipContentLengthHeader>(m_headers[KV_HEADER_CONTENT_LENGTH].get());
     BodyBuffer buffer;
     if (lengthHeader) {
         uint32_t wanted = lengthHeader->getLength();
@@ -597,6 +610,10 @@ void KvSipMessage::copyPeer(const KvSipMessage& other) {
 
 void KvSipMessage::validate() {
     KvLockGuard guard(m_lock);
+    checkHeaders();
+}
+
+bool KvSipMessage::checkHeaders() {
     auto single = [this](KvSipHeaderId id) {
         return !m_headers[id].isNull() && m_headers[id]->m_next.isNull();
     };
@@ -606,6 +623,7 @@ void KvSipMessage::validate() {
                        single(KV_HEADER_CONTENT_LENGTH) && single(KV_HEADER_CALL_ID);
     if (!valid)
         markInvalid();
+    return valid;
 }
 
 // ---- parse and serialise
@@ -683,10 +701,11 @@ void KvSipMessage::serialize(KvOutputStream& target) const {
                 head->writeChain(stream);
         }
         stream.write("\r\n", 2, 0);
-        const KvHandle<KvSipHeader>& lengthHeader = m_headers[KV_HEADER_CONTENT_LENGTH];
-        if (m_body && !lengthHeader.isNull()) {
-            uint32_t length =
-                static_cast<const KvSipContentLengthHeader*>(lengthHeader.get())->getLength();
+        // A header of another class that heads the slot counts as none.
+        const auto* lengthHeader =
+            kvHeaderAs<KvSipContentLengthHeader>(m_headers[KV_HEADER_CONTENT_LENGTH].get());
+        if (m_body && lengthHeader) {
+            uint32_t length = lengthHeader->getLength();
             // Never past the block, whatever Content-Length was set to after the body.
             if (length > m_bodyLength)
                 length = m_bodyLength;
@@ -733,8 +752,6 @@ const KvSipURL* appendAddress(std::string& key, const KvHandle<KvSipNameAddress>
 } // namespace
 
 KvString KvSipMessage::createTransactionKey() const {
-    if (m_parseState == KV_INVALID)
-        KvException::sThrow(kKeyError);
     KvHandle<KvSipToHeader> to;
     KvHandle<KvSipFromHeader> from;
     KvHandle<KvSipCallIdHeader> callId;
@@ -742,6 +759,8 @@ KvString KvSipMessage::createTransactionKey() const {
     KvHandle<KvSipViaHeader> via;
     {
         KvLockGuard guard(m_lock);
+        if (m_parseState == KV_INVALID)
+            KvException::sThrow(kKeyError);
         to = KvHandle<KvSipToHeader>(m_headers[KV_HEADER_TO]);
         from = KvHandle<KvSipFromHeader>(m_headers[KV_HEADER_FROM]);
         callId = KvHandle<KvSipCallIdHeader>(m_headers[KV_HEADER_CALL_ID]);

@@ -61,9 +61,12 @@ public:
     // no other header and heads no message's chain; any other throws "Adding a header twice!"
     // and the message stays as it was.
     void addHeader(KvHandle<KvSipHeader> header, bool atFront = false);
+    // With lock false the message's lock is not taken: only for a message that no other thread
+    // can reach meanwhile, since a caller cannot hold that lock itself.
     KvHandle<KvSipHeader> getHeader(KvSipHeaderId id, bool lock = true) const;
     KvHandle<KvSipHeader> getHeader(const char* name) const { return findHeader(name); }
     KvHandle<KvSipHeader> findHeader(const char* name) const;
+    // lock false: as for getHeader.
     KvSipHeaderId findIdByName(const char* name, bool lock = true) const;
     bool removeHeader(const char* name);
     // The ids whose chains are not empty, in the order they are written.
@@ -84,7 +87,7 @@ public:
     // Body. The block keeps its own byte count, which bounds every read of it whatever the
     // Content-Length header says later.
     const char* getBody() const { return m_body; }
-    uint32_t getBodyLength() const { return m_bodyLength; }
+    uint32_t getBodyLength() const;
     uint32_t getContentLength() const;
     KvString getContentType() const;
     // Sets Content-Length, the body and Content-Type; checks its arguments before it changes
@@ -99,7 +102,8 @@ public:
     int32_t getTransport() const;
     void setTransport(int32_t transport);
 
-    int32_t getParseState() const { return m_parseState; }
+    // Read under the lock: validate() changes it under the lock.
+    int32_t getParseState() const;
     uint8_t getMajorVersion() const { return m_majorVersion; }
     uint8_t getMinorVersion() const { return m_minorVersion; }
 
@@ -127,6 +131,9 @@ protected:
     }
     // What validate() finds wrong overrides any earlier damage.
     void markInvalid() { m_parseState = KV_INVALID; }
+    // The mandatory-header check of validate(), under the message's lock: false, and the message
+    // marked invalid, when it fails.
+    bool checkHeaders();
     void setVersion(uint8_t major, uint8_t minor) {
         m_majorVersion = major;
         m_minorVersion = minor;

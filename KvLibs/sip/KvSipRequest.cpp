@@ -112,6 +112,7 @@ void KvSipRequest::buildFromValues(KvHandle<KvSipFromHeader>& from, KvHandle<KvS
 }
 
 bool KvSipRequest::isValid() const {
+    KvLockGuard guard(m_lock);
     if (!KvSipMessage::isValid())
         return false;
     KvHandle<KvSipCSeqHeader> cseq = getCSeqHeader();
@@ -183,15 +184,12 @@ void KvSipRequest::parse(const char* methodToken, KvInputStream& stream) {
 }
 
 void KvSipRequest::validate() {
-    KvSipMessage::validate();
-    if (getParseState() == KV_INVALID)
+    // The whole check and its mark under one hold: the state is read under the lock.
+    KvLockGuard guard(m_lock);
+    if (!checkHeaders())
         return;
-    const KvHandle<KvSipHeader> header = getHeader(KV_HEADER_CSEQ);
-    // The class registered for the id, known by its type before the general cast is tried.
-    const KvSipHeader* raw = header.get();
-    const KvSipCSeqHeader* cseq = raw && typeid(*raw) == typeid(KvSipCSeqHeader)
-                                      ? static_cast<const KvSipCSeqHeader*>(raw)
-                                      : dynamic_cast<const KvSipCSeqHeader*>(raw);
+    const KvSipCSeqHeader* cseq =
+        kvHeaderAs<KvSipCSeqHeader>(getHeader(KV_HEADER_CSEQ, false).get());
     if (!cseq || !m_method.equalsIgnoreCase(cseq->getMethod()))
         markInvalid();
 }

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <string>
@@ -528,4 +529,192 @@ TEST(KvSipHeaderChains, ThreadsRelinkDropAndAnswerSharedChains) {
         m->addHeader(via);
         EXPECT_EQ(lastOf(m->getHeader(KV_HEADER_VIA)).get(), via.get());
     }
+}
+
+namespace {
+
+// kRequest with count headers of its own in front of one X-Target, so that removing the target
+// holds the message's lock for the walk over them.
+std::string requestWithTargetBehind(int count) {
+    std::string text = kRequest;
+    std::string pad;
+    for (int i = 0; i < count; ++i)
+        pad += "X-Pad: 1\r\n";
+    pad += "X-Target: 1\r\n";
+    text.insert(text.find("Content-Length"), pad);
+    return text;
+}
+
+} // namespace
+
+// A holder relinks a header while the thread that owns its message removes that header and drops
+// the message. Whichever wins, the relink acts on the chain that holds the header when it acts:
+// what it links stands in no message afterwards, and nothing reaches the dropped message.
+TEST(KvSipHeaderChains, ThreadsRemoveAndDropWhileAHolderRelinks) {
+    constexpr int kRounds = 8;
+    const std::string text = requestWithTargetBehind(20000);
+    for (int round = 0; round < kRounds; ++round) {
+        KvHandle<KvSipMessage> message = kvParseMessage(text);
+        KvHandle<KvSipHeader> target = message->getHeader("X-Target");
+        ASSERT_FALSE(target.isNull());
+        KvHandle<KvSipHeader> run = freeRun("X-Y", 200);
+        std::atomic<bool> removing{false};
+        std::thread owner([&] {
+            removing.store(true, std::memory_order_release);
+            EXPECT_TRUE(message->removeHeader("X-Target"));
+            message.release();
+        });
+        waitFor([&] { return removing.load(std::memory_order_acquire); });
+        target->setNext(run);
+        owner.join();
+        // Linked before the remove, the run took the target's place and left with the message.
+        EXPECT_FALSE(target->isInChain());
+        EXPECT_FALSE(run->isInChain());
+        const KvHandle<KvSipHeader> next = target->getNext();
+        EXPECT_TRUE(next.isNull() || next.get() == run.get());
+        EXPECT_EQ(kvChainLength(run), 200u);
+    }
+}
+
+// Threads that each own a request and publish a middle header of it. Each works on its own request
+// (parses it anew, copies, answers, cancels, writes it, adds and removes headers) and, through the
+// guarded calls, on the headers that the others published: reads, relinks, cuts and takes them.
+TEST(KvSipHeaderChains, ThreadsShareHeadersAcrossMessages) {
+    constexpr int kThreads = 8;
+    constexpr int kRounds = 2000;
+    struct Slot {
+        std::mutex lock;
+        KvHandle<KvSipHeader> header;
+    };
+    Slot slots[kThreads];
+    std::vector<KvHandle<KvSipMessage>> owned(kThreads);
+    auto work = [&](int self) {
+        std::mt19937 random(static_cast<unsigned>(self) + 7);
+        KvHandle<KvSipRequest> own = kvParseMessage(kRequest);
+        for (int round = 0; round < kRounds; ++round) {
+            if (random() % 64 == 0)
+                own = kvParseMessage(kRequest);
+            // A header one or two behind the head of a chain.
+            static constexpr KvSipHeaderId kChains[] = {KV_HEADER_VIA, KV_HEADER_RECORD_ROUTE,
+                                                        KV_HEADER_UNKNOWN};
+            KvHandle<KvSipHeader> mine = own->getHeader(kChains[random() % 3]);
+            for (unsigned steps = 1 + random() % 2; steps > 0 && !mine.isNull(); --steps)
+                mine = mine->getNext();
+            if (!mine.isNull()) {
+                std::lock_guard<std::mutex> guard(slots[self].lock);
+                slots[self].header = mine;
+            }
+
+            KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(own->clone()));
+            KvHandle<KvSipMessage> ok(new KvSipResponse(200, own));
+            KvHandle<KvSipMessage> ringing(new KvSipResponse(180, own));
+            KvHandle<KvSipMessage> cancel(new KvSipCancelMessage(own));
+            EXPECT_EQ(kvSerialized(own).rfind("INVITE sip:bob@example.com SIP/2.0\r\n", 0), 0u);
+            // The headers of its own pass through the chain, published ones too.
+            own->removeHeader("X-Own");
+            tried([&] { own->addHeader(unknown("X-Own"), random() % 2 == 0); });
+            if (random() % 4 == 0) {
+                own->getViaHeader()->setNext(kvParseHeader(
+                    "Via: SIP/2.0/UDP b;branch=z9hG4bK2, SIP/2.0/UDP c;branch=z9hG4bK3\r\n"));
+                own->getHeader(KV_HEADER_RECORD_ROUTE)
+                    ->setNext(kvParseHeader("Record-Route: <sip:p2@example.com;lr>\r\n"));
+            }
+
+            KvHandle<KvSipHeader> h;
+            {
+                const int other =
+                    (self + 1 + static_cast<int>(random() % (kThreads - 1))) % kThreads;
+                std::lock_guard<std::mutex> guard(slots[other].lock);
+                h = slots[other].header;
+            }
+            if (h.isNull())
+                continue;
+            switch (random() % 5) {
+            case 0:
+                h->getNext();
+                break;
+            case 1: {
+                KvStringOutputStream out;
+                h->serializeChain(out);
+                EXPECT_FALSE(out.text.empty());
+                break;
+            }
+            case 2:
+                tried([&] { h->setNext(unknown("X-Link")); });
+                break;
+            case 3:
+                tried([&] { h->appendToChain(unknown("X-Link")); });
+                break;
+            default: { // cut and take
+                KvHandle<KvSipHeader> g = h->getNext();
+                h->setNext(KvHandle<KvSipHeader>());
+                if (!g.isNull())
+                    tried([&] { own->addHeader(g); });
+                break;
+            }
+            }
+        }
+        owned[self] = own;
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back(work, i);
+    for (auto& t : threads)
+        t.join();
+
+    std::vector<KvHandle<KvSipHeader>> published;
+    for (auto& slot : slots)
+        published.push_back(slot.header);
+    const Graph graph = graphOf(owned, published);
+    ASSERT_EQ(graph.fault, "");
+    for (const auto& m : owned) {
+        KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(m->clone()));
+        EXPECT_EQ(kvSerialized(copy), kvSerialized(m));
+    }
+}
+
+// On each of a row of requests, one thread swaps in a CSeq of another method, validates the request
+// and sets its body, while another copies it, reads its state, key and body length, and validates
+// it too; both start on a request together.
+TEST(KvSipHeaderChains, ThreadsValidateWhileOthersReadTheState) {
+    constexpr int kRounds = 400;
+    std::vector<KvHandle<KvSipRequest>> requests;
+    for (int i = 0; i < kRounds; ++i) {
+        requests.emplace_back(kvParseMessage(kRequest));
+        requests.back()->setBody("abc", "text/plain", 3);
+    }
+    std::atomic<int> arrived[2] = {-1, -1};
+    auto meet = [&](int self, int round) {
+        arrived[self].store(round, std::memory_order_release);
+        waitFor([&] { return arrived[1 - self].load(std::memory_order_acquire) >= round; });
+    };
+    std::thread writer([&] {
+        for (int round = 0; round < kRounds; ++round) {
+            meet(0, round);
+            KvSipRequest* request = requests[round].get();
+            request->removeHeader("CSeq");
+            request->addHeader(kvParseHeader("CSeq: 1 BYE\r\n"));
+            request->validate();
+            request->setBody("ab", "text/plain", 2);
+        }
+    });
+    for (int round = 0; round < kRounds; ++round) {
+        meet(1, round);
+        KvSipRequest* request = requests[round].get();
+        for (int i = 0; i < 3; ++i) {
+            KvHandle<KvSipMessage> copy(static_cast<KvSipMessage*>(request->clone()));
+            const bool valid = request->isValid();
+            try {
+                request->createTransactionKey();
+            } catch (KvHandle<KvException>&) {
+            }
+            request->validate();
+            const uint32_t length = request->getBodyLength();
+            EXPECT_TRUE(length == 2 || length == 3) << length;
+            EXPECT_TRUE(valid || request->getParseState() == KV_INVALID);
+        }
+    }
+    writer.join();
+    for (const auto& request : requests)
+        EXPECT_EQ(request->getParseState(), KV_INVALID);
 }

@@ -393,6 +393,18 @@ TEST(KvSipMessageBody, AContentLengthChangedAfterwardsNeverReadsPastTheBlock) {
     EXPECT_EQ(kvSerialized(message).substr(kvSerialized(message).size() - 4), "\r\nv=");
 }
 
+// A header of another class that a caller linked behind Content-Length heads its slot once the
+// Content-Length header is removed: the message is written as one without a length.
+TEST(KvSipMessageBody, AnotherClassInTheContentLengthSlotCountsAsNoLength) {
+    KvHandle<KvSipMessage> message = kvParseMessage(kInvite);
+    message->getContentLengthHeader()->setNext(new KvSipUnknownHeader("X-After", "1"));
+    ASSERT_TRUE(message->removeHeader("Content-Length"));
+    const std::string text = kvSerialized(message);
+    EXPECT_NE(text.find("\r\nX-After: 1\r\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 4), "\r\n\r\n");
+    EXPECT_EQ(message->getContentLength(), 0u);
+}
+
 // ---- validate
 
 TEST(KvSipMessageValidate, ChecksTheMandatoryHeaders) {
