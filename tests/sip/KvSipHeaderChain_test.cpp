@@ -718,3 +718,25 @@ TEST(KvSipHeaderChains, ThreadsValidateWhileOthersReadTheState) {
     for (const auto& request : requests)
         EXPECT_EQ(request->getParseState(), KV_INVALID);
 }
+
+// A holder relinks the 20th Via of a message that another thread drops, once that Via stands in no
+// message, and lets it go: the teardown of the Vias in front of it sees the link it wrote.
+TEST(KvSipHeaderChains, ThreadsTearDownAChainThatAHolderRelinked) {
+    constexpr int kRounds = 200;
+    std::string vias = "Via: SIP/2.0/UDP a;branch=z9hG4bK0";
+    for (int i = 1; i < 22; ++i)
+        vias += ", SIP/2.0/UDP a;branch=z9hG4bK" + std::to_string(i);
+    std::string text = kRequest;
+    text.insert(text.find("Record-Route:"), vias + "\r\n");
+    for (int round = 0; round < kRounds; ++round) {
+        KvHandle<KvSipMessage> message = kvParseMessage(text);
+        KvHandle<KvSipHeader> held = message->getHeader(KV_HEADER_VIA);
+        for (int i = 0; i < 19; ++i)
+            held = held->getNext();
+        std::thread dropper([&] { message.release(); });
+        waitFor([&] { return !held->isInChain(); });
+        held->setNext(unknown("X-Behind"));
+        held.release();
+        dropper.join();
+    }
+}
