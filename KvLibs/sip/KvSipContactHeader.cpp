@@ -2,6 +2,7 @@
 
 #include "KvOutputStream.h"
 #include "KvSipHeaderTextStream.h"
+#include "KvSipParseError.h"
 #include "KvSipURL.h"
 #include "KvStreamTokenizer.h"
 
@@ -19,6 +20,7 @@ KvSipContactHeader::KvSipContactHeader(KvHandle<KvSipNameAddress> nameAddress)
 }
 
 KvSipContactHeader::KvSipContactHeader(const char* text) : KvSipContactHeader() {
+    KvSipParseError::refuseLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     doParse(stream);
 }

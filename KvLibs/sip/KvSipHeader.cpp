@@ -354,6 +354,11 @@ private:
 
 KvSipHeader::KvSipHeader(const KvString& token) : m_name(token), m_id(KV_HEADER_NONE) {}
 
+void KvSipHeader::setName(const KvString& name) {
+    KvSipParseError::refuseLineEnd(name, *this);
+    m_name = name;
+}
+
 KvSipHeader::KvSipHeader(const KvSipHeader& other)
     : KvObject(other), m_name(other.m_name), m_id(other.m_id) {}
 

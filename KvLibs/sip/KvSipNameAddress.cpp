@@ -40,7 +40,9 @@ KvSipNameAddress::KvSipNameAddress(const char* text) : m_brackets(false), m_ownP
 
 KvSipNameAddress::KvSipNameAddress(const char* displayName, const KvHandle<KvURI>& uri)
     : m_displayName(displayName), m_uri(uri.isNull() ? nullptr : static_cast<KvURI*>(uri->clone())),
-      m_brackets(!m_displayName.isEmpty()), m_ownParameters(true) {}
+      m_brackets(!m_displayName.isEmpty()), m_ownParameters(true) {
+    KvSipParseError::refuseLineEnd(displayName, *this);
+}
 
 KvSipNameAddress::KvSipNameAddress(const KvSipNameAddress& other)
     : KvObject(other), m_displayName(other.m_displayName),
@@ -75,6 +77,7 @@ KvString KvSipNameAddress::getURIString() const {
 }
 
 void KvSipNameAddress::parse(const char* text) {
+    KvSipParseError::refuseLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     parse(stream);
 }

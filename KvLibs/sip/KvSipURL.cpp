@@ -170,8 +170,8 @@ void storeDecodedEntries(KvParameters& headers, std::string_view text) {
         const size_t equals = entry.find('=');
         if (equals == std::string_view::npos || equals == 0 || equals + 1 == entry.size())
             KvException::sThrow(kNoKeyValue);
-        headers.setParameter(std::string(entry.substr(0, equals)).c_str(),
-                             std::string(entry.substr(equals + 1)).c_str());
+        headers.storeParameter(std::string(entry.substr(0, equals)).c_str(),
+                               std::string(entry.substr(equals + 1)).c_str());
         if (end == text.size())
             return;
         text.remove_prefix(end + 1);
@@ -195,6 +195,7 @@ void appendEscaped(std::string& out, const char* text) {
 KvSipURL::KvSipURL() : KvURI(sSipScheme(), true), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipURL::KvSipURL(const char* text) : KvSipURL() {
+    KvSipParseError::refuseLineEnd(text, *this);
     m_ownParameters = true;
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     parse(stream);
@@ -707,7 +708,7 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
             KvException::sThrow(kNoKeyValue);
         buffer[valueStart - 1] = '\0';
         buffer[index] = '\0';
-        listOf(m_headers).setParameter(buffer + entryStart, buffer + valueStart);
+        listOf(m_headers).storeParameter(buffer + entryStart, buffer + valueStart);
         index = entryStart;
         keyEnded = false;
     };

@@ -17,7 +17,7 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const KvString& getValue() const { return m_value; }
-    void setValue(const char* value) { m_value = value; }
+    void setValue(const char* value);
 
 private:
     KvString m_value;
