@@ -2,7 +2,6 @@
 
 #include "KvOutputStream.h"
 #include "KvSipHeaderTextStream.h"
-#include "KvSipParseError.h"
 #include "KvSipURL.h"
 #include "KvStreamTokenizer.h"
 
@@ -20,7 +19,6 @@ KvSipContactHeader::KvSipContactHeader(KvHandle<KvSipNameAddress> nameAddress)
 }
 
 KvSipContactHeader::KvSipContactHeader(const char* text) : KvSipContactHeader() {
-    KvSipParseError::refuseLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     doParse(stream);
 }

@@ -557,7 +557,7 @@ KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name, uint32_t lengt
     }
     // A name of length 0 is empty, whatever bytes follow it.
     KvString text(name ? KvStringBuffer::create(length ? name : "", length, length + 1) : nullptr);
-    return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvString()));
+    return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvSipUnknownHeader::AsRead{}));
 }
 
 KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {

@@ -77,7 +77,6 @@ KvString KvSipNameAddress::getURIString() const {
 }
 
 void KvSipNameAddress::parse(const char* text) {
-    KvSipParseError::refuseLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     parse(stream);
 }

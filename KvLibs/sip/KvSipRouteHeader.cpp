@@ -1,7 +1,6 @@
 #include "KvSipRouteHeader.h"
 
 #include "KvSipHeaderTextStream.h"
-#include "KvSipParseError.h"
 
 #include <cstring>
 
@@ -11,7 +10,6 @@ KvSipRouteHeader::KvSipRouteHeader(KvHandle<KvSipNameAddress> nameAddress)
     : KvSipHeaderClass(nameAddress, nullptr) {}
 
 KvSipRouteHeader::KvSipRouteHeader(const char* text) : KvSipRouteHeader() {
-    KvSipParseError::refuseLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     doParse(stream);
 }

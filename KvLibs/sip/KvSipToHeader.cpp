@@ -1,7 +1,6 @@
 #include "KvSipToHeader.h"
 
 #include "KvSipHeaderTextStream.h"
-#include "KvSipParseError.h"
 
 #include <cstring>
 
@@ -16,7 +15,6 @@ KvSipToHeader::KvSipToHeader(KvHandle<KvSipNameAddress> nameAddress,
     : KvSipHeaderClass(kInvalid, nameAddress, parameters) {}
 
 KvSipToHeader::KvSipToHeader(const char* text) : KvSipToHeader() {
-    KvSipParseError::refuseLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     doParse(stream);
 }

@@ -195,7 +195,6 @@ void appendEscaped(std::string& out, const char* text) {
 KvSipURL::KvSipURL() : KvURI(sSipScheme(), true), m_port(DEFAULT_PORT), m_portPresent(false) {}
 
 KvSipURL::KvSipURL(const char* text) : KvSipURL() {
-    KvSipParseError::refuseLineEnd(text, *this);
     m_ownParameters = true;
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     parse(stream);
