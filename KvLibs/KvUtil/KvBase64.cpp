@@ -29,9 +29,9 @@ char* reserve(KvStringBuffer*& buffer, uint32_t capacity) {
 KvString base64Encode(const char* text) {
     size_t length = text ? std::strlen(text) : 0;
     const auto* in = reinterpret_cast<const uint8_t*>(text);
-    uint32_t encodedLength = static_cast<uint32_t>((length + 2) / 3 * 4);
+    const uint64_t encodedLength = (uint64_t{length} + 2) / 3 * 4;
     KvStringBuffer* buffer;
-    char* out = reserve(buffer, encodedLength + 1);
+    char* out = reserve(buffer, KvStringBuffer::sWithTerminator(encodedLength));
     char* p = out;
     size_t i = 0;
     for (; i + 3 <= length; i += 3) {

@@ -79,7 +79,8 @@ void KvByteArray::copyIn(uint32_t at, const void* bytes, uint32_t length, uint32
         return;
     if (length > m_size - at)
         length = m_size - at;
-    std::memcpy(getData() + at, static_cast<const char*>(bytes) + offset, length);
+    // The bytes may lie in this array: a range moved within it comes out as through a temporary.
+    std::memmove(getData() + at, static_cast<const char*>(bytes) + offset, length);
 }
 
 void KvByteArray::copyFrom(uint32_t at, const KvHandle<KvByteArray>& other, uint32_t length,

@@ -10,12 +10,12 @@ namespace {
 // Texts too long to sit inline (nonces, digests, long URIs) come and go with the message, at the
 // rate of the counted objects: they share their cache.
 char* allocateText(uint32_t length) {
-    return static_cast<char*>(KvObjectPool::allocate(length + 1));
+    return static_cast<char*>(KvObjectPool::allocate(size_t{length} + 1));
 }
 
 void releaseText(char* text, uint32_t length) {
     if (text)
-        KvObjectPool::release(text, length + 1);
+        KvObjectPool::release(text, size_t{length} + 1);
 }
 } // namespace
 

@@ -197,8 +197,9 @@ KvString toHex(const KvHandle<KvByteArray>& array) {
     static const char digits[] = "0123456789abcdef";
     uint32_t size = array.isNull() ? 0 : array->size();
     // Written before any handle holds the buffer: only then may it be written through lockBuffer.
-    KvStringBuffer* buffer = KvStringBuffer::create(nullptr, 0, 2 * size + 1);
-    char* out = KvStringBuffer::lockBuffer(buffer, 2 * size + 1);
+    const uint32_t capacity = KvStringBuffer::sWithTerminator(uint64_t{2} * size);
+    KvStringBuffer* buffer = KvStringBuffer::create(nullptr, 0, capacity);
+    char* out = KvStringBuffer::lockBuffer(buffer, capacity);
     const auto* bytes = size ? reinterpret_cast<const uint8_t*>(array->getData()) : nullptr;
     for (uint32_t i = 0; i < size; ++i) {
         out[2 * i] = digits[bytes[i] >> 4];

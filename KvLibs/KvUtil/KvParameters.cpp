@@ -4,6 +4,7 @@
 #include "KvByteArrayInputStream.h"
 #include "KvException.h"
 #include "KvInputStream.h"
+#include "KvLineText.h"
 #include "KvMutex.h"
 #include "KvOutputStream.h"
 #include "KvObjectPool.h"
@@ -172,6 +173,12 @@ void KvParameters::addAtHead(std::string_view key, std::string_view value) {
 }
 
 void KvParameters::setParameter(const char* key, const char* value) {
+    if (KvLineText::holdsLineEnd(key) || KvLineText::holdsLineEnd(value))
+        KvException::sThrow("Attempting to set KvParameters with a line break");
+    storeParameter(key, value);
+}
+
+void KvParameters::storeParameter(const char* key, const char* value) {
     if (!value || !key || !*key)
         return;
     std::string_view k = trimmed(key);

@@ -24,7 +24,12 @@ public:
     ~KvParameters() override;
     KvObject* clone() const override { return new KvParameters(*this); }
 
+    // A key or value that holds a CR or LF throws KvException and changes nothing: the list is
+    // written inside one line.
     void setParameter(const char* key, const char* value);
+    // setParameter without that check, for a parser storing what it read (cut at its line's end
+    // already) and for a text that is never written (a password).
+    void storeParameter(const char* key, const char* value);
     // setParameter without the lock, for the parser filling a list that it made and has not yet
     // handed to anyone: no other thread can reach the list.
     void setParsedParameter(const char* key, const char* value);

@@ -21,6 +21,12 @@ char foldUpper(char c) {
 }
 } // namespace
 
+uint32_t KvStringBuffer::sWithTerminator(uint64_t length) {
+    if (length >= UINT32_MAX)
+        throw std::bad_alloc();
+    return static_cast<uint32_t>(length + 1);
+}
+
 KvStringBuffer::KvStringBuffer(uint32_t capacity)
     : m_data(reinterpret_cast<char*>(this + 1)), m_length(0), m_capacity(capacity), m_hash(0) {
     m_data[0] = '\0';
@@ -41,7 +47,7 @@ KvStringBuffer* KvStringBuffer::create(const char* text, uint32_t length, uint32
         length = 0;
     if (length == 0 && capacity == 0)
         return nullptr;
-    if (capacity < length + 1)
+    if (capacity < sWithTerminator(length))
         capacity = length + 1;
     void* block = KvObjectPool::allocate(sizeof(KvStringBuffer) + capacity);
     auto* buffer = new (block) KvStringBuffer(capacity);
@@ -78,12 +84,13 @@ KvStringBuffer* KvStringBuffer::append(KvStringBuffer* buffer, const char* text,
     if (added == 0)
         return buffer;
     uint32_t oldLength = buffer->m_length;
-    if (buffer->getRefCount() < 2 && buffer->m_capacity >= oldLength + added + 1) {
+    if (buffer->getRefCount() < 2 && uint64_t{oldLength} + added < buffer->m_capacity) {
         std::memmove(buffer->m_data + oldLength, text, added);
         buffer->setLength(oldLength + added);
         return buffer;
     }
-    KvStringBuffer* grown = create(buffer->m_data, oldLength, oldLength + added + 1);
+    KvStringBuffer* grown =
+        create(buffer->m_data, oldLength, sWithTerminator(uint64_t{oldLength} + added));
     std::memcpy(grown->m_data + oldLength, text,
                 added); // text may live in the old buffer: still valid
     grown->setLength(oldLength + added);
@@ -186,7 +193,7 @@ KvStringBuffer* KvStringBuffer::toLowerCase(KvStringBuffer* buffer) {
 
 KvStringBuffer* KvStringBuffer::sizedFor(KvStringBuffer* buffer, uint32_t count) {
     if (!buffer || buffer->getRefCount() >= 2 || buffer->m_capacity <= count)
-        return create(nullptr, 0, count + 1);
+        return create(nullptr, 0, sWithTerminator(count));
     return buffer;
 }
 

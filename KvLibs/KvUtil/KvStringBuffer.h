@@ -37,6 +37,9 @@ public:
     static KvStringBuffer* readBytes(KvStringBuffer* buffer, KvInputStream& stream, uint32_t count);
     static char* lockBuffer(KvStringBuffer* buffer, uint32_t size);
     static void releaseBuffer(KvStringBuffer* buffer, int32_t length);
+    // length + 1, room for the terminating NUL; throws std::bad_alloc when that passes the 32-bit
+    // limit, before the sum is made.
+    static uint32_t sWithTerminator(uint64_t length);
 
     ~KvStringBuffer() override = default;
     KvObject* clone() const override;

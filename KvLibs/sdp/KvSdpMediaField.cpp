@@ -139,9 +139,9 @@ void KvSdpMediaField::serialize(KvOutputStream& stream) const {
     if (m_media.isEmpty() || m_transport.isEmpty())
         KvException::sThrow("KvSdpMediaField::serialize() Incomplete Media Field");
     KvSdpLineWriter line(stream);
-    line << "m=" << m_media << " " << static_cast<uint32_t>(m_port);
+    line << "m=" << m_media << " " << m_port;
     if (m_numPorts != 0)
-        line << "/" << static_cast<uint32_t>(m_numPorts);
+        line << "/" << m_numPorts;
     line << " " << m_transport;
     for (const KvString& format : m_formats)
         line << " " << format;

@@ -2,12 +2,12 @@
 
 #include "KvException.h"
 #include "KvInputStream.h"
+#include "KvLineText.h"
 #include "KvObject.h"
 #include "KvOutputStream.h"
 #include "KvSdpParseError.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -307,31 +307,13 @@ void KvSdpReader::assign(KvConstString& target, std::string_view text) {
     target.setText(text.empty() ? nullptr : text.data(), static_cast<uint32_t>(text.size()));
 }
 
-namespace {
-// The characters that end a C text or a line.
-constexpr std::array<bool, 256> kEnds = [] {
-    std::array<bool, 256> ends{};
-    ends['\0'] = ends['\r'] = ends['\n'] = true;
-    return ends;
-}();
-} // namespace
-
-bool KvSdpReader::holdsLineEnd(const char* text) {
-    if (!text)
-        return false;
-    const auto* c = reinterpret_cast<const unsigned char*>(text);
-    while (!kEnds[*c])
-        ++c;
-    return *c != '\0';
-}
-
 void KvSdpReader::refuseLineEnd(const char* text, const char* message) {
-    if (holdsLineEnd(text))
+    if (KvLineText::holdsLineEnd(text))
         KvSdpParseError::sThrow(message);
 }
 
 void KvSdpReader::refuseLineEnd(const char* text, const KvObject& owner) {
-    if (holdsLineEnd(text))
+    if (KvLineText::holdsLineEnd(text))
         KvSdpParseError::sThrow(
             (std::string("Attempting to set ") + owner.getClassName() + " with a line break")
                 .c_str());

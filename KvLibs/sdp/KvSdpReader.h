@@ -207,7 +207,6 @@ public:
 private:
     static void requireMarks(KvInputStream& stream);
     static std::string_view upToNul(std::string_view text);
-    static bool holdsLineEnd(const char* text);
     // The digits at the start of the text taken as a number; 0 digits when there are none or
     // their value is above max.
     static size_t readDigits(std::string_view text, uint32_t max, uint32_t& value);

@@ -7,7 +7,10 @@
 #include "KvStreamTokenizer.h"
 
 KvSipAcceptLanguageHeader::KvSipAcceptLanguageHeader(const char* language, const char* qvalue)
-    : m_language(language), m_qvalue(qvalue) {}
+    : m_language(language), m_qvalue(qvalue) {
+    KvSipParseError::refuseLineEnd(language, *this);
+    KvSipParseError::refuseLineEnd(qvalue, *this);
+}
 
 void KvSipAcceptLanguageHeader::doParse(KvInputStream& stream) {
     m_language = KvString();

@@ -110,6 +110,7 @@ KvString KvSipAddressHeader::getTagParameter() const {
 void KvSipAddressHeader::setTagParameter(const char* tag) {
     if (!tag || !*tag)
         return;
+    KvSipParseError::refuseLineEnd(tag, *this);
     ensureParameters();
     ensureNameAddress();
     KvSipURL::listOf(m_parameters).setParameter("tag", tag);

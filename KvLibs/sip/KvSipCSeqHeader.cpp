@@ -9,7 +9,9 @@
 KvSipCSeqHeader::KvSipCSeqHeader() : m_number(0) {}
 
 KvSipCSeqHeader::KvSipCSeqHeader(uint32_t number, const char* method)
-    : m_number(number), m_method(method) {}
+    : m_number(number), m_method(method) {
+    KvSipParseError::refuseLineEnd(method, *this);
+}
 
 void KvSipCSeqHeader::doParse(KvInputStream& stream) {
     uint32_t available = 0;

@@ -5,7 +5,9 @@
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
-KvSipCallIdHeader::KvSipCallIdHeader(const char* text) : m_callId(text) {}
+KvSipCallIdHeader::KvSipCallIdHeader(const char* text) : m_callId(text) {
+    KvSipParseError::refuseLineEnd(text, *this);
+}
 
 namespace {
 constexpr KvCharClass kBlanks{" \t\r\n"};

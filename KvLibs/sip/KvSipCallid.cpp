@@ -1,6 +1,7 @@
 #include "KvSipCallid.h"
 
 #include "KvInetAddress.h"
+#include "KvSipParseError.h"
 #include "KvUuid.h"
 
 #include <cstring>
@@ -46,6 +47,7 @@ KvObject* KvSipCallid::clone() const {
 }
 
 void KvSipCallid::generate(const char* host) {
+    KvSipParseError::refuseLineEnd(host, *this);
     KvString localHost;
     if (!host) {
         localHost = cachedHost();

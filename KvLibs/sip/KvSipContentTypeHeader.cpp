@@ -156,6 +156,7 @@ bool KvSipContentTypeHeader::sParseMediaRange(KvInputStream& stream, KvString& t
 }
 
 void KvSipContentTypeHeader::setMediaType(const char* mediaType) {
+    KvSipParseError::refuseLineEnd(mediaType, *this);
     KvString type;
     KvString subtype;
     sSplitMediaType(mediaType, type, subtype);

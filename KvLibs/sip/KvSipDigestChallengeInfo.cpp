@@ -2,6 +2,7 @@
 
 #include "KvByteArrayInputStream.h"
 #include "KvOutputStream.h"
+#include "KvSipParseError.h"
 #include "KvSipDigestCredentialsInfo.h"
 
 #include <cstring>
@@ -64,6 +65,8 @@ KvString KvSipDigestChallengeInfo::getAlgorithm() const {
 }
 
 void KvSipDigestChallengeInfo::setParameter(const char* name, const char* value) {
+    KvSipParseError::refuseLineEnd(name, *this);
+    KvSipParseError::refuseLineEnd(value, *this);
     m_parameters.setParameter(name, value);
 }
 

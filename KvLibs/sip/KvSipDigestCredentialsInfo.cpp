@@ -6,6 +6,7 @@
 #include "KvMD5.h"
 #include "KvOutputStream.h"
 #include "KvSipDigestChallengeInfo.h"
+#include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 #include "KvURI.h"
 
@@ -196,6 +197,7 @@ KvSipDigestCredentialsInfo::KvSipDigestCredentialsInfo() = default;
 
 KvSipDigestCredentialsInfo::KvSipDigestCredentialsInfo(
     const KvHandle<KvSipChallengeInfo>& challenge, const char* username, const char* password) {
+    KvSipParseError::refuseLineEnd(username, *this);
     if (challenge.isNull()) {
         KvException::sThrow("Handle to challenge is NIL");
     }
@@ -213,7 +215,7 @@ KvSipDigestCredentialsInfo::KvSipDigestCredentialsInfo(
     m_parameters.setParameter("opaque", digest->getOpaque().data());
     m_parameters.setParameter("qopoptions", digest->getQop().data());
     m_parameters.setParameter("username", username);
-    m_parameters.setParameter("password", password);
+    m_parameters.storeParameter("password", password);
 }
 
 KvSipDigestCredentialsInfo::~KvSipDigestCredentialsInfo() = default;
@@ -227,9 +229,9 @@ std::string KvSipDigestCredentialsInfo::computeResponse() const {
 
 bool KvSipDigestCredentialsInfo::verify(const char* username, const char* password,
                                         const char* realm) {
-    m_parameters.setParameter("username", username);
-    m_parameters.setParameter("password", password);
-    m_parameters.setParameter("realm", realm);
+    m_parameters.storeParameter("username", username);
+    m_parameters.storeParameter("password", password);
+    m_parameters.storeParameter("realm", realm);
     const std::string computed = computeResponse();
     KvString received = m_parameters.getParameter("response");
     // Exact: a response in upper-case hex is not ours.
@@ -302,15 +304,16 @@ KvString KvSipDigestCredentialsInfo::getScheme() const {
 }
 
 void KvSipDigestCredentialsInfo::setUsername(const char* username) {
+    KvSipParseError::refuseLineEnd(username, *this);
     m_parameters.setParameter("username", username);
 }
 
 void KvSipDigestCredentialsInfo::setPassword(const char* password) {
-    m_parameters.setParameter("password", password);
+    m_parameters.storeParameter("password", password);
 }
 
 void KvSipDigestCredentialsInfo::setMethod(const char* method) {
-    m_parameters.setParameter("method", method);
+    m_parameters.storeParameter("method", method);
 }
 
 void KvSipDigestCredentialsInfo::setUri(const KvHandle<KvURI>& uri) {
@@ -557,6 +560,6 @@ void KvSipDigestCredentialsInfo::sParseParameters(KvInputStream& stream, KvParam
         if (ownList)
             list.setParsedParameter(key.data(), value);
         else
-            list.setParameter(key.data(), value);
+            list.storeParameter(key.data(), value);
     });
 }

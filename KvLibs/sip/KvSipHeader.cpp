@@ -354,6 +354,11 @@ private:
 
 KvSipHeader::KvSipHeader(const KvString& token) : m_name(token), m_id(KV_HEADER_NONE) {}
 
+void KvSipHeader::setName(const KvString& name) {
+    KvSipParseError::refuseLineEnd(name, *this);
+    m_name = name;
+}
+
 KvSipHeader::KvSipHeader(const KvSipHeader& other)
     : KvObject(other), m_name(other.m_name), m_id(other.m_id) {}
 
@@ -554,7 +559,7 @@ KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name, uint32_t lengt
     }
     // A name of length 0 is empty, whatever bytes follow it.
     KvString text(name ? KvStringBuffer::create(length ? name : "", length, length + 1) : nullptr);
-    return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvString()));
+    return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvSipUnknownHeader::AsRead{}));
 }
 
 KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {

@@ -49,7 +49,8 @@ public:
     void setId(KvSipHeaderId id) { m_id = id; }
     KvSipHeaderId getId() const { return m_id; }
     const KvString& getName() const { return m_name; }
-    void setName(const KvString& name) { m_name = name; }
+    // Throws KvSipParseError for a name with a line break, and keeps the name it had.
+    void setName(const KvString& name);
     // The header behind this one, read under the lock of the message that holds the chain.
     KvHandle<KvSipHeader> getNext() const;
     // A header belongs to one chain at a time, whether a message holds that chain or not. Only a

@@ -473,6 +473,7 @@ void KvSipMessage::setBody(const char* body, const char* contentType, uint32_t l
 }
 
 void KvSipMessage::setBodyUnlocked(const char* body, const char* contentType, uint32_t length) {
+    KvSipParseError::refuseLineEnd(contentType, *this);
     if (length > 0 && !body)
         KvSipParseError::raise("Can't build SIP request with NULL body pointer");
     if (length > 0 && !contentType)

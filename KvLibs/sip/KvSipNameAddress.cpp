@@ -40,7 +40,9 @@ KvSipNameAddress::KvSipNameAddress(const char* text) : m_brackets(false), m_ownP
 
 KvSipNameAddress::KvSipNameAddress(const char* displayName, const KvHandle<KvURI>& uri)
     : m_displayName(displayName), m_uri(uri.isNull() ? nullptr : static_cast<KvURI*>(uri->clone())),
-      m_brackets(!m_displayName.isEmpty()), m_ownParameters(true) {}
+      m_brackets(!m_displayName.isEmpty()), m_ownParameters(true) {
+    KvSipParseError::refuseLineEnd(displayName, *this);
+}
 
 KvSipNameAddress::KvSipNameAddress(const KvSipNameAddress& other)
     : KvObject(other), m_displayName(other.m_displayName),

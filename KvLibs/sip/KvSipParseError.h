@@ -10,4 +10,14 @@ public:
 
     // Throws a new parse error as KvHandle<KvException>; never returns.
     [[noreturn]] static void raise(const char* message);
+
+    // A caller's text is written inside one header line or the start line: a CR or LF in it, or a
+    // NUL in a string, would end that line and start another. Throws "Attempting to set <class of
+    // owner> with a line break" when it holds one. Every text a caller hands in passes here before
+    // anything changes; what the parser stores comes from lines already cut at their ends.
+    static void refuseLineEnd(const char* text, const KvObject& owner);
+    static void refuseLineEnd(const KvString& text, const KvObject& owner);
+
+private:
+    [[noreturn]] static void raiseLineEnd(const KvObject& owner);
 };

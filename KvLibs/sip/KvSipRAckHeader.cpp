@@ -9,7 +9,9 @@
 KvSipRAckHeader::KvSipRAckHeader() : m_responseNumber(0), m_cseqNumber(0) {}
 
 KvSipRAckHeader::KvSipRAckHeader(uint32_t rseq, uint32_t cseq, const char* method)
-    : m_responseNumber(rseq), m_cseqNumber(cseq), m_method(method) {}
+    : m_responseNumber(rseq), m_cseqNumber(cseq), m_method(method) {
+    KvSipParseError::refuseLineEnd(method, *this);
+}
 
 void KvSipRAckHeader::doParse(KvInputStream& stream) {
     m_responseNumber = KvStreamTokenizer::readUnsignedNumber(stream);

@@ -44,14 +44,16 @@ void stripAngles(KvURI& uri) {
 
 } // namespace
 
-KvString KvSipRequest::sCheckedMethod(const KvString& method, const char* error) {
+KvString KvSipRequest::sCheckedMethod(const KvString& method, const char* error,
+                                      const KvObject& owner) {
     if (method.isEmpty())
         KvException::sThrow(error);
+    KvSipParseError::refuseLineEnd(method, owner);
     return method;
 }
 
 KvSipRequest::KvSipRequest(const KvString& method)
-    : m_method(sCheckedMethod(method, "KvSipRequest constructor expects a Method Name")),
+    : m_method(sCheckedMethod(method, "KvSipRequest constructor expects a Method Name", *this)),
       m_requestURIPending(true) {}
 
 KvSipRequest::KvSipRequest(const char* method) : KvSipRequest(KvString(method)) {}
@@ -62,7 +64,7 @@ KvSipRequest::KvSipRequest(const KvString& method, KvHandle<KvSipFromHeader> fro
                            KvHandle<KvSipToHeader> to, KvHandle<KvSipContactHeader> contact,
                            const char* callId, uint32_t cseq, const char* contentType,
                            const char* body, uint32_t bodyLength)
-    : m_method(sCheckedMethod(method, "The SIP Method cannot be NULL or EMPTY")) {
+    : m_method(sCheckedMethod(method, "The SIP Method cannot be NULL or EMPTY", *this)) {
     if (!to.isNull() && !to->getNameAddress().isNull())
         setRequestURI(to->getNameAddress()->getURI());
     buildFromValues(from, to, contact, callId, cseq, contentType, body, bodyLength);
@@ -72,7 +74,7 @@ KvSipRequest::KvSipRequest(const KvString& method, KvHandle<KvSipNameAddress> re
                            KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
                            KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,
                            const char* contentType, const char* body, uint32_t bodyLength)
-    : m_method(sCheckedMethod(method, "The SIP Method cannot be NULL or EMPTY")) {
+    : m_method(sCheckedMethod(method, "The SIP Method cannot be NULL or EMPTY", *this)) {
     // The caller's URI itself: its URL headers go into the message and leave the URI.
     if (!requestUri.isNull())
         m_requestURI = requestUri->getURI();

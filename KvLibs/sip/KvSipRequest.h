@@ -64,7 +64,9 @@ private:
     void buildFromValues(KvHandle<KvSipFromHeader>& from, KvHandle<KvSipToHeader>& to,
                          KvHandle<KvSipContactHeader>& contact, const char* callId, uint32_t cseq,
                          const char* contentType, const char* body, uint32_t bodyLength);
-    static KvString sCheckedMethod(const KvString& method, const char* error);
+    // The method when it is neither empty (error) nor holds a line break.
+    static KvString sCheckedMethod(const KvString& method, const char* error,
+                                   const KvObject& owner);
 
     KvString m_method;
     // A request made from its method alone is mostly parsed at once, which replaces the empty

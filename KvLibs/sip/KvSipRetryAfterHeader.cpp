@@ -56,6 +56,7 @@ void KvSipRetryAfterHeader::setDate(const char* text) {
 }
 
 void KvSipRetryAfterHeader::setComment(const char* text) {
+    KvSipParseError::refuseLineEnd(text, *this);
     while (text && KvStreamTokenizer::isWhitespace(static_cast<unsigned char>(*text)))
         ++text;
     m_comment = text;

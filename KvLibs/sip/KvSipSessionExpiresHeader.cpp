@@ -45,6 +45,7 @@ void KvSipSessionExpiresHeader::setRefresher(const char* refresher) {
     // leave a "refresher" that answers hasRefresher with no text to give: it drops the parameter.
     if (!refresher)
         return;
+    KvSipParseError::refuseLineEnd(refresher, *this);
     m_parameters->setParameter("refresher", refresher);
     if (!m_parameters->getParameterText("refresher"))
         m_parameters->removeParameter("refresher");

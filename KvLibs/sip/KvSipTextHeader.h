@@ -3,6 +3,7 @@
 #pragma once
 
 #include "KvSipHeader.h"
+#include "KvSipParseError.h"
 
 #include <cstddef>
 #include <string_view>
@@ -41,7 +42,9 @@ public:
 protected:
     explicit KvSipTextHeader(const KvString& token) : KvSipHeader(token) {}
     // The text is stored unchanged.
-    KvSipTextHeader(const KvString& token, const char* text) : KvSipHeader(token), m_text(text) {}
+    KvSipTextHeader(const KvString& token, const char* text) : KvSipHeader(token), m_text(text) {
+        KvSipParseError::refuseLineEnd(text, *this);
+    }
     KvSipTextHeader(const KvSipTextHeader& other) = default;
 
     KvString m_text;

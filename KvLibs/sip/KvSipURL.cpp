@@ -170,8 +170,8 @@ void storeDecodedEntries(KvParameters& headers, std::string_view text) {
         const size_t equals = entry.find('=');
         if (equals == std::string_view::npos || equals == 0 || equals + 1 == entry.size())
             KvException::sThrow(kNoKeyValue);
-        headers.setParameter(std::string(entry.substr(0, equals)).c_str(),
-                             std::string(entry.substr(equals + 1)).c_str());
+        headers.storeParameter(std::string(entry.substr(0, equals)).c_str(),
+                               std::string(entry.substr(equals + 1)).c_str());
         if (end == text.size())
             return;
         text.remove_prefix(end + 1);
@@ -707,7 +707,7 @@ void KvSipURL::parseHeaders(KvInputStream& stream, bool bracketed) {
             KvException::sThrow(kNoKeyValue);
         buffer[valueStart - 1] = '\0';
         buffer[index] = '\0';
-        listOf(m_headers).setParameter(buffer + entryStart, buffer + valueStart);
+        listOf(m_headers).storeParameter(buffer + entryStart, buffer + valueStart);
         index = entryStart;
         keyEnded = false;
     };

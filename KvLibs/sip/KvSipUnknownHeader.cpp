@@ -2,6 +2,7 @@
 
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
+#include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
 KvSipUnknownHeader::KvSipUnknownHeader(const char* name, const char* value)
@@ -9,6 +10,13 @@ KvSipUnknownHeader::KvSipUnknownHeader(const char* name, const char* value)
 
 KvSipUnknownHeader::KvSipUnknownHeader(const KvString& name, const KvString& value)
     : KvSipHeader(name), m_value(value), m_token(name) {
+    KvSipParseError::refuseLineEnd(name, *this);
+    KvSipParseError::refuseLineEnd(value, *this);
+    setId(KV_HEADER_UNKNOWN);
+}
+
+KvSipUnknownHeader::KvSipUnknownHeader(const KvString& name, AsRead)
+    : KvSipHeader(name), m_token(name) {
     setId(KV_HEADER_UNKNOWN);
 }
 
@@ -18,6 +26,11 @@ KvSipUnknownHeader::KvSipUnknownHeader(const KvSipUnknownHeader& other)
 }
 
 KvSipUnknownHeader::~KvSipUnknownHeader() = default;
+
+void KvSipUnknownHeader::setValue(const char* value) {
+    KvSipParseError::refuseLineEnd(value, *this);
+    m_value = value;
+}
 
 KvObject* KvSipUnknownHeader::clone() const {
     return new KvSipUnknownHeader(*this);

@@ -17,9 +17,14 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     const KvString& getValue() const { return m_value; }
-    void setValue(const char* value) { m_value = value; }
+    void setValue(const char* value);
 
 private:
+    friend class KvSipHeader;
+    struct AsRead {};
+    // For the factory: a name as the parser read it, which its line already bounds.
+    KvSipUnknownHeader(const KvString& name, AsRead);
+
     KvString m_value;
     KvString m_token;
 };

@@ -2,6 +2,7 @@
 
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
+#include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
 #include <string>
@@ -81,7 +82,10 @@ KvString readText(KvInputStream& stream, const KvCharClass& stops) {
 } // namespace
 
 KvSipUserAgentHeader::KvSipUserAgentHeader(const char* product, const char* version)
-    : m_product(product), m_version(version) {}
+    : m_product(product), m_version(version) {
+    KvSipParseError::refuseLineEnd(product, *this);
+    KvSipParseError::refuseLineEnd(version, *this);
+}
 
 void KvSipUserAgentHeader::doParse(KvInputStream& stream) {
     uint32_t available = 0;

@@ -272,6 +272,8 @@ KvSipViaHeader::KvSipViaHeader()
 KvSipViaHeader::KvSipViaHeader(const char* host, uint32_t port, const char* transport)
     : m_parameters(new KvParameters()), m_protocolName("SIP"), m_protocolVersion("2.0"),
       m_transport(transport), m_host(host), m_port(port), m_portPresent(true) {
+    KvSipParseError::refuseLineEnd(host, *this);
+    KvSipParseError::refuseLineEnd(transport, *this);
     m_transport.toUpperCase();
     check();
 }
@@ -286,6 +288,7 @@ KvSipViaHeader::KvSipViaHeader(const KvSipViaHeader& other)
       m_portPresent(other.m_portPresent), m_comment(other.m_comment) {}
 
 void KvSipViaHeader::setBranch(const char* branch) {
+    KvSipParseError::refuseLineEnd(branch, *this);
     if (m_parameters.isNull())
         m_parameters = new KvParameters();
     m_parameters->setParameter("branch", branch);

@@ -2,6 +2,7 @@
 
 #include "KvException.h"
 #include "KvInputStream.h"
+#include "KvSipParseError.h"
 #include "KvSipURL.h"
 #include "KvTelURL.h"
 #include "KvURISchemeRegistry.h"
@@ -30,7 +31,9 @@ bool isScheme(const KvString& scheme) {
 
 KvURI::KvURI(const char* scheme)
     : m_isSipURL(false), m_ownParameters(false),
-      m_scheme(sSchemeText(scheme, scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0)) {}
+      m_scheme(sSchemeText(scheme, scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0)) {
+    KvSipParseError::refuseLineEnd(scheme, *this);
+}
 
 KvURI::KvURI(const KvString& scheme, bool isSipURL)
     : m_isSipURL(isSipURL), m_ownParameters(false), m_scheme(scheme) {}
@@ -70,6 +73,7 @@ KvObject* KvURI::clone() const {
 }
 
 void KvURI::setScheme(const char* scheme) {
+    KvSipParseError::refuseLineEnd(scheme, *this);
     const uint32_t length = scheme ? static_cast<uint32_t>(std::strlen(scheme)) : 0;
     if (length && m_scheme.length() == length && std::memcmp(m_scheme.data(), scheme, length) == 0)
         return; // already that text
@@ -77,6 +81,7 @@ void KvURI::setScheme(const char* scheme) {
 }
 
 void KvURI::setBody(const char* body) {
+    KvSipParseError::refuseLineEnd(body, *this);
     m_body = KvString(body);
 }
 

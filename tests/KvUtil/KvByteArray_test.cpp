@@ -42,6 +42,16 @@ TEST(KvByteArray, AccessCopyAndHash) {
     EXPECT_THROW(a->compareWith(copy.get()), KvHandle<KvException>);
 }
 
+// A range moved within one array comes out as a copy through a temporary would give it.
+TEST(KvByteArray, CopyWithinItselfMovesTheRange) {
+    auto left = tenBytes();
+    left->copyFrom(0, left, 9, 1);
+    EXPECT_EQ(std::string(left->getData(), 10), "1234567899");
+    auto right = tenBytes();
+    right->copyFrom(1, right, 9, 0);
+    EXPECT_EQ(std::string(right->getData(), 10), "0012345678");
+}
+
 TEST(KvByteArrayInputStream, WindowsAreClamped) {
     auto a = tenBytes();
     KvByteArrayInputStream fromTwo(a, 2, 0);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,15 @@ TEST(KvStringBuffer, CreateFollowsTextLengthAndCapacity) {
     KvString part(KvStringBuffer::create("abcdef", 3, 1));
     EXPECT_STREQ(part.data(), "abc");
     EXPECT_EQ(part->capacity(), 4u);
+}
+
+// A size whose terminator would pass the 32-bit limit cannot be held: refused before the sum.
+TEST(KvStringBuffer, SizesAtThe32BitLimitAreRefused) {
+    EXPECT_THROW(KvStringBuffer::create("abc", 0xFFFFFFFFu), std::bad_alloc);
+    auto stream = kvStreamOf("abc");
+    EXPECT_THROW(KvStringBuffer::readBytes(nullptr, *stream, 0xFFFFFFFFu), std::bad_alloc);
+    KvString text(KvStringBuffer::readBytes(nullptr, *stream, 3));
+    EXPECT_STREQ(text.data(), "abc");
 }
 
 TEST(KvString, CopyOnWriteLeavesSharersAlone) {

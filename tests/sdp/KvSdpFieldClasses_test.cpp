@@ -33,6 +33,15 @@ TEST(KvSdpMediaField, PortCountAndFormats) {
     EXPECT_EQ(kvSerialized(rejected), "m=audio 0 RTP/AVP 0\r\n");
 }
 
+// The port and the count are signed fields: written as the values they hold.
+TEST(KvSdpMediaField, PortAndCountAreWrittenSigned) {
+    KvSdpMediaField m("audio 49170 RTP/AVP 0");
+    m.setPort(-1);
+    EXPECT_EQ(kvSerialized(m), "m=audio -1 RTP/AVP 0\r\n");
+    m.setNumPorts(-1);
+    EXPECT_EQ(kvSerialized(m), "m=audio -1/-1 RTP/AVP 0\r\n");
+}
+
 TEST(KvSdpMediaField, BadPortsAreParseErrors) {
     const char* message = "Parse error in KvSdpMediaField::parse()";
     EXPECT_KV_THROW(KvSdpMediaField("audio 0/2 RTP/AVP 0"), KvSdpParseError, message);

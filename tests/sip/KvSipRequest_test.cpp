@@ -5,6 +5,8 @@
 #include "KvSipAckMessage.h"
 #include "KvSipByeMessage.h"
 #include "KvSipCancelMessage.h"
+#include "KvSipDigestChallengeInfo.h"
+#include "KvSipDigestCredentialsInfo.h"
 #include "KvSipHeaders.h"
 #include "KvSipInfoMessage.h"
 #include "KvSipInviteMessage.h"
@@ -469,4 +471,114 @@ TEST(KvSipCancel, ARequestLackingAPartIsRefusedClearly) {
         kvParseMessage("INVITE sip:b@h SIP/2.0\r\nTo: <sip:b@h>\r\n\r\n");
     EXPECT_EQ(kvThrownText([&] { KvSipCancelMessage cancel{KvHandle<KvSipRequest>(noFrom)}; }),
               "Can't build CANCEL: the request has no From header");
+}
+
+// ---- a caller's text
+
+namespace {
+
+// The action throws a parse error (any stack exception for a list of the utility library), and
+// what show() gives is the same after.
+void expectRefused(
+    const std::string& what, const std::function<void()>& action,
+    const std::function<std::string()>& show = [] { return std::string(); },
+    const char* failure = "parse: ") {
+    const std::string before = show();
+    EXPECT_EQ(kvFailureOf(action).rfind(failure, 0), 0u) << what;
+    EXPECT_EQ(show(), before) << what;
+}
+
+} // namespace
+
+// A CR, an LF or a NUL in a caller's text would end the line it is written into: what followed it
+// would read as a header of its own.
+TEST(KvSipCallerText, EveryEntryPointRefusesALineBreakAndChangesNothing) {
+    KvHandle<KvSipDigestChallengeInfo> challenge(new KvSipDigestChallengeInfo());
+    challenge->setParameter("realm", "r");
+    challenge->setParameter("nonce", "n");
+    const std::string nul("a\0b", 3);
+    for (const std::string bad : {"a\r\nX-Evil: 1", "a\nX-Evil: 1", "a\rX-Evil: 1"}) {
+        SCOPED_TRACE(bad);
+        const char* t = bad.c_str();
+        KvHandle<KvSipFromHeader> from = fromHeader();
+        auto fromText = [&] { return kvSerialized(from); };
+        expectRefused(
+            "From tag", [&] { from->setTag(t); }, fromText);
+        expectRefused(
+            "From URL parameter",
+            [&] { from->getNameAddress()->getSipURL()->getParameters()->setParameter("x", t); },
+            fromText, "other: ");
+        expectRefused(
+            "From parameter name", [&] { from->getParameters()->setParameter(t, "1"); }, fromText,
+            "other: ");
+        KvHandle<KvSipViaHeader> via(new KvSipViaHeader("h", 5060, "UDP"));
+        auto viaText = [&] { return kvSerialized(via); };
+        expectRefused(
+            "Via branch", [&] { via->setBranch(t); }, viaText);
+        expectRefused("Via host", [&] { KvSipViaHeader("h", 5060, t); });
+        expectRefused("Via transport", [&] { KvSipViaHeader(t, 5060, "UDP"); });
+        KvSipInviteMessage invite(fromHeader(), toHeader(), contactHeader(), "call-1@host", 5,
+                                  "application/sdp", "v=0\r\n", 5);
+        auto inviteText = [&] { return kvSerialized(invite); };
+        expectRefused(
+            "body type", [&] { invite.setBody("x", t, 1); }, inviteText);
+        expectRefused(
+            "Content-Type media type", [&] { invite.getContentTypeHeader()->setMediaType(t); },
+            inviteText);
+        expectRefused("Call-ID of a request", [&] {
+            KvSipInviteMessage(fromHeader(), toHeader(), contactHeader(), t, 5, nullptr, nullptr,
+                               0);
+        });
+        expectRefused("method", [&] { KvSipRequest{t}; });
+        expectRefused("method string", [&] { KvSipRequest{KvString(t)}; });
+        KvHandle<KvSipHeader> unknown(new KvSipUnknownHeader("X-A", "b"));
+        auto unknownText = [&] { return kvChainText(unknown); };
+        expectRefused("unknown header value", [&] { KvSipUnknownHeader("X-A", t); });
+        expectRefused("unknown header name", [&] { KvSipUnknownHeader(t, "b"); });
+        expectRefused(
+            "unknown header value set",
+            [&] { static_cast<KvSipUnknownHeader&>(*unknown).setValue(t); }, unknownText);
+        expectRefused(
+            "header name", [&] { unknown->setName(KvString(t)); }, unknownText);
+        KvHandle<KvURI> uri(new KvURI("urn"));
+        uri->setBody("x");
+        auto uriText = [&] { return std::string(uri->serialize().c_str()); };
+        expectRefused(
+            "URI body", [&] { uri->setBody(t); }, uriText);
+        expectRefused(
+            "URI scheme", [&] { uri->setScheme(t); }, uriText);
+        expectRefused("URI of a scheme", [&] { KvURI{t}; });
+        expectRefused("display name", [&] { KvSipNameAddress(t, uri); });
+        expectRefused("Call-ID", [&] { KvSipCallIdHeader{t}; });
+        KvHandle<KvSipRetryAfterHeader> retry(new KvSipRetryAfterHeader(5, 0));
+        expectRefused(
+            "Retry-After comment", [&] { retry->setComment(t); },
+            [&] { return kvSerialized(retry); });
+        KvHandle<KvSipSessionExpiresHeader> expires(new KvSipSessionExpiresHeader(90, "uac"));
+        expectRefused(
+            "refresher", [&] { expires->setRefresher(t); }, [&] { return kvSerialized(expires); });
+        expectRefused("Session-Expires", [&] { KvSipSessionExpiresHeader(90, t); });
+        expectRefused("CSeq method", [&] { KvSipCSeqHeader(1, t); });
+        expectRefused("RAck method", [&] { KvSipRAckHeader(1, 1, t); });
+        expectRefused("User-Agent product", [&] { KvSipUserAgentHeader(t, "1"); });
+        expectRefused("User-Agent version", [&] { KvSipUserAgentHeader("p", t); });
+        expectRefused("Accept", [&] { KvSipAcceptHeader{t}; });
+        expectRefused("Accept-Language", [&] { KvSipAcceptLanguageHeader(t, "0.5"); });
+        expectRefused("Allow", [&] { KvSipAllowHeader{t}; });
+        expectRefused("Require", [&] { KvSipRequireHeader{t}; });
+        expectRefused("Supported", [&] { KvSipSupportedHeader{t}; });
+        expectRefused(
+            "challenge parameter", [&] { challenge->setParameter("opaque", t); },
+            [&] { return kvSerialized(challenge); });
+        expectRefused("credentials", [&] { KvSipDigestCredentialsInfo(challenge, t, "p"); });
+        KvHandle<KvSipDigestCredentialsInfo> credentials(
+            new KvSipDigestCredentialsInfo(challenge, "u", "p"));
+        auto credentialsText = [&] { return kvSerialized(credentials); };
+        expectRefused(
+            "user name", [&] { credentials->setUsername(t); }, credentialsText);
+    }
+    // A NUL can only reach a text that carries its length.
+    KvHandle<KvSipHeader> unknown(new KvSipUnknownHeader("X-A", "b"));
+    expectRefused("NUL in a name",
+                  [&] { unknown->setName(KvString(KvStringBuffer::create(nul.data(), 3))); });
 }
