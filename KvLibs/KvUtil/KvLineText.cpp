@@ -1,6 +1,7 @@
 #include "KvLineText.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 // The characters that end a C text or a line.
@@ -18,6 +19,13 @@ bool KvLineText::holdsLineEnd(const char* text) {
     while (!kEnds[*c])
         ++c;
     return *c != '\0';
+}
+
+bool KvLineText::holdsInnerLineEnd(const char* text) {
+    if (!text)
+        return false;
+    const char* end = text + std::strcspn(text, "\r\n");
+    return *end != '\0' && std::strcmp(end, "\r\n") != 0 && std::strcmp(end, "\n") != 0;
 }
 
 bool KvLineText::holdsLineEnd(std::string_view text) {

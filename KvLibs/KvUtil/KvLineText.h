@@ -13,4 +13,7 @@ public:
     // The same for a text of known length, where a NUL counts too: a reader that takes the line
     // as a C text stops there.
     static bool holdsLineEnd(std::string_view text);
+    // For a text that is read as a header line's value, which may close with its line end (CR LF
+    // or LF): whether a CR or LF stands anywhere else in it.
+    static bool holdsInnerLineEnd(const char* text);
 };

@@ -1,5 +1,7 @@
 #include "KvSipContactHeader.h"
 
+#include "KvSipParseError.h"
+
 #include "KvOutputStream.h"
 #include "KvSipHeaderTextStream.h"
 #include "KvSipURL.h"
@@ -19,6 +21,7 @@ KvSipContactHeader::KvSipContactHeader(KvHandle<KvSipNameAddress> nameAddress)
 }
 
 KvSipContactHeader::KvSipContactHeader(const char* text) : KvSipContactHeader() {
+    KvSipParseError::refuseInnerLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     doParse(stream);
 }

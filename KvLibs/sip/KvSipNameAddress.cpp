@@ -77,6 +77,7 @@ KvString KvSipNameAddress::getURIString() const {
 }
 
 void KvSipNameAddress::parse(const char* text) {
+    KvSipParseError::refuseInnerLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     parse(stream);
 }

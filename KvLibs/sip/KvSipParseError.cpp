@@ -22,6 +22,11 @@ void KvSipParseError::refuseLineEnd(const KvString& text, const KvObject& owner)
         raiseLineEnd(owner);
 }
 
+void KvSipParseError::refuseInnerLineEnd(const char* text, const KvObject& owner) {
+    if (KvLineText::holdsInnerLineEnd(text))
+        raiseLineEnd(owner);
+}
+
 void KvSipParseError::raiseLineEnd(const KvObject& owner) {
     raise(
         (std::string("Attempting to set ") + owner.getClassName() + " with a line break").c_str());

@@ -17,6 +17,9 @@ public:
     // anything changes; what the parser stores comes from lines already cut at their ends.
     static void refuseLineEnd(const char* text, const KvObject& owner);
     static void refuseLineEnd(const KvString& text, const KvObject& owner);
+    // The same for a text that the owner reads as a header value, which may close with its line
+    // end.
+    static void refuseInnerLineEnd(const char* text, const KvObject& owner);
 
 private:
     [[noreturn]] static void raiseLineEnd(const KvObject& owner);

@@ -1,5 +1,7 @@
 #include "KvSipRouteHeader.h"
 
+#include "KvSipParseError.h"
+
 #include "KvSipHeaderTextStream.h"
 
 #include <cstring>
@@ -10,6 +12,7 @@ KvSipRouteHeader::KvSipRouteHeader(KvHandle<KvSipNameAddress> nameAddress)
     : KvSipHeaderClass(nameAddress, nullptr) {}
 
 KvSipRouteHeader::KvSipRouteHeader(const char* text) : KvSipRouteHeader() {
+    KvSipParseError::refuseInnerLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     doParse(stream);
 }

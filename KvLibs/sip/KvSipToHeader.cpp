@@ -1,5 +1,7 @@
 #include "KvSipToHeader.h"
 
+#include "KvSipParseError.h"
+
 #include "KvSipHeaderTextStream.h"
 
 #include <cstring>
@@ -15,6 +17,7 @@ KvSipToHeader::KvSipToHeader(KvHandle<KvSipNameAddress> nameAddress,
     : KvSipHeaderClass(kInvalid, nameAddress, parameters) {}
 
 KvSipToHeader::KvSipToHeader(const char* text) : KvSipToHeader() {
+    KvSipParseError::refuseInnerLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     doParse(stream);
 }

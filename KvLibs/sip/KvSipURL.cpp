@@ -196,6 +196,7 @@ KvSipURL::KvSipURL() : KvURI(sSipScheme(), true), m_port(DEFAULT_PORT), m_portPr
 
 KvSipURL::KvSipURL(const char* text) : KvSipURL() {
     m_ownParameters = true;
+    KvSipParseError::refuseInnerLineEnd(text, *this);
     KvSipHeaderTextStream stream(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
     parse(stream);
 }

@@ -204,7 +204,8 @@ TEST(KvSipParseFastPath, HeaderValuesParseAlikeBothWays) {
             std::string name = line.substr(0, colon);
             while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
                 name.pop_back();
-            if (name.empty())
+            // A binary body's bytes may look like a line; a name with a line end is refused.
+            if (name.empty() || name.find('\r') != std::string::npos)
                 continue;
             expectValueSameBothWays(name, line.substr(colon + 1));
             ++values;

@@ -535,6 +535,15 @@ TEST(KvSipCallerText, EveryEntryPointRefusesALineBreakAndChangesNothing) {
         auto unknownText = [&] { return kvChainText(unknown); };
         expectRefused("unknown header value", [&] { KvSipUnknownHeader("X-A", t); });
         expectRefused("unknown header name", [&] { KvSipUnknownHeader(t, "b"); });
+        expectRefused("created header name", [&] { KvSipHeader::createHeader(t); });
+        // Texts read as a header value: only a line end that closes them is theirs.
+        const std::string param = "<sip:b@h>;p=" + bad;
+        expectRefused("To text", [&] { KvSipToHeader{param.c_str()}; });
+        expectRefused("Contact text", [&] { KvSipContactHeader{param.c_str()}; });
+        expectRefused("Route text", [&] { KvSipRouteHeader{param.c_str()}; });
+        expectRefused("URL text", [&] { KvSipURL{("sip:b@h;p=" + bad).c_str()}; });
+        expectRefused("name-address text",
+                      [&] { KvSipNameAddress{("\"" + bad + "\" <sip:b@h>").c_str()}; });
         expectRefused(
             "unknown header value set",
             [&] { static_cast<KvSipUnknownHeader&>(*unknown).setValue(t); }, unknownText);
@@ -577,6 +586,8 @@ TEST(KvSipCallerText, EveryEntryPointRefusesALineBreakAndChangesNothing) {
         expectRefused(
             "user name", [&] { credentials->setUsername(t); }, credentialsText);
     }
+    EXPECT_EQ(kvSerialized(KvSipToHeader("<sip:b@h>;tag=1\r\n")), "<sip:b@h>;tag=1");
+    EXPECT_EQ(kvSerialized(KvSipContactHeader("<sip:b@h>\n")), "<sip:b@h>");
     // A NUL can only reach a text that carries its length.
     KvHandle<KvSipHeader> unknown(new KvSipUnknownHeader("X-A", "b"));
     expectRefused("NUL in a name",
