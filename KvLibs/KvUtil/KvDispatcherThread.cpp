@@ -11,7 +11,8 @@ KvDispatcherThread::~KvDispatcherThread() = default;
 
 void KvDispatcherThread::stop() {
     KvThread::stop();
-    m_queue.wake();
+    m_queue.close();
+    clearInstance();
 }
 
 void KvDispatcherThread::run() {
@@ -22,6 +23,9 @@ void KvDispatcherThread::run() {
         // One event's failure is that event's: the dispatcher goes on with the next.
         sRunCaught("KvDispatcherThread::run", [&] { dispatch(event.get()); });
     }
+}
+
+void KvDispatcherThread::atEnd() {
     clearInstance();
-    m_pool.releaseOwner();
+    m_pool.releaseOwner(); // the object may go with the thread's own reference now
 }

@@ -130,8 +130,12 @@ bool KvThread::isProcessEnding() {
 }
 
 void KvThread::sLogCaught(const char* site, const char* text) {
-    KvErrorStream::instance()->getStream("KvException", 0)
-        << "catch exception in " << site << "(): " << (text ? text : "") << endl;
+    try {
+        KvErrorStream::instance()->getStream("KvException", 0)
+            << "catch exception in " << site << "(): " << (text ? text : "") << endl;
+    } catch (...) {
+        // The log's own failure must not end the thread that only meant to report one.
+    }
 }
 
 void KvThread::sStartRoutine(void* self) {
@@ -176,6 +180,7 @@ int32_t KvThread::entry() {
         if (!sRunCaught("KvThread::block", [this] { run(); }))
             result = -1;
     }
+    sRunCaught("KvThread::block", [this] { atEnd(); });
 
     if (!isProcess) {
         t_currentThread = nullptr;

@@ -51,12 +51,17 @@ public:
     static bool isProcessEnding();
 
     // Writes "catch exception in <site>(): <text>" on the error stream's "KvException" category.
+    // A line that cannot be written is dropped: a catch site goes on either way.
     static void sLogCaught(const char* site, const char* text);
     // Runs the job and logs (unless the process is ending) whatever it throws instead of passing
     // it on. Returns false when the job threw.
     template <class Job> static bool sRunCaught(const char* site, Job&& job);
 
 protected:
+    // Runs on the started thread after its body, and in the body's place when the thread was
+    // stopped before the body began: what a thread must undo however it ends belongs here.
+    virtual void atEnd() {}
+
     struct ProcessTag {};
     // The process object's constructor: it stands for the calling thread, started by nobody.
     explicit KvThread(ProcessTag);
