@@ -10,6 +10,7 @@ KvDispatcherThread::KvDispatcherThread(uint32_t poolMaximum, bool lockedQueue)
 KvDispatcherThread::~KvDispatcherThread() = default;
 
 void KvDispatcherThread::stop() {
+    StopScope scope(*this); // a process-wide instance lives only by its thread's own reference
     KvThread::stop();
     m_queue.close();
     clearInstance();

@@ -133,6 +133,7 @@ void KvMonitorThread::run() {
 }
 
 void KvMonitorThread::stop() {
+    StopScope scope(*this); // the process-wide scheduler lives only by its thread's own reference
     KvThread::stop();
     sForget(this);
 }

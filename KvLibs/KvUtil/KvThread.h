@@ -62,6 +62,20 @@ protected:
     // stopped before the body began: what a thread must undo however it ends belongs here.
     virtual void atEnd() {}
 
+    // Held by a stop for the whole of its work: a thread that ends meanwhile lets go of its object
+    // only once every such stop has returned, so a stop may still touch the object after it has
+    // set EXITING, even when its caller holds no reference.
+    class StopScope {
+    public:
+        explicit StopScope(KvThread& thread);
+        ~StopScope();
+        StopScope(const StopScope&) = delete;
+        StopScope& operator=(const StopScope&) = delete;
+
+    private:
+        KvThread& m_thread;
+    };
+
     struct ProcessTag {};
     // The process object's constructor: it stands for the calling thread, started by nobody.
     explicit KvThread(ProcessTag);
@@ -81,6 +95,8 @@ private:
     // Ending threads that still write to the object after they let go of it; the destructor
     // waits until they are done.
     std::atomic<int32_t> m_leaving;
+    // Stops under way (see StopScope).
+    std::atomic<int32_t> m_stopping;
 };
 
 template <class Job> bool KvThread::sRunCaught(const char* site, Job&& job) {
