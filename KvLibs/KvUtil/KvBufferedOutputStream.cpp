@@ -46,8 +46,17 @@ void KvBufferedOutputStream::write(const void* buffer, uint32_t length, uint32_t
 void KvBufferedOutputStream::flush() {
     if (m_count == 0)
         return;
-    // Keep the bytes until the target has taken them.
-    m_out->write(m_buffer->getData(), m_count, 0);
+    uint32_t taken = 0;
+    try {
+        m_out->writeCounted(m_buffer->getData(), m_count, 0, taken);
+    } catch (...) {
+        // Keep only what the target has not taken, so that a retry writes each byte once.
+        if (taken > 0 && taken <= m_count) {
+            std::memmove(m_buffer->getData(), m_buffer->getData() + taken, m_count - taken);
+            m_count -= taken;
+        }
+        throw;
+    }
     m_count = 0;
 }
 

@@ -6,7 +6,7 @@
 
 KvDispatchQueue::KvDispatchQueue(bool locked)
     : m_freeSlots(kSlotCount, 2 * kSlotCount), m_filledSlots(0, kSlotCount), m_count(0),
-      m_getIndex(0), m_putIndex(0), m_slots(), m_locked(locked),
+      m_closed(false), m_getIndex(0), m_putIndex(0), m_slots(), m_locked(locked),
       m_mutex(locked ? new KvMutex : nullptr) {}
 
 KvDispatchQueue::~KvDispatchQueue() {
@@ -35,6 +35,11 @@ bool KvDispatchQueue::put(KvBaseEvent* event) {
         return false; // an empty slot would read as a wake-up
     for (;;) {
         sTake(m_freeSlots);
+        if (m_closed.load(std::memory_order_acquire)) {
+            m_freeSlots.release(); // handed on to the next put waiting, which is refused too
+            delete event;
+            return false;
+        }
         if (sCallerIsExiting()) {
             m_freeSlots.release();
             delete event;
@@ -83,4 +88,9 @@ KvBaseEvent* KvDispatchQueue::get() {
 void KvDispatchQueue::wake() {
     m_freeSlots.release();
     m_filledSlots.release();
+}
+
+void KvDispatchQueue::close() {
+    m_closed.store(true, std::memory_order_release);
+    wake();
 }

@@ -23,13 +23,16 @@ public:
     KvDispatchQueue& operator=(const KvDispatchQueue&) = delete;
 
     // Queues the event, waiting while the ring is full; the queue owns it from here on. When the
-    // calling stack thread is EXITING the event is deleted instead and false returned.
+    // queue is closed, or the calling stack thread is EXITING, the event is deleted instead and
+    // false returned.
     bool put(KvBaseEvent* event);
     // The oldest event, waiting while the ring is empty; the caller owns it. Null when the calling
     // stack thread is EXITING (the queued events stay queued).
     KvBaseEvent* get();
     // Releases one blocked put and one blocked get, so that threads told to stop can see it.
     void wake();
+    // Refuses every put from now on, those waiting for a slot included; what is queued stays.
+    void close();
 
     uint32_t getCount() const { return m_count.load(std::memory_order_acquire); }
     bool isLocked() const { return m_locked; }
@@ -41,6 +44,7 @@ private:
     KvPlatformSemaphore m_freeSlots;
     KvPlatformSemaphore m_filledSlots;
     std::atomic<uint32_t> m_count;
+    std::atomic<bool> m_closed;
     uint32_t m_getIndex;
     uint32_t m_putIndex;
     KvBaseEvent* m_slots[kSlotCount];

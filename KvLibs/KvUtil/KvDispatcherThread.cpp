@@ -10,8 +10,10 @@ KvDispatcherThread::KvDispatcherThread(uint32_t poolMaximum, bool lockedQueue)
 KvDispatcherThread::~KvDispatcherThread() = default;
 
 void KvDispatcherThread::stop() {
+    StopScope scope(*this); // a process-wide instance lives only by its thread's own reference
     KvThread::stop();
-    m_queue.wake();
+    m_queue.close();
+    clearInstance();
 }
 
 void KvDispatcherThread::run() {
@@ -22,6 +24,9 @@ void KvDispatcherThread::run() {
         // One event's failure is that event's: the dispatcher goes on with the next.
         sRunCaught("KvDispatcherThread::run", [&] { dispatch(event.get()); });
     }
+}
+
+void KvDispatcherThread::atEnd() {
     clearInstance();
-    m_pool.releaseOwner();
+    m_pool.releaseOwner(); // the object may go with the thread's own reference now
 }

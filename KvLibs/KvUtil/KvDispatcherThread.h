@@ -18,7 +18,9 @@ public:
     ~KvDispatcherThread() override;
 
     void run() override;
-    // Also wakes the queue, so that a dispatcher waiting for an event sees the stop.
+    // Also closes the queue, which wakes a dispatcher waiting for an event and releases every
+    // sender, and stops this dispatcher being its class's process-wide instance, whether or not
+    // its body has begun.
     void stop() override;
 
     // Handles one event; the event is deleted by the caller afterwards.
@@ -28,7 +30,8 @@ public:
 
     KvDispatchQueue* getQueue() { return &m_queue; }
     KvThreadPool* getPool() { return &m_pool; }
-    // Queues the event (see KvDispatchQueue::put); the queue owns it from here on.
+    // Queues the event (see KvDispatchQueue::put); the queue owns it from here on. Once the
+    // dispatcher is stopped the event is deleted instead and false returned.
     bool put(KvBaseEvent* event) { return m_queue.put(event); }
 
     // The process-wide instance of one dispatcher class, made and forked on first use.
@@ -40,7 +43,28 @@ public:
             if (Dispatcher* present = instance.load(std::memory_order_acquire))
                 return present;
             std::lock_guard<std::mutex> lock(mutex);
-            if (Dispatcher* present = instance.load(std::memory_order_acquire))
+            return getLocked();
+        }
+        // Counted under the lock: a dispatcher that ends forgets itself under it first.
+        KvHandle<Dispatcher> handle() {
+            std::lock_guard<std::mutex> lock(mutex);
+            return KvHandle<Dispatcher>(getLocked());
+        }
+        void clear(Dispatcher* dispatcher) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (instance.load(std::memory_order_acquire) == dispatcher)
+                instance.store(nullptr, std::memory_order_release);
+        }
+        KvDispatchQueue* queue() {
+            Dispatcher* present = instance.load(std::memory_order_acquire);
+            return present ? present->getQueue() : nullptr;
+        }
+
+    private:
+        Dispatcher* getLocked() {
+            Dispatcher* present = instance.load(std::memory_order_acquire);
+            // One told to stop is still alive here, but no longer the instance.
+            if (present && present->getState() != KvThread::EXITING)
                 return present;
             KvHandle<KvThread> made(new Dispatcher());
             auto* dispatcher = static_cast<Dispatcher*>(made.get());
@@ -53,18 +77,11 @@ public:
             instance.store(dispatcher, std::memory_order_release);
             return dispatcher; // alive while its thread runs
         }
-        void clear(Dispatcher* dispatcher) {
-            std::lock_guard<std::mutex> lock(mutex);
-            if (instance.load(std::memory_order_acquire) == dispatcher)
-                instance.store(nullptr, std::memory_order_release);
-        }
-        KvDispatchQueue* queue() {
-            Dispatcher* present = instance.load(std::memory_order_acquire);
-            return present ? present->getQueue() : nullptr;
-        }
     };
 
 protected:
+    void atEnd() override;
+
     KvThreadPool m_pool;
     KvDispatchQueue m_queue;
 };

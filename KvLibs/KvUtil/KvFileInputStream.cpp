@@ -4,26 +4,32 @@
 #include "KvLibraryLock.h"
 #include "KvPlatformFile.h"
 
-#include <set>
+#include <map>
 
 namespace {
 
-// The descriptors of all file input streams, guarded by the library lock. Never destroyed:
-// streams may outlive static destruction.
-std::set<int>& registry() {
-    static std::set<int>* const descriptors = new std::set<int>;
+// The descriptors of all file input streams, each with the registration of the stream that owns
+// it (0 for a descriptor that no stream owns), guarded by the library lock. A number that comes
+// back after closeAll carries its new owner's registration, so the old stream leaves it alone.
+// Never destroyed: streams may outlive static destruction.
+std::map<int, uint64_t>& registry() {
+    static std::map<int, uint64_t>* const descriptors = new std::map<int, uint64_t>;
     return *descriptors;
 }
+
+uint64_t s_lastRegistration = 0; // guarded by the library lock
 
 } // namespace
 
 KvFileInputStream::KvFileInputStream(int fd)
-    : m_fd(fd), m_markPosition(0), m_markSet(false), m_seekable(false), m_ownsFd(false) {
+    : m_fd(fd), m_registration(0), m_markPosition(0), m_markSet(false), m_seekable(false),
+      m_ownsFd(false) {
     enterInRegistry();
 }
 
 KvFileInputStream::KvFileInputStream(const char* fileName)
-    : m_fd(-1), m_markPosition(0), m_markSet(false), m_seekable(false), m_ownsFd(false) {
+    : m_fd(-1), m_registration(0), m_markPosition(0), m_markSet(false), m_seekable(false),
+      m_ownsFd(false) {
     KV_ASSERT(fileName != nullptr, "filename expected");
     m_fd = kvFileOpenRead(fileName);
     if (m_fd < 0)
@@ -36,7 +42,12 @@ void KvFileInputStream::enterInRegistry() {
     m_seekable = m_fd >= 0 && kvFileSeekFromCurrent(m_fd, 0) >= 0;
     KvLibraryLockGuard guard;
     try {
-        registry().insert(m_fd);
+        if (!m_ownsFd) {
+            registry().emplace(m_fd, 0); // an owner's entry stays its owner's
+            return;
+        }
+        m_registration = ++s_lastRegistration;
+        registry()[m_fd] = m_registration;
     } catch (...) {
         if (m_ownsFd)
             kvFileClose(m_fd);
@@ -49,14 +60,17 @@ KvFileInputStream::~KvFileInputStream() {
         return;
     KvLibraryLockGuard guard;
     // After closeAll the number is no longer ours and may already name another file.
-    if (registry().erase(m_fd) != 0)
-        kvFileClose(m_fd);
+    auto entry = registry().find(m_fd);
+    if (entry == registry().end() || entry->second != m_registration)
+        return;
+    registry().erase(entry);
+    kvFileClose(m_fd);
 }
 
 void KvFileInputStream::closeAll() {
     KvLibraryLockGuard guard;
-    for (int fd : registry())
-        kvFileClose(fd);
+    for (const auto& entry : registry())
+        kvFileClose(entry.first);
     registry().clear();
 }
 

@@ -33,6 +33,7 @@ private:
     void enterInRegistry();
 
     int32_t m_fd;
+    uint64_t m_registration; // its entry in the registry of open descriptors; 0 when not owned
     int64_t m_markPosition;
     bool m_markSet;
     bool m_seekable;

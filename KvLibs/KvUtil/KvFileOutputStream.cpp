@@ -32,17 +32,23 @@ void KvFileOutputStream::open(const char* fileName) {
 }
 
 void KvFileOutputStream::write(const void* buffer, uint32_t length, uint32_t offset) {
+    uint32_t taken = 0;
+    writeCounted(buffer, length, offset, taken);
+}
+
+void KvFileOutputStream::writeCounted(const void* buffer, uint32_t length, uint32_t offset,
+                                      uint32_t& taken) {
+    taken = 0;
     if (!buffer)
         return;
     const uint8_t* bytes = static_cast<const uint8_t*>(buffer) + offset;
-    while (length > 0) {
-        int64_t written = kvFileWrite(m_fd, bytes, length);
+    while (taken < length) {
+        int64_t written = kvFileWrite(m_fd, bytes + taken, length - taken);
         if (written <= 0) {
             // A write that moves nothing would otherwise spin here for ever.
             KvSystemError::sThrow("KvFileOutputStream::write", written < 0 ? 0 : ENOSPC);
         }
-        bytes += written;
-        length -= static_cast<uint32_t>(written);
+        taken += static_cast<uint32_t>(written);
     }
 }
 

@@ -20,6 +20,8 @@ public:
     using KvOutputStream::write;
     void write(const void* buffer, uint32_t length, uint32_t offset) override;
     void write(uint8_t byte) override;
+    void writeCounted(const void* buffer, uint32_t length, uint32_t offset,
+                      uint32_t& taken) override;
 
     int getDescriptor() const { return m_fd; }
 

@@ -3,8 +3,8 @@
 #include "KvBufferedInputStream.h"
 #include "KvByteArray.h"
 #include "KvFileInputStream.h"
-#include "KvErrorStream.h"
 #include "KvException.h"
+#include "KvThread.h"
 #include "KvOutputStream.h"
 
 #include <mutex>
@@ -20,8 +20,7 @@ int32_t KvInputStream::read(void* buffer, int32_t length, int32_t offset) {
             bytes[count++] = static_cast<uint8_t>(c);
         }
     } catch (KvHandle<KvException>& e) {
-        KvErrorStream::instance()->getStream("KvException", 0)
-            << "catch exception in KvInputStream::read(): " << e->getMessage() << endl;
+        KvThread::sLogCaught("KvInputStream::read", e->getText());
         if (count == 0)
             throw;
         return count;

@@ -93,6 +93,8 @@ bool KvMonitorThread::cancel(KvHandle<KvObserver> observer, uint64_t id) {
 }
 
 int64_t KvMonitorThread::fire() {
+    // Counted: a dispatcher stopped meanwhile stays alive until our put to it has returned.
+    KvHandle<KvTimerDispatcher> dispatcher;
     for (;;) {
         KvTime due;
         KvTimerQueue::Entry entry;
@@ -103,7 +105,15 @@ int64_t KvMonitorThread::fire() {
             return remaining;
         if (entry.argument.isNull())
             entry.argument = new KvTimer(due.get());
-        KvTimerDispatcher::instance()->put(new KvTimerEvent(entry.observer, entry.argument));
+        if (dispatcher.isNull())
+            dispatcher = KvTimerDispatcher::sInstanceHandle();
+        // A stopped dispatcher refuses the event; the one that replaced it takes it instead.
+        while (!dispatcher->put(new KvTimerEvent(entry.observer, entry.argument))) {
+            KvHandle<KvTimerDispatcher> next = KvTimerDispatcher::sInstanceHandle();
+            if (next.get() == dispatcher.get())
+                break;
+            dispatcher = next;
+        }
     }
 }
 
@@ -120,20 +130,32 @@ uint32_t KvMonitorThread::sWaitTime(int64_t untilDue) {
 void KvMonitorThread::run() {
     while (getState() != EXITING)
         waitForWakeup(sWaitTime(fire()));
-    {
-        std::lock_guard<std::mutex> lock(s_instanceMutex);
-        if (s_instance == this)
-            s_instance = nullptr; // the next instance() makes a new scheduler
-    }
+}
+
+void KvMonitorThread::stop() {
+    StopScope scope(*this); // the process-wide scheduler lives only by its thread's own reference
+    KvThread::stop();
+    sForget(this);
+}
+
+void KvMonitorThread::atEnd() {
+    sForget(this);
     m_timerQueue.clear();
-    m_timerQueue.releaseOwner();
+    m_timerQueue.releaseOwner(); // the object may go with the thread's own reference now
+}
+
+void KvMonitorThread::sForget(KvMonitorThread* scheduler) {
+    std::lock_guard<std::mutex> lock(s_instanceMutex);
+    if (s_instance == scheduler)
+        s_instance = nullptr; // the next instance() makes a new scheduler
 }
 
 KvHandle<KvMonitorThread> KvMonitorThread::sInstanceHandle() {
     if (auto* own = dynamic_cast<KvMonitorThread*>(KvThread::currentThread()))
         return KvHandle<KvMonitorThread>(own);
     std::lock_guard<std::mutex> lock(s_instanceMutex);
-    if (!s_instance) {
+    // One told to stop is alive until it has forgotten itself under this lock, but no longer ours.
+    if (!s_instance || s_instance->getState() == EXITING) {
         KvHandle<KvMonitorThread> made(new KvMonitorThread());
         try {
             made->fork();

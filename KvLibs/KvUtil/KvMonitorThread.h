@@ -52,6 +52,8 @@ public:
     ~KvMonitorThread() override;
 
     void run() override;
+    // Also stops it being the process-wide scheduler, whether or not its body has begun.
+    void stop() override;
 
     // Schedules a timer delayMs milliseconds from now; returns its id, the due time.
     uint64_t schedule(uint32_t delayMs, KvHandle<KvObserver> observer, KvHandle<KvObject> argument);
@@ -74,8 +76,12 @@ public:
                                   KvHandle<KvObject> argument = KvHandle<KvObject>());
     static bool cancelTimer(KvHandle<KvObserver> observer, uint64_t id);
 
+protected:
+    void atEnd() override;
+
 private:
     static KvHandle<KvMonitorThread> sInstanceHandle();
+    static void sForget(KvMonitorThread* scheduler);
 
     KvTimerQueue m_timerQueue;
 };

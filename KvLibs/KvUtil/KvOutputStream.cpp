@@ -15,6 +15,13 @@ void KvOutputStream::write(const void* buffer, uint32_t length, uint32_t offset)
         write(bytes[i]);
 }
 
+void KvOutputStream::writeCounted(const void* buffer, uint32_t length, uint32_t offset,
+                                  uint32_t& taken) {
+    taken = 0;
+    write(buffer, length, offset);
+    taken = buffer ? length : 0;
+}
+
 void KvOutputStream::write(const KvHandle<KvByteArray>& array, uint32_t offset, uint32_t length) {
     if (array.isNull() || offset >= array->size())
         return;

@@ -15,6 +15,10 @@ public:
     virtual void write(const void* buffer, uint32_t length, uint32_t offset);
     virtual void write(uint8_t byte) = 0;
     virtual void flush() {}
+    // Writes like write(buffer, length, offset). When that fails, `taken` tells how many of the
+    // bytes the target kept before the failure was thrown; a stream that cannot tell says 0.
+    virtual void writeCounted(const void* buffer, uint32_t length, uint32_t offset,
+                              uint32_t& taken);
 
     // Writes length bytes of the array from offset; 0, or a length past the end, means to the end.
     void write(const KvHandle<KvByteArray>& array, uint32_t offset, uint32_t length);

@@ -51,8 +51,12 @@ public:
 
 KvWinsockInit gWinsockInit;
 
-uint32_t toPort(uint32_t port) {
-    return port & 0xFFFF;
+constexpr uint32_t kLastPort = 0xFFFF;
+// Winsock's "Invalid argument": a port past 16 bits would otherwise be cut to another port.
+constexpr uint32_t kInvalidArgument = 10022;
+
+uint16_t toPort(uint32_t port) {
+    return static_cast<uint16_t>(port);
 }
 
 // At trace level 5: a time stamp, a banner ("UDP Received <n> bytes from <host>:<port>" or "UDP
@@ -131,6 +135,8 @@ bool KvSocketImpl::isStream() const {
 void KvSocketImpl::create(uint32_t port, const KvInetAddress& address, int32_t type) {
     if (getHandle() != kKvInvalidSocket)
         KvException::sThrow("socket alrady created");
+    if (port > kLastPort)
+        KvSocketError::sThrow("bind", kInvalidArgument);
     KvSocketHandle handle = kvSocketOpen(type > 0);
     if (handle == kKvInvalidSocket)
         KvSocketError::sThrow("socket(AF_INET, aType, 0)");
@@ -138,7 +144,7 @@ void KvSocketImpl::create(uint32_t port, const KvInetAddress& address, int32_t t
     const char* failure = nullptr;
     if (kvSocketSetReuseAddress(handle, true) != 0)
         failure = "KvSocketImpl::setsockopt(...)";
-    else if (kvSocketBind(handle, address.getAddress(), static_cast<uint16_t>(toPort(port))) != 0)
+    else if (kvSocketBind(handle, address.getAddress(), toPort(port)) != 0)
         failure = "bind";
     if (failure) {
         uint32_t code = kvGetLastSocketError();
@@ -156,6 +162,8 @@ void KvSocketImpl::create(uint32_t port, const KvInetAddress& address, int32_t t
 }
 
 void KvSocketImpl::connect(const KvInetAddress& address, uint32_t port, bool stream) {
+    if (port > kLastPort)
+        KvSocketError::sThrow("connect", kInvalidArgument);
     KvSocketHandle handle = getHandle();
     bool opened = false;
     if (handle == kKvInvalidSocket) {
@@ -174,7 +182,7 @@ void KvSocketImpl::connect(const KvInetAddress& address, uint32_t port, bool str
         KvSocketError::sThrow(text, code);
     };
     kvSocketSetBufferSizes(handle, kSendBufferSize, kReceiveBufferSize);
-    if (kvSocketConnect(handle, address.getAddress(), static_cast<uint16_t>(toPort(port))) != 0)
+    if (kvSocketConnect(handle, address.getAddress(), toPort(port)) != 0)
         fail("connect");
     // Only a stream has Nagle's algorithm to turn off.
     if (stream && kvSocketSetNoDelay(handle, true) != 0)
@@ -444,12 +452,15 @@ int32_t KvSocketImpl::receiveFrom(void* buffer, uint32_t length, KvInetAddress& 
 
 int32_t KvSocketImpl::sendTo(const void* buffer, uint32_t length, const KvInetAddress& address,
                              uint32_t port) {
+    if (port > kLastPort) {
+        kvSetLastError(kInvalidArgument);
+        return -1;
+    }
     traceDatagram("Sending", "to", buffer, length, address, port);
     HandleUse use(*this);
     if (!use)
         return -1;
-    return kvSocketSendTo(use.handle(), buffer, length, address.getAddress(),
-                          static_cast<uint16_t>(toPort(port)));
+    return kvSocketSendTo(use.handle(), buffer, length, address.getAddress(), toPort(port));
 }
 
 int32_t KvSocketImpl::available() {

@@ -1,8 +1,8 @@
 #include "KvSocketInputStream.h"
 
 #include "KvClientSocket.h"
-#include "KvErrorStream.h"
 #include "KvException.h"
+#include "KvThread.h"
 
 KvSocketInputStream::KvSocketInputStream(KvClientSocket* socket)
     : m_socket(socket), m_state(READING), m_heldByte(0) {}
@@ -28,8 +28,7 @@ int32_t KvSocketInputStream::receive(void* buffer, int32_t length, int32_t offse
         count =
             socket->receive(buffer, static_cast<uint32_t>(length), static_cast<uint32_t>(offset));
     } catch (KvHandle<KvException>& e) {
-        KvErrorStream::instance()->getStream("KvException", 0)
-            << "catch exception in KvSocketInputStream::read(): " << e->getMessage() << endl;
+        KvThread::sLogCaught("KvSocketInputStream::read", e->getText());
         end();
         throw;
     }

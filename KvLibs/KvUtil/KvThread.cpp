@@ -47,13 +47,14 @@ const char* stateName(int32_t state) {
 } // namespace
 
 KvThread::KvThread()
-    : m_threadId(0), m_state(DETACHED), m_wakeupEvent(new KvPlatformEvent), m_leaving(0) {
+    : m_threadId(0), m_state(DETACHED), m_wakeupEvent(new KvPlatformEvent), m_leaving(0),
+      m_stopping(0) {
     KvProcess::instance();
 }
 
 KvThread::KvThread(ProcessTag)
     : m_threadId(kvCurrentThreadId()), m_state(INITIALIZING), m_wakeupEvent(new KvPlatformEvent),
-      m_leaving(0) {
+      m_leaving(0), m_stopping(0) {
     registry();
 }
 
@@ -73,7 +74,17 @@ bool KvThread::block() {
     KvException::sThrow("Not yet implemented");
 }
 
+KvThread::StopScope::StopScope(KvThread& thread) : m_thread(thread) {
+    // Before the state changes: the thread that sees EXITING sees this count too.
+    m_thread.m_stopping.fetch_add(1, std::memory_order_acq_rel);
+}
+
+KvThread::StopScope::~StopScope() {
+    m_thread.m_stopping.fetch_sub(1, std::memory_order_release);
+}
+
 void KvThread::stop() {
+    StopScope scope(*this);
     int32_t previous = m_state.exchange(EXITING, std::memory_order_acq_rel);
     if (previous != DETACHED && previous != INITIALIZING)
         wakeup();
@@ -130,8 +141,12 @@ bool KvThread::isProcessEnding() {
 }
 
 void KvThread::sLogCaught(const char* site, const char* text) {
-    KvErrorStream::instance()->getStream("KvException", 0)
-        << "catch exception in " << site << "(): " << (text ? text : "") << endl;
+    try {
+        KvErrorStream::instance()->getStream("KvException", 0)
+            << "catch exception in " << site << "(): " << (text ? text : "") << endl;
+    } catch (...) {
+        // The log's own failure must not end the thread that only meant to report one.
+    }
 }
 
 void KvThread::sStartRoutine(void* self) {
@@ -144,6 +159,9 @@ void KvThread::sStartRoutine(void* self) {
         return;
     }
     const bool wakeProcess = isProcessEnding();
+    // A stop that ended the body may still be at work on the object.
+    while (thread->m_stopping.load(std::memory_order_acquire) != 0)
+        std::this_thread::yield();
     thread->leave(); // the object may be gone from here on
     if (wakeProcess)
         KvProcess::instance()->wakeup();
@@ -176,6 +194,7 @@ int32_t KvThread::entry() {
         if (!sRunCaught("KvThread::block", [this] { run(); }))
             result = -1;
     }
+    sRunCaught("KvThread::block", [this] { atEnd(); });
 
     if (!isProcess) {
         t_currentThread = nullptr;

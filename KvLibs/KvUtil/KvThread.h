@@ -51,12 +51,31 @@ public:
     static bool isProcessEnding();
 
     // Writes "catch exception in <site>(): <text>" on the error stream's "KvException" category.
+    // A line that cannot be written is dropped: a catch site goes on either way.
     static void sLogCaught(const char* site, const char* text);
     // Runs the job and logs (unless the process is ending) whatever it throws instead of passing
     // it on. Returns false when the job threw.
     template <class Job> static bool sRunCaught(const char* site, Job&& job);
 
 protected:
+    // Runs on the started thread after its body, and in the body's place when the thread was
+    // stopped before the body began: what a thread must undo however it ends belongs here.
+    virtual void atEnd() {}
+
+    // Held by a stop for the whole of its work: a thread that ends meanwhile lets go of its object
+    // only once every such stop has returned, so a stop may still touch the object after it has
+    // set EXITING, even when its caller holds no reference.
+    class StopScope {
+    public:
+        explicit StopScope(KvThread& thread);
+        ~StopScope();
+        StopScope(const StopScope&) = delete;
+        StopScope& operator=(const StopScope&) = delete;
+
+    private:
+        KvThread& m_thread;
+    };
+
     struct ProcessTag {};
     // The process object's constructor: it stands for the calling thread, started by nobody.
     explicit KvThread(ProcessTag);
@@ -76,6 +95,8 @@ private:
     // Ending threads that still write to the object after they let go of it; the destructor
     // waits until they are done.
     std::atomic<int32_t> m_leaving;
+    // Stops under way (see StopScope).
+    std::atomic<int32_t> m_stopping;
 };
 
 template <class Job> bool KvThread::sRunCaught(const char* site, Job&& job) {

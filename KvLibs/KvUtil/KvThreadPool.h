@@ -17,7 +17,7 @@ public:
     enum JobKind : uint32_t { NO_JOB = 0, NOTIFY = 1, UPDATE = 2 };
 
     KvThreadPool(KvThread* owner, uint32_t maximum);
-    // Stops the workers and cuts them loose: a worker still busy finishes its job on its own.
+    // Stops the workers and cuts them loose: a worker that was given a job runs it on its own.
     virtual ~KvThreadPool();
     KvThreadPool(const KvThreadPool&) = delete;
     KvThreadPool& operator=(const KvThreadPool&) = delete;

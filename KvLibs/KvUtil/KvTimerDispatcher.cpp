@@ -26,6 +26,10 @@ KvTimerDispatcher* KvTimerDispatcher::instance() {
     return s_instance.get();
 }
 
+KvHandle<KvTimerDispatcher> KvTimerDispatcher::sInstanceHandle() {
+    return s_instance.handle();
+}
+
 KvDispatchQueue* KvTimerDispatcher::getInstanceQueue() {
     return s_instance.queue();
 }

@@ -13,6 +13,8 @@ public:
 
     // The process-wide dispatcher, made and started on first use.
     static KvTimerDispatcher* instance();
+    // The same, counted: it stays alive while the handle is held, even when stopped meanwhile.
+    static KvHandle<KvTimerDispatcher> sInstanceHandle();
     // The queue of the instance, or null when there is none (makes nothing).
     static KvDispatchQueue* getInstanceQueue();
 };

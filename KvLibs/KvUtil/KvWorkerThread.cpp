@@ -43,11 +43,21 @@ void KvWorkerThread::run() {
         // Only an assignment gives a job; a worker woken without one is on the idle stack already.
         if (m_jobKind == KvThreadPool::NO_JOB)
             continue;
-        sRunCaught("KvWorkerThread::run", [this] { runJob(); });
-        // Released after a failed job too: an idle worker keeps nobody's objects alive.
-        clearJob();
+        runAndClearJob();
         KvThreadPool::sReturn(this);
     }
-    clearJob();
+}
+
+void KvWorkerThread::atEnd() {
+    // A job handed over just before the stop (the pool going, say) still runs: it was given to
+    // this worker and to nobody else. Stopped before its body began, the worker runs it here.
+    if (m_jobKind != KvThreadPool::NO_JOB)
+        runAndClearJob();
     KvThreadPool::sRemove(this);
+}
+
+void KvWorkerThread::runAndClearJob() {
+    sRunCaught("KvWorkerThread::run", [this] { runJob(); });
+    // Released after a failed job too: an idle worker keeps nobody's objects alive.
+    clearJob();
 }

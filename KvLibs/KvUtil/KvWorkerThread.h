@@ -18,9 +18,13 @@ public:
     void assignNotify(KvHandle<KvObservable> observable, KvHandle<KvObject> argument);
     void assignUpdate(KvHandle<KvObserver> observer, KvHandle<KvObject> argument);
 
+protected:
+    void atEnd() override;
+
 private:
     friend class KvThreadPool;
     void runJob();
+    void runAndClearJob();
     void clearJob();
 
     uint32_t m_jobKind;

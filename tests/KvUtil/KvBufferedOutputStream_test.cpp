@@ -1,9 +1,14 @@
 #include "KvBufferedOutputStream.h"
 #include "KvException.h"
+#include "KvFileOutputStream.h"
+#include "support/KvTestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -97,6 +102,44 @@ TEST(KvBufferedOutputStream, FailedFlushKeepsTheBytes) {
     target->failing = false;
     stream->flush();
     EXPECT_EQ(target->all(), "held");
+}
+
+TEST(KvBufferedOutputStream, ARetriedFlushWritesOnlyWhatThePartialWriteLeft) {
+    std::filesystem::path dir = kvFreshDirectory("kv_bufferedout_partial");
+    std::filesystem::path file = dir / "out.bin";
+    std::string data;
+    for (int i = 0; i < 1600; ++i)
+        data.push_back(static_cast<char>('a' + i % 23));
+    // Past the size limit a write is cut short, and the next one fails instead of raising SIGXFSZ.
+    struct rlimit previous {};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &previous));
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 700;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
+    int failures = 0;
+    {
+        KvHandle<KvBufferedOutputStream> stream(new KvBufferedOutputStream(
+            KvHandle<KvOutputStream>(new KvFileOutputStream(file.c_str())), 512));
+        for (size_t at = 0; at < data.size(); at += 100) {
+            try {
+                stream->write(data.data(), 100, static_cast<uint32_t>(at));
+            } catch (KvHandle<KvException>&) {
+                ++failures;
+                EXPECT_EQ(300u, stream->getCount()); // 200 of the 500 flushed reached the file
+                setrlimit(RLIMIT_FSIZE, &previous);
+                stream->write(data.data(), 100, static_cast<uint32_t>(at));
+            }
+        }
+        stream->flush();
+    }
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(1, failures);
+    std::string written = kvReadFile(file);
+    EXPECT_EQ(data.size(), written.size());
+    EXPECT_TRUE(written == data);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(KvBufferedOutputStream, NeedsABufferAndATarget) {

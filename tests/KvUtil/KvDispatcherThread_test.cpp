@@ -24,6 +24,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -41,6 +42,14 @@ class NumberedEvent : public KvBaseEvent {
 public:
     explicit NumberedEvent(int number) : m_number(number) {}
     int m_number;
+};
+
+// An event that counts the live ones.
+class CountedEvent : public NumberedEvent {
+public:
+    explicit CountedEvent(int number) : NumberedEvent(number) { s_live.fetch_add(1); }
+    ~CountedEvent() override { s_live.fetch_sub(1); }
+    static inline std::atomic<int> s_live{0};
 };
 
 // Records what it dispatches; negative numbers fail.
@@ -70,6 +79,21 @@ private:
     std::mutex m_mutex;
     std::vector<int> m_seen;
     bool m_threadOk = true;
+};
+
+// Holds event 0 at the gate.
+class GatedDispatcher : public RecordingDispatcher {
+public:
+    explicit GatedDispatcher(Gate& gate) : m_gate(gate) {}
+    void dispatch(KvBaseEvent* event) override {
+        if (static_cast<NumberedEvent*>(event)->m_number == 0) {
+            m_holding = true;
+            m_gate.wait();
+        }
+        RecordingDispatcher::dispatch(event);
+    }
+    Gate& m_gate;
+    std::atomic<bool> m_holding{false};
 };
 
 } // namespace
@@ -104,6 +128,36 @@ TEST(KvDispatcherThread, StopEndsADispatcherWaitingOnAnEmptyQueue) {
     EXPECT_TRUE(dispatcher->seen().empty());
     // Its pool let go of it: ours is the last handle.
     EXPECT_EQ(1, dispatcher->getRefCount());
+}
+
+TEST(KvDispatcherThread, StopReleasesASenderBlockedOnAFullQueueAndRefusesLaterPuts) {
+    Gate gate;
+    KvHandle<GatedDispatcher> dispatcher(new GatedDispatcher(gate));
+    dispatcher->fork();
+    // The dispatcher holds event 0 at the gate; 4096 more fill its queue.
+    dispatcher->put(new NumberedEvent(0));
+    ASSERT_TRUE(waitUntil([&] { return dispatcher->m_holding.load(); }));
+    for (int i = 1; i <= static_cast<int>(KvDispatchQueue::kSlotCount); ++i)
+        ASSERT_TRUE(dispatcher->put(new CountedEvent(i)));
+    std::atomic<int> result{-1};
+    std::thread sender([&] { result = dispatcher->put(new CountedEvent(-3)) ? 1 : 0; });
+    dispatcher->stop();
+    bool returned = waitUntil([&] { return result.load() != -1; }, std::chrono::seconds(10));
+    if (!returned)
+        delete dispatcher->getQueue()->get(); // let the sender go
+    sender.join();
+    ASSERT_TRUE(returned);
+    EXPECT_EQ(0, result.load());
+    EXPECT_FALSE(dispatcher->put(new CountedEvent(-4)));
+    gate.open();
+    ASSERT_TRUE(waitUntil([&] { return dispatcher->getState() == KvThread::DETACHED; }));
+    // Refused events are freed; queued ones stay queued, in order, none overwritten.
+    EXPECT_EQ(static_cast<int>(KvDispatchQueue::kSlotCount), CountedEvent::s_live.load());
+    for (int i = 1; i <= static_cast<int>(KvDispatchQueue::kSlotCount); ++i) {
+        std::unique_ptr<KvBaseEvent> event(dispatcher->getQueue()->get());
+        ASSERT_EQ(i, static_cast<NumberedEvent*>(event.get())->m_number);
+    }
+    EXPECT_EQ(0, CountedEvent::s_live.load());
 }
 
 TEST(KvDispatcherThread, EachDispatcherIsMadeOnceWhoeverAsksFirst) {

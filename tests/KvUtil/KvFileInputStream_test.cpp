@@ -154,4 +154,19 @@ TEST_F(KvFileInputStreamTest, CloseAllClosesEveryFileOnce) {
     }
 }
 
+TEST_F(KvFileInputStreamTest, AStreamFromBeforeCloseAllLeavesAReusedDescriptorToItsNewStream) {
+    KvHandle<KvFileInputStream> old(new KvFileInputStream(file.c_str()));
+    int fd = old->getDescriptor();
+    KvFileInputStream::closeAll();
+    fs::path other = dir / "other.txt";
+    std::ofstream(other) << "abc";
+    KvHandle<KvFileInputStream> fresh(new KvFileInputStream(other.c_str()));
+    ASSERT_EQ(fd, fresh->getDescriptor()); // the lowest free number comes back
+    old.release();
+    EXPECT_TRUE(isOpen(fd));
+    EXPECT_EQ('a', fresh->read());
+    fresh.release();
+    EXPECT_FALSE(isOpen(fd));
+}
+
 } // namespace

@@ -178,6 +178,15 @@ TEST(KvMonitorThread, ADueTimerUpdatesItsObserverOnAPoolWorker) {
     EXPECT_EQ(argument.get(), observer->argument().get());
 }
 
+TEST(KvMonitorThread, ASchedulerAndADispatcherStoppedBeforeTheyRanAreReplaced) {
+    // Stopped right after they were made: neither body has started yet.
+    KvMonitorThread::instance()->stop();
+    KvTimerDispatcher::instance()->stop();
+    KvHandle<CountingObserver> observer(new CountingObserver);
+    KvMonitorThread::scheduleTimer(1, observer);
+    EXPECT_TRUE(waitUntil([&] { return observer->m_count.load() == 1; }, std::chrono::seconds(10)));
+}
+
 TEST(KvMonitorThread, IsOnePerProcessAndItsOwnOnItsThread) {
     std::vector<std::thread> threads;
     std::vector<KvMonitorThread*> seen(8, nullptr);

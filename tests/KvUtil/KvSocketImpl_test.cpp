@@ -89,6 +89,33 @@ TEST(KvSocketImpl, FailuresCarryTheirTextAndWinsockCode) {
     EXPECT_EQ(kvsock::openDescriptorCount(), before - 1);
 }
 
+TEST(KvSocketImpl, PortsPastSixteenBitsAreRefusedNotCut) {
+    int before = kvsock::openDescriptorCount();
+    for (uint32_t port : {65536u, 70000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(port);
+        auto expectRefused = [](const char* text, auto make) {
+            try {
+                make();
+                ADD_FAILURE() << text << " took the port";
+            } catch (KvHandle<KvException>& e) {
+                EXPECT_STREQ(e->getText(), text);
+                EXPECT_EQ(errorCode(e), 10022u);
+            }
+        };
+        expectRefused("bind", [&] {
+            KvHandle<KvDatagramSocket>(new KvDatagramSocket(port, loopback(), false, 1500));
+        });
+        expectRefused("bind",
+                      [&] { KvHandle<KvServerSocket>(new KvServerSocket(port, loopback())); });
+        expectRefused("connect",
+                      [&] { KvHandle<KvClientSocket>(new KvClientSocket(loopback(), port)); });
+        KvHandle<KvDatagramSocket> socket(new KvDatagramSocket(0, loopback(), false, 1500));
+        EXPECT_EQ(-1, socket->sendTo("x", 1, loopback(), port));
+        socket->close();
+    }
+    EXPECT_EQ(kvsock::openDescriptorCount(), before);
+}
+
 TEST(KvSocketImpl, AvailableNeverWaitsAndCountsAtMostFour) {
     TcpPair pair;
     EXPECT_EQ(pair.accepted->available(), 0); // nothing pending: returns at once

@@ -177,3 +177,15 @@ TEST(KvThreadPool, APoolDestroyedWhileAJobRunsLetsTheWorkerFinishSafely) {
     ASSERT_TRUE(waitUntil([&] { return keep->getState() == KvThread::DETACHED; }));
     EXPECT_TRUE(job->m_done);
 }
+
+TEST(KvThreadPool, JobsHandedToWorkersRunWhenThePoolGoesRightAfter) {
+    std::atomic<int> ran{0};
+    KvHandle<JobObserver> job(new JobObserver([&] { ran.fetch_add(1); }));
+    for (int i = 0; i < 50; ++i) {
+        KvThreadPool pool(nullptr, 4);
+        for (int j = 0; j < 4; ++j)
+            pool.submitUpdate(job, KvHandle<KvObject>());
+    }
+    EXPECT_TRUE(waitUntil([&] { return ran.load() == 200; }, std::chrono::seconds(10)))
+        << ran.load() << " of 200 ran";
+}

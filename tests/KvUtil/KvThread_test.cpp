@@ -1,9 +1,11 @@
 #include "KvThreadTestSupport.h"
 
 #include "KvException.h"
+#include "KvFileOutputStream.h"
 #include "KvOutputStream.h"
 #include "KvProcess.h"
 #include "KvThread.h"
+#include "KvThreadPool.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 
 using kvtest::FunctionThread;
 using kvtest::Gate;
+using kvtest::JobObserver;
 using kvtest::waitUntil;
 
 namespace {
@@ -175,6 +178,30 @@ TEST(KvThread, ExceptionsEscapingTheBodyAreLoggedAndEndTheThread) {
     foreign->fork();
     ASSERT_TRUE(waitUntil([&] { return log.contains("foreign failure"); }));
     ASSERT_TRUE(waitUntil([&] { return foreign->getState() == KvThread::DETACHED; }));
+}
+
+TEST(KvThread, ACatchSiteWhoseLogCannotBeWrittenDropsTheLineAndGoesOn) {
+    KvHandle<KvErrorStream> full(
+        new KvErrorStream(KvHandle<KvOutputStream>(new KvFileOutputStream("/dev/full"))));
+    full->addCategory("KvException");
+    KvHandle<KvErrorStream> previous = KvErrorStream::setInstance(full);
+    KvHandle<FunctionThread> thread(
+        new FunctionThread([](FunctionThread&) { KvException::sThrow("body failed"); }));
+    thread->fork();
+    bool ended = waitUntil([&] { return thread->getState() == KvThread::DETACHED; });
+    std::atomic<bool> ran{false};
+    {
+        KvThreadPool pool(nullptr, 1);
+        KvHandle<JobObserver> job(new JobObserver([&] {
+            ran = true;
+            KvException::sThrow("job failed");
+        }));
+        pool.submitUpdate(job, KvHandle<KvObject>());
+        EXPECT_TRUE(waitUntil([&] { return job->m_thread.load() && pool.getIdleCount() == 1; }));
+    }
+    KvErrorStream::setInstance(previous);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(ran);
 }
 
 TEST(KvThread, AStartedThreadKeepsItsObjectAliveUntilItsBodyEnds) {
