@@ -4,16 +4,23 @@
 #include "KvLibraryLock.h"
 #include "KvPlatformFile.h"
 
+#include <atomic>
 #include <map>
 
 namespace {
 
 // The descriptors of all file input streams, each with the registration of the stream that owns
 // it (0 for a descriptor that no stream owns), guarded by the library lock. A number that comes
-// back after closeAll carries its new owner's registration, so the old stream leaves it alone.
+// back after closeAll carries its new owner's registration, so the old stream leaves it alone;
+// closeAll marks the old stream closed, so that it reads nothing from that number either.
 // Never destroyed: streams may outlive static destruction.
-std::map<int, uint64_t>& registry() {
-    static std::map<int, uint64_t>* const descriptors = new std::map<int, uint64_t>;
+struct Owner {
+    uint64_t registration;
+    std::atomic<bool>* closed; // the owning stream's mark, set by closeAll; null when not owned
+};
+
+std::map<int, Owner>& registry() {
+    static std::map<int, Owner>* const descriptors = new std::map<int, Owner>;
     return *descriptors;
 }
 
@@ -43,11 +50,11 @@ void KvFileInputStream::enterInRegistry() {
     KvLibraryLockGuard guard;
     try {
         if (!m_ownsFd) {
-            registry().emplace(m_fd, 0); // an owner's entry stays its owner's
+            registry().emplace(m_fd, Owner{0, nullptr}); // an owner's entry stays its owner's
             return;
         }
         m_registration = ++s_lastRegistration;
-        registry()[m_fd] = m_registration;
+        registry()[m_fd] = Owner{m_registration, &m_closed};
     } catch (...) {
         if (m_ownsFd)
             kvFileClose(m_fd);
@@ -61,7 +68,7 @@ KvFileInputStream::~KvFileInputStream() {
     KvLibraryLockGuard guard;
     // After closeAll the number is no longer ours and may already name another file.
     auto entry = registry().find(m_fd);
-    if (entry == registry().end() || entry->second != m_registration)
+    if (entry == registry().end() || entry->second.registration != m_registration)
         return;
     registry().erase(entry);
     kvFileClose(m_fd);
@@ -69,14 +76,17 @@ KvFileInputStream::~KvFileInputStream() {
 
 void KvFileInputStream::closeAll() {
     KvLibraryLockGuard guard;
-    for (const auto& entry : registry())
+    for (const auto& entry : registry()) {
+        if (entry.second.closed)
+            entry.second.closed->store(true, std::memory_order_release);
         kvFileClose(entry.first);
+    }
     registry().clear();
 }
 
 int KvFileInputStream::read() {
     uint8_t byte = 0;
-    int64_t count = kvFileRead(m_fd, &byte, 1);
+    int64_t count = kvFileRead(descriptor(), &byte, 1);
     if (count < 0)
         KvSystemError::sThrow("KvFileInputStream::read");
     return count == 0 ? -1 : byte;
@@ -85,8 +95,8 @@ int KvFileInputStream::read() {
 int32_t KvFileInputStream::read(void* buffer, int32_t length, int32_t offset) {
     if (!buffer || length <= 0 || offset < 0)
         return 0;
-    int64_t count =
-        kvFileRead(m_fd, static_cast<uint8_t*>(buffer) + offset, static_cast<uint32_t>(length));
+    int64_t count = kvFileRead(descriptor(), static_cast<uint8_t*>(buffer) + offset,
+                               static_cast<uint32_t>(length));
     if (count < 0)
         KvSystemError::sThrow("KvFileInputStream::read");
     return count == 0 ? -1 : static_cast<int32_t>(count);
@@ -97,8 +107,8 @@ int64_t KvFileInputStream::skip(int64_t count) {
         return KvInputStream::skip(count);
     if (count <= 0)
         return 0;
-    int64_t from = kvFileSeekFromCurrent(m_fd, 0);
-    int64_t to = from < 0 ? -1 : kvFileSeekFromCurrent(m_fd, count);
+    int64_t from = kvFileSeekFromCurrent(descriptor(), 0);
+    int64_t to = from < 0 ? -1 : kvFileSeekFromCurrent(descriptor(), count);
     if (to < 0)
         KvSystemError::sThrow("KvFileInputStream::skip");
     return to - from;
@@ -107,7 +117,7 @@ int64_t KvFileInputStream::skip(int64_t count) {
 void KvFileInputStream::mark(int32_t) {
     if (!m_seekable)
         return;
-    int64_t position = kvFileSeekFromCurrent(m_fd, 0);
+    int64_t position = kvFileSeekFromCurrent(descriptor(), 0);
     if (position < 0)
         KvSystemError::sThrow("KvFileInputStream::mark");
     m_markPosition = position;
@@ -117,7 +127,7 @@ void KvFileInputStream::mark(int32_t) {
 void KvFileInputStream::reset() {
     if (!m_seekable || !m_markSet)
         return;
-    if (kvFileSeekFromStart(m_fd, m_markPosition) < 0)
+    if (kvFileSeekFromStart(descriptor(), m_markPosition) < 0)
         KvSystemError::sThrow("KvFileInputStream::reset");
     m_markSet = false;
 }

@@ -4,6 +4,7 @@
 
 #include "KvInputStream.h"
 
+#include <atomic>
 #include <cstdint>
 
 class KvFileInputStream : public KvInputStream {
@@ -31,6 +32,8 @@ public:
 
 private:
     void enterInRegistry();
+    // After closeAll the number may name another stream's file: -1, which every call refuses.
+    int descriptor() const { return m_closed.load(std::memory_order_acquire) ? -1 : m_fd; }
 
     int32_t m_fd;
     uint64_t m_registration; // its entry in the registry of open descriptors; 0 when not owned
@@ -38,4 +41,5 @@ private:
     bool m_markSet;
     bool m_seekable;
     bool m_ownsFd;
+    std::atomic<bool> m_closed{false}; // set by closeAll
 };

@@ -1,6 +1,8 @@
 // The write-back stream of a message: gathers the many small writes of a message on the stack and
 // hands them on in few large ones. A byte-array stream then grows once instead of once per 256
 // bytes, and the target's own write runs a few times per message instead of a few times per header.
+// While a message's lock is held it is put on hold and writes nothing to the target, which may
+// block or call into another message: what does not fit on the stack waits on the heap.
 #pragma once
 
 #include "KvOutputStream.h"
@@ -8,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 class KvSipGatheringStream final : public KvOutputStream {
 public:
@@ -34,8 +37,24 @@ public:
         drain();
         m_target.flush();
     }
-    // Hands on what is gathered without flushing the target.
+    void hold() { m_holding = true; }
+    // Ends the hold and hands on what waited.
+    void release() {
+        m_holding = false;
+        drain();
+    }
+    // Hands on what is gathered without flushing the target; on hold, keeps it on the heap.
     void drain() {
+        if (m_holding) {
+            m_waiting.append(m_bytes, m_count);
+            m_count = 0;
+            return;
+        }
+        if (!m_waiting.empty()) {
+            const std::string waiting = std::move(m_waiting);
+            m_waiting.clear();
+            m_target.write(waiting.data(), static_cast<uint32_t>(waiting.size()), 0);
+        }
         if (m_count) {
             const uint32_t count = m_count;
             m_count = 0;
@@ -56,6 +75,8 @@ private:
     }
 
     KvOutputStream& m_target;
+    bool m_holding = false;
+    std::string m_waiting; // gathered on hold beyond the stack's bytes, in order before them
     uint32_t m_count = 0;
     char m_bytes[2048];
 };

@@ -528,7 +528,7 @@ void KvSipHeader::releaseRun() {
     place(nullptr, false, std::memory_order_release);
 }
 
-template <class Stream> void KvSipHeader::writeChain(Stream& stream) const {
+void KvSipHeader::writeChain(KvSipGatheringStream& stream) const {
     for (const KvSipHeader* header = this; header; header = header->m_next.get()) {
         stream.write(header->m_name.data(), header->m_name.length(), 0);
         stream.write(": ", 2, 0);
@@ -537,11 +537,18 @@ template <class Stream> void KvSipHeader::writeChain(Stream& stream) const {
     }
 }
 
-// The message writes its chains under its own lock with its own write-back stream.
-template void KvSipHeader::writeChain(KvSipGatheringStream& stream) const;
-
-void KvSipHeader::serializeChain(KvOutputStream& stream) const {
-    underOwnerLock([&](KvSipMessage*) { writeChain(stream); });
+// Gathered under the lock and handed on to the target once it is let go: the target may block,
+// or reach another message whose own writer waits for this one.
+void KvSipHeader::serializeChain(KvOutputStream& target) const {
+    KvSipGatheringStream stream(target);
+    stream.hold();
+    try {
+        underOwnerLock([&](KvSipMessage*) { writeChain(stream); });
+    } catch (...) {
+        stream.release();
+        throw;
+    }
+    stream.release();
 }
 
 void KvSipHeader::registerHeader(const char* name, Creator creator) {

@@ -87,7 +87,7 @@ public:
     static constexpr uint32_t NAME_BUFFER_SIZE = 48;
 
 private:
-    template <class Stream> void writeChain(Stream& stream) const;
+    void writeChain(KvSipGatheringStream& stream) const;
     template <class F> void underOwnerLock(F&& action) const;
     void relink(KvHandle<KvSipHeader> next, KvSipMessage* owner);
     KvSipHeader* claimRun(KvSipMessage* owner, bool behind, const KvSipHeader* loopAt);

@@ -695,28 +695,36 @@ void KvSipMessage::serialize(KvOutputStream& target) const {
     KvSipGatheringStream stream(target);
     try {
         serializeStartLine(stream);
-        KvLockGuard guard(m_lock);
-        for (uint32_t i = 0; i < m_headerOrderCount; ++i) {
-            const KvHandle<KvSipHeader>& head = m_headers[m_headerOrder[i]];
-            if (!head.isNull())
-                head->writeChain(stream);
-        }
-        stream.write("\r\n", 2, 0);
-        // A header of another class that heads the slot counts as none.
-        const auto* lengthHeader =
-            kvHeaderAs<KvSipContentLengthHeader>(m_headers[KV_HEADER_CONTENT_LENGTH].get());
-        if (m_body && lengthHeader) {
-            uint32_t length = lengthHeader->getLength();
-            // Never past the block, whatever Content-Length was set to after the body.
-            if (length > m_bodyLength)
-                length = m_bodyLength;
-            stream.write(m_body, length, 0);
-        }
+        writeLocked(stream);
+        stream.release();
         stream.flush();
     } catch (...) {
         // What was written before the failure reaches the target, as it would unbuffered.
-        stream.drain();
+        stream.release();
         throw;
+    }
+}
+
+// The headers and the body, gathered under the lock and handed on once it is let go: the target
+// may block, or write into another message whose own writer waits for this one.
+void KvSipMessage::writeLocked(KvSipGatheringStream& stream) const {
+    KvLockGuard guard(m_lock);
+    stream.hold();
+    for (uint32_t i = 0; i < m_headerOrderCount; ++i) {
+        const KvHandle<KvSipHeader>& head = m_headers[m_headerOrder[i]];
+        if (!head.isNull())
+            head->writeChain(stream);
+    }
+    stream.write("\r\n", 2, 0);
+    // A header of another class that heads the slot counts as none.
+    const auto* lengthHeader =
+        kvHeaderAs<KvSipContentLengthHeader>(m_headers[KV_HEADER_CONTENT_LENGTH].get());
+    if (m_body && lengthHeader) {
+        uint32_t length = lengthHeader->getLength();
+        // Never past the block, whatever Content-Length was set to after the body.
+        if (length > m_bodyLength)
+            length = m_bodyLength;
+        stream.write(m_body, length, 0);
     }
 }
 

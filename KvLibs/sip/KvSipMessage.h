@@ -14,6 +14,7 @@
 
 class KvInputStream;
 class KvOutputStream;
+class KvSipGatheringStream;
 class KvSipCallIdHeader;
 class KvSipCSeqHeader;
 class KvSipContactHeader;
@@ -153,6 +154,7 @@ private:
     friend class KvSipHeader; // relinks by hand under the message lock and keeps the chain ends
 
     void readHeaders(KvInputStream& stream);
+    void writeLocked(KvSipGatheringStream& stream) const;
     void addFreshHeader(KvHandle<KvSipHeader>&& header, KvSipHeaderId id);
     void relinked(const KvSipHeader* at, const KvSipHeader* cutEnd, KvSipHeader* newEnd);
     bool isAnyHeaderHeldElsewhere() const;

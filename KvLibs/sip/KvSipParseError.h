@@ -20,7 +20,6 @@ public:
     // The same for a text that the owner reads as a header value, which may close with its line
     // end.
     static void refuseInnerLineEnd(const char* text, const KvObject& owner);
-
-private:
+    // Throws the error that those checks throw.
     [[noreturn]] static void raiseLineEnd(const KvObject& owner);
 };

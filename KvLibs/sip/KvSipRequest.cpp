@@ -3,6 +3,7 @@
 #include "KvConstString.h"
 #include "KvException.h"
 #include "KvInputStream.h"
+#include "KvLineText.h"
 #include "KvMutex.h"
 #include "KvOutputStream.h"
 #include "KvParameters.h"
@@ -78,8 +79,28 @@ KvSipRequest::KvSipRequest(const KvString& method, KvHandle<KvSipNameAddress> re
     // The caller's URI itself: its URL headers go into the message and leave the URI.
     if (!requestUri.isNull())
         m_requestURI = requestUri->getURI();
+    refuseURLHeaderLineEnds();
     buildFromValues(from, to, contact, callId, cseq, contentType, body, bodyLength);
     moveURLHeaders();
+}
+
+// A caller's URL header becomes a header line of its own (only the body may hold line ends):
+// checked before the URI gives any up.
+void KvSipRequest::refuseURLHeaderLineEnds() const {
+    auto* url = dynamic_cast<KvSipURL*>(m_requestURI.get());
+    if (!url || !url->hasHeaders())
+        return;
+    KvHandle<KvParameters> headers = url->getHeaders();
+    if (headers.isNull())
+        return;
+    bool broken = false;
+    headers->forEach([&broken](const char* key, const char* value) {
+        if (!KvConstString(key ? key : "").equalsIgnoreCase("body") &&
+            KvLineText::holdsLineEnd(value))
+            broken = true;
+    });
+    if (broken)
+        KvSipParseError::raiseLineEnd(*this);
 }
 
 KvSipRequest::KvSipRequest(const KvSipRequest& other)

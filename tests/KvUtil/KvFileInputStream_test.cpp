@@ -162,6 +162,8 @@ TEST_F(KvFileInputStreamTest, AStreamFromBeforeCloseAllLeavesAReusedDescriptorTo
     std::ofstream(other) << "abc";
     KvHandle<KvFileInputStream> fresh(new KvFileInputStream(other.c_str()));
     ASSERT_EQ(fd, fresh->getDescriptor()); // the lowest free number comes back
+    // Nor does it read the other file through that number.
+    EXPECT_ANY_THROW(old->read());
     old.release();
     EXPECT_TRUE(isOpen(fd));
     EXPECT_EQ('a', fresh->read());

@@ -740,3 +740,36 @@ TEST(KvSipHeaderChains, ThreadsTearDownAChainThatAHolderRelinked) {
         dropper.join();
     }
 }
+
+// Two threads write two messages, and chains of them, each into a stream that reads the other
+// message as it is written to: neither waits for the other, and each writes all of its message.
+TEST(KvSipHeaderChains, ThreadsWriteIntoStreamsThatReadAnotherMessage) {
+    constexpr int kRounds = 3000;
+    struct ReadingStream : KvStringOutputStream {
+        KvHandle<KvSipMessage> other;
+        void write(const void* buffer, uint32_t length, uint32_t offset) override {
+            other->getHeader(KV_HEADER_VIA);
+            KvStringOutputStream::write(buffer, length, offset);
+        }
+        using KvStringOutputStream::write;
+    };
+    KvHandle<KvSipMessage> messages[2] = {kvParseMessage(kRequest), kvParseMessage(kRequest)};
+    const std::string whole = kvSerialized(messages[0]);
+    auto write = [&](int self) {
+        ReadingStream stream;
+        stream.other = messages[1 - self];
+        KvHandle<KvSipHeader> via = messages[self]->getViaHeader()->getNext();
+        for (int round = 0; round < kRounds; ++round) {
+            stream.text.clear();
+            messages[self]->serialize(stream);
+            EXPECT_EQ(stream.text, whole);
+            stream.text.clear();
+            via->serializeChain(stream);
+            EXPECT_EQ(stream.text, "Via: SIP/2.0/UDP b;branch=z9hG4bK2\r\nVia: SIP/2.0/UDP "
+                                   "c;branch=z9hG4bK3\r\n");
+        }
+    };
+    std::thread other(write, 1);
+    write(0);
+    other.join();
+}

@@ -190,6 +190,17 @@ TEST(KvSipRequestBuild, URLHeadersMoveOutOfTheCallersURIIntoTheMessage) {
     EXPECT_STREQ(replaced.getCallIdHeader()->getCallIdText(), "from-uri");
     EXPECT_EQ(headerNames(replaced).back(), "Call-ID");
     EXPECT_EQ(replaced.getHeaderOrder().size(), 6u);
+
+    // An escaped line end would cut a header of its own, or the one it stands in: refused, and
+    // the caller's URI keeps its headers.
+    KvHandle<KvSipNameAddress> broken(
+        new KvSipNameAddress("<sip:bob@biloxi.example.com?Subject=a%0D%0AX-Evil:%201>"));
+    EXPECT_EQ(kvFailureOf([&] {
+                  KvSipInviteMessage(broken, fromHeader(), toHeader(), contactHeader(), "id@host",
+                                     1, nullptr, nullptr, 0);
+              }).rfind("parse: Attempting to set", 0),
+              0u);
+    EXPECT_FALSE(broken->getSipURL()->hasNoHeaders());
 }
 
 TEST(KvSipRequestBuild, ABuiltRequestLeavesTheCallersHeadersAddressesAlone) {
