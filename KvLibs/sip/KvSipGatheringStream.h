@@ -43,24 +43,9 @@ public:
         m_holding = false;
         drain();
     }
-    // Hands on what is gathered without flushing the target; on hold, keeps it on the heap.
-    void drain() {
-        if (m_holding) {
-            m_waiting.append(m_bytes, m_count);
-            m_count = 0;
-            return;
-        }
-        if (!m_waiting.empty()) {
-            const std::string waiting = std::move(m_waiting);
-            m_waiting.clear();
-            m_target.write(waiting.data(), static_cast<uint32_t>(waiting.size()), 0);
-        }
-        if (m_count) {
-            const uint32_t count = m_count;
-            m_count = 0;
-            m_target.write(m_bytes, count, 0);
-        }
-    }
+    // Hands on what is gathered without flushing the target; on hold, keeps it on the heap. Out of
+    // line, so that the usual writes stay small enough to be inlined.
+    [[gnu::noinline]] void drain();
 
 private:
     // Out of line, so that the usual write needs no frame of its own.
