@@ -9,34 +9,26 @@
 
 namespace {
 
-// The descriptors of all file input streams, each with the registration of the stream that owns
-// it (0 for a descriptor that no stream owns), guarded by the library lock. A number that comes
-// back after closeAll carries its new owner's registration, so the old stream leaves it alone;
-// closeAll marks the old stream closed, so that it reads nothing from that number either.
-// Never destroyed: streams may outlive static destruction.
-struct Owner {
-    uint64_t registration;
-    std::atomic<bool>* closed; // the owning stream's mark, set by closeAll; null when not owned
-};
-
-std::map<int, Owner>& registry() {
-    static std::map<int, Owner>* const descriptors = new std::map<int, Owner>;
+// The descriptors of all file input streams, each with the closed mark of the stream that owns it
+// (null for a descriptor that no stream owns), guarded by the library lock. A number that comes
+// back after closeAll carries its new owner's mark, so the old stream leaves it alone; closeAll
+// sets the old stream's mark, so that it reads nothing from that number either. An entry names
+// only a live stream: a stream's destructor erases its own. Never destroyed: streams may outlive
+// static destruction.
+std::map<int, std::atomic<bool>*>& registry() {
+    static auto* const descriptors = new std::map<int, std::atomic<bool>*>;
     return *descriptors;
 }
-
-uint64_t s_lastRegistration = 0; // guarded by the library lock
 
 } // namespace
 
 KvFileInputStream::KvFileInputStream(int fd)
-    : m_fd(fd), m_registration(0), m_markPosition(0), m_markSet(false), m_seekable(false),
-      m_ownsFd(false) {
+    : m_fd(fd), m_markPosition(0), m_markSet(false), m_seekable(false), m_ownsFd(false) {
     enterInRegistry();
 }
 
 KvFileInputStream::KvFileInputStream(const char* fileName)
-    : m_fd(-1), m_registration(0), m_markPosition(0), m_markSet(false), m_seekable(false),
-      m_ownsFd(false) {
+    : m_fd(-1), m_markPosition(0), m_markSet(false), m_seekable(false), m_ownsFd(false) {
     KV_ASSERT(fileName != nullptr, "filename expected");
     m_fd = kvFileOpenRead(fileName);
     if (m_fd < 0)
@@ -50,11 +42,10 @@ void KvFileInputStream::enterInRegistry() {
     KvLibraryLockGuard guard;
     try {
         if (!m_ownsFd) {
-            registry().emplace(m_fd, Owner{0, nullptr}); // an owner's entry stays its owner's
+            registry().emplace(m_fd, nullptr); // an owner's entry stays its owner's
             return;
         }
-        m_registration = ++s_lastRegistration;
-        registry()[m_fd] = Owner{m_registration, &m_closed};
+        registry()[m_fd] = &m_closed;
     } catch (...) {
         if (m_ownsFd)
             kvFileClose(m_fd);
@@ -68,7 +59,7 @@ KvFileInputStream::~KvFileInputStream() {
     KvLibraryLockGuard guard;
     // After closeAll the number is no longer ours and may already name another file.
     auto entry = registry().find(m_fd);
-    if (entry == registry().end() || entry->second.registration != m_registration)
+    if (entry == registry().end() || entry->second != &m_closed)
         return;
     registry().erase(entry);
     kvFileClose(m_fd);
@@ -77,8 +68,8 @@ KvFileInputStream::~KvFileInputStream() {
 void KvFileInputStream::closeAll() {
     KvLibraryLockGuard guard;
     for (const auto& entry : registry()) {
-        if (entry.second.closed)
-            entry.second.closed->store(true, std::memory_order_release);
+        if (entry.second)
+            entry.second->store(true, std::memory_order_release);
         kvFileClose(entry.first);
     }
     registry().clear();

@@ -36,7 +36,6 @@ private:
     int descriptor() const { return m_closed.load(std::memory_order_acquire) ? -1 : m_fd; }
 
     int32_t m_fd;
-    uint64_t m_registration; // its entry in the registry of open descriptors; 0 when not owned
     int64_t m_markPosition;
     bool m_markSet;
     bool m_seekable;

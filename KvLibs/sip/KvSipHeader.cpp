@@ -2,7 +2,6 @@
 
 #include "KvException.h"
 #include "KvInputStream.h"
-#include "KvLineText.h"
 #include "KvMutex.h"
 #include "KvOutputStream.h"
 #include "KvSipGatheringStream.h"
@@ -16,8 +15,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -565,12 +564,10 @@ KvHandle<KvSipHeader> KvSipHeader::createHeader(const char* name, uint32_t lengt
                 KvSipHeaderRegistry::instance().create(std::string_view(name, length)))
             return KvHandle<KvSipHeader>(header);
     }
-    // A caller's name goes into a line as it stands; one the parser read has no line end in it.
-    if (name && KvLineText::holdsLineEnd(std::string_view(name, length)))
-        KvSipParseError::raise("Attempting to set KvSipUnknownHeader with a line break");
-    // A name of length 0 is empty, whatever bytes follow it.
+    // A name of length 0 is empty, whatever bytes follow it. A caller's name with a line end is
+    // refused there; one the parser read holds none.
     KvString text(name ? KvStringBuffer::create(length ? name : "", length, length + 1) : nullptr);
-    return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvSipUnknownHeader::AsRead{}));
+    return KvHandle<KvSipHeader>(new KvSipUnknownHeader(text, KvString()));
 }
 
 KvHandle<KvSipHeader> KvSipHeader::sConstructFrom(KvInputStream& stream) {

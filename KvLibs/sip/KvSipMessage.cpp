@@ -172,16 +172,6 @@ bool KvSipMessage::isValid() const {
     return getParseState() == KV_VALID;
 }
 
-int32_t KvSipMessage::getParseState() const {
-    KvLockGuard guard(m_lock);
-    return m_parseState;
-}
-
-uint32_t KvSipMessage::getBodyLength() const {
-    KvLockGuard guard(m_lock);
-    return m_bodyLength;
-}
-
 // ---- header storage
 
 void KvSipMessage::appendOrder(KvSipHeaderId id) {
@@ -562,21 +552,6 @@ void KvSipMessage::readBody(KvInputStream& stream) {
 }
 
 // ---- peer and state
-
-KvInetAddress KvSipMessage::getPeerAddress() const {
-    KvLockGuard guard(m_lock);
-    return m_peerAddress;
-}
-
-int32_t KvSipMessage::getPeerPort() const {
-    KvLockGuard guard(m_lock);
-    return m_peerPort;
-}
-
-int32_t KvSipMessage::getTransport() const {
-    KvLockGuard guard(m_lock);
-    return m_transport;
-}
 
 void KvSipMessage::setPeerAddress(const KvInetAddress& address) {
     KvLockGuard guard(m_lock);

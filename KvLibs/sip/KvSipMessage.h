@@ -88,7 +88,7 @@ public:
     // Body. The block keeps its own byte count, which bounds every read of it whatever the
     // Content-Length header says later.
     const char* getBody() const { return m_body; }
-    uint32_t getBodyLength() const;
+    uint32_t getBodyLength() const { return readLocked(m_bodyLength); }
     uint32_t getContentLength() const;
     KvString getContentType() const;
     // Sets Content-Length, the body and Content-Type; checks its arguments before it changes
@@ -96,15 +96,15 @@ public:
     void setBody(const char* body, const char* contentType, uint32_t length);
 
     // Read and set under the lock, as another thread may stamp them meanwhile.
-    KvInetAddress getPeerAddress() const;
+    KvInetAddress getPeerAddress() const { return readLocked(m_peerAddress); }
     void setPeerAddress(const KvInetAddress& address);
-    int32_t getPeerPort() const;
+    int32_t getPeerPort() const { return readLocked(m_peerPort); }
     void setPeerPort(int32_t port);
-    int32_t getTransport() const;
+    int32_t getTransport() const { return readLocked(m_transport); }
     void setTransport(int32_t transport);
 
     // Read under the lock: validate() changes it under the lock.
-    int32_t getParseState() const;
+    int32_t getParseState() const { return readLocked(m_parseState); }
     uint8_t getMajorVersion() const { return m_majorVersion; }
     uint8_t getMinorVersion() const { return m_minorVersion; }
 
@@ -147,6 +147,12 @@ protected:
     // Clones of the headers of source's chain of id, linked in its order and read under its lock;
     // null when the chain is empty.
     static KvHandle<KvSipHeader> cloneChain(const KvSipMessage& source, KvSipHeaderId id);
+
+    // A field that setters change under the lock, read under it.
+    template <class T> T readLocked(const T& field) const {
+        KvLockGuard guard(m_lock);
+        return field;
+    }
 
     KvMutex* m_lock; // m_lockStorage: the message costs no allocation for its lock
 

@@ -79,28 +79,8 @@ KvSipRequest::KvSipRequest(const KvString& method, KvHandle<KvSipNameAddress> re
     // The caller's URI itself: its URL headers go into the message and leave the URI.
     if (!requestUri.isNull())
         m_requestURI = requestUri->getURI();
-    refuseURLHeaderLineEnds();
     buildFromValues(from, to, contact, callId, cseq, contentType, body, bodyLength);
-    moveURLHeaders();
-}
-
-// A caller's URL header becomes a header line of its own (only the body may hold line ends):
-// checked before the URI gives any up.
-void KvSipRequest::refuseURLHeaderLineEnds() const {
-    auto* url = dynamic_cast<KvSipURL*>(m_requestURI.get());
-    if (!url || !url->hasHeaders())
-        return;
-    KvHandle<KvParameters> headers = url->getHeaders();
-    if (headers.isNull())
-        return;
-    bool broken = false;
-    headers->forEach([&broken](const char* key, const char* value) {
-        if (!KvConstString(key ? key : "").equalsIgnoreCase("body") &&
-            KvLineText::holdsLineEnd(value))
-            broken = true;
-    });
-    if (broken)
-        KvSipParseError::raiseLineEnd(*this);
+    moveURLHeaders(true);
 }
 
 KvSipRequest::KvSipRequest(const KvSipRequest& other)
@@ -172,7 +152,7 @@ void KvSipRequest::setRequestURIUnlocked(const KvHandle<KvURI>& uri) {
     m_requestURI = copy;
 }
 
-void KvSipRequest::moveURLHeaders() {
+void KvSipRequest::moveURLHeaders(bool fromCaller) {
     auto* url = dynamic_cast<KvSipURL*>(m_requestURI.get());
     // Asked first: asking for the list makes it, and most request-URIs have none.
     if (!url || !url->hasHeaders())
@@ -184,6 +164,13 @@ void KvSipRequest::moveURLHeaders() {
     headers->forEach([&pairs](const char* key, const char* value) {
         pairs.emplace_back(key ? key : "", value ? value : "");
     });
+    // A caller's escaped line end would cut a header line of its own; only the body may hold one.
+    // Refused before the URI gives any header up.
+    if (fromCaller)
+        for (const auto& [key, value] : pairs)
+            if (!KvConstString(key.c_str()).equalsIgnoreCase("body") &&
+                KvLineText::holdsLineEnd(std::string_view(value)))
+                KvSipParseError::raiseLineEnd(*this);
     headers->removeAll();
     for (const auto& [key, value] : pairs) {
         KvSipHeaderTextStream stream(value.data(), static_cast<uint32_t>(value.size()));
@@ -285,7 +272,7 @@ void KvSipRequest::parseStartLine(KvInputStream& stream) {
     // has only its headers to hand over, when it has any.
     if (m_requestURI->isSipURL()) {
         if (m_requestURI->hasHeaders())
-            moveURLHeaders();
+            moveURLHeaders(false);
         return;
     }
     const KvString scheme = m_requestURI->getScheme();
@@ -293,7 +280,7 @@ void KvSipRequest::parseStartLine(KvInputStream& stream) {
         setDamage(416);
         KvSipParseError::raise("Upsupported Scheme");
     }
-    moveURLHeaders();
+    moveURLHeaders(false);
     stripAngles(*m_requestURI);
 }
 

@@ -51,8 +51,8 @@ protected:
 
     void setRequestURIUnlocked(const KvHandle<KvURI>& uri);
     // Moves the request-URI's URL headers into the message and empties its header list.
-    void moveURLHeaders();
-    void refuseURLHeaderLineEnds() const;
+    // fromCaller: the URI came from a caller, not from the wire.
+    void moveURLHeaders(bool fromCaller);
     // For a request built from another message: a clear failure instead of a null dereference,
     // "Can't build <method>: the <source> has no <part>", when a part it needs is missing.
     void requirePart(bool present, const char* source, const char* part) const;

@@ -15,11 +15,6 @@ KvSipUnknownHeader::KvSipUnknownHeader(const KvString& name, const KvString& val
     setId(KV_HEADER_UNKNOWN);
 }
 
-KvSipUnknownHeader::KvSipUnknownHeader(const KvString& name, AsRead)
-    : KvSipHeader(name), m_token(name) {
-    setId(KV_HEADER_UNKNOWN);
-}
-
 KvSipUnknownHeader::KvSipUnknownHeader(const KvSipUnknownHeader& other)
     : KvSipHeader(other), m_value(other.m_value), m_token(other.m_token) {
     setId(KV_HEADER_UNKNOWN);

@@ -20,11 +20,6 @@ public:
     void setValue(const char* value);
 
 private:
-    friend class KvSipHeader;
-    struct AsRead {};
-    // For the factory: a name as the parser read it, which its line already bounds.
-    KvSipUnknownHeader(const KvString& name, AsRead);
-
     KvString m_value;
     KvString m_token;
 };
