@@ -27,7 +27,9 @@ public:
 
     int getDescriptor() const { return m_fd; }
 
-    // Closes every registered descriptor; the streams' destructors then leave them alone.
+    // Closes every registered descriptor; the streams' destructors then leave them alone, and
+    // their later calls fail. Meant for the process's end: it does not wait for a read that another
+    // thread has under way, which may then read a file opened meanwhile under the same number.
     static void closeAll();
 
 private:
