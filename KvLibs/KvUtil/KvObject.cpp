@@ -77,17 +77,19 @@ int32_t KvObject::removeReference(bool deleteAtZero) {
 }
 
 const char* KvObject::getClassName() const {
-    static std::mutex mutex;
-    static std::unordered_map<std::type_index, std::string> names;
+    // Never destroyed: a thread that ends after main, or logs while the process exits, still
+    // reads the names it was given.
+    static std::mutex* const mutex = new std::mutex;
+    static auto* const names = new std::unordered_map<std::type_index, std::string>;
     std::type_index type(typeid(*this));
-    std::lock_guard<std::mutex> lock(mutex);
-    auto it = names.find(type);
-    if (it == names.end()) {
+    std::lock_guard<std::mutex> lock(*mutex);
+    auto it = names->find(type);
+    if (it == names->end()) {
         int status = 0;
         char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
         std::string name = (status == 0 && demangled) ? demangled : type.name();
         std::free(demangled);
-        it = names.emplace(type, std::move(name)).first;
+        it = names->emplace(type, std::move(name)).first;
     }
     return it->second.c_str();
 }
