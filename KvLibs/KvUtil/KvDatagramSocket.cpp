@@ -16,6 +16,12 @@ KvDatagramSocket::KvDatagramSocket(uint32_t port, const KvInetAddress& address, 
     }
 }
 
+KvDatagramSocket::KvDatagramSocket(uint32_t port, const KvInetAddress& address, uint32_t bufferSize,
+                                   bool shared)
+    : m_connected(false), m_bufferSize(bufferSize) {
+    create(port, address, 0, shared);
+}
+
 KvDatagramSocket::~KvDatagramSocket() = default;
 
 int32_t KvDatagramSocket::send(const KvDatagramPacket& packet) {

@@ -31,6 +31,10 @@ public:
     bool isConnected() const { return m_connected; }
     uint32_t getBufferSize() const { return m_bufferSize; }
 
+protected:
+    // Bound to (address, port) beside other sockets that share it (a multicast group's port).
+    KvDatagramSocket(uint32_t port, const KvInetAddress& address, uint32_t bufferSize, bool shared);
+
 private:
     bool m_connected;
     uint32_t m_bufferSize;

@@ -3,7 +3,7 @@
 #include "KvException.h"
 
 KvMulticastSocket::KvMulticastSocket(uint32_t port)
-    : KvDatagramSocket(port, KvInetAddress(), false, kBufferSize) {}
+    : KvDatagramSocket(port, KvInetAddress(), kBufferSize, true) {}
 
 KvMulticastSocket::~KvMulticastSocket() = default;
 

@@ -1,4 +1,5 @@
-// A UDP socket bound to a port on every interface, which can join multicast groups.
+// A UDP socket bound to a port on every interface, which can join multicast groups. Several
+// multicast sockets may bind one port, as receivers of one group do.
 #pragma once
 
 #include "KvDatagramSocket.h"

@@ -132,7 +132,7 @@ bool KvSocketImpl::isStream() const {
     return m_type > 0;
 }
 
-void KvSocketImpl::create(uint32_t port, const KvInetAddress& address, int32_t type) {
+void KvSocketImpl::create(uint32_t port, const KvInetAddress& address, int32_t type, bool shared) {
     if (getHandle() != kKvInvalidSocket)
         KvException::sThrow("socket alrady created");
     if (port > kLastPort)
@@ -142,7 +142,7 @@ void KvSocketImpl::create(uint32_t port, const KvInetAddress& address, int32_t t
         KvSocketError::sThrow("socket(AF_INET, aType, 0)");
     kvSocketSetBufferSizes(handle, kSendBufferSize, kReceiveBufferSize);
     const char* failure = nullptr;
-    if (kvSocketSetReuseAddress(handle, true) != 0)
+    if ((type > 0 || shared) && kvSocketSetReuseAddress(handle, true) != 0)
         failure = "KvSocketImpl::setsockopt(...)";
     else if (kvSocketBind(handle, address.getAddress(), toPort(port)) != 0)
         failure = "bind";

@@ -24,8 +24,11 @@ public:
     KvSocketImpl();
     ~KvSocketImpl() override;
 
-    // Opens a socket (stream when type > 0, else datagram) and binds it to (address, port).
-    void create(uint32_t port, const KvInetAddress& address, int32_t type);
+    // Opens a socket (stream when type > 0, else datagram) and binds it to (address, port). A
+    // stream socket may bind while old connections on the port wait out their close; a datagram
+    // socket binds a port that a live socket holds only with `shared` (multicast receivers of one
+    // group), since the newest of the sharers gets every unicast datagram sent to it.
+    void create(uint32_t port, const KvInetAddress& address, int32_t type, bool shared = false);
     // Connects to (address, port), opening a socket first when none is open.
     void connect(const KvInetAddress& address, uint32_t port, bool stream);
     void listen(int32_t backlog);

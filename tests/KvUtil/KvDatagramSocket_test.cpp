@@ -121,6 +121,8 @@ TEST(KvDatagramSocket, OversizedDatagramIsDroppedNotCut) {
 TEST(KvDatagramSocket, EachSocketReceivesIntoItsOwnBuffer) {
     constexpr int kSockets = 3;
     constexpr int kDatagrams = 200;
+    // Every datagram in flight is acknowledged within this; none is ever lost on loopback.
+    constexpr auto kBound = std::chrono::seconds(10);
     KvHandle<KvDatagramSocket> receivers[kSockets];
     KvHandle<Collector> collectors[kSockets];
     KvHandle<KvObserverThread> threads[kSockets];
@@ -130,6 +132,7 @@ TEST(KvDatagramSocket, EachSocketReceivesIntoItsOwnBuffer) {
         receivers[i]->attachObserver(collectors[i]);
         threads[i] = KvObserverThread::sStart(receivers[i]);
     }
+    std::string stalls[kSockets];
     std::thread senders[kSockets];
     for (int i = 0; i < kSockets; ++i) {
         senders[i] = std::thread([&, i] {
@@ -138,8 +141,15 @@ TEST(KvDatagramSocket, EachSocketReceivesIntoItsOwnBuffer) {
             uint32_t port = boundPort(*receivers[i]);
             for (int n = 0; n < kDatagrams; ++n) {
                 sender->send(packetTo(text, loopback(), port));
-                if (n % 20 == 19) // keep within the receive buffers
-                    waitUntil([&] { return collectors[i]->packetCount() >= size_t(n) - 10; });
+                // Keep within the receive buffers: at most 30 datagrams in flight.
+                size_t wanted = n % 20 == 19 ? size_t(n) - 10 : 0;
+                if (wanted &&
+                    !waitUntil([&] { return collectors[i]->count() >= wanted; }, kBound)) {
+                    stalls[i] = "from port " + std::to_string(boundPort(*sender)) + " to port " +
+                                std::to_string(port) + ": " + std::to_string(n + 1) + " sent, " +
+                                std::to_string(collectors[i]->count()) + " received";
+                    break;
+                }
             }
             sender->close();
         });
@@ -147,16 +157,42 @@ TEST(KvDatagramSocket, EachSocketReceivesIntoItsOwnBuffer) {
     for (std::thread& sender : senders)
         sender.join();
     for (int i = 0; i < kSockets; ++i) {
-        waitUntil([&] { return collectors[i]->packetCount() == kDatagrams; },
-                  std::chrono::seconds(10));
-        EXPECT_GT(collectors[i]->packetCount(), 0u);
+        EXPECT_EQ(stalls[i], "") << "socket " << i;
+        EXPECT_TRUE(
+            waitUntil([&] { return collectors[i]->count() >= size_t(kDatagrams); }, kBound));
+        std::vector<std::string> packets = collectors[i]->packets();
+        EXPECT_EQ(packets.size(), size_t(kDatagrams))
+            << "socket " << i << " on port " << boundPort(*receivers[i]);
         std::string expected(3000 + i * 1000, static_cast<char>('a' + i));
-        for (const std::string& packet : collectors[i]->packets())
+        for (const std::string& packet : packets)
             ASSERT_EQ(packet, expected) << "socket " << i;
         receivers[i]->close();
         EXPECT_TRUE(waitUntil([&] { return ended(threads[i]); }));
         receivers[i]->detachObserver(collectors[i].get());
     }
+}
+
+TEST(KvDatagramSocket, AHeldPortIsNotShared) {
+    KvHandle<KvDatagramSocket> holder = udp();
+    uint32_t port = boundPort(*holder);
+    try {
+        KvHandle<KvDatagramSocket> second(new KvDatagramSocket(port, loopback(), false, 1500));
+        FAIL() << "a second socket bound port " << port;
+    } catch (KvHandle<KvException>& e) {
+        EXPECT_STREQ(e->getText(), "bind");
+    }
+    // The holder still gets what is sent to its port.
+    KvHandle<KvDatagramSocket> sender = udp();
+    ASSERT_EQ(sender->send(packetTo("mine", loopback(), port)), 4);
+    ASSERT_TRUE(kvsock::readable(*holder));
+    KvDatagramPacket into(KvByteArray::sCreate(64), 0, 0, KvInetAddress(), 0);
+    holder->receive(into);
+    EXPECT_EQ(into.getLength(), 4u);
+    // Receivers of one multicast group share its port.
+    KvHandle<KvMulticastSocket> first(new KvMulticastSocket(0));
+    uint32_t groupPort = boundPort(*first);
+    KvHandle<KvMulticastSocket> other(new KvMulticastSocket(groupPort));
+    EXPECT_EQ(boundPort(*other), groupPort);
 }
 
 TEST(KvDatagramSocket, ConnectedSocketReachesItsPeerAndOthers) {
@@ -170,11 +206,13 @@ TEST(KvDatagramSocket, ConnectedSocketReachesItsPeerAndOthers) {
     EXPECT_EQ(connected->send(packetTo("to other", loopback(), boundPort(*other))), 8);
 
     KvDatagramPacket into(KvByteArray::sCreate(64), 4, 0, KvInetAddress(), 0);
+    ASSERT_TRUE(kvsock::readable(*peer)) << "nothing reached port " << peerPort;
     peer->receive(into);
     ASSERT_EQ(into.getLength(), 7u);
     EXPECT_EQ(std::string(into.getData()->getData() + 4, 7), "to peer");
     EXPECT_EQ(into.getPort(), connected->getLocalPort());
     KvDatagramPacket second(KvByteArray::sCreate(64), 0, 0, KvInetAddress(), 0);
+    ASSERT_TRUE(kvsock::readable(*other)) << "nothing reached port " << boundPort(*other);
     other->receive(second);
     ASSERT_EQ(second.getLength(), 8u);
     EXPECT_EQ(second.getAddress(), loopback());
@@ -197,6 +235,7 @@ TEST(KvDatagramSocket, SendNeverReachesPastThePacketData) {
     EXPECT_EQ(sender->send(packet), -1);
     EXPECT_NE(sender->getHandle(), kKvInvalidSocket);
     KvDatagramPacket into(KvByteArray::sCreate(64), 0, 0, KvInetAddress(), 0);
+    ASSERT_TRUE(kvsock::readable(*receiver)) << "nothing reached port " << port;
     receiver->receive(into);
     ASSERT_EQ(into.getLength(), 4u);
     EXPECT_EQ(std::string(into.getData()->getData(), 4), "abcd");

@@ -18,6 +18,7 @@
 #include <dirent.h>
 #include <functional>
 #include <mutex>
+#include <poll.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,14 @@ inline uint32_t boundPort(KvSocketImpl& socket) {
     uint16_t port = 0;
     kvSocketGetName(socket.getHandle(), &address, &port);
     return port;
+}
+
+// Whether a datagram or data waits on the socket within the bound: a receive that follows does
+// not block, so a lost datagram fails the test at once instead of hanging it.
+inline bool readable(KvSocketImpl& socket,
+                     std::chrono::milliseconds bound = std::chrono::seconds(5)) {
+    pollfd entry{socket.getHandle(), POLLIN, 0};
+    return ::poll(&entry, 1, static_cast<int>(bound.count())) == 1;
 }
 
 // The number of open descriptors of this process.
