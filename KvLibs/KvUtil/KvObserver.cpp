@@ -72,8 +72,9 @@ void KvObservable::detachObserver(KvObserver* observer) {
 
 bool KvObservable::block() {
     bool result = true;
-    if (!m_source.isNull())
-        result = m_source->block();
+    // Our update may let go of the source while its block() still runs.
+    if (KvHandle<KvObservable> source = m_source; !source.isNull())
+        result = source->block();
     notifyObserver(KvHandle<KvObject>());
     return result;
 }

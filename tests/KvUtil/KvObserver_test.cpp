@@ -141,6 +141,31 @@ TEST(KvObservable, BlockWithoutSourceIsTrueAndNotifies) {
     observer->detach();
 }
 
+TEST(KvObservable, BlockSurvivesTheObserverLeavingItsSource) {
+    // A source that still counts its blocks once its observer has been told.
+    class Counting : public KvObservable {
+    public:
+        bool block() override {
+            notifyObserver(KvHandle<KvObject>());
+            ++blocks;
+            return true;
+        }
+        int blocks = 0;
+    };
+    class Leaving : public KvObservable {
+    public:
+        void update(KvHandle<KvObject>, KvHandle<KvObject>) override { detach(); }
+    };
+    KvHandle<Leaving> relay(new Leaving);
+    KvHandle<Recorder> observer(new Recorder);
+    relay->attachObserver(observer);
+    KvHandle<Counting>(new Counting)->attachObserver(relay); // held by the relay alone
+    EXPECT_TRUE(relay->block());
+    EXPECT_TRUE(relay->getSource().isNull());
+    EXPECT_EQ(observer->sources.size(), 1u);
+    observer->detach();
+}
+
 TEST(KvMutex, RecursiveAndReleasedOnException) {
     KvMutex* mutex = new KvMutex;
     {
