@@ -18,7 +18,7 @@ KvByteArrayOutputStream::KvByteArrayOutputStream(uint32_t initialSize) : m_count
 
 KvByteArrayOutputStream::~KvByteArrayOutputStream() = default;
 
-void KvByteArrayOutputStream::grow(uint32_t length) {
+KvHandle<KvByteArray> KvByteArrayOutputStream::grow(uint32_t length) {
     uint64_t size = m_buffer.isNull() ? 0 : m_buffer->size();
     uint64_t growth = (length / kGranule + 1) * kGranule;
     // Growing by half the size as well keeps a long run of small writes from copying the bytes
@@ -35,7 +35,8 @@ void KvByteArrayOutputStream::grow(uint32_t length) {
     KvHandle<KvByteArray> grown = KvByteArray::sCreate(static_cast<uint32_t>(newSize));
     if (m_count)
         std::memcpy(grown->getData(), m_buffer->getData(), m_count);
-    m_buffer = std::move(grown);
+    std::swap(m_buffer, grown);
+    return grown;
 }
 
 void KvByteArrayOutputStream::write(const void* buffer, uint32_t length, uint32_t offset) {
@@ -43,8 +44,9 @@ void KvByteArrayOutputStream::write(const void* buffer, uint32_t length, uint32_
         return;
     // The buffer never leaves the stream (toByteArray copies), so no one else can see it change.
     const uint32_t room = m_buffer.isNull() ? 0 : m_buffer->size() - m_count;
+    KvHandle<KvByteArray> replaced;
     if (room < length)
-        grow(length);
+        replaced = grow(length);
     std::memcpy(m_buffer->getData() + m_count, static_cast<const char*>(buffer) + offset, length);
     m_count += length;
 }

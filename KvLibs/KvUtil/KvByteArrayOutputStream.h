@@ -22,8 +22,9 @@ public:
     uint32_t getCount() const { return m_count; }
 
 private:
-    // Makes room for `length` more bytes, in whole multiples of 256.
-    void grow(uint32_t length);
+    // Makes room for `length` more bytes, in whole multiples of 256. Returns the buffer it
+    // replaced, which the bytes being written may lie in (the stream written onto itself).
+    KvHandle<KvByteArray> grow(uint32_t length);
 
     KvHandle<KvByteArray> m_buffer;
     uint32_t m_count;

@@ -11,11 +11,15 @@ class KvMultiSourceObserver;
 
 class KvAggregatedObserver : public KvObserver {
 public:
-    explicit KvAggregatedObserver(KvMultiSourceObserver* owner) : m_owner(owner) {}
-    // Handles to it count its owner, so it never deletes itself through its own count.
+    // Its own count starts with the owner's list as its one holder.
+    explicit KvAggregatedObserver(KvMultiSourceObserver* owner) : m_owner(owner) { m_refCount = 1; }
+    // Handles to it count its owner too, which thus outlives every handle to it.
     int32_t addReference() override;
     int32_t removeReference(bool deleteAtZero) override;
     void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override;
+    // The owner's list lets go of it. A notification under way through it may still hold it (the
+    // observer left its source, or removed it, inside the update): the last handle deletes it.
+    void retire();
 
 private:
     KvMultiSourceObserver* m_owner;

@@ -72,8 +72,9 @@ void KvObservable::detachObserver(KvObserver* observer) {
 
 bool KvObservable::block() {
     bool result = true;
-    if (!m_source.isNull())
-        result = m_source->block();
+    // Our update may let go of the source while its block() still runs.
+    if (KvHandle<KvObservable> source = m_source; !source.isNull())
+        result = source->block();
     notifyObserver(KvHandle<KvObject>());
     return result;
 }
@@ -85,11 +86,20 @@ void KvObservable::notifyObserver(KvHandle<KvObject> argument) {
 }
 
 int32_t KvAggregatedObserver::addReference() {
+    kvInterlockedIncrement(&m_refCount);
     return m_owner->addReference();
 }
 
 int32_t KvAggregatedObserver::removeReference(bool deleteAtZero) {
-    return m_owner->removeReference(deleteAtZero);
+    KvMultiSourceObserver* owner = m_owner;
+    if (kvInterlockedDecrement(&m_refCount) == 0 && deleteAtZero)
+        delete this;
+    return owner->removeReference(deleteAtZero);
+}
+
+void KvAggregatedObserver::retire() {
+    if (kvInterlockedDecrement(&m_refCount) == 0)
+        delete this;
 }
 
 void KvAggregatedObserver::update(KvHandle<KvObject> source, KvHandle<KvObject> argument) {
@@ -131,7 +141,7 @@ void KvMultiSourceObserver::removeSource(KvObservable* source) {
     KvAggregatedObserver* aggregated = *it;
     m_sources.erase(it);
     aggregated->detach();
-    delete aggregated;
+    aggregated->retire();
 }
 
 void KvMultiSourceObserver::removeAllSources() {
@@ -153,7 +163,11 @@ void KvMultiSourceObserver::clearSources(bool destroying) {
                 source->m_observer.release();
         }
         aggregated->m_source.release();
-        delete aggregated;
+        // Inside our destructor no handle to it is left: nothing counts us.
+        if (destroying)
+            delete aggregated;
+        else
+            aggregated->retire();
     }
 }
 

@@ -90,6 +90,7 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
     KvConstString separator = other.m_separator;
     other.unlockList();
 
+    refuseChangeInWalk();
     lockList();
     Node* old = m_head;
     m_head = copy;
@@ -110,6 +111,24 @@ void KvParameters::lockList() const {
 }
 void KvParameters::unlockList() const {
     m_mutex->unlock();
+}
+
+thread_local const KvParameters::Walk* KvParameters::tInnermostWalk = nullptr;
+
+KvParameters::Walk::Walk(const KvParameters& list) : m_list(&list), m_outer(tInnermostWalk) {
+    list.lockList();
+    tInnermostWalk = this;
+}
+
+KvParameters::Walk::~Walk() {
+    tInnermostWalk = m_outer;
+    m_list->unlockList();
+}
+
+void KvParameters::refuseChangeInWalk() const {
+    for (const Walk* walk = tInnermostWalk; walk; walk = walk->m_outer)
+        if (walk->m_list == this)
+            KvException::sThrow("KvParameters - changed during forEach");
 }
 
 KvParameters::Node* KvParameters::sCopy(const Node* head) {
@@ -185,6 +204,7 @@ void KvParameters::storeParameter(const char* key, const char* value) {
     if (k.empty())
         return; // a key of blanks alone would be written as a bare "=value"
     std::string_view v = trimmed(value);
+    refuseChangeInWalk();
     KvLockGuard guard(m_mutex);
     setUnlocked(k, v);
 }
@@ -227,6 +247,7 @@ void KvParameters::removeParameter(const char* key) {
     if (!key || !*key)
         return;
     std::string_view k = trimmed(key);
+    refuseChangeInWalk();
     KvLockGuard guard(m_mutex);
     for (Node** link = &m_head; *link; link = &(*link)->next) {
         if (equalsIgnoreCase((*link)->keyText(), k)) {
@@ -240,6 +261,7 @@ void KvParameters::removeParameter(const char* key) {
 }
 
 void KvParameters::removeAll() {
+    refuseChangeInWalk();
     KvLockGuard guard(m_mutex);
     sDeleteAll(m_head);
     m_head = nullptr;

@@ -53,30 +53,18 @@ public:
     // The same through the cursor of a parser that reads on behind the list.
     void parse(KvInputCursor& cursor);
 
-    // Visits each pair from the head, under the list's lock; value is null for a key alone.
+    // Visits each pair from the head, under the list's lock; value is null for a key alone. A
+    // visit must not change the list it walks: a set, remove or assignment made on it from inside
+    // the walk throws KvException "KvParameters - changed during forEach" and changes nothing.
     template <class F> void forEach(F visit) const {
-        lockList();
-        try {
-            for (const Node* node = m_head; node; node = node->next)
-                visit(node->key(), node->value());
-        } catch (...) {
-            unlockList();
-            throw;
-        }
-        unlockList();
+        forEach(visit, [] {});
     }
     // The same, then done() while the lock is still held: what the visits gathered stays valid.
     template <class F, class G> void forEach(F visit, G done) const {
-        lockList();
-        try {
-            for (const Node* node = m_head; node; node = node->next)
-                visit(node->key(), node->value());
-            done();
-        } catch (...) {
-            unlockList();
-            throw;
-        }
-        unlockList();
+        Walk walk(*this);
+        for (const Node* node = m_head; node; node = node->next)
+            visit(node->key(), node->value());
+        done();
     }
 
 private:
@@ -106,6 +94,23 @@ private:
     bool parseInPlace(KvInputCursor& cursor, const KvCharClass& stops);
     void lockList() const;
     void unlockList() const;
+    // Holds the lock for a walk and marks the list as walked by this thread, whose changes to it
+    // would free the nodes the walk stands on. Other threads wait for the lock anyway.
+    class Walk {
+    public:
+        explicit Walk(const KvParameters& list);
+        ~Walk();
+        Walk(const Walk&) = delete;
+        Walk& operator=(const Walk&) = delete;
+
+    private:
+        friend class KvParameters;
+        const KvParameters* const m_list;
+        const Walk* const m_outer;
+    };
+    static thread_local const Walk* tInnermostWalk;
+    // Throws when this thread is walking the list.
+    void refuseChangeInWalk() const;
     void setCount(uint32_t count);
 
     // The count first: it fills the object base's tail padding, keeping a list within the

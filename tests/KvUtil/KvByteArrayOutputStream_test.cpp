@@ -70,4 +70,17 @@ TEST(KvByteArrayOutputStream, ByteArraysAreSnapshots) {
     EXPECT_EQ(contents(stream), "abcdef");
 }
 
+TEST(KvByteArrayOutputStream, WrittenOntoItselfHoldsItsBytesTwice) {
+    // Once with room to spare, once where the write must grow the buffer it reads from.
+    for (uint32_t length : {100u, 200u}) {
+        KvHandle<KvByteArrayOutputStream> out(new KvByteArrayOutputStream(0));
+        std::string text;
+        for (uint32_t i = 0; i < length; ++i)
+            text.push_back(static_cast<char>('a' + i % 26));
+        out->write(text.data(), length, 0);
+        out->writeTo(*out);
+        EXPECT_EQ(contents(*out), text + text);
+    }
+}
+
 } // namespace

@@ -82,11 +82,86 @@ TEST(KvObservable, DestroyedSourceSaysDisconnecting) {
     EXPECT_TRUE(observer->getSource().isNull());
 }
 
+// Watches two sources and, on its first update, lets go of its source or of the notifier.
+class Leaver : public KvObserver {
+public:
+    explicit Leaver(bool removeNotifier) : m_removeNotifier(removeNotifier) {}
+    void update(KvHandle<KvObject> source, KvHandle<KvObject>) override {
+        if (++calls > 1)
+            return;
+        auto* multi = dynamic_cast<KvMultiSourceObserver*>(getSource().get());
+        ASSERT_NE(multi, nullptr);
+        if (m_removeNotifier)
+            multi->removeSource(dynamic_cast<KvObservable*>(source.get()));
+        else
+            detach();
+    }
+    int calls = 0;
+
+private:
+    bool m_removeNotifier;
+};
+
+TEST(KvObservable, ObserverOfTwoSourcesMayLeaveWhileNotified) {
+    for (int fired = 0; fired < 2; ++fired) {
+        for (bool removeNotifier : {false, true}) {
+            KvHandle<Source> sources[2] = {KvHandle<Source>(new Source), new Source};
+            KvHandle<Leaver> observer(new Leaver(removeNotifier));
+            sources[0]->attachObserver(observer);
+            sources[1]->attachObserver(observer);
+            sources[fired]->notifyObserver(KvHandle<KvObject>());
+            EXPECT_EQ(observer->calls, 1);
+            EXPECT_FALSE(sources[fired]->hasObserver());
+            // Removing the notifier leaves the other source watched.
+            EXPECT_EQ(sources[1 - fired]->hasObserver(), removeNotifier);
+            sources[1 - fired]->notifyObserver(KvHandle<KvObject>());
+            EXPECT_EQ(observer->calls, removeNotifier ? 2 : 1);
+            observer->detach();
+            EXPECT_FALSE(sources[1 - fired]->hasObserver());
+        }
+        // A source destroyed while watched: the observer detaches on "Disconnecting".
+        Source* doomed = new Source; // its owner deletes it whoever still counts it
+        KvHandle<Source> kept(new Source);
+        KvHandle<Leaver> observer(new Leaver(false));
+        (fired ? kept : KvHandle<Source>(doomed))->attachObserver(observer);
+        (fired ? KvHandle<Source>(doomed) : kept)->attachObserver(observer);
+        delete doomed;
+        EXPECT_EQ(observer->calls, 1);
+        EXPECT_FALSE(kept->hasObserver());
+        EXPECT_TRUE(observer->getSource().isNull());
+    }
+}
+
 TEST(KvObservable, BlockWithoutSourceIsTrueAndNotifies) {
     KvHandle<Source> source(new Source);
     KvHandle<Recorder> observer(new Recorder);
     source->attachObserver(observer);
     EXPECT_TRUE(source->block());
+    EXPECT_EQ(observer->sources.size(), 1u);
+    observer->detach();
+}
+
+TEST(KvObservable, BlockSurvivesTheObserverLeavingItsSource) {
+    // A source that still counts its blocks once its observer has been told.
+    class Counting : public KvObservable {
+    public:
+        bool block() override {
+            notifyObserver(KvHandle<KvObject>());
+            ++blocks;
+            return true;
+        }
+        int blocks = 0;
+    };
+    class Leaving : public KvObservable {
+    public:
+        void update(KvHandle<KvObject>, KvHandle<KvObject>) override { detach(); }
+    };
+    KvHandle<Leaving> relay(new Leaving);
+    KvHandle<Recorder> observer(new Recorder);
+    relay->attachObserver(observer);
+    KvHandle<Counting>(new Counting)->attachObserver(relay); // held by the relay alone
+    EXPECT_TRUE(relay->block());
+    EXPECT_TRUE(relay->getSource().isNull());
     EXPECT_EQ(observer->sources.size(), 1u);
     observer->detach();
 }

@@ -1,5 +1,6 @@
 // The text of a parameter list written straight to a stream, and its count read without the
 // lock while other threads change the list.
+#include "KvException.h"
 #include "KvParameters.h"
 #include "support/KvTestStreams.h"
 
@@ -119,4 +120,38 @@ TEST(KvParametersText, CopyingWhileTheSourceIsAssignedSeesOneWholeSeparator) {
         EXPECT_TRUE(text == "z=9" || text == "z=9;a=1" || text == "z=9" + amps + "b=2") << text;
     }
     assigner.join();
+}
+
+TEST(KvParametersText, AVisitThatChangesTheWalkedListIsRefused) {
+    using Change = void (*)(KvParameters&, const char*);
+    const Change changes[] = {
+        [](KvParameters& list, const char* key) { list.removeParameter(key); },
+        [](KvParameters& list, const char* key) { list.setParameter(key, "x"); },
+        [](KvParameters& list, const char*) { list.removeAll(); },
+        [](KvParameters& list, const char*) { list = KvParameters(); },
+    };
+    for (Change change : changes) {
+        KvParameters list;
+        for (const char* key : {"a", "b", "c"})
+            list.setParameter(key, std::to_string(*key - 'a' + 1).c_str());
+        KvParameters other;
+        int visits = 0;
+        try {
+            list.forEach([&](const char* key, const char* value) {
+                ++visits;
+                other.setParameter(key, value); // another list may change
+                change(list, key);
+            });
+            ADD_FAILURE() << "the change went through";
+        } catch (KvHandle<KvException>& e) {
+            EXPECT_STREQ(e->getText(), "KvParameters - changed during forEach");
+        }
+        EXPECT_EQ(visits, 1);
+        EXPECT_TRUE(list.serialize() == "c=3;b=2;a=1");
+        EXPECT_EQ(other.getCount(), 1u);
+        // The walk is over: the lock is free and changes go through again.
+        std::thread([&] { list.removeParameter("a"); }).join();
+        list.setParameter("b", "x");
+        EXPECT_TRUE(list.serialize() == "c=3;b=x");
+    }
 }
