@@ -163,11 +163,7 @@ void KvMultiSourceObserver::clearSources(bool destroying) {
                 source->m_observer.release();
         }
         aggregated->m_source.release();
-        // Inside our destructor no handle to it is left: nothing counts us.
-        if (destroying)
-            delete aggregated;
-        else
-            aggregated->retire();
+        aggregated->retire();
     }
 }
 
