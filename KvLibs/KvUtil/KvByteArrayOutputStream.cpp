@@ -60,6 +60,8 @@ KvHandle<KvByteArray> KvByteArrayOutputStream::toByteArray() const {
 }
 
 void KvByteArrayOutputStream::writeTo(KvOutputStream& stream) const {
-    if (m_count != 0)
-        stream.write(m_buffer->getData(), m_count, 0);
+    // Held here: the target may write into this stream (itself, or a buffer over it flushing),
+    // which replaces the buffer that the bytes are taken from.
+    if (KvHandle<KvByteArray> bytes = m_buffer; m_count != 0)
+        stream.write(bytes->getData(), m_count, 0);
 }

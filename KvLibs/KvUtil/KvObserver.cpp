@@ -124,9 +124,17 @@ KvMultiSourceObserver::~KvMultiSourceObserver() {
 }
 
 void KvMultiSourceObserver::addSource(KvObservable* source) {
+    if (!source)
+        return;
     KvLockGuard guard(m_mutex);
+    m_sources.reserve(m_sources.size() + 1); // nothing throws once the source holds the relay
     auto* aggregated = new KvAggregatedObserver(this);
-    source->attachObserver(KvHandle<KvObserver>(aggregated));
+    try {
+        source->attachObserver(KvHandle<KvObserver>(aggregated));
+    } catch (...) {
+        aggregated->retire(); // the source has an observer already: the relay is no one's
+        throw;
+    }
     m_sources.push_back(aggregated);
 }
 

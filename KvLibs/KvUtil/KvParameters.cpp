@@ -73,6 +73,7 @@ KvParameters::KvParameters(const KvParameters& other)
 KvParameters& KvParameters::operator=(const KvParameters& other) {
     if (this == &other)
         return *this;
+    refuseChangeInWalk();
     // Copy under the source's lock alone, then swap in under ours: two lists assigned to each
     // other on two threads never wait on each other.
     other.lockList();
@@ -90,7 +91,6 @@ KvParameters& KvParameters::operator=(const KvParameters& other) {
     KvConstString separator = other.m_separator;
     other.unlockList();
 
-    refuseChangeInWalk();
     lockList();
     Node* old = m_head;
     m_head = copy;

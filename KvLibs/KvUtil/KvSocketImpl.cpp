@@ -142,7 +142,8 @@ void KvSocketImpl::create(uint32_t port, const KvInetAddress& address, int32_t t
         KvSocketError::sThrow("socket(AF_INET, aType, 0)");
     kvSocketSetBufferSizes(handle, kSendBufferSize, kReceiveBufferSize);
     const char* failure = nullptr;
-    if ((type > 0 || shared) && kvSocketSetReuseAddress(handle, true) != 0)
+    // A port of its own for port 0: sharing is for a port that the sharers name.
+    if ((type > 0 || (shared && port != 0)) && kvSocketSetReuseAddress(handle, true) != 0)
         failure = "KvSocketImpl::setsockopt(...)";
     else if (kvSocketBind(handle, address.getAddress(), toPort(port)) != 0)
         failure = "bind";

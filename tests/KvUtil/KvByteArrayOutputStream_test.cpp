@@ -1,4 +1,5 @@
 #include "KvByteArrayOutputStream.h"
+#include "KvBufferedOutputStream.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,15 @@ TEST(KvByteArrayOutputStream, WrittenOntoItselfHoldsItsBytesTwice) {
         out->writeTo(*out);
         EXPECT_EQ(contents(*out), text + text);
     }
+    // Through a buffer over itself, whose held bytes go first and grow it.
+    KvHandle<KvByteArrayOutputStream> out(new KvByteArrayOutputStream(0));
+    std::string text(255, 'a');
+    out->write(text.data(), 255, 0);
+    KvHandle<KvBufferedOutputStream> buffered(new KvBufferedOutputStream(out.get(), 4));
+    buffered->write("##", 2, 0);
+    out->writeTo(*buffered);
+    buffered->flush();
+    EXPECT_EQ(contents(*out), text + "##" + text);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -188,11 +189,25 @@ TEST(KvDatagramSocket, AHeldPortIsNotShared) {
     KvDatagramPacket into(KvByteArray::sCreate(64), 0, 0, KvInetAddress(), 0);
     holder->receive(into);
     EXPECT_EQ(into.getLength(), 4u);
-    // Receivers of one multicast group share its port.
-    KvHandle<KvMulticastSocket> first(new KvMulticastSocket(0));
-    uint32_t groupPort = boundPort(*first);
+    // Receivers of one multicast group share the port they name; port 0 is a port of one's own.
+    std::set<uint32_t> ports;
+    std::vector<KvHandle<KvMulticastSocket>> own;
+    for (int i = 0; i < 400; ++i) {
+        own.emplace_back(new KvMulticastSocket(0));
+        EXPECT_TRUE(ports.insert(boundPort(*own.back())).second) << boundPort(*own.back());
+    }
+    for (KvHandle<KvMulticastSocket>& socket : own)
+        socket->close();
+    KvHandle<KvDatagramSocket> probe = udp();
+    uint32_t groupPort = boundPort(*probe);
+    probe->close();
+    KvHandle<KvMulticastSocket> first(new KvMulticastSocket(groupPort));
     KvHandle<KvMulticastSocket> other(new KvMulticastSocket(groupPort));
+    EXPECT_EQ(boundPort(*first), groupPort);
     EXPECT_EQ(boundPort(*other), groupPort);
+    for (KvSocketImpl* socket : {(KvSocketImpl*)holder.get(), (KvSocketImpl*)sender.get(),
+                                 (KvSocketImpl*)first.get(), (KvSocketImpl*)other.get()})
+        socket->close();
 }
 
 TEST(KvDatagramSocket, ConnectedSocketReachesItsPeerAndOthers) {

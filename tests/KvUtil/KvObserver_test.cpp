@@ -62,6 +62,13 @@ TEST(KvObservable, TwoSourcesFanIntoOneObserver) {
     EXPECT_EQ(multi->getSourceCount(), 3u);
     multi->removeSource(b.get());
     EXPECT_FALSE(b->hasObserver());
+    // A source watched by another observer is refused, and the relay made for it freed.
+    KvHandle<Source> taken(new Source);
+    taken->attachObserver(KvHandle<Recorder>(new Recorder));
+    EXPECT_THROW(multi->addSource(taken.get()), KvHandle<KvException>);
+    multi->addSource(nullptr);
+    EXPECT_EQ(multi->getSourceCount(), 2u);
+    taken->detachObserver(taken->getObserver().get());
     observer->detach();
     EXPECT_FALSE(a->hasObserver());
     EXPECT_FALSE(c->hasObserver());

@@ -128,7 +128,11 @@ TEST(KvParametersText, AVisitThatChangesTheWalkedListIsRefused) {
         [](KvParameters& list, const char* key) { list.removeParameter(key); },
         [](KvParameters& list, const char* key) { list.setParameter(key, "x"); },
         [](KvParameters& list, const char*) { list.removeAll(); },
-        [](KvParameters& list, const char*) { list = KvParameters(); },
+        [](KvParameters& list, const char*) {
+            KvParameters other;
+            other.setParameter("x", "y");
+            list = other;
+        },
     };
     for (Change change : changes) {
         KvParameters list;
