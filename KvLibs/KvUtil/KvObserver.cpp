@@ -5,13 +5,27 @@
 #include "KvMutex.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <mutex>
+
+namespace {
+
+// Guards an observable's link to its observer, which a pool worker's notify reads while the
+// application attaches or detaches on its own thread. One lock per stripe of objects keeps
+// observables small; it is held only to read or change the link, never across a call. Never
+// destroyed: threads may notify while the process exits.
+std::mutex& linkLock(const KvObservable* observable) {
+    static std::mutex* const locks = new std::mutex[64];
+    return locks[(reinterpret_cast<uintptr_t>(observable) >> 4) % 64];
+}
+
+} // namespace
 
 KvObserver::~KvObserver() {
     KvObservable* source = m_source.get();
     if (source) {
         // Our source still names us: clear its link without counting us, we are going away.
-        if (source->m_observer.get() == this)
-            source->m_observer.abandon();
+        source->abandonObserver(this);
         m_source.release();
     }
 }
@@ -26,10 +40,9 @@ void KvObserver::detach() {
 }
 
 KvObservable::~KvObservable() {
-    if (m_observer.isNull())
+    KvHandle<KvObserver> observer = takeObserver(m_observer.get());
+    if (observer.isNull())
         return;
-    KvHandle<KvObserver> observer = m_observer;
-    m_observer.release();
     // The observer's link to us would dangle; we are no longer counted, so drop it raw.
     if (observer->m_source.get() == this) {
         observer->m_source.abandon();
@@ -42,15 +55,31 @@ void KvObservable::update(KvHandle<KvObject>, KvHandle<KvObject> argument) {
     notifyObserver(argument);
 }
 
+bool KvObservable::hasObserver() const {
+    std::lock_guard<std::mutex> guard(linkLock(this));
+    return !m_observer.isNull();
+}
+
 void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
-    if (!m_observer.isNull())
+    auto refuse = [] {
         KvException::sThrow("KvObservable::attachObserver() ... The current implementation only "
                             "allows a single observer");
+    };
+    if (hasObserver())
+        refuse();
     if (observer.isNull())
         return;
     KvObservable* present = observer->m_source.get();
     if (!present) {
-        m_observer = observer;
+        {
+            std::lock_guard<std::mutex> guard(linkLock(this));
+            if (m_observer.isNull())
+                m_observer = observer;
+            else
+                observer.release(); // another thread attached first
+        }
+        if (observer.isNull())
+            refuse();
         observer->m_source = this;
         return;
     }
@@ -62,10 +91,9 @@ void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
 }
 
 void KvObservable::detachObserver(KvObserver* observer) {
-    if (!observer || m_observer.get() != observer)
+    KvHandle<KvObserver> keep = takeObserver(observer); // it may be held by us alone
+    if (keep.isNull())
         return;
-    KvHandle<KvObserver> keep = m_observer; // the observer may be held by us alone
-    m_observer.release();
     if (keep->m_source.get() == this)
         keep->m_source.release();
 }
@@ -79,8 +107,29 @@ bool KvObservable::block() {
     return result;
 }
 
+KvHandle<KvObserver> KvObservable::takeObserver(KvObserver* observer) {
+    KvHandle<KvObserver> taken;
+    std::lock_guard<std::mutex> guard(linkLock(this));
+    if (observer && m_observer.get() == observer) {
+        taken = m_observer;
+        m_observer.release();
+    }
+    return taken;
+}
+
+void KvObservable::abandonObserver(KvObserver* observer) {
+    std::lock_guard<std::mutex> guard(linkLock(this));
+    if (observer && m_observer.get() == observer)
+        m_observer.abandon();
+}
+
+KvHandle<KvObserver> KvObservable::currentObserver() const {
+    std::lock_guard<std::mutex> guard(linkLock(this));
+    return m_observer;
+}
+
 void KvObservable::notifyObserver(KvHandle<KvObject> argument) {
-    KvHandle<KvObserver> observer = m_observer;
+    KvHandle<KvObserver> observer = currentObserver();
     if (!observer.isNull())
         observer->update(KvHandle<KvObject>(this), argument);
 }
@@ -112,7 +161,7 @@ KvMultiSourceObserver::KvMultiSourceObserver(KvObserver* observer, KvObservable*
     observer->m_source = this;
     m_observer = observer;
     if (!oldSource.isNull()) {
-        oldSource->m_observer.release();
+        oldSource->takeObserver(observer);
         addSource(oldSource.get());
     }
     addSource(newSource);
@@ -164,12 +213,10 @@ void KvMultiSourceObserver::clearSources(bool destroying) {
     for (KvAggregatedObserver* aggregated : sources) {
         KvObservable* source = aggregated->getSource().get();
         // Inside our destructor the count is gone already: unlink without counting.
-        if (source && source->getObserver().get() == aggregated) {
-            if (destroying)
-                source->m_observer.abandon();
-            else
-                source->m_observer.release();
-        }
+        if (source && destroying)
+            source->abandonObserver(aggregated);
+        else if (source)
+            source->takeObserver(aggregated);
         aggregated->m_source.release();
         aggregated->retire();
     }
@@ -181,7 +228,7 @@ size_t KvMultiSourceObserver::getSourceCount() const {
 }
 
 void KvMultiSourceObserver::update(KvHandle<KvObject> source, KvHandle<KvObject> argument) {
-    KvHandle<KvObserver> observer = m_observer;
+    KvHandle<KvObserver> observer = currentObserver();
     if (!observer.isNull())
         observer->update(source, argument);
 }

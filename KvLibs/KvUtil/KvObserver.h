@@ -30,14 +30,23 @@ public:
     void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override;
     virtual void attachObserver(KvHandle<KvObserver> observer);
     virtual void detachObserver(KvObserver* observer);
-    virtual bool hasObserver() const { return !m_observer.isNull(); }
+    virtual bool hasObserver() const;
     virtual bool block();
 
+    // Attaching, detaching and notifying may run on different threads: the link is read and
+    // changed under a lock, and a notification holds the observer it calls.
     void notifyObserver(KvHandle<KvObject> argument);
+    // For the thread that attaches and detaches; others ask hasObserver.
     const KvHandle<KvObserver>& getObserver() const { return m_observer; }
 
 protected:
     friend class KvObserver;
     friend class KvMultiSourceObserver;
+    // Unlinks the observer when it is still the one linked: the counted handle comes back, to be
+    // let go outside the lock (abandon: the link's count is dropped uncounted).
+    KvHandle<KvObserver> takeObserver(KvObserver* observer);
+    void abandonObserver(KvObserver* observer);
+    // The linked observer, counted, read under the lock.
+    KvHandle<KvObserver> currentObserver() const;
     KvHandle<KvObserver> m_observer;
 };

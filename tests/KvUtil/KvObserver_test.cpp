@@ -233,3 +233,37 @@ TEST(KvMutex, ContendedCountIsExact) {
         t.join();
     EXPECT_EQ(count, 80000);
 }
+
+TEST(KvObservable, NotifyOnOneThreadWhileAnotherAttachesAndDetaches) {
+    // As a socket's pool worker notifies while the application leaves the socket: the observer is
+    // freed by neither side under the other.
+    class Counter : public KvObserver {
+    public:
+        explicit Counter(std::atomic<int>* calls) : m_calls(calls) {}
+        void update(KvHandle<KvObject>, KvHandle<KvObject>) override { ++*m_calls; }
+
+    private:
+        std::atomic<int>* m_calls;
+    };
+    KvHandle<Source> source(new Source);
+    KvHandle<Source> second(new Source);
+    std::atomic<int> calls{0};
+    std::atomic<bool> done{false};
+    std::thread notifier([&] {
+        while (!done) {
+            source->notifyObserver(KvHandle<KvObject>());
+            second->notifyObserver(KvHandle<KvObject>());
+        }
+    });
+    for (int round = 0; round < 2000; ++round) {
+        KvHandle<KvObserver> observer(new Counter(&calls));
+        source->attachObserver(observer);
+        if (round % 2)
+            second->attachObserver(observer); // through a relay
+        observer->detach();
+    }
+    done = true;
+    notifier.join();
+    EXPECT_FALSE(source->hasObserver());
+    EXPECT_FALSE(second->hasObserver());
+}
