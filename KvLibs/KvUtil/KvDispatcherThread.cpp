@@ -9,6 +9,8 @@ KvDispatcherThread::KvDispatcherThread(uint32_t poolMaximum, bool lockedQueue)
 
 KvDispatcherThread::~KvDispatcherThread() = default;
 
+// A sender blocked in put when the queue closes holds a count of its own until it has left: the
+// dispatcher and its queue go only with the last of those counts, not with the thread's.
 void KvDispatcherThread::stop() {
     StopScope scope(*this); // a process-wide instance lives only by its thread's own reference
     KvThread::stop();
