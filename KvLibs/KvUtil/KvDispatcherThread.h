@@ -33,11 +33,7 @@ public:
     // Queues the event (see KvDispatchQueue::put); the queue owns it from here on. Once the
     // dispatcher is stopped the event is deleted instead and false returned. The caller's own
     // pointer must be good when it calls: a counted handle, or one it knows to be alive.
-    bool put(KvBaseEvent* event) {
-        // Counted while inside: a sender that a stop releases from a full queue still finds it.
-        KvHandle<KvDispatcherThread> inside(this);
-        return m_queue.put(event);
-    }
+    bool put(KvBaseEvent* event) { return m_queue.put(event); }
 
     // The process-wide instance of one dispatcher class, made and forked on first use.
     template <class Dispatcher> struct Singleton {

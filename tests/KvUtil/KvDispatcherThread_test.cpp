@@ -98,8 +98,7 @@ public:
     std::atomic<bool> m_holding{false};
 };
 
-// Holds event 0 until it is told to stop; it lives by its thread's own count alone, which goes
-// as soon as the stop has returned.
+// Holds event 0 until it is told to stop; it lives by its thread's own reference alone.
 class StoppingDispatcher : public RecordingDispatcher {
 public:
     void dispatch(KvBaseEvent*) override {
@@ -107,7 +106,8 @@ public:
         while (getState() != EXITING)
             std::this_thread::yield();
     }
-    // The events alive when it goes: its queued ones, and any a sender still holds.
+    // The counted events alive when it goes: its queued ones, and those of senders still inside
+    // put.
     ~StoppingDispatcher() override { s_liveAtEnd = CountedEvent::s_live.load(); }
     std::atomic<bool> m_holding{false};
     static inline std::atomic<int> s_liveAtEnd{-1};
@@ -185,6 +185,8 @@ TEST(KvDispatcherThread, AStoppedDispatcherOutlivesTheSendersItReleased) {
     for (int i = 1; i <= static_cast<int>(KvDispatchQueue::kSlotCount); ++i)
         ASSERT_TRUE(dispatcher->put(new CountedEvent(i)));
 
+    // Senders blocked on the full queue: the stop refuses each, and a refused put deletes its
+    // event before it leaves.
     constexpr int kSenders = 128;
     std::mutex mutex;
     std::condition_variable changed;
@@ -220,7 +222,7 @@ TEST(KvDispatcherThread, AStoppedDispatcherOutlivesTheSendersItReleased) {
         sender.join();
     ASSERT_TRUE(allReturned);
     EXPECT_EQ(kSenders, refused);
-    // It went once the last sender had let go of it, and its queued events with it.
+    // It went after the last sender had left put, and its queued events with it.
     EXPECT_TRUE(waitUntil([&] { return CountedEvent::s_live.load() == 0; }));
     EXPECT_EQ(static_cast<int>(KvDispatchQueue::kSlotCount), StoppingDispatcher::s_liveAtEnd);
 }
