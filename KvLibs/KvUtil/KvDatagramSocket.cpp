@@ -85,7 +85,8 @@ bool KvDatagramSocket::block() {
         result = false;
     }
     if (!KvThread::isProcessEnding())
-        KvUDPIDispatcher::instance()->put(new KvUDPEvent(KvHandle<KvObserver>(this), argument));
+        KvUDPIDispatcher::sInstanceHandle()->put(
+            new KvUDPEvent(KvHandle<KvObserver>(this), argument));
     return result;
 }
 

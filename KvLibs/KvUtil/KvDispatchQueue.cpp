@@ -4,12 +4,15 @@
 #include "KvMutex.h"
 #include "KvThread.h"
 
+#include <thread>
+
 KvDispatchQueue::KvDispatchQueue(bool locked)
     : m_freeSlots(kSlotCount, 2 * kSlotCount), m_filledSlots(0, kSlotCount), m_count(0),
       m_closed(false), m_getIndex(0), m_putIndex(0), m_slots(), m_locked(locked),
       m_mutex(locked ? new KvMutex : nullptr) {}
 
 KvDispatchQueue::~KvDispatchQueue() {
+    shut();
     uint32_t count = m_count.load(std::memory_order_acquire);
     for (uint32_t i = 0; i < count; ++i)
         delete m_slots[(m_getIndex + i) % kSlotCount];
@@ -33,6 +36,13 @@ bool KvDispatchQueue::sCallerIsExiting() {
 bool KvDispatchQueue::put(KvBaseEvent* event) {
     if (!event)
         return false; // an empty slot would read as a wake-up
+    m_putting.fetch_add(1, std::memory_order_acq_rel);
+    const bool stored = putCounted(event);
+    m_putting.fetch_sub(1, std::memory_order_release); // the queue may go from here on
+    return stored;
+}
+
+bool KvDispatchQueue::putCounted(KvBaseEvent* event) {
     for (;;) {
         sTake(m_freeSlots);
         if (m_closed.load(std::memory_order_acquire)) {
@@ -93,4 +103,11 @@ void KvDispatchQueue::wake() {
 void KvDispatchQueue::close() {
     m_closed.store(true, std::memory_order_release);
     wake();
+}
+
+void KvDispatchQueue::shut() {
+    close();
+    // Each refused put hands the slot on to the next one waiting: they leave one after another.
+    while (m_putting.load(std::memory_order_acquire) != 0)
+        std::this_thread::yield();
 }

@@ -17,7 +17,8 @@ public:
 
     // A locked queue serialises its puts, for several producers.
     explicit KvDispatchQueue(bool locked);
-    // Deletes the events still queued.
+    // Closes the queue, waits until every thread inside put has left, and deletes the events
+    // still queued.
     ~KvDispatchQueue();
     KvDispatchQueue(const KvDispatchQueue&) = delete;
     KvDispatchQueue& operator=(const KvDispatchQueue&) = delete;
@@ -33,11 +34,14 @@ public:
     void wake();
     // Refuses every put from now on, those waiting for a slot included; what is queued stays.
     void close();
+    // Closes the queue and waits until every thread inside put has left it.
+    void shut();
 
     uint32_t getCount() const { return m_count.load(std::memory_order_acquire); }
     bool isLocked() const { return m_locked; }
 
 private:
+    bool putCounted(KvBaseEvent* event);
     static void sTake(KvPlatformSemaphore& semaphore);
     static bool sCallerIsExiting();
 
@@ -50,4 +54,6 @@ private:
     KvBaseEvent* m_slots[kSlotCount];
     bool m_locked;
     KvMutex* m_mutex;
+    // The threads inside put: behind the ring, away from the counts that the consumer changes.
+    std::atomic<uint32_t> m_putting{0};
 };

@@ -9,6 +9,9 @@ KvDispatcherThread::KvDispatcherThread(uint32_t poolMaximum, bool lockedQueue)
 
 KvDispatcherThread::~KvDispatcherThread() = default;
 
+// The senders that the closed queue releases leave put one after another. The thread, at its end,
+// waits until the last of them has left before it drops its own reference, which may be the
+// last (the queue's destructor waits the same way for one that never ran).
 void KvDispatcherThread::stop() {
     StopScope scope(*this); // a process-wide instance lives only by its thread's own reference
     KvThread::stop();
@@ -28,5 +31,6 @@ void KvDispatcherThread::run() {
 
 void KvDispatcherThread::atEnd() {
     clearInstance();
+    m_queue.shut();        // nothing is dispatched any more
     m_pool.releaseOwner(); // the object may go with the thread's own reference now
 }

@@ -31,7 +31,8 @@ public:
     KvDispatchQueue* getQueue() { return &m_queue; }
     KvThreadPool* getPool() { return &m_pool; }
     // Queues the event (see KvDispatchQueue::put); the queue owns it from here on. Once the
-    // dispatcher is stopped the event is deleted instead and false returned.
+    // dispatcher is stopped the event is deleted instead and false returned. The caller's own
+    // pointer must be good when it calls: a counted handle, or one it knows to be alive.
     bool put(KvBaseEvent* event) { return m_queue.put(event); }
 
     // The process-wide instance of one dispatcher class, made and forked on first use.

@@ -9,18 +9,19 @@
 
 namespace {
 
-// The descriptors of all file input streams, each with the closed mark of the stream that owns it
-// (null for a descriptor that no stream owns), guarded by the library lock. A number that comes
-// back after closeAll carries its new owner's mark, so the old stream leaves it alone; closeAll
-// sets the old stream's mark, so that it reads nothing from that number either. An entry names
-// only a live stream: a stream's destructor erases its own. Never destroyed: streams may outlive
-// static destruction.
-std::map<int, std::atomic<bool>*>& registry() {
-    static auto* const descriptors = new std::map<int, std::atomic<bool>*>;
+// The descriptors of all file input streams, each with the stream that owns it (null for a
+// descriptor that no stream owns), guarded by the library lock. A stream entered before the last
+// closeAll has lost its number, which may come back with a new owner: it leaves that alone and
+// reads nothing through it. An entry names only a live stream: a stream's destructor erases its
+// own. Never destroyed: streams may outlive static destruction.
+std::map<int, const KvFileInputStream*>& registry() {
+    static auto* const descriptors = new std::map<int, const KvFileInputStream*>;
     return *descriptors;
 }
 
 } // namespace
+
+std::atomic<uint32_t> KvFileInputStream::s_closings{0};
 
 KvFileInputStream::KvFileInputStream(int fd)
     : m_fd(fd), m_markPosition(0), m_markSet(false), m_seekable(false), m_ownsFd(false) {
@@ -40,12 +41,13 @@ KvFileInputStream::KvFileInputStream(const char* fileName)
 void KvFileInputStream::enterInRegistry() {
     m_seekable = m_fd >= 0 && kvFileSeekFromCurrent(m_fd, 0) >= 0;
     KvLibraryLockGuard guard;
+    m_closings = s_closings.load(std::memory_order_relaxed);
     try {
         if (!m_ownsFd) {
             registry().emplace(m_fd, nullptr); // an owner's entry stays its owner's
             return;
         }
-        registry()[m_fd] = &m_closed;
+        registry()[m_fd] = this;
     } catch (...) {
         if (m_ownsFd)
             kvFileClose(m_fd);
@@ -59,7 +61,8 @@ KvFileInputStream::~KvFileInputStream() {
     KvLibraryLockGuard guard;
     // After closeAll the number is no longer ours and may already name another file.
     auto entry = registry().find(m_fd);
-    if (entry == registry().end() || entry->second != &m_closed)
+    if (entry == registry().end() || entry->second != this ||
+        m_closings != s_closings.load(std::memory_order_relaxed))
         return;
     registry().erase(entry);
     kvFileClose(m_fd);
@@ -67,11 +70,9 @@ KvFileInputStream::~KvFileInputStream() {
 
 void KvFileInputStream::closeAll() {
     KvLibraryLockGuard guard;
-    for (const auto& entry : registry()) {
-        if (entry.second)
-            entry.second->store(true, std::memory_order_release);
+    s_closings.fetch_add(1, std::memory_order_release); // before the numbers can come back
+    for (const auto& entry : registry())
         kvFileClose(entry.first);
-    }
     registry().clear();
 }
 

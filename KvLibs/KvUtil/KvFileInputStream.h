@@ -34,13 +34,18 @@ public:
 
 private:
     void enterInRegistry();
-    // After closeAll the number may name another stream's file: -1, which every call refuses.
-    int descriptor() const { return m_closed.load(std::memory_order_acquire) ? -1 : m_fd; }
+    // After closeAll the number may name another file, whether or not this stream opened it: -1,
+    // which every call refuses.
+    int descriptor() const {
+        return m_closings == s_closings.load(std::memory_order_acquire) ? m_fd : -1;
+    }
 
     int32_t m_fd;
     int64_t m_markPosition;
     bool m_markSet;
     bool m_seekable;
     bool m_ownsFd;
-    std::atomic<bool> m_closed{false}; // set by closeAll
+    uint32_t m_closings = 0; // how many closeAll calls came before the stream was entered
+
+    static std::atomic<uint32_t> s_closings;
 };

@@ -26,6 +26,10 @@ KvUDPIDispatcher* KvUDPIDispatcher::instance() {
     return s_instance.get();
 }
 
+KvHandle<KvUDPIDispatcher> KvUDPIDispatcher::sInstanceHandle() {
+    return s_instance.handle();
+}
+
 KvDispatchQueue* KvUDPIDispatcher::getInstanceQueue() {
     return s_instance.queue();
 }

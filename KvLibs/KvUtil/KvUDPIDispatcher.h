@@ -13,6 +13,8 @@ public:
 
     // The process-wide dispatcher, made and started on first use.
     static KvUDPIDispatcher* instance();
+    // The same, counted: it stays alive while the handle is held, even when stopped meanwhile.
+    static KvHandle<KvUDPIDispatcher> sInstanceHandle();
     // The queue of the instance, or null when there is none (makes nothing).
     static KvDispatchQueue* getInstanceQueue();
 };

@@ -3,6 +3,8 @@
 // bytes, and the target's own write runs a few times per message instead of a few times per header.
 // While a message's lock is held it is put on hold and writes nothing to the target, which may
 // block or call into another message: what does not fit on the stack waits on the heap.
+// Once a write to the target fails nothing more is handed on, so that the target keeps a prefix of
+// the message, as it would unbuffered.
 #pragma once
 
 #include "KvOutputStream.h"
@@ -50,6 +52,7 @@ public:
 private:
     // Out of line, so that the usual write needs no frame of its own.
     [[gnu::noinline]] void writeBeyond(const char* bytes, uint32_t length);
+    void pass(const char* bytes, uint32_t length);
 
     // Most writes are a few bytes (": ", CR LF, a token): copied in place instead of by a call.
     static void copy(char* to, const char* from, uint32_t length) {
@@ -61,6 +64,7 @@ private:
 
     KvOutputStream& m_target;
     bool m_holding = false;
+    bool m_failed = false; // a write to the target threw: what follows it must not reach it
     std::string m_waiting; // gathered on hold beyond the stack's bytes, in order before them
     uint32_t m_count = 0;
     char m_bytes[2048];

@@ -1,11 +1,13 @@
 #include "KvBufferedOutputStream.h"
 #include "KvException.h"
 #include "KvFileOutputStream.h"
+#include "support/KvFailingTarget.h"
 #include "support/KvTestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -140,6 +142,24 @@ TEST(KvBufferedOutputStream, ARetriedFlushWritesOnlyWhatThePartialWriteLeft) {
     EXPECT_EQ(data.size(), written.size());
     EXPECT_TRUE(written == data);
     std::filesystem::remove_all(dir);
+}
+
+TEST(KvBufferedOutputStream, AFailedWriteLeavesAPrefixWhicheverWriteFails) {
+    // Bytes, short runs, and runs longer than either buffer that go straight through.
+    std::string whole;
+    for (int i = 0; i < 40; ++i)
+        whole +=
+            std::string(static_cast<size_t>(i * 37 % 5000 + 1), static_cast<char>('a' + i % 26));
+    kvExpectAPrefixWhicheverWriteFails(whole, [&](KvOutputStream& out) {
+        for (size_t at = 0, i = 0; at < whole.size(); ++i) {
+            const size_t length = std::min(whole.size() - at, i * 37 % 5000 + 1);
+            if (length == 1)
+                out.write(static_cast<uint8_t>(whole[at]));
+            else
+                out.write(whole.data(), static_cast<uint32_t>(length), static_cast<uint32_t>(at));
+            at += length;
+        }
+    });
 }
 
 TEST(KvBufferedOutputStream, NeedsABufferAndATarget) {

@@ -23,8 +23,10 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -96,6 +98,21 @@ public:
     std::atomic<bool> m_holding{false};
 };
 
+// Holds event 0 until it is told to stop; it lives by its thread's own reference alone.
+class StoppingDispatcher : public RecordingDispatcher {
+public:
+    void dispatch(KvBaseEvent*) override {
+        m_holding = true;
+        while (getState() != EXITING)
+            std::this_thread::yield();
+    }
+    // The counted events alive when it goes: its queued ones, and those of senders still inside
+    // put.
+    ~StoppingDispatcher() override { s_liveAtEnd = CountedEvent::s_live.load(); }
+    std::atomic<bool> m_holding{false};
+    static inline std::atomic<int> s_liveAtEnd{-1};
+};
+
 } // namespace
 
 TEST(KvDispatcherThread, DispatchesInQueueOrderOnItsOwnThreadAndSurvivesFailures) {
@@ -158,6 +175,56 @@ TEST(KvDispatcherThread, StopReleasesASenderBlockedOnAFullQueueAndRefusesLaterPu
         ASSERT_EQ(i, static_cast<NumberedEvent*>(event.get())->m_number);
     }
     EXPECT_EQ(0, CountedEvent::s_live.load());
+}
+
+TEST(KvDispatcherThread, AStoppedDispatcherOutlivesTheSendersItReleased) {
+    auto* dispatcher = new StoppingDispatcher;
+    dispatcher->fork();
+    ASSERT_TRUE(dispatcher->put(new NumberedEvent(0)));
+    ASSERT_TRUE(waitUntil([&] { return dispatcher->m_holding.load(); }));
+    for (int i = 1; i <= static_cast<int>(KvDispatchQueue::kSlotCount); ++i)
+        ASSERT_TRUE(dispatcher->put(new CountedEvent(i)));
+
+    // Senders blocked on the full queue: the stop refuses each, and a refused put deletes its
+    // event before it leaves.
+    constexpr int kSenders = 128;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int sending = 0, returned = 0, refused = 0;
+    std::vector<std::thread> senders;
+    for (int i = 0; i < kSenders; ++i)
+        senders.emplace_back([&] {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++sending;
+            }
+            changed.notify_all();
+            const bool queued = dispatcher->put(new CountedEvent(-1));
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++returned;
+                refused += queued ? 0 : 1;
+            }
+            changed.notify_all();
+        });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return sending == kSenders; });
+    }
+    dispatcher->stop();
+    bool allReturned = false;
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        allReturned =
+            changed.wait_for(lock, std::chrono::seconds(30), [&] { return returned == kSenders; });
+    }
+    for (auto& sender : senders)
+        sender.join();
+    ASSERT_TRUE(allReturned);
+    EXPECT_EQ(kSenders, refused);
+    // It went after the last sender had left put, and its queued events with it.
+    EXPECT_TRUE(waitUntil([&] { return CountedEvent::s_live.load() == 0; }));
+    EXPECT_EQ(static_cast<int>(KvDispatchQueue::kSlotCount), StoppingDispatcher::s_liveAtEnd);
 }
 
 TEST(KvDispatcherThread, EachDispatcherIsMadeOnceWhoeverAsksFirst) {

@@ -171,4 +171,20 @@ TEST_F(KvFileInputStreamTest, AStreamFromBeforeCloseAllLeavesAReusedDescriptorTo
     EXPECT_FALSE(isOpen(fd));
 }
 
+TEST_F(KvFileInputStreamTest, AStreamOverACallersDescriptorFailsAfterCloseAllToo) {
+    int fd = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    KvFileInputStream wrapped(fd);
+    KvFileInputStream::closeAll();
+    EXPECT_FALSE(isOpen(fd));
+    fs::path other = dir / "other.txt";
+    std::ofstream(other) << "abc";
+    KvFileInputStream fresh(other.c_str());
+    ASSERT_EQ(fd, fresh.getDescriptor());
+    char buffer[4];
+    EXPECT_ANY_THROW(wrapped.read());
+    EXPECT_ANY_THROW(wrapped.read(buffer, 4, 0));
+    EXPECT_EQ('a', fresh.read());
+}
+
 } // namespace

@@ -9,6 +9,7 @@
 #include "KvSipRequest.h"
 #include "KvSipResponse.h"
 #include "KvSipUnknownRequest.h"
+#include "support/KvFailingTarget.h"
 #include "support/KvSipTestSupport.h"
 #include "support/KvTestLog.h"
 
@@ -662,6 +663,27 @@ TEST(KvSipMessageParse, AMessageBuiltByConstructorsUsesLongNames) {
 TEST(KvSipMessageParse, WritingARequestWithoutMethodOrURIFails) {
     KvSipUnknownRequest empty;
     EXPECT_EQ(kvThrownText([&] { kvSerialized(empty); }), "Invalid start-line for SIP request");
+}
+
+// Whichever write of the target fails, it holds the start of the text, not bytes from the middle:
+// a short message, one just past what is gathered on the stack, one past 64 KiB.
+TEST(KvSipMessageWrite, AFailedWriteLeavesAPrefixAndTheWriteDoneAgainIsWhole) {
+    for (int fillers : {1, 40, 1200}) {
+        SCOPED_TRACE(std::to_string(fillers) + " filler headers");
+        std::string text = kInviteHead;
+        for (int i = 0; i < fillers; ++i)
+            text += "X-Filler: " + std::string(48, static_cast<char>('a' + i % 26)) + "\r\n";
+        text += "Content-Length: 4\r\n\r\nv=0\n";
+        KvHandle<KvSipMessage> message = kvParseMessage(text);
+        const std::string whole = kvSerialized(message);
+        ASSERT_EQ(text, whole);
+        kvExpectAPrefixWhicheverWriteFails(whole,
+                                           [&](KvOutputStream& out) { message->serialize(out); });
+        KvHandle<KvSipHeader> fillerChain = message->getHeader("X-Filler");
+        const std::string chain = kvChainText(fillerChain);
+        kvExpectAPrefixWhicheverWriteFails(
+            chain, [&](KvOutputStream& out) { fillerChain->serializeChain(out); });
+    }
 }
 
 // ---- transaction key
