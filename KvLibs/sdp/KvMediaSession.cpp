@@ -297,11 +297,19 @@ KvHandle<KvMediaSession> KvMediaSession::sMergeStream(const KvHandle<KvMediaSess
 }
 
 void KvMediaSession::setConnectionAddress(const char* address) {
-    KvSdpReader::refuseLineEnd(address, *this);
+    refuseAddress(address);
     m_connectionAddress = KvString(address);
 }
 
 void KvMediaSession::setOriginAddress(const char* address) {
-    KvSdpReader::refuseLineEnd(address, *this);
+    refuseAddress(address);
     m_originAddress = KvString(address);
+}
+
+void KvMediaSession::refuseAddress(const char* address) const {
+    KvSdpReader::refuseLineEnd(address, *this);
+    // One token of its line: the blanks around it are trimmed when the line is made, one inside
+    // would split it.
+    if (trimmed(address ? address : "").find_first_of(" \t") != std::string::npos)
+        KvSdpParseError::sThrow("Attempting to set an address with a blank");
 }
