@@ -30,6 +30,21 @@ int32_t mediaTypeOf(const char* token) {
     return -1;
 }
 
+// A blank between two other characters: the blanks around a text are trimmed where it is used.
+bool holdsInnerBlank(const char* text) {
+    bool word = false;
+    bool blankBehindWord = false;
+    for (; text && *text; ++text) {
+        if (*text == ' ' || *text == '\t')
+            blankBehindWord = word;
+        else if (blankBehindWord)
+            return true;
+        else
+            word = true;
+    }
+    return false;
+}
+
 std::string trimmed(std::string_view text) {
     while (!text.empty() &&
            (KvSdpReader::isBlank(text.front()) || text.front() == '\r' || text.front() == '\n'))
@@ -308,8 +323,7 @@ void KvMediaSession::setOriginAddress(const char* address) {
 
 void KvMediaSession::refuseAddress(const char* address) const {
     KvSdpReader::refuseLineEnd(address, *this);
-    // One token of its line: the blanks around it are trimmed when the line is made, one inside
-    // would split it.
-    if (trimmed(address ? address : "").find_first_of(" \t") != std::string::npos)
+    // One token of its line: a blank inside would split it.
+    if (holdsInnerBlank(address))
         KvSdpParseError::sThrow("Attempting to set an address with a blank");
 }
