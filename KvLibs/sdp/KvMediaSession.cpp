@@ -30,6 +30,21 @@ int32_t mediaTypeOf(const char* token) {
     return -1;
 }
 
+// A blank between two other characters: the blanks around a text are trimmed where it is used.
+bool holdsInnerBlank(const char* text) {
+    bool word = false;
+    bool blankBehindWord = false;
+    for (; text && *text; ++text) {
+        if (*text == ' ' || *text == '\t')
+            blankBehindWord = word;
+        else if (blankBehindWord)
+            return true;
+        else
+            word = true;
+    }
+    return false;
+}
+
 std::string trimmed(std::string_view text) {
     while (!text.empty() &&
            (KvSdpReader::isBlank(text.front()) || text.front() == '\r' || text.front() == '\n'))
@@ -297,11 +312,18 @@ KvHandle<KvMediaSession> KvMediaSession::sMergeStream(const KvHandle<KvMediaSess
 }
 
 void KvMediaSession::setConnectionAddress(const char* address) {
-    KvSdpReader::refuseLineEnd(address, *this);
+    refuseAddress(address);
     m_connectionAddress = KvString(address);
 }
 
 void KvMediaSession::setOriginAddress(const char* address) {
-    KvSdpReader::refuseLineEnd(address, *this);
+    refuseAddress(address);
     m_originAddress = KvString(address);
+}
+
+void KvMediaSession::refuseAddress(const char* address) const {
+    KvSdpReader::refuseLineEnd(address, *this);
+    // One token of its line: a blank inside would split it.
+    if (holdsInnerBlank(address))
+        KvSdpParseError::sThrow("Attempting to set an address with a blank");
 }

@@ -24,8 +24,8 @@ public:
     const std::vector<KvHandle<KvMediaStream>>& getStreams() const { return m_streams; }
 
     // The texts are held as given; they do not make the SDP text stale. A text with a line break
-    // is refused (KvSdpParseError); so is a user name with a blank, as it is one token of the o=
-    // line.
+    // is refused (KvSdpParseError); so is a user name or an address with a blank inside, as each
+    // is one token of its line.
     void setUserName(const char* userName);
     void setConnectionAddress(const char* address);
     void setOriginAddress(const char* address);
@@ -55,6 +55,8 @@ private:
     KvMediaSession();
     KvMediaSession& operator=(const KvMediaSession&) = delete;
     void copyFrom(const KvMediaSession& other);
+    // A line break or a blank inside refuses the address before anything changes.
+    void refuseAddress(const char* address) const;
 
     std::vector<KvHandle<KvMediaStream>> m_streams;
     int32_t m_sdpLength;

@@ -3,7 +3,7 @@
 #include "KvOutputStream.h"
 #include "KvSdpReader.h"
 
-KvSdpAttribute::KvSdpAttribute(const char* text) : m_value(text), m_changed(false) {
+KvSdpAttribute::KvSdpAttribute(const char* text) : m_value(text), m_changed(false), m_stale(false) {
     KvSdpReader::refuseLineEnd(text, "Attempting to create KvSdpAttribute with a line break");
 }
 
@@ -20,8 +20,10 @@ void KvSdpAttribute::serialize(KvOutputStream& stream) const {
 }
 
 const char* KvSdpAttribute::getText() {
-    if (m_changed)
+    if (m_stale) {
         updateText();
+        m_stale = false;
+    }
     return m_value.c_str();
 }
 

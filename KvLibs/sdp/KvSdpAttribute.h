@@ -10,7 +10,7 @@ class KvOutputStream;
 
 class KvSdpAttribute : public KvObject {
 public:
-    KvSdpAttribute() : m_changed(false) {}
+    KvSdpAttribute() : m_changed(false), m_stale(false) {}
     // A text with a line break throws KvSdpParseError.
     explicit KvSdpAttribute(const char* text);
     ~KvSdpAttribute() override;
@@ -21,16 +21,29 @@ public:
     // Rebuilds the value text from the parts a subclass keeps.
     virtual void updateText() {}
 
-    // The value text, rebuilt first when a part changed.
+    // The value text, rebuilt once after a part changed: a text returned earlier stays valid
+    // until the next change.
     const char* getText();
     void setText(const char* text);
     bool isChanged() const { return m_changed; }
-    void setChanged(bool changed) { m_changed = changed; }
+    void setChanged(bool changed) {
+        m_changed = changed;
+        m_stale = changed;
+    }
 
 protected:
     // Gives it the value of a line it has read.
     friend class KvSdpAttributeField;
 
+    // Every setter of a part: the value is marked edited and its text out of date.
+    void markChanged() {
+        m_changed = true;
+        m_stale = true;
+    }
+
     KvConstString m_value;
+    // Stays set once the value was edited, as callers read it.
     bool m_changed;
+    // The value text lags behind the parts until the next read rebuilds it.
+    bool m_stale;
 };

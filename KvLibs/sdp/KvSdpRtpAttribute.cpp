@@ -146,7 +146,7 @@ void KvSdpRtpAttribute::write(KvSdpLineWriter& line) const {
 
 void KvSdpRtpAttribute::setPayloadType(int32_t payloadType) {
     m_payloadType = payloadType;
-    m_changed = true;
+    markChanged();
 }
 
 void KvSdpRtpAttribute::setPayloadType(const char* text) {
@@ -159,12 +159,12 @@ void KvSdpRtpAttribute::setPayloadType(const char* text) {
 void KvSdpRtpAttribute::setEncodingName(const char* name) {
     KvSdpReader::refuseLineEnd(name, *this);
     m_encodingName = KvString(name);
-    m_changed = true;
+    markChanged();
 }
 
 void KvSdpRtpAttribute::setClockRate(int32_t clockRate) {
     m_clockRate = clockRate;
-    m_changed = true;
+    markChanged();
 }
 
 void KvSdpRtpAttribute::setClockRate(const char* text) {
@@ -173,11 +173,11 @@ void KvSdpRtpAttribute::setClockRate(const char* text) {
 
 void KvSdpRtpAttribute::setEncodingParameters(int32_t parameters) {
     m_encodingParameters = parameters;
-    m_changed = true;
+    markChanged();
 }
 
 void KvSdpRtpAttribute::setEncodingParametersText(const char* text) {
     KvSdpReader::refuseLineEnd(text, *this);
     m_encodingParametersText = KvString(text);
-    m_changed = true;
+    markChanged();
 }

@@ -1,7 +1,6 @@
 #include "KvSipAckMessage.h"
 
 #include "KvSipHeaders.h"
-#include "KvSipNameAddress.h"
 #include "KvSipInviteMessage.h"
 #include "KvSipParseError.h"
 #include "KvSipResponse.h"
@@ -17,18 +16,8 @@ KvSipAckMessage::KvSipAckMessage(KvHandle<KvSipResponse> response, const char* b
         KvSipParseError::raise("The SIP ACK Request is only for INVITE Response");
     addCallHeaders(*response, "response", 0);
 
-    // A 2xx is acknowledged to its Contact, anything else along the INVITE's path (its To). The
-    // URI is taken whole whatever its scheme.
-    KvHandle<KvURI> uri;
-    KvHandle<KvSipContactHeader> contact = response->getContactHeader();
-    KvHandle<KvSipToHeader> to = getToHeader();
-    if (!contact.isNull() && response->getStatusCode() / 100 == 2 &&
-        !contact->getNameAddress().isNull())
-        uri = contact->getNameAddress()->getURI();
-    else if (!to->getNameAddress().isNull())
-        uri = to->getNameAddress()->getURI();
-    requirePart(!uri.isNull(), "response", "address for the request-URI");
-    setRequestURI(uri);
+    // A 2xx is acknowledged to its Contact, anything else along the INVITE's path (its To).
+    setPeerURI(*response, "response", response->getStatusCode() / 100 == 2);
 
     if (bodyLength > 0)
         setBody(body, contentType, bodyLength);

@@ -2,6 +2,7 @@
 
 #include "KvInputStream.h"
 #include "KvOutputStream.h"
+#include "KvSipHeaderTextStream.h"
 #include "KvSipParseError.h"
 #include "KvStreamTokenizer.h"
 
@@ -162,6 +163,28 @@ void KvSipContentTypeHeader::setMediaType(const char* mediaType) {
     sSplitMediaType(mediaType, type, subtype);
     m_type.setText(type.data(), type.length());
     m_subtype.setText(subtype.data(), subtype.length());
+}
+
+void KvSipContentTypeHeader::setValue(const char* contentType) {
+    KvSipParseError::refuseLineEnd(contentType, *this);
+    KvString type;
+    KvString subtype;
+    KvParameters parameters;
+    // The usual text carries no parameters and needs no reader.
+    if (!contentType || !std::strchr(contentType, ';')) {
+        sSplitMediaType(contentType, type, subtype);
+    } else {
+        KvSipHeaderTextStream stream(contentType, static_cast<uint32_t>(std::strlen(contentType)));
+        if (!sParseMediaRange(stream, type, subtype, parameters)) {
+            parameters.removeAll();
+            sSplitMediaType(contentType, type, subtype);
+        }
+    }
+    m_type.setText(type.data(), type.length());
+    m_subtype.setText(subtype.data(), subtype.length());
+    const KvHandle<KvParameters>& list = getParameters();
+    if (list->getCount() != 0 || parameters.getCount() != 0)
+        *list = parameters;
 }
 
 KvString KvSipContentTypeHeader::getMediaType() const {

@@ -29,6 +29,9 @@ public:
     void serialize(KvOutputStream& stream) const override;
 
     void setMediaType(const char* mediaType);
+    // Replaces the whole value: type, subtype and only the parameters that the text carries, read
+    // as a received value is. A text that does not read as one is split as setMediaType does.
+    void setValue(const char* contentType);
     // Type and subtype as one "type/subtype" text.
     KvString getMediaType() const;
     const char* getType() const { return m_type.c_str(); }

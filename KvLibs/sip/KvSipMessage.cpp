@@ -481,20 +481,22 @@ void KvSipMessage::setBodyUnlocked(const char* body, const char* contentType, ui
         newLength = new KvSipContentLengthHeader(length);
     KvHandle<KvSipContentTypeHeader> typeHeader(m_headers[KV_HEADER_CONTENT_TYPE]);
     KvHandle<KvSipHeader> newType;
-    if (contentType && typeHeader.isNull())
-        newType = new KvSipContentTypeHeader(contentType);
+    if (contentType && typeHeader.isNull()) {
+        auto* built = new KvSipContentTypeHeader();
+        newType = built;
+        built->setValue(contentType);
+    }
 
+    // A held type is read in place and may still refuse the text: first of the changes.
+    if (contentType && !typeHeader.isNull())
+        typeHeader->setValue(contentType);
     if (!lengthHeader.isNull())
         lengthHeader->setLength(length);
     else
         addHeaderUnlocked(newLength);
     replaceBody(block.release(), length);
-    if (contentType) {
-        if (!typeHeader.isNull())
-            typeHeader->setMediaType(contentType);
-        else
-            addHeaderUnlocked(newType);
-    }
+    if (!newType.isNull())
+        addHeaderUnlocked(newType);
 }
 
 void KvSipMessage::readBody(KvInputStream& stream) {

@@ -91,8 +91,8 @@ public:
     uint32_t getBodyLength() const { return readLocked(m_bodyLength); }
     uint32_t getContentLength() const;
     KvString getContentType() const;
-    // Sets Content-Length, the body and Content-Type; checks its arguments before it changes
-    // anything.
+    // Sets Content-Length, the body and Content-Type (the whole value: type, subtype and the
+    // parameters that contentType carries); checks its arguments before it changes anything.
     void setBody(const char* body, const char* contentType, uint32_t length);
 
     // Read and set under the lock, as another thread may stamp them meanwhile.

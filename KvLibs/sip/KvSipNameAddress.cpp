@@ -9,6 +9,8 @@
 #include "KvStreamTokenizer.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace {
 // Every byte but the blanks and line ends that may come before a name-address.
@@ -29,6 +31,28 @@ void setTrimmed(KvConstString& to, const char* text, uint32_t length) {
     if (length > start || !to.isEmpty())
         to.setText(text + start, length - start);
 }
+
+// The words a display name may be written in bare: tokens and the blanks between them.
+constexpr KvCharClass kBareName{"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                "0123456789-.!%*_+`'~ \t"};
+
+// A run of tokens and blanks, or one quoted string: a peer reads it back as the name it is.
+bool isWrittenAsGiven(std::string_view name) {
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+        size_t at = 1;
+        for (; at < name.size() - 1; ++at) {
+            if (name[at] == '\\')
+                ++at; // takes the next character with it
+            else if (name[at] == '"')
+                return false;
+        }
+        return at == name.size() - 1;
+    }
+    for (char c : name)
+        if (!kBareName.contains(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
 } // namespace
 
 KvSipNameAddress::KvSipNameAddress()
@@ -42,6 +66,19 @@ KvSipNameAddress::KvSipNameAddress(const char* displayName, const KvHandle<KvURI
     : m_displayName(displayName), m_uri(uri.isNull() ? nullptr : static_cast<KvURI*>(uri->clone())),
       m_brackets(!m_displayName.isEmpty()), m_ownParameters(true) {
     KvSipParseError::refuseLineEnd(displayName, *this);
+    // Any other name goes in quotes, so that no "<", "," or ";" in it is read as an address or a
+    // parameter of its own.
+    const std::string_view name(m_displayName.data(), m_displayName.length());
+    if (isWrittenAsGiven(name))
+        return;
+    std::string quoted(1, '"');
+    for (char c : name) {
+        if (c == '"' || c == '\\')
+            quoted.push_back('\\');
+        quoted.push_back(c);
+    }
+    quoted.push_back('"');
+    m_displayName.setText(quoted.data(), static_cast<uint32_t>(quoted.size()));
 }
 
 KvSipNameAddress::KvSipNameAddress(const KvSipNameAddress& other)

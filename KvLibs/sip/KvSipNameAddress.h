@@ -20,7 +20,9 @@ public:
     KvSipNameAddress();
     // Parses the text; parameters behind a bare URI belong to the URI.
     explicit KvSipNameAddress(const char* text);
-    // Keeps a clone of uri; brackets are written when there is a display name.
+    // Keeps a clone of uri; brackets are written when there is a display name. A display name that
+    // is neither a run of tokens and blanks nor one quoted string is kept quoted, its '"' and '\'
+    // escaped, so that it is read back as a name.
     KvSipNameAddress(const char* displayName, const KvHandle<KvURI>& uri);
     KvSipNameAddress(const KvSipNameAddress& other);
     KvSipNameAddress& operator=(const KvSipNameAddress&) = delete;

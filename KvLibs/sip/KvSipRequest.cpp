@@ -312,6 +312,23 @@ void KvSipRequest::requirePart(bool present, const char* source, const char* par
     KvException::sThrow(text.c_str());
 }
 
+void KvSipRequest::setPeerURI(const KvSipMessage& source, const char* sourceName, bool toContact) {
+    KvHandle<KvSipContactHeader> contact = source.getContactHeader();
+    KvHandle<KvSipToHeader> to = source.getToHeader();
+    KvHandle<KvURI> uri;
+    if (toContact && !contact.isNull() && !contact->getNameAddress().isNull()) {
+        uri = contact->getNameAddress()->getURI();
+        requirePart(!contact->isWildcard() && !uri.isNull() && !uri->getScheme().isEmpty(),
+                    sourceName, "Contact address for the request-URI");
+    } else if (!to.isNull() && !to->getNameAddress().isNull()) {
+        uri = to->getNameAddress()->getURI();
+        requirePart(uri.isNull() || !uri->getScheme().isEmpty(), sourceName,
+                    "To address for the request-URI");
+    }
+    requirePart(!uri.isNull(), sourceName, "address for the request-URI");
+    setRequestURI(uri);
+}
+
 void KvSipRequest::addCallHeaders(const KvSipMessage& source, const char* sourceName,
                                   uint32_t cseqStep) {
     KvHandle<KvSipFromHeader> from = source.getFromHeader();

@@ -60,6 +60,11 @@ protected:
     // From, To, Call-ID and CSeq, then adds copies of From and To, a Call-ID of the same text and
     // a CSeq of source's number plus cseqStep with this request's method, in that order.
     void addCallHeaders(const KvSipMessage& source, const char* sourceName, uint32_t cseqStep);
+    // The request-URI of a request within source's call: source's Contact address when toContact
+    // and source has a Contact, else its To address, whatever the URI's scheme. A wildcard
+    // Contact, or an address with no scheme, gives no request line: refused with a text that
+    // names it.
+    void setPeerURI(const KvSipMessage& source, const char* sourceName, bool toContact);
 
 private:
     void buildFromValues(KvHandle<KvSipFromHeader>& from, KvHandle<KvSipToHeader>& to,

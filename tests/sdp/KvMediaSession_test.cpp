@@ -180,6 +180,27 @@ TEST_F(KvMediaSessionTest, LongTextsAreKeptWhole) {
     EXPECT_NE(sdp.find(" IN IP4 origin.example.com.with.a.long.name\r\n"), std::string::npos);
 }
 
+// An address is one token of its line, like the user name: a blank inside it is refused and
+// the address held before stays.
+TEST_F(KvMediaSessionTest, AnAddressWithABlankIsRefused) {
+    KvHandle<KvMediaStream> audio(new KvMediaStream(KvMediaAudio, 5004, KvInetAddress()));
+    audio->addFormat(KvMediaFormat(0, "PCMU"));
+    KvMediaSession session(audio);
+    session.setOriginAddress("192.0.2.10");
+    session.setConnectionAddress("192.0.2.11");
+    for (const char* address : {"192.0.2.10 backup", "a\tb"}) {
+        EXPECT_KV_THROW(session.setOriginAddress(address), KvSdpParseError,
+                        "Attempting to set an address with a blank");
+        EXPECT_KV_THROW(session.setConnectionAddress(address), KvSdpParseError,
+                        "Attempting to set an address with a blank");
+    }
+    KvHandle<KvMediaSession> back(
+        KvMediaSession::sConstructFrom(session.getSdp(), session.getSdpLength()));
+    ASSERT_FALSE(back.isNull());
+    EXPECT_STREQ(back->getOriginAddress(), "192.0.2.10");
+    EXPECT_STREQ(back->getConnectionAddress(), "192.0.2.11");
+}
+
 TEST_F(KvMediaSessionTest, BuildErrors) {
     KvMediaSession empty{KvHandle<KvMediaStream>()};
     EXPECT_KV_THROW(empty.getSdp(), KvSdpParseError,

@@ -1,5 +1,7 @@
 #include "KvSdpRtpAttribute.h"
 
+#include "KvSdpAttributeField.h"
+
 #include "KvSdpTestSupport.h"
 
 namespace {
@@ -112,6 +114,19 @@ TEST(KvSdpRtpAttribute, SettersRebuildTheText) {
     EXPECT_STREQ(a.getText(), "97 PCMA/16000/abc");
     EXPECT_KV_THROW(a.setPayloadType("9x"), KvSdpParseError,
                     "RTP attribute payload type: Space not found or misplaced");
+}
+
+TEST(KvSdpRtpAttribute, TextReadAgainWithoutAChangeStaysValid) {
+    // Longer than a text kept in place, so a rebuild would free the one read before.
+    KvHandle<KvSdpRtpAttribute> r(new KvSdpRtpAttribute("97 telephone-event-long-name/8000"));
+    r->setClockRate(16000);
+    KvSdpAttributeField f("rtpmap", KvHandle<KvSdpAttribute>(r));
+    const char* first = f.getValueText();
+    EXPECT_EQ(f.getValueText(), first);
+    EXPECT_STREQ(first, "97 telephone-event-long-name/16000");
+    r->setClockRate(8000);
+    EXPECT_STREQ(f.getValueText(), "97 telephone-event-long-name/8000");
+    EXPECT_TRUE(r->isChanged());
 }
 
 TEST(KvSdpRtpAttribute, TextAndSerializeWriteNumbersAlike) {

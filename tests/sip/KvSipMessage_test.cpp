@@ -382,6 +382,24 @@ TEST(KvSipMessageBody, SetBodySetsLengthTypeAndBytes) {
     EXPECT_TRUE(none.getContentType().isEmpty());
 }
 
+TEST(KvSipMessageBody, SetBodyReplacesTheWholeContentType) {
+    KvHandle<KvSipMessage> message = kvParseMessage(
+        kInviteHead +
+        "Content-Type: multipart/mixed;boundary=abc\r\nContent-Length: 4\r\n\r\nv=0\n");
+    KvHandle<KvSipContentTypeHeader> held = message->getContentTypeHeader();
+    message->setBody("hello", "text/plain", 5);
+    EXPECT_NE(kvSerialized(message).find("Content-Type: text/plain\r\n"), std::string::npos);
+    message->setBody("<b/>!", "text/html;charset=utf-8", 5);
+    EXPECT_STREQ(held->getSubtype(), "html");
+    EXPECT_NE(kvSerialized(message).find("Content-Type: text/html;charset=utf-8\r\n"),
+              std::string::npos);
+    // A new header reads the text alike.
+    KvSipResponse built;
+    built.setBody("<b/>!", "text/html;charset=utf-8", 5);
+    EXPECT_STREQ(built.getContentTypeHeader()->getSubtype(), "html");
+    EXPECT_TRUE(built.getContentTypeHeader()->getParameters()->getParameter("charset") == "utf-8");
+}
+
 TEST(KvSipMessageBody, AContentLengthChangedAfterwardsNeverReadsPastTheBlock) {
     KvHandle<KvSipMessage> message = kvParseMessage(kInvite);
     message->getContentLengthHeader()->setLength(100000);

@@ -113,6 +113,25 @@ TEST(KvSipNameAddress, BuiltFromDisplayNameAndUri) {
     EXPECT_TRUE(noUri->getURIString().isEmpty());
 }
 
+// A caller's name that would read as more than a name goes in quotes: the address stays the
+// caller's, and the name reads back as written.
+TEST(KvSipNameAddress, ACallersDisplayNameStaysAName) {
+    KvHandle<KvURI> alice(new KvSipURL("sip:alice@example.com"));
+    KvHandle<KvSipNameAddress> named(
+        new KvSipNameAddress("Bob <sip:evil@attacker.example>", alice));
+    EXPECT_EQ(written(named), "\"Bob <sip:evil@attacker.example>\" <sip:alice@example.com>");
+    Parsed back = parse(written(named) + ";tag=77\r\n");
+    EXPECT_EQ(text(back.address->getURIString()), "sip:alice@example.com");
+    EXPECT_EQ(text(back.address->getDisplayName()), text(named->getDisplayName()));
+
+    KvHandle<KvSipNameAddress> quote(new KvSipNameAddress("a\"b\\", alice));
+    EXPECT_EQ(written(quote), "\"a\\\"b\\\\\" <sip:alice@example.com>");
+    EXPECT_EQ(written(parse(written(quote) + "\r\n").address), written(quote));
+    // Tokens and blanks, or one quoted string, are written as given.
+    for (const char* given : {"Bob Smith", "\"Bob, \\\"B\\\" Smith\"", "B.o-b!%*_+`'~"})
+        EXPECT_EQ(text(KvSipNameAddress(given, alice).getDisplayName()), given);
+}
+
 TEST(KvSipNameAddress, UrisWithDelimitersAreWrittenInBrackets) {
     for (const char* text : {"sip:a@h?Subject=x", "sip:a@h;lr", "<sip:a,b@h>"}) {
         KvHandle<KvSipNameAddress> address(new KvSipNameAddress(text));

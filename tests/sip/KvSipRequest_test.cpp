@@ -410,6 +410,16 @@ TEST(KvSipAck, AResponseLackingAPartIsRefusedClearly) {
               "Can't build ACK: the response has no message");
 }
 
+// A wildcard names no one to send to: no request line, not "ACK : SIP/2.0". BYE alike.
+TEST(KvSipAck, AWildcardContactIsRefused) {
+    KvHandle<KvSipResponse> ok = finalResponse("SIP/2.0 200 OK", "1 INVITE", "Contact: *\r\n");
+    ASSERT_TRUE(ok->isValid());
+    EXPECT_EQ(kvThrownText([&] { KvSipAckMessage ack(ok); }),
+              "Can't build ACK: the response has no Contact address for the request-URI");
+    EXPECT_EQ(kvThrownText([&] { KvSipByeMessage bye(ok); }),
+              "Can't build BYE: the message has no Contact address for the request-URI");
+}
+
 // ---- BYE
 
 TEST(KvSipBye, FollowsTheCallsCSeqAndAddress) {
