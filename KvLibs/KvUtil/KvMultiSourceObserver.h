@@ -20,6 +20,9 @@ public:
     // The owner's list lets go of it. A notification under way through it may still hold it (the
     // observer left its source, or removed it, inside the update): the last handle deletes it.
     void retire();
+    KvMultiSourceObserver* getOwner() const { return m_owner; }
+    // Whether it relays to this observer.
+    bool isFor(const KvObserver* observer) const;
 
 private:
     KvMultiSourceObserver* m_owner;

@@ -91,6 +91,18 @@ void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
 }
 
 void KvObservable::detachObserver(KvObserver* observer) {
+    // An observer of several sources is linked here through its relay: naming either of them
+    // takes this source off the relay's list too, which would otherwise keep it for good.
+    KvHandle<KvObserver> linked = currentObserver();
+    if (auto* relay = dynamic_cast<KvAggregatedObserver*>(linked.get());
+        relay && observer && (observer == relay || relay->isFor(observer))) {
+        relay->getOwner()->removeSource(this);
+        return;
+    }
+    unlinkObserver(observer);
+}
+
+void KvObservable::unlinkObserver(KvObserver* observer) {
     KvHandle<KvObserver> keep = takeObserver(observer); // it may be held by us alone
     if (keep.isNull())
         return;
@@ -151,6 +163,10 @@ void KvAggregatedObserver::retire() {
         delete this;
 }
 
+bool KvAggregatedObserver::isFor(const KvObserver* observer) const {
+    return m_owner->currentObserver().get() == observer;
+}
+
 void KvAggregatedObserver::update(KvHandle<KvObject> source, KvHandle<KvObject> argument) {
     m_owner->update(source, argument);
 }
@@ -197,7 +213,7 @@ void KvMultiSourceObserver::removeSource(KvObservable* source) {
         return;
     KvAggregatedObserver* aggregated = *it;
     m_sources.erase(it);
-    aggregated->detach();
+    source->unlinkObserver(aggregated);
     aggregated->retire();
 }
 

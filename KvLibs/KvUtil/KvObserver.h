@@ -36,6 +36,8 @@ public:
     // Attaching, detaching and notifying may run on different threads: the link is read and
     // changed under a lock, and a notification holds the observer it calls.
     void notifyObserver(KvHandle<KvObject> argument);
+    // The linked observer, counted, read under the lock.
+    KvHandle<KvObserver> currentObserver() const;
     // For the thread that attaches and detaches; others ask hasObserver.
     const KvHandle<KvObserver>& getObserver() const { return m_observer; }
 
@@ -45,8 +47,8 @@ protected:
     // Unlinks the observer when it is still the one linked: the counted handle comes back, to be
     // let go outside the lock (abandon: the link's count is dropped uncounted).
     KvHandle<KvObserver> takeObserver(KvObserver* observer);
+    // Unlinks the observer when it is still the one linked, and its link back to us.
+    void unlinkObserver(KvObserver* observer);
     void abandonObserver(KvObserver* observer);
-    // The linked observer, counted, read under the lock.
-    KvHandle<KvObserver> currentObserver() const;
     KvHandle<KvObserver> m_observer;
 };

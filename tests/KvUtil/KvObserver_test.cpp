@@ -75,6 +75,29 @@ TEST(KvObservable, TwoSourcesFanIntoOneObserver) {
     EXPECT_TRUE(observer->getSource().isNull());
 }
 
+TEST(KvObservable, ASourceLetsGoOfAnObserverOfSeveralSources) {
+    // As a connection that has ended leaves the one observer of every connection.
+    KvHandle<Source> a(new Source), b(new Source), c(new Source);
+    KvHandle<Recorder> observer(new Recorder);
+    a->attachObserver(observer);
+    b->attachObserver(observer);
+    c->attachObserver(observer);
+    auto* multi = dynamic_cast<KvMultiSourceObserver*>(observer->getSource().get());
+    ASSERT_NE(multi, nullptr);
+    b->detachObserver(observer.get()); // named by the observer
+    EXPECT_FALSE(b->hasObserver());
+    EXPECT_EQ(multi->getSourceCount(), 2u);
+    c->detachObserver(c->getObserver().get()); // named by what is linked
+    EXPECT_FALSE(c->hasObserver());
+    EXPECT_EQ(multi->getSourceCount(), 1u);
+    a->notifyObserver(KvHandle<KvObject>());
+    b->notifyObserver(KvHandle<KvObject>());
+    ASSERT_EQ(observer->sources.size(), 1u);
+    EXPECT_EQ(observer->sources[0], a.get());
+    observer->detach();
+    EXPECT_FALSE(a->hasObserver());
+}
+
 TEST(KvObservable, DestroyedSourceSaysDisconnecting) {
     KvHandle<Recorder> observer(new Recorder);
     {
