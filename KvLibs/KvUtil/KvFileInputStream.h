@@ -25,7 +25,8 @@ public:
     void reset() override;
     bool block() override;
 
-    int getDescriptor() const { return m_fd; }
+    // -1 after closeAll, when the number may name another file.
+    int getDescriptor() const { return descriptor(); }
 
     // Closes every registered descriptor; the streams' destructors then leave them alone, and
     // their later calls fail. Meant for the process's end: it does not wait for a read that another

@@ -6,19 +6,45 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+
+namespace {
+// The writeCounted under way on this thread: when it reaches the byte loop of the same stream, a
+// target that takes bytes one by one tells how many it took before one failed.
+struct Counting {
+    const KvOutputStream* stream;
+    uint32_t* taken;
+};
+thread_local Counting tCounting{nullptr, nullptr};
+} // namespace
 
 void KvOutputStream::write(const void* buffer, uint32_t length, uint32_t offset) {
     if (!buffer)
         return;
     const uint8_t* bytes = static_cast<const uint8_t*>(buffer) + offset;
-    for (uint32_t i = 0; i < length; ++i)
-        write(bytes[i]);
+    uint32_t* taken = tCounting.stream == this ? std::exchange(tCounting, {}).taken : nullptr;
+    uint32_t i = 0;
+    try {
+        for (; i < length; ++i)
+            write(bytes[i]);
+    } catch (...) {
+        if (taken)
+            *taken = i;
+        throw;
+    }
 }
 
 void KvOutputStream::writeCounted(const void* buffer, uint32_t length, uint32_t offset,
                                   uint32_t& taken) {
     taken = 0;
-    write(buffer, length, offset);
+    const Counting outer = std::exchange(tCounting, Counting{this, &taken});
+    try {
+        write(buffer, length, offset);
+    } catch (...) {
+        tCounting = outer;
+        throw;
+    }
+    tCounting = outer;
     taken = buffer ? length : 0;
 }
 

@@ -16,7 +16,8 @@ public:
     virtual void write(uint8_t byte) = 0;
     virtual void flush() {}
     // Writes like write(buffer, length, offset). When that fails, `taken` tells how many of the
-    // bytes the target kept before the failure was thrown; a stream that cannot tell says 0.
+    // bytes the target kept before the failure was thrown: a stream that writes byte by byte (only
+    // write(uint8_t) of its own) tells; one with a write of its own that cannot tell says 0.
     virtual void writeCounted(const void* buffer, uint32_t length, uint32_t offset,
                               uint32_t& taken);
 

@@ -150,16 +150,23 @@ TEST(KvBufferedOutputStream, AFailedWriteLeavesAPrefixWhicheverWriteFails) {
     for (int i = 0; i < 40; ++i)
         whole +=
             std::string(static_cast<size_t>(i * 37 % 5000 + 1), static_cast<char>('a' + i % 26));
-    kvExpectAPrefixWhicheverWriteFails(whole, [&](KvOutputStream& out) {
-        for (size_t at = 0, i = 0; at < whole.size(); ++i) {
-            const size_t length = std::min(whole.size() - at, i * 37 % 5000 + 1);
-            if (length == 1)
-                out.write(static_cast<uint8_t>(whole[at]));
-            else
-                out.write(whole.data(), static_cast<uint32_t>(length), static_cast<uint32_t>(at));
-            at += length;
-        }
-    });
+    auto writeOut = [](const std::string& text) {
+        return [&text](KvOutputStream& out) {
+            for (size_t at = 0, i = 0; at < text.size(); ++i) {
+                const size_t length = std::min(text.size() - at, i * 37 % 5000 + 1);
+                if (length == 1)
+                    out.write(static_cast<uint8_t>(text[at]));
+                else
+                    out.write(text.data(), static_cast<uint32_t>(length),
+                              static_cast<uint32_t>(at));
+                at += length;
+            }
+        };
+    };
+    kvExpectAPrefixWhicheverWriteFails(whole, writeOut(whole));
+    // A target that takes single bytes tells how many it took before one failed.
+    const std::string part = whole.substr(0, 1500);
+    kvExpectAPrefixWhicheverWriteFails<KvFailingByteTarget>(part, writeOut(part));
 }
 
 TEST(KvBufferedOutputStream, NeedsABufferAndATarget) {

@@ -184,6 +184,7 @@ TEST_F(KvFileInputStreamTest, AStreamOverACallersDescriptorFailsAfterCloseAllToo
     char buffer[4];
     EXPECT_ANY_THROW(wrapped.read());
     EXPECT_ANY_THROW(wrapped.read(buffer, 4, 0));
+    EXPECT_EQ(-1, wrapped.getDescriptor()); // a caller's close of it would close the new file
     EXPECT_EQ('a', fresh.read());
 }
 

@@ -39,6 +39,23 @@ private:
     uint32_t m_writes = 0;
 };
 
+// Overrides write(uint8_t) alone, as the simplest target does: its k-th byte fails once.
+class KvFailingByteTarget : public KvOutputStream {
+public:
+    explicit KvFailingByteTarget(uint32_t failing) : m_failing(failing) {}
+    using KvOutputStream::write;
+    void write(uint8_t byte) override {
+        if (++m_bytes == m_failing)
+            KvException::sThrow("target failed");
+        text.push_back(static_cast<char>(byte));
+    }
+    std::string text;
+
+private:
+    uint32_t m_failing;
+    uint32_t m_bytes = 0;
+};
+
 inline ::testing::AssertionResult kvIsPrefixOf(const std::string& text, const std::string& whole) {
     if (text.size() <= whole.size() && whole.compare(0, text.size(), text) == 0)
         return ::testing::AssertionSuccess();
@@ -53,13 +70,13 @@ inline ::testing::AssertionResult kvIsPrefixOf(const std::string& text, const st
 // straight to the target and through buffered streams of two sizes. After each failure the target
 // holds a prefix of the text (once the buffered stream has handed on what it held), and the
 // write-out done again adds the whole text once.
-template <class WriteOut>
+template <class Target = KvFailingTarget, class WriteOut>
 void kvExpectAPrefixWhicheverWriteFails(const std::string& whole, WriteOut writeOut) {
     for (uint32_t bufferSize : {0u, 512u, 4096u}) {
         for (uint32_t failing = 1;; ++failing) {
             SCOPED_TRACE("buffer " + std::to_string(bufferSize) + ", write " +
                          std::to_string(failing) + " fails");
-            KvHandle<KvFailingTarget> target(new KvFailingTarget(failing));
+            KvHandle<Target> target(new Target(failing));
             KvHandle<KvOutputStream> out(target);
             if (bufferSize)
                 out = new KvBufferedOutputStream(target, bufferSize);
