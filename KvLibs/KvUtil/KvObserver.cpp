@@ -19,6 +19,17 @@ std::mutex& linkLock(const KvObservable* observable) {
     return locks[(reinterpret_cast<uintptr_t>(observable) >> 4) % 64];
 }
 
+// Guards who watches whom, so that an observer attached to several sources on several threads at
+// once becomes one relay, and a detach sees a whole link. Taken before a relay's own lock and the
+// link locks; recursive, since a relay attaches and detaches its entries under it. Attaching and
+// detaching are rare: one lock serves the process. Never destroyed, as the link locks.
+std::recursive_mutex& topologyLock() {
+    static auto* const lock = new std::recursive_mutex;
+    return *lock;
+}
+
+using TopologyGuard = std::lock_guard<std::recursive_mutex>;
+
 } // namespace
 
 KvObserver::~KvObserver() {
@@ -33,6 +44,7 @@ KvObserver::~KvObserver() {
 void KvObserver::update(KvHandle<KvObject>, KvHandle<KvObject>) {}
 
 void KvObserver::detach() {
+    TopologyGuard topology(topologyLock());
     if (!m_source.isNull()) {
         KvHandle<KvObservable> source = m_source; // keeps it alive while it lets go of us
         source->detachObserver(this);
@@ -61,6 +73,7 @@ bool KvObservable::hasObserver() const {
 }
 
 void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
+    TopologyGuard topology(topologyLock());
     auto refuse = [] {
         KvException::sThrow("KvObservable::attachObserver() ... The current implementation only "
                             "allows a single observer");
@@ -91,6 +104,7 @@ void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
 }
 
 void KvObservable::detachObserver(KvObserver* observer) {
+    TopologyGuard topology(topologyLock());
     // An observer of several sources is linked here through its relay: naming either of them
     // takes this source off the relay's list too, which would otherwise keep it for good.
     KvHandle<KvObserver> linked = currentObserver();
@@ -189,6 +203,7 @@ KvMultiSourceObserver::~KvMultiSourceObserver() {
 }
 
 void KvMultiSourceObserver::addSource(KvObservable* source) {
+    TopologyGuard topology(topologyLock());
     if (!source)
         return;
     KvLockGuard guard(m_mutex);
@@ -204,6 +219,7 @@ void KvMultiSourceObserver::addSource(KvObservable* source) {
 }
 
 void KvMultiSourceObserver::removeSource(KvObservable* source) {
+    TopologyGuard topology(topologyLock());
     KvHandle<KvObject> keepAlive(this); // detaching may drop the last count on us
     KvLockGuard guard(m_mutex);
     auto it = std::find_if(m_sources.begin(), m_sources.end(), [source](KvAggregatedObserver* a) {
@@ -218,6 +234,7 @@ void KvMultiSourceObserver::removeSource(KvObservable* source) {
 }
 
 void KvMultiSourceObserver::removeAllSources() {
+    TopologyGuard topology(topologyLock());
     KvHandle<KvObject> keepAlive(this);
     clearSources(false);
 }
@@ -250,6 +267,7 @@ void KvMultiSourceObserver::update(KvHandle<KvObject> source, KvHandle<KvObject>
 }
 
 void KvMultiSourceObserver::detachObserver(KvObserver* observer) {
+    TopologyGuard topology(topologyLock());
     if (observer && m_observer.get() == observer) {
         KvHandle<KvObject> keepAlive(this);
         clearSources(false);

@@ -290,3 +290,29 @@ TEST(KvObservable, NotifyOnOneThreadWhileAnotherAttachesAndDetaches) {
     EXPECT_FALSE(source->hasObserver());
     EXPECT_FALSE(second->hasObserver());
 }
+
+TEST(KvObservable, OneObserverAttachedToSourcesOnSeveralThreads) {
+    // Each thread's attach may be the one that turns the observer into an observer of several.
+    KvHandle<Recorder> observer(new Recorder);
+    constexpr int kThreads = 4, kSources = 300;
+    std::vector<KvHandle<Source>> sources[kThreads];
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kSources; ++i) {
+                sources[t].emplace_back(new Source);
+                sources[t].back()->attachObserver(observer);
+                if (i % 3 == 2)
+                    sources[t][i - 1]->detachObserver(observer.get());
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    auto* multi = dynamic_cast<KvMultiSourceObserver*>(observer->getSource().get());
+    ASSERT_NE(multi, nullptr);
+    EXPECT_EQ(multi->getSourceCount(), size_t(kThreads * kSources * 2 / 3));
+    observer->detach();
+    for (const std::vector<KvHandle<Source>>& list : sources)
+        for (const KvHandle<Source>& source : list)
+            EXPECT_FALSE(source->hasObserver());
+}
