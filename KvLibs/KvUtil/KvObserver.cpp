@@ -52,6 +52,10 @@ void KvObserver::detach() {
 }
 
 KvObservable::~KvObservable() {
+    // Most observables (every stream a message is read from or written to) never had an observer:
+    // no lock for them. Nothing attaches to an object that is being destroyed.
+    if (m_observer.isNull())
+        return;
     KvHandle<KvObserver> observer = takeObserver(m_observer.get());
     if (observer.isNull())
         return;
