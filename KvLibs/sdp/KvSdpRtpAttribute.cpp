@@ -6,6 +6,7 @@
 #include "KvSdpReader.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -145,6 +146,9 @@ void KvSdpRtpAttribute::write(KvSdpLineWriter& line) const {
 }
 
 void KvSdpRtpAttribute::setPayloadType(int32_t payloadType) {
+    // The parser reads only digits: a sign would make the line unreadable.
+    if (payloadType < 0)
+        KvSdpParseError::sThrow(kSpaceError);
     m_payloadType = payloadType;
     markChanged();
 }
@@ -158,11 +162,16 @@ void KvSdpRtpAttribute::setPayloadType(const char* text) {
 
 void KvSdpRtpAttribute::setEncodingName(const char* name) {
     KvSdpReader::refuseLineEnd(name, *this);
+    // The name ends at the first slash, and an empty one leaves the slash misplaced.
+    if (!name || !*name || std::strchr(name, '/'))
+        KvSdpParseError::sThrow(kSlashError);
     m_encodingName = KvString(name);
     markChanged();
 }
 
 void KvSdpRtpAttribute::setClockRate(int32_t clockRate) {
+    if (clockRate < 0)
+        KvSdpParseError::sThrow(kSlashError);
     m_clockRate = clockRate;
     markChanged();
 }

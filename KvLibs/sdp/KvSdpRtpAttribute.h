@@ -27,7 +27,8 @@ public:
 
     // Every setter marks the value text for rebuilding. The payload type text must be a decimal
     // number, the clock rate text must start with one; anything else throws KvSdpParseError, as
-    // does a name or parameters text with a line break.
+    // does a negative payload type or clock rate, an empty name or one with a slash, and a name
+    // or parameters text with a line break. A refused value changes nothing.
     void setPayloadType(int32_t payloadType);
     void setPayloadType(const char* text);
     void setEncodingName(const char* name);

@@ -156,10 +156,54 @@ bool KvSipContentTypeHeader::sParseMediaRange(KvInputStream& stream, KvString& t
     return parsed;
 }
 
+namespace {
+// A "type/subtype" or lone type text of tokens alone, the usual text: split as it stands.
+bool isPlainMediaType(std::string_view text) {
+    const size_t type = kvSipTokenSeparatorClass.spanOutside(text.data(), text.size());
+    if (type == text.size())
+        return type != 0;
+    if (type == 0 || text[type] != '/')
+        return false;
+    const std::string_view subtype = text.substr(type + 1);
+    return !subtype.empty() &&
+           kvSipTokenSeparatorClass.spanOutside(subtype.data(), subtype.size()) == subtype.size();
+}
+} // namespace
+
+bool KvSipContentTypeHeader::readMediaType(const char* text, KvString& type, KvString& subtype,
+                                           KvParameters& parameters) {
+    const std::string_view view(text);
+    if (isPlainMediaType(view)) {
+        sSplitMediaType(text, type, subtype);
+        return true;
+    }
+    // As written: a text without "/" gets the subtype "*".
+    std::string withSubtype;
+    if (view.find('/') == std::string_view::npos)
+        withSubtype.append(view).append("/*");
+    const std::string_view written = withSubtype.empty() ? view : std::string_view(withSubtype);
+    KvSipHeaderTextStream stream(written.data(), static_cast<uint32_t>(written.size()));
+    // A second media type, after a comma, would be read as another header.
+    return sParseMediaRange(stream, type, subtype, parameters) &&
+           KvStreamTokenizer::skipWhitespace(stream) < 0;
+}
+
+void KvSipContentTypeHeader::raiseInvalidMediaType() const {
+    KvSipParseError::raise(
+        (std::string("Attempting to set ") + getClassName() + " with an invalid media type")
+            .c_str());
+}
+
 void KvSipContentTypeHeader::setMediaType(const char* mediaType) {
     KvSipParseError::refuseLineEnd(mediaType, *this);
     KvString type;
     KvString subtype;
+    // What is split here is written as it stands: it must read back as one media type.
+    if (mediaType && !isPlainMediaType(mediaType)) {
+        KvParameters parameters;
+        if (!readMediaType(mediaType, type, subtype, parameters))
+            raiseInvalidMediaType();
+    }
     sSplitMediaType(mediaType, type, subtype);
     m_type.setText(type.data(), type.length());
     m_subtype.setText(subtype.data(), subtype.length());
@@ -170,16 +214,10 @@ void KvSipContentTypeHeader::setValue(const char* contentType) {
     KvString type;
     KvString subtype;
     KvParameters parameters;
-    // The usual text carries no parameters and needs no reader.
-    if (!contentType || !std::strchr(contentType, ';')) {
+    if (!contentType)
         sSplitMediaType(contentType, type, subtype);
-    } else {
-        KvSipHeaderTextStream stream(contentType, static_cast<uint32_t>(std::strlen(contentType)));
-        if (!sParseMediaRange(stream, type, subtype, parameters)) {
-            parameters.removeAll();
-            sSplitMediaType(contentType, type, subtype);
-        }
-    }
+    else if (!readMediaType(contentType, type, subtype, parameters))
+        raiseInvalidMediaType();
     m_type.setText(type.data(), type.length());
     m_subtype.setText(subtype.data(), subtype.length());
     const KvHandle<KvParameters>& list = getParameters();

@@ -21,16 +21,19 @@ public:
     static constexpr KvSipHeaderNames NAMES{"Content-Type", "c", KV_HEADER_CONTENT_TYPE};
 
     KvSipContentTypeHeader();
-    // "type/subtype"; a text without "/" gets the subtype "*", a null text "*/*".
+    // "type/subtype"; a text without "/" gets the subtype "*", a null text "*/*". Refuses as
+    // setMediaType.
     explicit KvSipContentTypeHeader(const char* mediaType);
     KvSipContentTypeHeader(const KvSipContentTypeHeader& other);
 
     void doParse(KvInputStream& stream) override;
     void serialize(KvOutputStream& stream) const override;
 
+    // Throws KvSipParseError, changing nothing, for a text that would not be read back as one
+    // media type: an empty type or subtype, or anything after the one type and its parameters.
     void setMediaType(const char* mediaType);
     // Replaces the whole value: type, subtype and only the parameters that the text carries, read
-    // as a received value is. A text that does not read as one is split as setMediaType does.
+    // as a received value is; a text without "/" gets the subtype "*". Refuses as setMediaType.
     void setValue(const char* contentType);
     // Type and subtype as one "type/subtype" text.
     KvString getMediaType() const;
@@ -47,6 +50,12 @@ public:
                                  KvParameters& parameters);
 
 private:
+    // Reads the text, or the text with "/*" when it has no "/", as one received value; false when
+    // it is not one media type with its parameters and nothing behind.
+    static bool readMediaType(const char* text, KvString& type, KvString& subtype,
+                              KvParameters& parameters);
+    [[noreturn]] void raiseInvalidMediaType() const;
+
     KvConstString m_type;
     KvConstString m_subtype;
     mutable KvHandle<KvParameters> m_parameters;

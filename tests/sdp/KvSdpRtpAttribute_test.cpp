@@ -131,9 +131,34 @@ TEST(KvSdpRtpAttribute, TextReadAgainWithoutAChangeStaysValid) {
 
 TEST(KvSdpRtpAttribute, TextAndSerializeWriteNumbersAlike) {
     KvSdpRtpAttribute a("0 PCMU/8000");
-    a.setPayloadType(-1);
+    a.setPayloadType(INT32_MAX);
+    a.setClockRate(INT32_MAX);
     EXPECT_EQ(std::string(a.getText()), kvSerialized(a));
-    EXPECT_STREQ(a.getText(), "-1 PCMU/8000");
+    EXPECT_STREQ(a.getText(), "2147483647 PCMU/2147483647");
+}
+
+TEST(KvSdpRtpAttribute, SettersRefuseAPartTheParserWouldRefuseAndChangeNothing) {
+    const char* space = "RTP attribute payload type: Space not found or misplaced";
+    const char* slash = "RTP attribute encoding name: Slash not found or misplaced";
+    KvSdpRtpAttribute a("0 PCMU/8000");
+    EXPECT_KV_THROW(a.setEncodingName(""), KvSdpParseError, slash);
+    EXPECT_KV_THROW(a.setEncodingName(nullptr), KvSdpParseError, slash);
+    EXPECT_KV_THROW(a.setEncodingName("x/y"), KvSdpParseError, slash);
+    EXPECT_KV_THROW(a.setPayloadType(-5), KvSdpParseError, space);
+    EXPECT_KV_THROW(a.setClockRate(-1), KvSdpParseError, slash);
+    EXPECT_FALSE(a.isChanged());
+    EXPECT_EQ(kvSerialized(a), "0 PCMU/8000");
+
+    // The bounds of what is read back stay settable, and read back as set.
+    a.setPayloadType(INT32_MAX);
+    a.setEncodingName("a b");
+    a.setClockRate(0);
+    a.setEncodingParametersText("a b/x");
+    KvSdpRtpAttribute back(a.getText());
+    EXPECT_EQ(back.getPayloadType(), INT32_MAX);
+    EXPECT_STREQ(back.getEncodingName(), "a b");
+    EXPECT_EQ(back.getClockRate(), 0);
+    EXPECT_STREQ(back.getEncodingParametersText(), "a b/x");
 }
 
 } // namespace

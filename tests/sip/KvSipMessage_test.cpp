@@ -400,6 +400,47 @@ TEST(KvSipMessageBody, SetBodyReplacesTheWholeContentType) {
     EXPECT_TRUE(built.getContentTypeHeader()->getParameters()->getParameter("charset") == "utf-8");
 }
 
+TEST(KvSipMessageBody, SetBodyRefusesATypeThatIsNotOneMediaTypeBeforeChangingAnything) {
+    const char* refused[] = {"",         ";x=y",   "/",
+                             "text/",    "/plain", "text/plain, text/html",
+                             "text;a=b", "a@b/c",  "text/plain;a=b, text/html"};
+    KvHandle<KvSipMessage> held = kvParseMessage(kInvite);
+    const std::string before = kvSerialized(held);
+    for (const char* type : refused) {
+        EXPECT_EQ(kvThrownText([&] { held->setBody("hello", type, 5); }),
+                  "Attempting to set KvSipContentTypeHeader with an invalid media type")
+            << type;
+        EXPECT_EQ(kvThrownText([&] { held->getContentTypeHeader()->setMediaType(type); }),
+                  "Attempting to set KvSipContentTypeHeader with an invalid media type")
+            << type;
+        EXPECT_EQ(kvSerialized(held), before) << type;
+        KvSipResponse none;
+        EXPECT_NE(kvThrownText([&] { none.setBody("hello", type, 5); }), "(nothing thrown)");
+        EXPECT_TRUE(none.getHeaderOrder().empty()) << type;
+    }
+
+    // What is kept reads back as it was set.
+    const struct {
+        const char* type;
+        const char* written;
+    } kept[] = {
+        {"text/plain", "text/plain"},
+        {"application", "application/*"},
+        {"text / plain ; a = b", "text/plain;a=b"},
+        {"multipart/mixed;boundary=\"a;b,c\"", "multipart/mixed;boundary=\"a;b,c\""},
+        {"text/plain;x=\"q\\\"r\"", "text/plain;x=\"q\\\"r\""},
+    };
+    for (const auto& k : kept) {
+        held->setBody("hello", k.type, 5);
+        const std::string text = kvSerialized(held);
+        const std::string line = std::string("Content-Type: ") + k.written + "\r\n";
+        EXPECT_NE(text.find(line), std::string::npos) << k.type << "\n" << text;
+        KvHandle<KvSipMessage> back = kvParseMessage(text);
+        EXPECT_TRUE(back->getContentType() == held->getContentType()) << k.type;
+        EXPECT_EQ(kvSerialized(back), text) << k.type;
+    }
+}
+
 TEST(KvSipMessageBody, AContentLengthChangedAfterwardsNeverReadsPastTheBlock) {
     KvHandle<KvSipMessage> message = kvParseMessage(kInvite);
     message->getContentLengthHeader()->setLength(100000);
