@@ -10,6 +10,7 @@ KvSipAcceptHeader::KvSipAcceptHeader() : m_parameters(new KvParameters()) {}
 
 KvSipAcceptHeader::KvSipAcceptHeader(const char* mediaRange) : KvSipAcceptHeader() {
     KvSipParseError::refuseLineEnd(mediaRange, *this);
+    KvSipContentTypeHeader::sRefuseInvalidMediaType(mediaRange, *this);
     KvSipContentTypeHeader::sSplitMediaType(mediaRange, m_type, m_subtype);
 }
 

@@ -10,7 +10,7 @@ public:
     static constexpr KvSipHeaderNames NAMES{"Accept", nullptr, KV_HEADER_ACCEPT};
 
     KvSipAcceptHeader();
-    // "type/subtype"; split as a Content-Type text is.
+    // "type/subtype"; split and refused as a Content-Type text is.
     explicit KvSipAcceptHeader(const char* mediaRange);
     KvSipAcceptHeader(const KvSipAcceptHeader& other);
 

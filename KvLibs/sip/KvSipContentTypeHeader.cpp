@@ -188,10 +188,21 @@ bool KvSipContentTypeHeader::readMediaType(const char* text, KvString& type, KvS
            KvStreamTokenizer::skipWhitespace(stream) < 0;
 }
 
-void KvSipContentTypeHeader::raiseInvalidMediaType() const {
+void KvSipContentTypeHeader::sRaiseInvalidMediaType(const KvObject& header) {
     KvSipParseError::raise(
-        (std::string("Attempting to set ") + getClassName() + " with an invalid media type")
+        (std::string("Attempting to set ") + header.getClassName() + " with an invalid media type")
             .c_str());
+}
+
+void KvSipContentTypeHeader::sRefuseInvalidMediaType(const char* mediaType,
+                                                     const KvObject& header) {
+    if (!mediaType || isPlainMediaType(mediaType))
+        return;
+    KvString type;
+    KvString subtype;
+    KvParameters parameters;
+    if (!readMediaType(mediaType, type, subtype, parameters))
+        sRaiseInvalidMediaType(header);
 }
 
 void KvSipContentTypeHeader::setMediaType(const char* mediaType) {
@@ -199,11 +210,7 @@ void KvSipContentTypeHeader::setMediaType(const char* mediaType) {
     KvString type;
     KvString subtype;
     // What is split here is written as it stands: it must read back as one media type.
-    if (mediaType && !isPlainMediaType(mediaType)) {
-        KvParameters parameters;
-        if (!readMediaType(mediaType, type, subtype, parameters))
-            raiseInvalidMediaType();
-    }
+    sRefuseInvalidMediaType(mediaType, *this);
     sSplitMediaType(mediaType, type, subtype);
     m_type.setText(type.data(), type.length());
     m_subtype.setText(subtype.data(), subtype.length());
@@ -217,7 +224,7 @@ void KvSipContentTypeHeader::setValue(const char* contentType) {
     if (!contentType)
         sSplitMediaType(contentType, type, subtype);
     else if (!readMediaType(contentType, type, subtype, parameters))
-        raiseInvalidMediaType();
+        sRaiseInvalidMediaType(*this);
     m_type.setText(type.data(), type.length());
     m_subtype.setText(subtype.data(), subtype.length());
     const KvHandle<KvParameters>& list = getParameters();

@@ -48,13 +48,16 @@ public:
     // when the type, the "/" or the subtype is missing.
     static bool sParseMediaRange(KvInputStream& stream, KvString& type, KvString& subtype,
                                  KvParameters& parameters);
+    // Shared with Accept: throws KvSipParseError "Attempting to set <class> with an invalid media
+    // type" for a text that, split and written, would not be read back as one media type.
+    static void sRefuseInvalidMediaType(const char* mediaType, const KvObject& header);
 
 private:
     // Reads the text, or the text with "/*" when it has no "/", as one received value; false when
     // it is not one media type with its parameters and nothing behind.
     static bool readMediaType(const char* text, KvString& type, KvString& subtype,
                               KvParameters& parameters);
-    [[noreturn]] void raiseInvalidMediaType() const;
+    [[noreturn]] static void sRaiseInvalidMediaType(const KvObject& header);
 
     KvConstString m_type;
     KvConstString m_subtype;

@@ -112,6 +112,11 @@ TEST(KvSipAcceptHeaderTest, ListGivesOneHeaderPerRange) {
 
     KvSipAcceptHeader built("application/sdp");
     EXPECT_EQ(kvSerialized(built), "application/sdp");
+    EXPECT_EQ(kvSerialized(KvHandle<KvSipAcceptHeader>(new KvSipAcceptHeader("text/html;level=1"))),
+              "text/html;level=1");
+    // One range: a second would be read as another header, an empty part as none.
+    for (const char* range : {"text/plain, text/html", "/plain", "text/", ""})
+        EXPECT_THROW(KvSipAcceptHeader{range}, KvHandle<KvException>) << range;
 }
 
 TEST(KvSipAcceptHeaderTest, EmptyAcceptIsValidAndWrittenEmpty) {
