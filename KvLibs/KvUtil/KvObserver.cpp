@@ -114,7 +114,12 @@ void KvObservable::detachObserver(KvObserver* observer) {
     KvHandle<KvObserver> linked = currentObserver();
     if (auto* relay = dynamic_cast<KvAggregatedObserver*>(linked.get());
         relay && observer && (observer == relay || relay->isFor(observer))) {
-        relay->getOwner()->removeSource(this);
+        KvMultiSourceObserver* owner = relay->getOwner(); // lives while `linked` counts it
+        owner->removeSource(this);
+        // The last source gone, the observer and the relay would hold each other for good.
+        if (owner->getSourceCount() == 0)
+            if (KvHandle<KvObserver> watcher = owner->currentObserver(); !watcher.isNull())
+                owner->detachObserver(watcher.get());
         return;
     }
     unlinkObserver(observer);

@@ -320,6 +320,12 @@ void KvSipRequest::setPeerURI(const KvSipMessage& source, const char* sourceName
         uri = contact->getNameAddress()->getURI();
         requirePart(!contact->isWildcard() && !uri.isNull() && !uri->getScheme().isEmpty(),
                     sourceName, "Contact address for the request-URI");
+        // A Contact's URL headers are for a request made from it, not part of a request-URI:
+        // written there, a reader would take them as headers of the ACK or BYE.
+        if (uri->isSipURL() && uri->hasHeaders()) {
+            uri = static_cast<KvURI*>(uri->clone());
+            static_cast<KvSipURL*>(uri.get())->getHeaders()->removeAll();
+        }
     } else if (!to.isNull() && !to->getNameAddress().isNull()) {
         uri = to->getNameAddress()->getURI();
         requirePart(uri.isNull() || !uri->getScheme().isEmpty(), sourceName,

@@ -94,8 +94,13 @@ TEST(KvObservable, ASourceLetsGoOfAnObserverOfSeveralSources) {
     b->notifyObserver(KvHandle<KvObject>());
     ASSERT_EQ(observer->sources.size(), 1u);
     EXPECT_EQ(observer->sources[0], a.get());
-    observer->detach();
+    // The last source gone, the relay lets go of the observer, which may watch again.
+    a->detachObserver(observer.get());
     EXPECT_FALSE(a->hasObserver());
+    EXPECT_TRUE(observer->getSource().isNull());
+    b->attachObserver(observer);
+    EXPECT_EQ(observer->getSource().get(), static_cast<KvObject*>(b.get()));
+    observer->detach();
 }
 
 TEST(KvObservable, DestroyedSourceSaysDisconnecting) {

@@ -418,6 +418,17 @@ TEST(KvSipAck, AWildcardContactIsRefused) {
               "Can't build ACK: the response has no Contact address for the request-URI");
     EXPECT_EQ(kvThrownText([&] { KvSipByeMessage bye(ok); }),
               "Can't build BYE: the message has no Contact address for the request-URI");
+    // A Contact's URL headers stay out of the request line, where a reader takes them as headers.
+    KvHandle<KvSipResponse> headed = finalResponse(
+        "SIP/2.0 200 OK", "1 INVITE", "Contact: <sip:bob@h;lr?Subject=hi&Call-ID=evil>\r\n");
+    ASSERT_TRUE(headed->isValid());
+    KvHandle<KvSipRequest> requests[] = {new KvSipAckMessage(headed), new KvSipByeMessage(headed)};
+    for (const KvHandle<KvSipRequest>& request : requests) {
+        EXPECT_EQ(uriText(request->getRequestURI()), "sip:bob@h;lr");
+        EXPECT_EQ(kvParseMessage(kvSerialized(request))->getHeader(KV_HEADER_SUBJECT).get(),
+                  nullptr);
+    }
+    EXPECT_TRUE(headed->getContactHeader()->getNameAddress()->getURI()->hasHeaders()); // untouched
 }
 
 // ---- BYE
