@@ -7,7 +7,8 @@
 
 class KvMediaFormat {
 public:
-    // An empty or null name means none; a name with a line break throws KvSdpParseError.
+    // An empty or null name means none. A name with a line break or a slash, or a negative payload
+    // type, throws KvSdpParseError: the SDP written would not read back.
     KvMediaFormat(int32_t payloadType, const char* encodingName);
 
     int32_t getPayloadType() const { return m_payloadType; }

@@ -1,16 +1,28 @@
 #include "KvMediaStream.h"
 
 #include "KvSdpAttribute.h"
+#include "KvSdpParseError.h"
 #include "KvSdpReader.h"
+
+#include <cstring>
 
 KvMediaFormat::KvMediaFormat(int32_t payloadType, const char* encodingName)
     : m_payloadType(payloadType), m_encodingName(encodingName) {
     KvSdpReader::refuseLineEnd(encodingName,
                                "Attempting to create KvMediaFormat with a line break");
+    // Written into "m=" and "a=rtpmap:", where a sign or a second slash is not read back.
+    if (payloadType < 0)
+        KvSdpParseError::sThrow("Attempting to create KvMediaFormat with a negative payload type");
+    if (encodingName && std::strchr(encodingName, '/'))
+        KvSdpParseError::sThrow("Attempting to create KvMediaFormat with a slash in the name");
 }
 
 KvMediaStream::KvMediaStream(int32_t mediaType, int32_t port, const KvInetAddress& address)
-    : m_mediaType(mediaType), m_port(port), m_address(address) {}
+    : m_mediaType(mediaType), m_port(port), m_address(address) {
+    if (port < 0 || port > 65535)
+        KvSdpParseError::sThrow(
+            "Attempting to create KvMediaStream with a port outside 0 to 65535");
+}
 
 KvMediaStream::KvMediaStream(const KvHandle<KvMediaStream>& other)
     : m_mediaType(KvMediaAudio), m_port(0) {

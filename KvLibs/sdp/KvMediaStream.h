@@ -22,6 +22,7 @@ enum KvMediaType : int32_t {
 
 class KvMediaStream : public KvObject {
 public:
+    // A port outside 0 to 65535 throws KvSdpParseError.
     KvMediaStream(int32_t mediaType, int32_t port, const KvInetAddress& address);
     // Copies type, port, address and formats; every attribute becomes a new field with the same
     // name and value text. A null handle gives an audio stream on port 0 without formats.

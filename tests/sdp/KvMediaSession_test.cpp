@@ -199,6 +199,16 @@ TEST_F(KvMediaSessionTest, AnAddressWithABlankIsRefused) {
     ASSERT_FALSE(back.isNull());
     EXPECT_STREQ(back->getOriginAddress(), "192.0.2.10");
     EXPECT_STREQ(back->getConnectionAddress(), "192.0.2.11");
+    // Nor does a stream take a port, or a format a payload type or name, that "m=" or
+    // "a=rtpmap:" would not read back.
+    for (int32_t port : {-1, 65536})
+        EXPECT_KV_THROW(KvMediaStream(KvMediaAudio, port, KvInetAddress()), KvSdpParseError,
+                        "Attempting to create KvMediaStream with a port outside 0 to 65535");
+    EXPECT_KV_THROW(KvMediaFormat(-1, "X"), KvSdpParseError,
+                    "Attempting to create KvMediaFormat with a negative payload type");
+    EXPECT_KV_THROW(KvMediaFormat(97, "a/b"), KvSdpParseError,
+                    "Attempting to create KvMediaFormat with a slash in the name");
+    EXPECT_EQ(KvMediaStream(KvMediaAudio, 65535, KvInetAddress()).getPort(), 65535);
 }
 
 TEST_F(KvMediaSessionTest, BuildErrors) {
