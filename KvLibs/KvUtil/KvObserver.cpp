@@ -77,26 +77,20 @@ bool KvObservable::hasObserver() const {
 }
 
 void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
+    // Every attach holds the topology lock: no other can link an observer between the check and
+    // the link. The link lock is for the notifications that read it meanwhile.
     TopologyGuard topology(topologyLock());
-    auto refuse = [] {
+    if (hasObserver())
         KvException::sThrow("KvObservable::attachObserver() ... The current implementation only "
                             "allows a single observer");
-    };
-    if (hasObserver())
-        refuse();
     if (observer.isNull())
         return;
     KvObservable* present = observer->m_source.get();
     if (!present) {
         {
             std::lock_guard<std::mutex> guard(linkLock(this));
-            if (m_observer.isNull())
-                m_observer = observer;
-            else
-                observer.release(); // another thread attached first
+            m_observer = observer;
         }
-        if (observer.isNull())
-            refuse();
         observer->m_source = this;
         return;
     }
