@@ -31,6 +31,5 @@ void KvDispatcherThread::run() {
 
 void KvDispatcherThread::atEnd() {
     clearInstance();
-    m_queue.shut();        // nothing is dispatched any more
-    m_pool.releaseOwner(); // the object may go with the thread's own reference now
+    m_queue.shut(); // nothing is dispatched any more
 }

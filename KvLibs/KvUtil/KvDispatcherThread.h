@@ -69,12 +69,7 @@ public:
                 return present;
             KvHandle<KvThread> made(new Dispatcher());
             auto* dispatcher = static_cast<Dispatcher*>(made.get());
-            try {
-                made->fork();
-            } catch (...) {
-                dispatcher->getPool()->releaseOwner(); // so that it goes with our handle
-                throw;
-            }
+            made->fork(); // one that fails goes with our handle
             instance.store(dispatcher, std::memory_order_release);
             return dispatcher; // alive while its thread runs
         }

@@ -141,7 +141,6 @@ void KvMonitorThread::stop() {
 void KvMonitorThread::atEnd() {
     sForget(this);
     m_timerQueue.clear();
-    m_timerQueue.releaseOwner(); // the object may go with the thread's own reference now
 }
 
 void KvMonitorThread::sForget(KvMonitorThread* scheduler) {
@@ -157,12 +156,7 @@ KvHandle<KvMonitorThread> KvMonitorThread::sInstanceHandle() {
     // One told to stop is alive until it has forgotten itself under this lock, but no longer ours.
     if (!s_instance || s_instance->getState() == EXITING) {
         KvHandle<KvMonitorThread> made(new KvMonitorThread());
-        try {
-            made->fork();
-        } catch (...) {
-            made->m_timerQueue.releaseOwner(); // so that it goes with our handle
-            throw;
-        }
+        made->fork(); // one that fails goes with our handle
         s_instance = made.get();
     }
     // Counted under the lock: a scheduler that is ending forgets itself under it first.

@@ -37,12 +37,10 @@ public:
     void clear();
     size_t size() const;
 
-    const KvHandle<KvThread>& getOwner() const { return m_owner; }
-    void releaseOwner() { m_owner.release(); }
-
 private:
     std::multimap<KvTime, Entry> m_entries;
-    KvHandle<KvThread> m_owner;
+    [[maybe_unused]] KvMonitorThread* const m_owner; // not counted, as a thread pool's owner
+
     KvMutex* m_mutex;
 };
 

@@ -127,10 +127,6 @@ void KvThreadPool::mDoItYourSelf(uint32_t kind, KvHandle<KvObservable> observabl
     });
 }
 
-void KvThreadPool::releaseOwner() {
-    m_owner.release();
-}
-
 uint32_t KvThreadPool::getWorkerCount() const {
     KvLockGuard guard(m_mutex);
     return m_workerCount;

@@ -33,9 +33,6 @@ public:
     void mDoItYourSelf(uint32_t kind, KvHandle<KvObservable> observable,
                        KvHandle<KvObserver> observer, KvHandle<KvObject> argument);
 
-    // Lets go of the owning dispatcher, at the end of its run loop.
-    void releaseOwner();
-
     uint32_t getMaximum() const { return m_maximum; }
     uint32_t getWorkerCount() const;
     uint32_t getIdleCount() const;
@@ -55,6 +52,8 @@ private:
     uint32_t m_workerCount;
     std::vector<KvWorkerThread*> m_idleWorkers;
     std::vector<KvWorkerThread*> m_allWorkers;
-    KvHandle<KvThread> m_owner;
+    // Not counted: the dispatcher holds the pool, and a count back would keep one that never ran
+    // alive for good. While it runs, its thread's own reference keeps it.
+    [[maybe_unused]] KvThread* const m_owner;
     KvMutex* m_mutex;
 };

@@ -7,6 +7,7 @@
 #include "KvDatagramPacket.h"
 #include "KvDatagramSocket.h"
 #include "KvDispatcherThread.h"
+#include "KvMonitorThread.h"
 #include "KvException.h"
 #include "KvObserverThread.h"
 #include "KvServerSocket.h"
@@ -175,6 +176,29 @@ TEST(KvDispatcherThread, StopReleasesASenderBlockedOnAFullQueueAndRefusesLaterPu
         ASSERT_EQ(i, static_cast<NumberedEvent*>(event.get())->m_number);
     }
     EXPECT_EQ(0, CountedEvent::s_live.load());
+}
+
+// Counts its live objects in a counter of the test's.
+template <class Base> class Counting : public Base {
+public:
+    explicit Counting(std::atomic<int>* live) : m_live(live) { m_live->fetch_add(1); }
+    ~Counting() override { m_live->fetch_sub(1); }
+
+private:
+    std::atomic<int>* m_live;
+};
+
+TEST(KvDispatcherThread, OneNeverStartedGoesWithItsLastHandle) {
+    // As after a failure between making a dispatcher or scheduler and starting it.
+    std::atomic<int> live{0};
+    {
+        KvHandle<KvDispatcherThread> dispatcher(new Counting<RecordingDispatcher>(&live));
+        ASSERT_TRUE(dispatcher->put(new CountedEvent(1)));
+        KvHandle<KvMonitorThread> scheduler(new Counting<KvMonitorThread>(&live));
+        dispatcher->stop();
+    }
+    EXPECT_EQ(0, live.load());
+    EXPECT_EQ(0, CountedEvent::s_live.load()); // the queue deleted what it held
 }
 
 TEST(KvDispatcherThread, AStoppedDispatcherOutlivesTheSendersItReleased) {
