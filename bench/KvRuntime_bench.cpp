@@ -57,6 +57,23 @@ public:
     std::atomic<int64_t> m_count{0};
 };
 
+// A notification: each thread its own source and observer, watched directly or through the relay
+// of an observer of two sources. Threads share only the library's link bookkeeping.
+void BM_Notify(benchmark::State& state) {
+    class Source : public KvObservable {};
+    KvHandle<Source> source(new Source), other(new Source);
+    KvHandle<CountingObserver> observer(new CountingObserver);
+    source->attachObserver(observer);
+    if (state.range(0))
+        other->attachObserver(observer);
+    const KvHandle<KvObject> argument;
+    for (auto _ : state)
+        source->notifyObserver(argument);
+    observer->detach();
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Notify)->Arg(0)->Arg(1)->ArgName("relayed")->Threads(1)->Threads(8)->UseRealTime();
+
 // The incoming dispatchers' work: each event becomes an update job on a pool worker.
 class UpdateDispatcher : public KvDispatcherThread {
 public:

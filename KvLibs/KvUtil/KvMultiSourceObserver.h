@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <vector>
 
-class KvMutex;
 class KvMultiSourceObserver;
 
 class KvAggregatedObserver : public KvObserver {
@@ -17,12 +16,10 @@ public:
     int32_t addReference() override;
     int32_t removeReference(bool deleteAtZero) override;
     void update(KvHandle<KvObject> source, KvHandle<KvObject> argument) override;
-    // The owner's list lets go of it. A notification under way through it may still hold it (the
-    // observer left its source, or removed it, inside the update): the last handle deletes it.
+    // The owner's list lets go of it. A notification under way through it may still hold it: the
+    // last handle deletes it.
     void retire();
     KvMultiSourceObserver* getOwner() const { return m_owner; }
-    // Whether it relays to this observer.
-    bool isFor(const KvObserver* observer) const;
 
 private:
     KvMultiSourceObserver* m_owner;
@@ -30,6 +27,8 @@ private:
 
 class KvMultiSourceObserver : public KvObservable {
 public:
+    // Takes the observer's present source over, and adds the new one. Throws, changing nothing,
+    // when the new source has an observer already.
     KvMultiSourceObserver(KvObserver* observer, KvObservable* newSource);
     ~KvMultiSourceObserver() override;
 
@@ -37,13 +36,17 @@ public:
     void detachObserver(KvObserver* observer) override;
 
     void addSource(KvObservable* source);
+    // A null or unknown source: nothing. When the last source goes, the relay and its observer
+    // let go of each other.
     void removeSource(KvObservable* source);
     void removeAllSources();
     size_t getSourceCount() const;
 
 private:
-    void clearSources(bool destroying);
+    friend class KvObserverGraph;
+    friend class KvObservable;
+    struct Linked {}; // made by an attach that holds the graph's lock already
+    KvMultiSourceObserver(Linked);
 
     std::vector<KvAggregatedObserver*> m_sources;
-    KvMutex* m_mutex;
 };

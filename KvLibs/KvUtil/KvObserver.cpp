@@ -2,69 +2,228 @@
 
 #include "KvException.h"
 #include "KvMultiSourceObserver.h"
-#include "KvMutex.h"
+#include "KvPlatformSync.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <mutex>
+#include <vector>
+
+// Who watches whom.
+//
+// One lock, the graph's, guards every link: each observer's m_source, each observable's
+// m_observer, and each relay's list of entries. It is held only to read, copy or move links and to
+// make the entries and relays a new link needs. Nothing else runs under it: no update, no block, no
+// destructor, and no count is let go of. A change moves every link it cuts into a Cut, made before
+// the lock is taken, which lets go of them once the lock is released; a reader copies the link it
+// follows, counted, under the lock and calls through the copy outside it.
+//
+// Links are counted both ways: a source holds its observer and the observer its source, so a pair
+// lives until one lets go. An entry of a relay counts itself once for the relay's list and once per
+// handle, and every handle to an entry counts the relay too: the sources of an observer of several
+// keep its relay alive, and the relay keeps the observer. When the relay's list becomes empty
+// (sources removed, detached or destroyed), relay and observer let go of each other in that step.
+//
+// A notification holds the observer it calls (through an entry, the relay too) until the update
+// returns; its caller holds the source. An update may detach or drop anything: what it lets go of
+// goes when the notification ends. A change is made in one hold of the lock, so a notifying thread
+// sees the links before it or after it: a relay takes a direct link's place with no gap between.
+//
+// A source or observer deleted while linked (one on the stack) cuts its links without counting;
+// no other thread may be reaching it then.
 
 namespace {
 
-// Guards an observable's link to its observer, which a pool worker's notify reads while the
-// application attaches or detaches on its own thread. One lock per stripe of objects keeps
-// observables small; it is held only to read or change the link, never across a call. Never
-// destroyed: threads may notify while the process exits.
-std::mutex& linkLock(const KvObservable* observable) {
-    static std::mutex* const locks = new std::mutex[64];
-    return locks[(reinterpret_cast<uintptr_t>(observable) >> 4) % 64];
-}
-
-// Guards who watches whom, so that an observer attached to several sources on several threads at
-// once becomes one relay, and a detach sees a whole link. Taken before a relay's own lock and the
-// link locks; recursive, since a relay attaches and detaches its entries under it. Attaching and
-// detaching are rare: one lock serves the process. Never destroyed, as the link locks.
-std::recursive_mutex& topologyLock() {
-    static auto* const lock = new std::recursive_mutex;
+// Never destroyed: threads may notify while the process exits.
+std::mutex& graphLock() {
+    static auto* const lock = new std::mutex;
     return *lock;
 }
 
-using TopologyGuard = std::lock_guard<std::recursive_mutex>;
+using GraphGuard = std::lock_guard<std::mutex>;
+
+[[noreturn]] void throwTaken() {
+    KvException::sThrow("KvObservable::attachObserver() ... The current implementation only "
+                        "allows a single observer");
+}
 
 } // namespace
 
-KvObserver::~KvObserver() {
-    KvObservable* source = m_source.get();
-    if (source) {
-        // Our source still names us: clear its link without counting us, we are going away.
-        source->abandonObserver(this);
-        m_source.release();
+class KvObserverGraph {
+public:
+    // What a change cut, let go of when the lock is released: declare it before the guard.
+    class Cut {
+    public:
+        Cut() = default;
+        Cut(const Cut&) = delete;
+        Cut& operator=(const Cut&) = delete;
+        ~Cut() {
+            for (KvAggregatedObserver* entry : m_entries)
+                entry->retire();
+        }
+        void link(KvHandleBase& link) {
+            if (!link.isNull())
+                m_links.push_back(std::move(link));
+        }
+        void entry(KvAggregatedObserver* entry) { m_entries.push_back(entry); }
+
+    private:
+        std::vector<KvHandleBase> m_links;
+        std::vector<KvAggregatedObserver*> m_entries;
+    };
+
+    // The functions below run under the graph's lock.
+
+    static void link(KvObservable* source, KvObserver* observer) {
+        source->m_observer = observer;
+        observer->m_source = source;
     }
+
+    // Cuts a source's link to its observer, and the link back. An entry leaves its relay.
+    static void unlink(KvObservable* source, Cut& cut) {
+        KvObserver* observer = source->m_observer.get();
+        if (!observer)
+            return;
+        if (auto* entry = dynamic_cast<KvAggregatedObserver*>(observer)) {
+            removeEntry(entry->getOwner(), entry, cut);
+            return;
+        }
+        if (observer->m_source.get() == source)
+            cut.link(observer->m_source);
+        cut.link(source->m_observer);
+    }
+
+    // A source lets go of the observer named, or of the entry that relays to it.
+    static void detach(KvObservable* source, KvObserver* observer, Cut& cut) {
+        KvObserver* linked = source->m_observer.get();
+        if (!linked || !observer)
+            return;
+        if (auto* entry = dynamic_cast<KvAggregatedObserver*>(linked);
+            entry && entry->getOwner()->m_observer.get() == observer)
+            linked = observer;
+        if (linked == observer)
+            unlink(source, cut);
+    }
+
+    static void addEntry(KvMultiSourceObserver* relay, KvObservable* source) {
+        auto* entry = new KvAggregatedObserver(relay);
+        try {
+            relay->m_sources.push_back(entry);
+        } catch (...) {
+            entry->retire();
+            throw;
+        }
+        link(source, entry);
+    }
+
+    // The observer's link to its present source becomes the relay's entry for it, in place.
+    static void relay(KvMultiSourceObserver* relay, KvObserver* observer, KvObservable* newSource,
+                      Cut& cut) {
+        KvHandle<KvObservable> old = std::move(observer->m_source);
+        observer->m_source = relay;
+        if (!old.isNull() && old->m_observer.get() == observer) {
+            relay->m_observer = std::move(old->m_observer);
+            addEntry(relay, old.get());
+        } else {
+            relay->m_observer = observer;
+        }
+        cut.link(old);
+        if (newSource)
+            addEntry(relay, newSource);
+    }
+
+    // Takes an entry off its relay and cuts its link; the relay and its observer let go of each
+    // other when it was the last.
+    static void removeEntry(KvMultiSourceObserver* relay, KvAggregatedObserver* entry, Cut& cut) {
+        std::vector<KvAggregatedObserver*>& list = relay->m_sources;
+        auto it = std::find(list.begin(), list.end(), entry);
+        if (it == list.end())
+            return;
+        list.erase(it);
+        if (KvObservable* source = entry->m_source.get();
+            source && source->m_observer.get() == entry)
+            cut.link(source->m_observer);
+        cut.link(entry->m_source);
+        cut.entry(entry);
+        if (list.empty())
+            unlink(relay, cut);
+    }
+
+    static void removeAll(KvMultiSourceObserver* relay, Cut& cut) {
+        while (!relay->m_sources.empty())
+            removeEntry(relay, relay->m_sources.back(), cut);
+        unlink(relay, cut);
+    }
+
+    // The relay is being destroyed: its sources' links to its entries are dropped uncounted.
+    static void abandonEntries(KvMultiSourceObserver* relay, Cut& cut) {
+        for (KvAggregatedObserver* entry : relay->m_sources) {
+            if (KvObservable* source = entry->m_source.get();
+                source && source->m_observer.get() == entry) {
+                source->m_observer.abandon();
+                kvInterlockedDecrement(&entry->m_refCount);
+            }
+            cut.link(entry->m_source);
+            cut.entry(entry);
+        }
+        relay->m_sources.clear();
+    }
+
+    // A source being destroyed leaves its observer, or its entry the relay: the link back to it is
+    // dropped without a count, as it has none left to give. Returns who is to hear of it.
+    static KvHandle<KvObserver> orphan(KvObservable* source, Cut& cut) {
+        KvObserver* observer = source->m_observer.get();
+        if (!observer)
+            return {};
+        if (observer->m_source.get() == source) {
+            observer->m_source.abandon();
+            kvInterlockedDecrement(&source->m_refCount);
+        }
+        if (auto* entry = dynamic_cast<KvAggregatedObserver*>(observer)) {
+            KvMultiSourceObserver* relay = entry->getOwner();
+            KvHandle<KvObserver> told = relay->m_observer;
+            removeEntry(relay, entry, cut);
+            return told;
+        }
+        return std::move(source->m_observer);
+    }
+};
+
+KvObserver::~KvObserver() {
+    // Linked still only when deleted directly: the source's link to us was not counted then.
+    if (m_source.isNull())
+        return;
+    KvObserverGraph::Cut cut;
+    GraphGuard guard(graphLock());
+    if (KvObservable* source = m_source.get(); source && source->m_observer.get() == this)
+        source->m_observer.abandon();
+    cut.link(m_source);
 }
 
 void KvObserver::update(KvHandle<KvObject>, KvHandle<KvObject>) {}
 
+KvHandle<KvObservable> KvObserver::getSource() const {
+    GraphGuard guard(graphLock());
+    return m_source;
+}
+
 void KvObserver::detach() {
-    TopologyGuard topology(topologyLock());
-    if (!m_source.isNull()) {
-        KvHandle<KvObservable> source = m_source; // keeps it alive while it lets go of us
+    if (KvHandle<KvObservable> source = getSource(); !source.isNull())
         source->detachObserver(this);
-    }
 }
 
 KvObservable::~KvObservable() {
-    // Most observables (every stream a message is read from or written to) never had an observer:
-    // no lock for them. Nothing attaches to an object that is being destroyed.
+    // Most observables (every stream a message is read from or written to) never had one: no
+    // lock for them. Nothing attaches to an object that is being destroyed.
     if (m_observer.isNull())
         return;
-    KvHandle<KvObserver> observer = takeObserver(m_observer.get());
-    if (observer.isNull())
-        return;
-    // The observer's link to us would dangle; we are no longer counted, so drop it raw.
-    if (observer->m_source.get() == this) {
-        observer->m_source.abandon();
-        kvInterlockedDecrement(&m_refCount);
+    KvObserverGraph::Cut cut;
+    KvHandle<KvObserver> told;
+    {
+        GraphGuard guard(graphLock());
+        told = KvObserverGraph::orphan(this, cut);
     }
-    observer->update(KvHandle<KvObject>(), KvHandle<KvObject>(new KvException("Disconnecting")));
+    if (!told.isNull())
+        told->update(KvHandle<KvObject>(), KvHandle<KvObject>(new KvException("Disconnecting")));
 }
 
 void KvObservable::update(KvHandle<KvObject>, KvHandle<KvObject> argument) {
@@ -72,93 +231,53 @@ void KvObservable::update(KvHandle<KvObject>, KvHandle<KvObject> argument) {
 }
 
 bool KvObservable::hasObserver() const {
-    std::lock_guard<std::mutex> guard(linkLock(this));
+    GraphGuard guard(graphLock());
     return !m_observer.isNull();
 }
 
+KvHandle<KvObserver> KvObservable::getObserver() const {
+    GraphGuard guard(graphLock());
+    return m_observer;
+}
+
 void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
-    // Every attach holds the topology lock: no other can link an observer between the check and
-    // the link. The link lock is for the notifications that read it meanwhile.
-    TopologyGuard topology(topologyLock());
-    if (hasObserver())
-        KvException::sThrow("KvObservable::attachObserver() ... The current implementation only "
-                            "allows a single observer");
-    if (observer.isNull())
-        return;
-    KvObservable* present = observer->m_source.get();
-    if (!present) {
-        {
-            std::lock_guard<std::mutex> guard(linkLock(this));
-            m_observer = observer;
-        }
-        observer->m_source = this;
-        return;
-    }
-    if (auto* multi = dynamic_cast<KvMultiSourceObserver*>(present)) {
-        multi->addSource(this);
+    KvObserverGraph::Cut cut;
+    {
+        GraphGuard guard(graphLock());
+        if (!m_observer.isNull())
+            goto taken;
+        if (observer.isNull())
+            return;
+        KvObservable* present = observer->m_source.get();
+        if (!present)
+            KvObserverGraph::link(this, observer.get());
+        else if (auto* relay = dynamic_cast<KvMultiSourceObserver*>(present))
+            KvObserverGraph::addEntry(relay, this);
+        else
+            KvObserverGraph::relay(new KvMultiSourceObserver(KvMultiSourceObserver::Linked{}),
+                                   observer.get(), this, cut);
         return;
     }
-    new KvMultiSourceObserver(observer.get(), this); // held by the observer and its sources
+taken:
+    throwTaken();
 }
 
 void KvObservable::detachObserver(KvObserver* observer) {
-    TopologyGuard topology(topologyLock());
-    // An observer of several sources is linked here through its relay: naming either of them
-    // takes this source off the relay's list too, which would otherwise keep it for good.
-    KvHandle<KvObserver> linked = currentObserver();
-    if (auto* relay = dynamic_cast<KvAggregatedObserver*>(linked.get());
-        relay && observer && (observer == relay || relay->isFor(observer))) {
-        KvMultiSourceObserver* owner = relay->getOwner(); // lives while `linked` counts it
-        owner->removeSource(this);
-        // The last source gone, the observer and the relay would hold each other for good.
-        if (owner->getSourceCount() == 0)
-            if (KvHandle<KvObserver> watcher = owner->currentObserver(); !watcher.isNull())
-                owner->detachObserver(watcher.get());
-        return;
-    }
-    unlinkObserver(observer);
-}
-
-void KvObservable::unlinkObserver(KvObserver* observer) {
-    KvHandle<KvObserver> keep = takeObserver(observer); // it may be held by us alone
-    if (keep.isNull())
-        return;
-    if (keep->m_source.get() == this)
-        keep->m_source.release();
+    KvObserverGraph::Cut cut;
+    GraphGuard guard(graphLock());
+    KvObserverGraph::detach(this, observer, cut);
 }
 
 bool KvObservable::block() {
     bool result = true;
-    // Our update may let go of the source while its block() still runs.
-    if (KvHandle<KvObservable> source = m_source; !source.isNull())
+    if (KvHandle<KvObservable> source = getSource(); !source.isNull())
         result = source->block();
     notifyObserver(KvHandle<KvObject>());
     return result;
 }
 
-KvHandle<KvObserver> KvObservable::takeObserver(KvObserver* observer) {
-    KvHandle<KvObserver> taken;
-    std::lock_guard<std::mutex> guard(linkLock(this));
-    if (observer && m_observer.get() == observer) {
-        taken = m_observer;
-        m_observer.release();
-    }
-    return taken;
-}
-
-void KvObservable::abandonObserver(KvObserver* observer) {
-    std::lock_guard<std::mutex> guard(linkLock(this));
-    if (observer && m_observer.get() == observer)
-        m_observer.abandon();
-}
-
-KvHandle<KvObserver> KvObservable::currentObserver() const {
-    std::lock_guard<std::mutex> guard(linkLock(this));
-    return m_observer;
-}
-
 void KvObservable::notifyObserver(KvHandle<KvObject> argument) {
-    KvHandle<KvObserver> observer = currentObserver();
+    KvHandle<KvObserver> observer = getObserver();
     if (!observer.isNull())
         observer->update(KvHandle<KvObject>(this), argument);
 }
@@ -180,100 +299,80 @@ void KvAggregatedObserver::retire() {
         delete this;
 }
 
-bool KvAggregatedObserver::isFor(const KvObserver* observer) const {
-    return m_owner->currentObserver().get() == observer;
-}
-
 void KvAggregatedObserver::update(KvHandle<KvObject> source, KvHandle<KvObject> argument) {
     m_owner->update(source, argument);
 }
 
-KvMultiSourceObserver::KvMultiSourceObserver(KvObserver* observer, KvObservable* newSource)
-    : m_mutex(new KvMutex) {
-    KvHandle<KvObservable> oldSource = observer->m_source;
-    observer->m_source = this;
-    m_observer = observer;
-    if (!oldSource.isNull()) {
-        oldSource->takeObserver(observer);
-        addSource(oldSource.get());
+KvMultiSourceObserver::KvMultiSourceObserver(Linked) {}
+
+KvMultiSourceObserver::KvMultiSourceObserver(KvObserver* observer, KvObservable* newSource) {
+    KvObserverGraph::Cut cut;
+    {
+        GraphGuard guard(graphLock());
+        if (!newSource || newSource->m_observer.isNull()) {
+            if (observer)
+                KvObserverGraph::relay(this, observer, newSource, cut);
+            return;
+        }
     }
-    addSource(newSource);
+    throwTaken();
 }
 
 KvMultiSourceObserver::~KvMultiSourceObserver() {
-    clearSources(true);
-    KvMutex::destroy(m_mutex);
+    // Entries are left only when it was deleted directly, while its sources still counted it.
+    if (m_sources.empty())
+        return;
+    KvObserverGraph::Cut cut;
+    GraphGuard guard(graphLock());
+    KvObserverGraph::abandonEntries(this, cut);
 }
 
 void KvMultiSourceObserver::addSource(KvObservable* source) {
-    TopologyGuard topology(topologyLock());
-    if (!source)
-        return;
-    KvLockGuard guard(m_mutex);
-    m_sources.reserve(m_sources.size() + 1); // nothing throws once the source holds the relay
-    auto* aggregated = new KvAggregatedObserver(this);
-    try {
-        source->attachObserver(KvHandle<KvObserver>(aggregated));
-    } catch (...) {
-        aggregated->retire(); // the source has an observer already: the relay is no one's
-        throw;
+    {
+        GraphGuard guard(graphLock());
+        if (!source)
+            return;
+        if (source->m_observer.isNull()) {
+            KvObserverGraph::addEntry(this, source);
+            return;
+        }
     }
-    m_sources.push_back(aggregated);
+    throwTaken();
 }
 
 void KvMultiSourceObserver::removeSource(KvObservable* source) {
-    TopologyGuard topology(topologyLock());
-    KvHandle<KvObject> keepAlive(this); // detaching may drop the last count on us
-    KvLockGuard guard(m_mutex);
-    auto it = std::find_if(m_sources.begin(), m_sources.end(), [source](KvAggregatedObserver* a) {
-        return a->getSource().get() == source;
-    });
-    if (it == m_sources.end())
+    KvObserverGraph::Cut cut;
+    GraphGuard guard(graphLock());
+    if (!source)
         return;
-    KvAggregatedObserver* aggregated = *it;
-    m_sources.erase(it);
-    source->unlinkObserver(aggregated);
-    aggregated->retire();
+    auto it = std::find_if(m_sources.begin(), m_sources.end(), [source](KvAggregatedObserver* e) {
+        return e->m_source.get() == source;
+    });
+    if (it != m_sources.end())
+        KvObserverGraph::removeEntry(this, *it, cut);
 }
 
 void KvMultiSourceObserver::removeAllSources() {
-    TopologyGuard topology(topologyLock());
-    KvHandle<KvObject> keepAlive(this);
-    clearSources(false);
-}
-
-void KvMultiSourceObserver::clearSources(bool destroying) {
-    KvLockGuard guard(m_mutex);
-    std::vector<KvAggregatedObserver*> sources;
-    sources.swap(m_sources);
-    for (KvAggregatedObserver* aggregated : sources) {
-        KvObservable* source = aggregated->getSource().get();
-        // Inside our destructor the count is gone already: unlink without counting.
-        if (source && destroying)
-            source->abandonObserver(aggregated);
-        else if (source)
-            source->takeObserver(aggregated);
-        aggregated->m_source.release();
-        aggregated->retire();
-    }
+    KvObserverGraph::Cut cut;
+    GraphGuard guard(graphLock());
+    KvObserverGraph::removeAll(this, cut);
 }
 
 size_t KvMultiSourceObserver::getSourceCount() const {
-    KvLockGuard guard(m_mutex);
+    GraphGuard guard(graphLock());
     return m_sources.size();
 }
 
 void KvMultiSourceObserver::update(KvHandle<KvObject> source, KvHandle<KvObject> argument) {
-    KvHandle<KvObserver> observer = currentObserver();
-    if (!observer.isNull())
+    if (KvHandle<KvObserver> observer = getObserver(); !observer.isNull())
         observer->update(source, argument);
 }
 
 void KvMultiSourceObserver::detachObserver(KvObserver* observer) {
-    TopologyGuard topology(topologyLock());
-    if (observer && m_observer.get() == observer) {
-        KvHandle<KvObject> keepAlive(this);
-        clearSources(false);
-        KvObservable::detachObserver(observer);
-    }
+    KvObserverGraph::Cut cut;
+    GraphGuard guard(graphLock());
+    if (observer && m_observer.get() == observer)
+        KvObserverGraph::removeAll(this, cut);
+    else
+        KvObserverGraph::detach(this, observer, cut);
 }

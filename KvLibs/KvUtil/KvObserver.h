@@ -5,6 +5,7 @@
 #include "KvObject.h"
 
 class KvObservable;
+class KvObserverGraph;
 
 class KvObserver : public KvObject {
 public:
@@ -14,9 +15,12 @@ public:
     virtual void update(KvHandle<KvObject> source, KvHandle<KvObject> argument);
 
     void detach();
-    const KvHandle<KvObservable>& getSource() const { return m_source; }
+    // The source watched now (a relay when several are), counted: another thread may change the
+    // link meanwhile.
+    KvHandle<KvObservable> getSource() const;
 
 protected:
+    friend class KvObserverGraph;
     friend class KvObservable;
     friend class KvMultiSourceObserver;
     KvHandle<KvObservable> m_source;
@@ -33,22 +37,14 @@ public:
     virtual bool hasObserver() const;
     virtual bool block();
 
-    // Attaching, detaching and notifying may run on different threads: the link is read and
-    // changed under a lock, and a notification holds the observer it calls.
+    // Calls the observer linked when it starts, which it holds until the update returns.
     void notifyObserver(KvHandle<KvObject> argument);
-    // The linked observer, counted, read under the lock.
-    KvHandle<KvObserver> currentObserver() const;
-    // For the thread that attaches and detaches; others ask hasObserver.
-    const KvHandle<KvObserver>& getObserver() const { return m_observer; }
+    // The linked observer (the relay's entry when the observer watches several sources), counted.
+    KvHandle<KvObserver> getObserver() const;
 
 protected:
+    friend class KvObserverGraph;
     friend class KvObserver;
     friend class KvMultiSourceObserver;
-    // Unlinks the observer when it is still the one linked: the counted handle comes back, to be
-    // let go outside the lock (abandon: the link's count is dropped uncounted).
-    KvHandle<KvObserver> takeObserver(KvObserver* observer);
-    // Unlinks the observer when it is still the one linked, and its link back to us.
-    void unlinkObserver(KvObserver* observer);
-    void abandonObserver(KvObserver* observer);
     KvHandle<KvObserver> m_observer;
 };

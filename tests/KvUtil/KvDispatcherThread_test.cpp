@@ -217,13 +217,14 @@ TEST(KvDispatcherThread, AStoppedDispatcherOutlivesTheSendersItReleased) {
     int sending = 0, returned = 0, refused = 0;
     std::vector<std::thread> senders;
     for (int i = 0; i < kSenders; ++i)
-        senders.emplace_back([&] {
+        // Each sender holds the dispatcher from before the stop until its put has returned.
+        senders.emplace_back([&, held = KvHandle<StoppingDispatcher>(dispatcher)] {
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++sending;
             }
             changed.notify_all();
-            const bool queued = dispatcher->put(new CountedEvent(-1));
+            const bool queued = held->put(new CountedEvent(-1));
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 ++returned;
