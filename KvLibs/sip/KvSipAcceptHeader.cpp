@@ -10,7 +10,8 @@ KvSipAcceptHeader::KvSipAcceptHeader() : m_parameters(new KvParameters()) {}
 
 KvSipAcceptHeader::KvSipAcceptHeader(const char* mediaRange) : KvSipAcceptHeader() {
     KvSipParseError::refuseLineEnd(mediaRange, *this);
-    KvSipContentTypeHeader::sRefuseInvalidMediaType(mediaRange, *this);
+    // A list given whole stays one header, written as given: each of its ranges must read back.
+    KvSipContentTypeHeader::sRefuseInvalidMediaType(mediaRange, *this, true);
     KvSipContentTypeHeader::sSplitMediaType(mediaRange, m_type, m_subtype);
 }
 

@@ -10,7 +10,8 @@ public:
     static constexpr KvSipHeaderNames NAMES{"Accept", nullptr, KV_HEADER_ACCEPT};
 
     KvSipAcceptHeader();
-    // "type/subtype"; split and refused as a Content-Type text is.
+    // "type/subtype", or a comma-separated list of such kept whole; split and refused as a
+    // Content-Type text is, each range of a list alike.
     explicit KvSipAcceptHeader(const char* mediaRange);
     KvSipAcceptHeader(const KvSipAcceptHeader& other);
 

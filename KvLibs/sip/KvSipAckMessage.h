@@ -13,8 +13,8 @@ public:
 
     KvSipAckMessage() = default;
     // The ACK for response, the final response to an INVITE: From, To, Call-ID and CSeq number
-    // from it, the request-URI from its Contact for a 2xx, else from its To. A wildcard Contact
-    // is refused.
+    // from it, the request-URI from its Contact for a 2xx, else from its To, without URL headers.
+    // A wildcard Contact is refused.
     KvSipAckMessage(KvHandle<KvSipResponse> response, const char* body = nullptr,
                     const char* contentType = nullptr, uint32_t bodyLength = 0);
 };

@@ -11,7 +11,8 @@ public:
     // The value constructor: the request value constructor with this method.
     using KvSipRequestClass::KvSipRequestClass;
     // The BYE that ends the call that message belongs to; its CSeq number is one above message's,
-    // its request-URI message's Contact, else its To. A wildcard Contact is refused.
+    // its request-URI message's Contact, else its To, without URL headers. A wildcard Contact is
+    // refused.
     explicit KvSipByeMessage(KvHandle<KvSipMessage> message);
 };
 

@@ -8,7 +8,7 @@ KvSipCancelMessage::KvSipCancelMessage(KvHandle<KvSipRequest> request) {
     addCallHeaders(*request, "request", 0);
     KvHandle<KvURI> uri = request->getRequestURI();
     requirePart(!uri.isNull(), "request", "request-URI");
-    setRequestURI(uri);
+    setRequestURIOf(uri);
     // The top Via with its branch, so that the CANCEL matches the transaction it cancels.
     KvHandle<KvSipHeader> via = request->getHeader(KV_HEADER_VIA);
     if (!via.isNull())

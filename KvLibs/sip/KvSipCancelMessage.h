@@ -10,7 +10,8 @@ public:
     KvSipCancelMessage() = default;
     // The value constructor: the request value constructor with this method.
     using KvSipRequestClass::KvSipRequestClass;
-    // The CANCEL for request: same From, To, Call-ID, CSeq number, request-URI and top Via.
+    // The CANCEL for request: same From, To, Call-ID, CSeq number, request-URI (without URL
+    // headers, as the peer read it) and top Via.
     explicit KvSipCancelMessage(KvHandle<KvSipRequest> request);
 };
 

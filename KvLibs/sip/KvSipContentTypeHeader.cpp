@@ -171,7 +171,7 @@ bool isPlainMediaType(std::string_view text) {
 } // namespace
 
 bool KvSipContentTypeHeader::readMediaType(const char* text, KvString& type, KvString& subtype,
-                                           KvParameters& parameters) {
+                                           KvParameters& parameters, bool list) {
     const std::string_view view(text);
     if (isPlainMediaType(view)) {
         sSplitMediaType(text, type, subtype);
@@ -183,9 +183,19 @@ bool KvSipContentTypeHeader::readMediaType(const char* text, KvString& type, KvS
         withSubtype.append(view).append("/*");
     const std::string_view written = withSubtype.empty() ? view : std::string_view(withSubtype);
     KvSipHeaderTextStream stream(written.data(), static_cast<uint32_t>(written.size()));
-    // A second media type, after a comma, would be read as another header.
-    return sParseMediaRange(stream, type, subtype, parameters) &&
-           KvStreamTokenizer::skipWhitespace(stream) < 0;
+    if (!sParseMediaRange(stream, type, subtype, parameters))
+        return false;
+    // A second media type, after a comma, would be read as another header: a list's reader makes
+    // one of each part, so each must be a whole range.
+    while (list && KvStreamTokenizer::skipWhitespace(stream) == ',') {
+        stream.read();
+        KvString nextType;
+        KvString nextSubtype;
+        KvParameters nextParameters;
+        if (!sParseMediaRange(stream, nextType, nextSubtype, nextParameters))
+            return false;
+    }
+    return KvStreamTokenizer::skipWhitespace(stream) < 0;
 }
 
 void KvSipContentTypeHeader::sRaiseInvalidMediaType(const KvObject& header) {
@@ -194,14 +204,14 @@ void KvSipContentTypeHeader::sRaiseInvalidMediaType(const KvObject& header) {
             .c_str());
 }
 
-void KvSipContentTypeHeader::sRefuseInvalidMediaType(const char* mediaType,
-                                                     const KvObject& header) {
+void KvSipContentTypeHeader::sRefuseInvalidMediaType(const char* mediaType, const KvObject& header,
+                                                     bool list) {
     if (!mediaType || isPlainMediaType(mediaType))
         return;
     KvString type;
     KvString subtype;
     KvParameters parameters;
-    if (!readMediaType(mediaType, type, subtype, parameters))
+    if (!readMediaType(mediaType, type, subtype, parameters, list))
         sRaiseInvalidMediaType(header);
 }
 

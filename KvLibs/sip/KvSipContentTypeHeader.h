@@ -49,14 +49,17 @@ public:
     static bool sParseMediaRange(KvInputStream& stream, KvString& type, KvString& subtype,
                                  KvParameters& parameters);
     // Shared with Accept: throws KvSipParseError "Attempting to set <class> with an invalid media
-    // type" for a text that, split and written, would not be read back as one media type.
-    static void sRefuseInvalidMediaType(const char* mediaType, const KvObject& header);
+    // type" for a text that, split and written, would not be read back as one media type, or with
+    // list, as a comma-separated list of them.
+    static void sRefuseInvalidMediaType(const char* mediaType, const KvObject& header,
+                                        bool list = false);
 
 private:
     // Reads the text, or the text with "/*" when it has no "/", as one received value; false when
-    // it is not one media type with its parameters and nothing behind.
+    // it is not one media type with its parameters (with list, a list of them) and nothing
+    // behind. The type, subtype and parameters are the first one's.
     static bool readMediaType(const char* text, KvString& type, KvString& subtype,
-                              KvParameters& parameters);
+                              KvParameters& parameters, bool list = false);
     [[noreturn]] static void sRaiseInvalidMediaType(const KvObject& header);
 
     KvConstString m_type;

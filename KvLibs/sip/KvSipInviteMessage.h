@@ -10,7 +10,7 @@ public:
     KvSipInviteMessage() = default;
     // The value constructor: the request value constructor with this method.
     using KvSipRequestClass::KvSipRequestClass;
-    // The request-URI is the URI of to's address.
+    // The request-URI is the URI of to's address, without its URL headers.
     KvSipInviteMessage(KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
                        KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,
                        const char* contentType, const char* body, uint32_t bodyLength);

@@ -67,7 +67,7 @@ KvSipRequest::KvSipRequest(const KvString& method, KvHandle<KvSipFromHeader> fro
                            const char* body, uint32_t bodyLength)
     : m_method(sCheckedMethod(method, "The SIP Method cannot be NULL or EMPTY", *this)) {
     if (!to.isNull() && !to->getNameAddress().isNull())
-        setRequestURI(to->getNameAddress()->getURI());
+        setRequestURIOf(to->getNameAddress()->getURI());
     buildFromValues(from, to, contact, callId, cseq, contentType, body, bodyLength);
 }
 
@@ -150,6 +150,16 @@ void KvSipRequest::setRequestURIUnlocked(const KvHandle<KvURI>& uri) {
     KvHandle<KvURI> copy(static_cast<KvURI*>(uri->clone()));
     stripAngles(*copy);
     m_requestURI = copy;
+}
+
+void KvSipRequest::setRequestURIOf(const KvHandle<KvURI>& address) {
+    KvLockGuard guard(m_lock);
+    setRequestURIUnlocked(address);
+    // An address's URL headers are for a request made from it, not part of a request-URI:
+    // written there, a reader would take them as headers of this request.
+    auto* url = dynamic_cast<KvSipURL*>(m_requestURI.get());
+    if (url && url->hasHeaders())
+        url->getHeaders()->removeAll();
 }
 
 void KvSipRequest::moveURLHeaders(bool fromCaller) {
@@ -320,19 +330,13 @@ void KvSipRequest::setPeerURI(const KvSipMessage& source, const char* sourceName
         uri = contact->getNameAddress()->getURI();
         requirePart(!contact->isWildcard() && !uri.isNull() && !uri->getScheme().isEmpty(),
                     sourceName, "Contact address for the request-URI");
-        // A Contact's URL headers are for a request made from it, not part of a request-URI:
-        // written there, a reader would take them as headers of the ACK or BYE.
-        if (uri->isSipURL() && uri->hasHeaders()) {
-            uri = static_cast<KvURI*>(uri->clone());
-            static_cast<KvSipURL*>(uri.get())->getHeaders()->removeAll();
-        }
     } else if (!to.isNull() && !to->getNameAddress().isNull()) {
         uri = to->getNameAddress()->getURI();
         requirePart(uri.isNull() || !uri->getScheme().isEmpty(), sourceName,
                     "To address for the request-URI");
     }
     requirePart(!uri.isNull(), sourceName, "address for the request-URI");
-    setRequestURI(uri);
+    setRequestURIOf(uri);
 }
 
 void KvSipRequest::addCallHeaders(const KvSipMessage& source, const char* sourceName,

@@ -18,7 +18,7 @@ public:
     // An empty request of the method, ready for parse; throws when the method is null or empty.
     explicit KvSipRequest(const KvString& method);
     explicit KvSipRequest(const char* method);
-    // The request-URI is the URI of to's address.
+    // The request-URI is the URI of to's address, without its URL headers.
     KvSipRequest(const KvString& method, KvHandle<KvSipFromHeader> from, KvHandle<KvSipToHeader> to,
                  KvHandle<KvSipContactHeader> contact, const char* callId, uint32_t cseq,
                  const char* contentType, const char* body, uint32_t bodyLength);
@@ -50,6 +50,9 @@ protected:
     KvSipRequest();
 
     void setRequestURIUnlocked(const KvHandle<KvURI>& uri);
+    // As setRequestURI, for a request-URI taken from an address (a To, a Contact, another
+    // request's request-URI): the stored clone is left without URL headers.
+    void setRequestURIOf(const KvHandle<KvURI>& address);
     // Moves the request-URI's URL headers into the message and empties its header list.
     // fromCaller: the URI came from a caller, not from the wire.
     void moveURLHeaders(bool fromCaller);
@@ -61,9 +64,9 @@ protected:
     // a CSeq of source's number plus cseqStep with this request's method, in that order.
     void addCallHeaders(const KvSipMessage& source, const char* sourceName, uint32_t cseqStep);
     // The request-URI of a request within source's call: source's Contact address when toContact
-    // and source has a Contact, else its To address, whatever the URI's scheme. A wildcard
-    // Contact, or an address with no scheme, gives no request line: refused with a text that
-    // names it.
+    // and source has a Contact, else its To address, whatever the URI's scheme, without URL
+    // headers. A wildcard Contact, or an address with no scheme, gives no request line: refused
+    // with a text that names it.
     void setPeerURI(const KvSipMessage& source, const char* sourceName, bool toContact);
 
 private:

@@ -114,8 +114,14 @@ TEST(KvSipAcceptHeaderTest, ListGivesOneHeaderPerRange) {
     EXPECT_EQ(kvSerialized(built), "application/sdp");
     EXPECT_EQ(kvSerialized(KvHandle<KvSipAcceptHeader>(new KvSipAcceptHeader("text/html;level=1"))),
               "text/html;level=1");
-    // One range: a second would be read as another header, an empty part as none.
-    for (const char* range : {"text/plain, text/html", "/plain", "text/", ""})
+    // A list given whole stays one header, written as given and read back as one per range.
+    const char* list = "application/sdp, application/pidf+xml;q=0.5";
+    EXPECT_EQ(kvSerialized(KvHandle<KvSipAcceptHeader>(new KvSipAcceptHeader(list))), list);
+    EXPECT_EQ(kvChainLength(kvParseHeader(std::string("Accept: ") + list + "\r\n")), 2u);
+    // Each part one range: an empty part would be read as none or fail, a lone type without its
+    // "/*", text behind a range would be dropped.
+    for (const char* range : {"/plain", "text/", "", "text/plain,", "text/plain,, text/html",
+                              "text/plain, html", "text/plain html, text/html"})
         EXPECT_THROW(KvSipAcceptHeader{range}, KvHandle<KvException>) << range;
 }
 

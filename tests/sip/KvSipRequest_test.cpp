@@ -201,6 +201,13 @@ TEST(KvSipRequestBuild, URLHeadersMoveOutOfTheCallersURIIntoTheMessage) {
               }).rfind("parse: Attempting to set", 0),
               0u);
     EXPECT_FALSE(broken->getSipURL()->hasNoHeaders());
+
+    // A To's URL headers are no part of a request-URI: the one made from it leaves them out.
+    KvHandle<KvSipToHeader> headedTo(new KvSipToHeader("<sip:bob@biloxi.example.com?Subject=x>"));
+    KvSipInviteMessage fromTo(fromHeader(), headedTo, contactHeader(), "id@host", 1, nullptr,
+                              nullptr, 0);
+    EXPECT_EQ(uriText(fromTo.getRequestURI()), "sip:bob@biloxi.example.com");
+    EXPECT_TRUE(fromTo.getHeader(KV_HEADER_SUBJECT).isNull());
 }
 
 TEST(KvSipRequestBuild, ABuiltRequestLeavesTheCallersHeadersAddressesAlone) {
@@ -351,6 +358,33 @@ TEST(KvSipAck, OtherwiseGoesToTheToAddress) {
     EXPECT_EQ(uriText(KvSipAckMessage(busy).getRequestURI()), "sip:bob@biloxi.example.com");
     KvHandle<KvSipResponse> noContact = finalResponse("SIP/2.0 200 OK", "314159 INVITE", "");
     EXPECT_EQ(uriText(KvSipAckMessage(noContact).getRequestURI()), "sip:bob@biloxi.example.com");
+
+    // The To's URL headers stay out of the request line too, where a reader takes them as
+    // headers of the ACK or BYE.
+    auto headedTo = [](const std::string& statusLine, const std::string& extra) {
+        return KvHandle<KvSipResponse>(kvParseMessage(
+            statusLine +
+            "\r\nVia: SIP/2.0/UDP h;branch=z9hG4bKx\r\nFrom: <sip:a@h>;tag=1\r\n"
+            "To: <sip:b@example.org?Route=%3Csip:attacker.example%3Blr%3E&Call-ID=evil>;tag=t1\r\n"
+            "Call-ID: c\r\nCSeq: 1 INVITE\r\n" +
+            extra + "Content-Length: 0\r\n\r\n"));
+    };
+    KvHandle<KvSipResponse> headedBusy =
+        headedTo("SIP/2.0 486 Busy Here", "Contact: <sip:b@h>\r\n");
+    KvHandle<KvSipResponse> headedOk = headedTo("SIP/2.0 200 OK", "");
+    ASSERT_TRUE(headedBusy->isValid());
+    KvHandle<KvSipRequest> requests[] = {new KvSipAckMessage(headedBusy),
+                                         new KvSipAckMessage(headedOk),
+                                         new KvSipByeMessage(headedOk)};
+    for (const KvHandle<KvSipRequest>& request : requests) {
+        SCOPED_TRACE(request->getMethod().c_str());
+        EXPECT_EQ(uriText(request->getRequestURI()), "sip:b@example.org");
+        request->addHeader(kvParseHeader("Via: SIP/2.0/UDP h;branch=z9hG4bKy\r\n"));
+        KvHandle<KvSipMessage> read = kvParseMessage(kvSerialized(request));
+        EXPECT_EQ(read->getParseState(), KV_VALID);
+        EXPECT_TRUE(read->getHeader(KV_HEADER_ROUTE).isNull());
+        EXPECT_STREQ(read->getCallIdHeader()->getCallIdText(), "c");
+    }
 }
 
 TEST(KvSipAck, ATelContactIsTakenWhole) {
@@ -491,6 +525,13 @@ TEST(KvSipCancel, MatchesTheTransactionItCancels) {
     // The CANCEL owns its headers: tagging its To leaves the INVITE alone.
     KvHandle<KvSipToHeader>(cancel.getToHeader())->setTag("x");
     EXPECT_TRUE(invite->getToHeader()->getTag().isEmpty());
+
+    // URL headers in the request-URI were never part of it as the peer read it: they stay out.
+    KvHandle<KvSipRequest>(invite)->setRequestURI(
+        KvHandle<KvURI>(new KvSipURL("sip:bob@biloxi.example.com?Route=%3Csip:x%3Blr%3E")));
+    KvSipCancelMessage headed{KvHandle<KvSipRequest>(invite)};
+    EXPECT_EQ(uriText(headed.getRequestURI()), "sip:bob@biloxi.example.com");
+    EXPECT_TRUE(KvHandle<KvSipRequest>(invite)->getRequestURI()->hasHeaders()); // untouched
 }
 
 TEST(KvSipCancel, ARequestLackingAPartIsRefusedClearly) {
