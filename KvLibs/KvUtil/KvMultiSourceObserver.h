@@ -44,7 +44,6 @@ public:
 
 private:
     friend class KvObserverGraph;
-    friend class KvObservable;
     struct Linked {}; // made by an attach that holds the graph's lock already
     KvMultiSourceObserver(Linked);
 

@@ -115,6 +115,23 @@ public:
         link(source, entry);
     }
 
+    // False when the source has an observer already.
+    static bool attach(KvObservable* source, KvObserver* observer, Cut& cut) {
+        if (!source->m_observer.isNull())
+            return false;
+        if (!observer)
+            return true;
+        KvObservable* present = observer->m_source.get();
+        if (!present)
+            link(source, observer);
+        else if (auto* watched = dynamic_cast<KvMultiSourceObserver*>(present))
+            addEntry(watched, source);
+        else
+            relay(new KvMultiSourceObserver(KvMultiSourceObserver::Linked{}), observer, source,
+                  cut);
+        return true;
+    }
+
     // The observer's link to its present source becomes the relay's entry for it, in place.
     static void relay(KvMultiSourceObserver* relay, KvObserver* observer, KvObservable* newSource,
                       Cut& cut) {
@@ -242,24 +259,13 @@ KvHandle<KvObserver> KvObservable::getObserver() const {
 
 void KvObservable::attachObserver(KvHandle<KvObserver> observer) {
     KvObserverGraph::Cut cut;
+    bool attached;
     {
         GraphGuard guard(graphLock());
-        if (!m_observer.isNull())
-            goto taken;
-        if (observer.isNull())
-            return;
-        KvObservable* present = observer->m_source.get();
-        if (!present)
-            KvObserverGraph::link(this, observer.get());
-        else if (auto* relay = dynamic_cast<KvMultiSourceObserver*>(present))
-            KvObserverGraph::addEntry(relay, this);
-        else
-            KvObserverGraph::relay(new KvMultiSourceObserver(KvMultiSourceObserver::Linked{}),
-                                   observer.get(), this, cut);
-        return;
+        attached = KvObserverGraph::attach(this, observer.get(), cut);
     }
-taken:
-    throwTaken();
+    if (!attached)
+        throwTaken();
 }
 
 void KvObservable::detachObserver(KvObserver* observer) {
