@@ -104,7 +104,9 @@ public:
             unlink(source, cut);
     }
 
-    static void addEntry(KvMultiSourceObserver* relay, KvObservable* source) {
+    // The source's count moves into the entry's link as it is: a link taken over from elsewhere
+    // changes no count, so no other thread lets go of one of a source it never reached.
+    static void addEntry(KvMultiSourceObserver* relay, KvHandle<KvObservable> source) {
         auto* entry = new KvAggregatedObserver(relay);
         try {
             relay->m_sources.push_back(entry);
@@ -112,7 +114,8 @@ public:
             entry->retire();
             throw;
         }
-        link(source, entry);
+        source->m_observer = entry;
+        entry->m_source = std::move(source);
     }
 
     // False when the source has an observer already.
@@ -139,11 +142,11 @@ public:
         observer->m_source = relay;
         if (!old.isNull() && old->m_observer.get() == observer) {
             relay->m_observer = std::move(old->m_observer);
-            addEntry(relay, old.get());
+            addEntry(relay, std::move(old));
         } else {
             relay->m_observer = observer;
+            cut.link(old);
         }
-        cut.link(old);
         if (newSource)
             addEntry(relay, newSource);
     }
@@ -206,13 +209,15 @@ public:
 };
 
 KvObserver::~KvObserver() {
-    // Linked still only when deleted directly: the source's link to us was not counted then.
+    // Linked still only when deleted directly: the source's count on us goes with its link.
     if (m_source.isNull())
         return;
     KvObserverGraph::Cut cut;
     GraphGuard guard(graphLock());
-    if (KvObservable* source = m_source.get(); source && source->m_observer.get() == this)
+    if (KvObservable* source = m_source.get(); source && source->m_observer.get() == this) {
         source->m_observer.abandon();
+        kvInterlockedDecrement(&m_refCount);
+    }
     cut.link(m_source);
 }
 
