@@ -29,18 +29,28 @@ void KvBufferedOutputStream::write(uint8_t byte) {
 }
 
 void KvBufferedOutputStream::write(const void* buffer, uint32_t length, uint32_t offset) {
+    uint32_t taken = 0;
+    writeCounted(buffer, length, offset, taken);
+}
+
+void KvBufferedOutputStream::writeCounted(const void* buffer, uint32_t length, uint32_t offset,
+                                          uint32_t& taken) {
+    taken = 0;
     if (!buffer)
         return;
     uint32_t size = m_buffer->size();
     if (size - m_count < length)
         flush();
     if (size - m_count < length) {
-        m_out->write(buffer, length, offset);
+        // What the target kept of a run too large to hold: a stream over this one that fails
+        // keeps only the rest.
+        m_out->writeCounted(buffer, length, offset, taken);
         return;
     }
     std::memcpy(m_buffer->getData() + m_count, static_cast<const uint8_t*>(buffer) + offset,
                 length);
     m_count += length;
+    taken = length;
 }
 
 void KvBufferedOutputStream::flush() {

@@ -15,6 +15,9 @@ public:
     using KvOutputStream::write;
     void write(uint8_t byte) override;
     void write(const void* buffer, uint32_t length, uint32_t offset) override;
+    // Tells what it holds of the bytes, or what its target kept of a run passed straight on.
+    void writeCounted(const void* buffer, uint32_t length, uint32_t offset,
+                      uint32_t& taken) override;
     // Passes the buffered bytes on; the target's own flush is not called.
     void flush() override;
 

@@ -9,20 +9,27 @@
 #include <utility>
 
 namespace {
-// The writeCounted under way on this thread: when it reaches the byte loop of the same stream, a
-// target that takes bytes one by one tells how many it took before one failed.
+// The writeCounted under way on this thread: when the byte loop of the same stream is given the
+// very bytes of that call, a target that takes bytes one by one tells how many it took before one
+// failed. Other bytes the stream hands to its loop (an encoding of them, say) count nothing.
 struct Counting {
     const KvOutputStream* stream;
+    const void* buffer;
+    uint32_t length;
+    uint32_t offset;
     uint32_t* taken;
 };
-thread_local Counting tCounting{nullptr, nullptr};
+thread_local Counting tCounting{};
 } // namespace
 
 void KvOutputStream::write(const void* buffer, uint32_t length, uint32_t offset) {
     if (!buffer)
         return;
     const uint8_t* bytes = static_cast<const uint8_t*>(buffer) + offset;
-    uint32_t* taken = tCounting.stream == this ? std::exchange(tCounting, {}).taken : nullptr;
+    uint32_t* taken = nullptr;
+    if (tCounting.stream == this && tCounting.buffer == buffer && tCounting.length == length &&
+        tCounting.offset == offset)
+        taken = std::exchange(tCounting, {}).taken;
     uint32_t i = 0;
     try {
         for (; i < length; ++i)
@@ -37,7 +44,7 @@ void KvOutputStream::write(const void* buffer, uint32_t length, uint32_t offset)
 void KvOutputStream::writeCounted(const void* buffer, uint32_t length, uint32_t offset,
                                   uint32_t& taken) {
     taken = 0;
-    const Counting outer = std::exchange(tCounting, Counting{this, &taken});
+    const Counting outer = std::exchange(tCounting, Counting{this, buffer, length, offset, &taken});
     try {
         write(buffer, length, offset);
     } catch (...) {

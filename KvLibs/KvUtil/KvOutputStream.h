@@ -17,7 +17,9 @@ public:
     virtual void flush() {}
     // Writes like write(buffer, length, offset). When that fails, `taken` tells how many of the
     // bytes the target kept before the failure was thrown: a stream that writes byte by byte (only
-    // write(uint8_t) of its own) tells; one with a write of its own that cannot tell says 0.
+    // write(uint8_t) of its own) tells, and so do the library's streams that pass writes on; one
+    // with a write of its own that cannot tell says 0, so that a retry may write some bytes again
+    // but never skips any.
     virtual void writeCounted(const void* buffer, uint32_t length, uint32_t offset,
                               uint32_t& taken);
 
