@@ -28,7 +28,8 @@ private:
 class KvMultiSourceObserver : public KvObservable {
 public:
     // Takes the observer's present source over, and adds the new one. Throws, changing nothing,
-    // when the new source has an observer already.
+    // when the new source has an observer already. Linked as it is made, it is held by its links
+    // alone until its maker takes a handle: a detach on another thread meanwhile may free it.
     KvMultiSourceObserver(KvObserver* observer, KvObservable* newSource);
     ~KvMultiSourceObserver() override;
 

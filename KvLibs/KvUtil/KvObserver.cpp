@@ -73,9 +73,15 @@ public:
 
     // The functions below run under the graph's lock.
 
+    static void mark(KvObserver* linked) {
+        linked->m_linked.store(true, std::memory_order_relaxed);
+    }
+
     static void link(KvObservable* source, KvObserver* observer) {
         source->m_observer = observer;
         observer->m_source = source;
+        mark(source);
+        mark(observer);
     }
 
     // Cuts a source's link to its observer, and the link back. An entry leaves its relay.
@@ -115,6 +121,8 @@ public:
             throw;
         }
         source->m_observer = entry;
+        mark(source.get());
+        mark(entry);
         entry->m_source = std::move(source);
     }
 
@@ -140,6 +148,8 @@ public:
                       Cut& cut) {
         KvHandle<KvObservable> old = std::move(observer->m_source);
         observer->m_source = relay;
+        mark(observer);
+        mark(relay);
         if (!old.isNull() && old->m_observer.get() == observer) {
             relay->m_observer = std::move(old->m_observer);
             addEntry(relay, std::move(old));
@@ -210,13 +220,16 @@ public:
 
 KvObserver::~KvObserver() {
     // Linked still only when deleted directly: the source's count on us goes with its link.
-    if (m_source.isNull())
+    if (!m_linked.load(std::memory_order_relaxed))
         return;
     KvObserverGraph::Cut cut;
     GraphGuard guard(graphLock());
     if (KvObservable* source = m_source.get(); source && source->m_observer.get() == this) {
         source->m_observer.abandon();
         kvInterlockedDecrement(&m_refCount);
+        // Our relay's sources would hold it, and it them, for good.
+        if (auto* relay = dynamic_cast<KvMultiSourceObserver*>(source))
+            KvObserverGraph::removeAll(relay, cut);
     }
     cut.link(m_source);
 }
@@ -236,7 +249,7 @@ void KvObserver::detach() {
 KvObservable::~KvObservable() {
     // Most observables (every stream a message is read from or written to) never had one: no
     // lock for them. Nothing attaches to an object that is being destroyed.
-    if (m_observer.isNull())
+    if (!m_linked.load(std::memory_order_relaxed))
         return;
     KvObserverGraph::Cut cut;
     KvHandle<KvObserver> told;

@@ -4,6 +4,8 @@
 
 #include "KvObject.h"
 
+#include <atomic>
+
 class KvObservable;
 class KvObserverGraph;
 
@@ -24,6 +26,11 @@ protected:
     friend class KvObservable;
     friend class KvMultiSourceObserver;
     KvHandle<KvObservable> m_source;
+
+private:
+    // Set when it first watches or is watched, never cleared: the destructor of one that never
+    // was (most streams) takes no lock, and one that was cannot miss a link another thread moves.
+    std::atomic<bool> m_linked{false};
 };
 
 class KvObservable : public KvObserver {

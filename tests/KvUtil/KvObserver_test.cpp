@@ -124,6 +124,30 @@ TEST(KvObservable, DestroyedSourceSaysDisconnecting) {
     ASSERT_FALSE(e.isNull());
     EXPECT_STREQ(e->getText(), "Disconnecting");
     EXPECT_TRUE(observer->getSource().isNull());
+
+    // An observer on the stack goes while watched, directly, through a relay, or as the middle of
+    // a chain: its sources let go of it, and what watched the middle hears "Disconnecting".
+    KvHandle<Source> a(new Source), b(new Source);
+    for (int sources = 1; sources <= 2; ++sources) {
+        {
+            Recorder local;
+            a->attachObserver(&local);
+            if (sources == 2)
+                b->attachObserver(&local);
+        }
+        EXPECT_FALSE(a->hasObserver());
+        EXPECT_FALSE(b->hasObserver());
+    }
+    KvHandle<Recorder> end(new Recorder);
+    {
+        Source middle;
+        middle.attachObserver(end);
+        a->attachObserver(&middle);
+    }
+    EXPECT_FALSE(a->hasObserver());
+    EXPECT_TRUE(end->getSource().isNull());
+    ASSERT_EQ(end->arguments.size(), 1u);
+    EXPECT_EQ(a->getRefCount(), 1);
 }
 
 // Watches two sources and, on its first update, lets go of its source or of the notifier.
@@ -446,6 +470,30 @@ TEST(KvObservable, ObserverDestructorMayWaitForAThreadThatAttaches) {
         std::_Exit(1); // the hung threads cannot be joined
     }
     scenario.join();
+}
+
+TEST(KvObservable, AStackSourceGoesWhileAnotherThreadMakesItsObserverARelay) {
+    // Its thread alone reaches the source; the other only adds and removes a source of its own,
+    // which moves the stack source's link into a relay and back.
+    KvHandle<Recorder> observer(new Recorder);
+    KvHandle<Source> a(new Source);
+    std::atomic<bool> done{false};
+    together(
+        [&] {
+            while (!done) {
+                Source local;
+                local.attachObserver(observer);
+            }
+        },
+        [&] {
+            for (int i = 0; i < 20000; ++i) {
+                a->attachObserver(observer);
+                a->detachObserver(observer.get());
+            }
+            done = true;
+        });
+    EXPECT_TRUE(observer->getSource().isNull());
+    EXPECT_EQ(a->getRefCount(), 1);
 }
 
 TEST(KvObservable, LinksReadWhileAnotherThreadChangesThem) {
