@@ -325,11 +325,19 @@ KvInetAddress loopback() {
     return KvInetAddress::sFromAddress(kvInetAddr("127.0.0.1"));
 }
 
-// Receives datagrams on the port and dumps each; count 0 means no end.
+// The port the socket is bound to: for port 0, the one the system chose.
+uint32_t boundPort(const KvSocketImpl& socket, uint32_t port) {
+    uint32_t address = 0;
+    uint16_t bound = 0;
+    return kvSocketGetName(socket.getHandle(), &address, &bound) == 0 ? bound : port;
+}
+
+// Receives datagrams on the port one after the other, on this thread, and dumps each; count 0
+// means no end.
 ExitStatus listenUdp(uint32_t port, uint64_t count) {
     const uint32_t size = 65536;
     KvHandle<KvDatagramSocket> socket(new KvDatagramSocket(port, loopback(), false, size));
-    std::cout << "listening on UDP port " << port << std::endl;
+    std::cout << "listening on UDP port " << boundPort(*socket, port) << std::endl;
     ExitStatus status = kAllValid;
     for (uint64_t n = 0; count == 0 || n < count;) {
         KvDatagramPacket packet(KvByteArray::sCreate(size), 0, size, KvInetAddress(), 0);
@@ -348,11 +356,12 @@ ExitStatus listenUdp(uint32_t port, uint64_t count) {
     return status;
 }
 
-// Accepts connections one after the other and dumps every message that the SIP-over-TCP framing
-// cuts out of them; count 0 means no end.
+// Accepts connections one after the other, on this thread, and dumps every message that the
+// SIP-over-TCP framing cuts out of them: the next connection waits until the peer before it closes
+// its own. Count 0 means no end.
 ExitStatus listenTcp(uint32_t port, uint64_t count) {
     KvHandle<KvServerSocket> server(new KvServerSocket(port, loopback()));
-    std::cout << "listening on TCP port " << port << std::endl;
+    std::cout << "listening on TCP port " << boundPort(*server, port) << std::endl;
     ExitStatus status = kAllValid;
     uint64_t n = 0;
     while (count == 0 || n < count) {
@@ -397,9 +406,10 @@ bool parseNumber(const char* text, uint64_t& value) {
 int usage(std::ostream& out, int code) {
     out << "usage: sipdump [--] FILE...\n"
            "       sipdump --listen udp|tcp PORT [--count N]\n"
-           "Parses each FILE as one SIP message, or listens on PORT of 127.0.0.1 and parses\n"
-           "what arrives, N messages or without end; prints what the stack made of each\n"
-           "message. After --, every argument is a FILE, even one that starts with -.\n"
+           "Parses each FILE as one SIP message, or listens on PORT of 127.0.0.1 (0: one the\n"
+           "system picks, which it prints) and parses what arrives, N messages or without\n"
+           "end, one TCP connection at a time; prints what the stack made of each message.\n"
+           "After --, every argument is a FILE, even one that starts with -.\n"
            "Exit status: 0 when every message read is valid, 1 when one is not, 2 for a\n"
            "usage, file or socket error.\n";
     return code;

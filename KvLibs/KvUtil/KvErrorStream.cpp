@@ -22,6 +22,15 @@ InstanceHolder& holder() {
     return *instance;
 }
 
+// A log line is written while its caller handles something else: when the sink fails (a full
+// disk), the line is lost and the caller goes on as if it had been written.
+template <class Write> void toSink(Write&& write) {
+    try {
+        write();
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 KvErrorStream::KvErrorStream(KvHandle<KvOutputStream> sink)
@@ -34,7 +43,7 @@ KvErrorStream::~KvErrorStream() {
 
 void KvErrorStream::write(const void* buffer, uint32_t length, uint32_t offset) {
     if (!m_sink.isNull()) {
-        m_sink->write(buffer, length, offset);
+        toSink([&] { m_sink->write(buffer, length, offset); });
     } else if (buffer) {
         std::cerr.write(static_cast<const char*>(buffer) + offset, length);
     }
@@ -50,14 +59,14 @@ void KvErrorStream::writeCounted(const void* buffer, uint32_t length, uint32_t o
 
 void KvErrorStream::write(uint8_t byte) {
     if (!m_sink.isNull())
-        m_sink->write(byte);
+        toSink([&] { m_sink->write(byte); });
     else
         std::cerr.put(static_cast<char>(byte));
 }
 
 void KvErrorStream::flush() {
     if (!m_sink.isNull())
-        m_sink->flush();
+        toSink([&] { m_sink->flush(); });
     else
         std::cerr.flush();
 }
@@ -97,8 +106,8 @@ void KvErrorStream::unlock() {
 KvOutputStream& KvErrorStream::getStream(uint32_t level) {
     if (!isLevelEnabled(level))
         return KvOutputSink::sNullStream();
-    if (!m_sink.isNull())
-        return *m_sink.get();
+    // Not the sink itself: what the caller writes passes through the error stream, which drops it
+    // when the sink fails.
     return *this;
 }
 

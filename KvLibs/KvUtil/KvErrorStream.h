@@ -1,5 +1,7 @@
 // The process-wide diagnostic stream. Callers ask it for a stream for a level (and a category) and
-// write to what they get: the attached sink, or the null stream when the level or category is off.
+// write to what they get: the error stream itself, which passes the text to the attached sink, or
+// the null stream when the level or category is off. A sink that fails loses the text: logging
+// never changes what the code that logs does.
 #pragma once
 
 #include "KvKeyTable.h"
@@ -12,7 +14,8 @@ class KvMutex;
 
 class KvErrorStream : public KvOutputStream {
 public:
-    // The sink may be null: text then goes to the standard error output.
+    // The sink may be null: text then goes to the standard error output. What the sink throws is
+    // dropped with the text.
     explicit KvErrorStream(KvHandle<KvOutputStream> sink = KvHandle<KvOutputStream>());
     ~KvErrorStream() override;
 

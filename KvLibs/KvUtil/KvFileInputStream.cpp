@@ -4,18 +4,20 @@
 #include "KvLibraryLock.h"
 #include "KvPlatformFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 
 namespace {
 
-// The descriptors of all file input streams, each with the stream that owns it (null for a
-// descriptor that no stream owns), guarded by the library lock. A stream entered before the last
-// closeAll has lost its number, which may come back with a new owner: it leaves that alone and
-// reads nothing through it. An entry names only a live stream: a stream's destructor erases its
-// own. Never destroyed: streams may outlive static destruction.
-std::map<int, const KvFileInputStream*>& registry() {
-    static auto* const descriptors = new std::map<int, const KvFileInputStream*>;
+// Every live file input stream under its descriptor, guarded by the library lock; several streams
+// may share a number. A stream's destructor takes out its own entry, owning or not, so that
+// closeAll closes only numbers that live streams hold. A stream entered before the last closeAll
+// has lost its number, which may come back with a new owner: it leaves that alone and reads
+// nothing through it. Never destroyed: streams may outlive static destruction.
+using Registry = std::multimap<int, const KvFileInputStream*>;
+Registry& registry() {
+    static auto* const descriptors = new Registry;
     return *descriptors;
 }
 
@@ -43,11 +45,11 @@ void KvFileInputStream::enterInRegistry() {
     KvLibraryLockGuard guard;
     m_closings = s_closings.load(std::memory_order_relaxed);
     try {
-        if (!m_ownsFd) {
-            registry().emplace(m_fd, nullptr); // an owner's entry stays its owner's
-            return;
-        }
-        registry()[m_fd] = this;
+        // The system just handed the number out: whoever held it before closed it, and no stream
+        // of the earlier file may close the new one.
+        if (m_ownsFd)
+            registry().erase(m_fd);
+        registry().emplace(m_fd, this);
     } catch (...) {
         if (m_ownsFd)
             kvFileClose(m_fd);
@@ -56,24 +58,32 @@ void KvFileInputStream::enterInRegistry() {
 }
 
 KvFileInputStream::~KvFileInputStream() {
-    if (!m_ownsFd)
-        return;
     KvLibraryLockGuard guard;
     // After closeAll the number is no longer ours and may already name another file.
-    auto entry = registry().find(m_fd);
-    if (entry == registry().end() || entry->second != this ||
-        m_closings != s_closings.load(std::memory_order_relaxed))
+    if (m_closings != s_closings.load(std::memory_order_relaxed))
         return;
-    registry().erase(entry);
+    auto [first, last] = registry().equal_range(m_fd);
+    auto own =
+        std::find_if(first, last, [this](const auto& entry) { return entry.second == this; });
+    if (own == last)
+        return; // an owner whose number was closed behind its back and handed out again
+    if (!m_ownsFd) {
+        registry().erase(own);
+        return;
+    }
+    // The streams that wrap the number go with the file: it no longer names anything of theirs.
+    registry().erase(first, last);
     kvFileClose(m_fd);
 }
 
 void KvFileInputStream::closeAll() {
     KvLibraryLockGuard guard;
     s_closings.fetch_add(1, std::memory_order_release); // before the numbers can come back
-    for (const auto& entry : registry())
-        kvFileClose(entry.first);
-    registry().clear();
+    Registry& streams = registry();
+    for (auto entry = streams.begin(); entry != streams.end();
+         entry = streams.upper_bound(entry->first))
+        kvFileClose(entry->first);
+    streams.clear();
 }
 
 int KvFileInputStream::read() {

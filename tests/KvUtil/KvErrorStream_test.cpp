@@ -2,6 +2,7 @@
 #include "KvException.h"
 #include "KvFileOutputStream.h"
 #include "KvOutputSink.h"
+#include "support/KvTestExceptions.h"
 #include "support/KvTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ TEST(KvErrorStream, LevelsBelowTheThresholdPass) {
     EXPECT_TRUE(stream.isLevelEnabled(2));
     EXPECT_FALSE(stream.isLevelEnabled(3));
     EXPECT_FALSE(stream.isLevelEnabled(5));
-    EXPECT_EQ(&stream.getStream(2), sink.get());
+    EXPECT_EQ(&stream.getStream(2), &stream); // which passes it on to the sink
     EXPECT_EQ(&stream.getStream(3), &KvOutputSink::sNullStream());
     stream.getStream(5) << "general trace " << 5 << endl;
     stream.getStream(0) << "passes " << 0 << endl;
@@ -58,7 +59,7 @@ TEST(KvErrorStream, CategoriesMustBeEntered) {
     KvErrorStream stream(sink);
     EXPECT_EQ(&stream.getStream("KvSocket", 0), &KvOutputSink::sNullStream());
     stream.addCategory("KvSocket");
-    EXPECT_EQ(&stream.getStream("KvSocket", 0), sink.get());
+    EXPECT_EQ(&stream.getStream("KvSocket", 0), &stream);
     EXPECT_EQ(&stream.getStream("KvSocket", 3), &KvOutputSink::sNullStream());
     EXPECT_EQ(&stream.getStream("KvThread", 0), &KvOutputSink::sNullStream());
     EXPECT_EQ(&stream.getStream(nullptr, 0), &KvOutputSink::sNullStream());
@@ -90,6 +91,17 @@ TEST(KvErrorStream, WriteTextLeavesOutTheTerminator) {
     stream.flush();
     EXPECT_EQ(sink->text, "abcyz");
     EXPECT_EQ(sink->flushes, 1);
+}
+
+TEST(KvErrorStream, ASinkThatFailsLosesTheTextAndNothingElse) {
+    KvErrorStream stream(KvHandle<KvOutputStream>(new KvFileOutputStream("/dev/full")));
+    stream.addCategory("KvException");
+    EXPECT_EQ(kvThrownText([&] { stream.getStream("KvException", 0) << "line " << 1 << endl; }),
+              "(nothing thrown)");
+    // A trace of several parts gets to its unlock.
+    stream.lock();
+    EXPECT_EQ(kvThrownText([&] { stream << "part " << 'a' << endl; }), "(nothing thrown)");
+    stream.unlock();
 }
 
 TEST(KvErrorStream, SetInstanceReturnsThePreviousStream) {

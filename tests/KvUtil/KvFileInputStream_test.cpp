@@ -154,6 +154,36 @@ TEST_F(KvFileInputStreamTest, CloseAllClosesEveryFileOnce) {
     }
 }
 
+TEST_F(KvFileInputStreamTest, CloseAllClosesOnlyNumbersThatLiveStreamsHold) {
+    fs::path other = dir / "other.txt";
+    std::ofstream(other) << "abc";
+    // A caller's descriptor, wrapped for a while, closed by the caller, handed out again.
+    int callers = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(callers, 0);
+    { KvFileInputStream wrapped(callers); }
+    ::close(callers);
+    int reused = ::open(other.c_str(), O_RDONLY);
+    ASSERT_EQ(callers, reused);
+    // A stream's own file, wrapped beside it, closed when the stream goes.
+    KvHandle<KvFileInputStream> owner(new KvFileInputStream(file.c_str()));
+    int owned = owner->getDescriptor();
+    KvFileInputStream wrapsIt(owned);
+    owner.release();
+    int reusedToo = ::open(other.c_str(), O_RDONLY);
+    ASSERT_EQ(owned, reusedToo);
+    // Still held by one live stream when the other over it goes.
+    int shared = ::open(file.c_str(), O_RDONLY);
+    KvFileInputStream first(shared);
+    { KvFileInputStream second(shared); }
+
+    KvFileInputStream::closeAll();
+    EXPECT_TRUE(isOpen(reused));
+    EXPECT_TRUE(isOpen(reusedToo));
+    EXPECT_FALSE(isOpen(shared));
+    ::close(reused);
+    ::close(reusedToo);
+}
+
 TEST_F(KvFileInputStreamTest, AStreamFromBeforeCloseAllLeavesAReusedDescriptorToItsNewStream) {
     KvHandle<KvFileInputStream> old(new KvFileInputStream(file.c_str()));
     int fd = old->getDescriptor();

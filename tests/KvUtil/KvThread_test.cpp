@@ -1,7 +1,6 @@
 #include "KvThreadTestSupport.h"
 
 #include "KvException.h"
-#include "KvFileOutputStream.h"
 #include "KvOutputStream.h"
 #include "KvProcess.h"
 #include "KvThread.h"
@@ -181,10 +180,7 @@ TEST(KvThread, ExceptionsEscapingTheBodyAreLoggedAndEndTheThread) {
 }
 
 TEST(KvThread, ACatchSiteWhoseLogCannotBeWrittenDropsTheLineAndGoesOn) {
-    KvHandle<KvErrorStream> full(
-        new KvErrorStream(KvHandle<KvOutputStream>(new KvFileOutputStream("/dev/full"))));
-    full->addCategory("KvException");
-    KvHandle<KvErrorStream> previous = KvErrorStream::setInstance(full);
+    KvUnwritableLog full;
     KvHandle<FunctionThread> thread(
         new FunctionThread([](FunctionThread&) { KvException::sThrow("body failed"); }));
     thread->fork();
@@ -199,7 +195,6 @@ TEST(KvThread, ACatchSiteWhoseLogCannotBeWrittenDropsTheLineAndGoesOn) {
         pool.submitUpdate(job, KvHandle<KvObject>());
         EXPECT_TRUE(waitUntil([&] { return job->m_thread.load() && pool.getIdleCount() == 1; }));
     }
-    KvErrorStream::setInstance(previous);
     EXPECT_TRUE(ended);
     EXPECT_TRUE(ran);
 }

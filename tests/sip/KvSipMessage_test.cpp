@@ -569,6 +569,21 @@ TEST(KvSipMessageParse, ABadHeaderLineCostsOnlyThatLineAndIsLogged) {
     EXPECT_EQ(std::string(blanks->getBody(), blanks->getBodyLength()), "v=0\n");
 }
 
+TEST(KvSipMessageParse, ALogThatCannotBeWrittenChangesNothingParsed) {
+    KvUnwritableLog full;
+    auto stateOf = [](const std::string& text) {
+        int32_t state = -1;
+        EXPECT_EQ(kvThrownText([&] { state = kvParseMessage(text)->getParseState(); }),
+                  "(nothing thrown)");
+        return state;
+    };
+    const std::string longName = "Long-Long-Long-Long-Long-Long-Long-Long-Long-Long-Name: x\r\n";
+    EXPECT_EQ(stateOf(kInviteHead + longName + "\r\n"), KV_MALFORMED);
+    EXPECT_EQ(stateOf(withRequestLine("INVITE sip:b@h SIP/3.0\r\n")), 505);
+    EXPECT_EQ(stateOf(kInviteHead + "Content-Length: 10\r\n\r\nabcd"), KV_MALFORMED);
+    EXPECT_EQ(kvThrownText([&] { kvParseMessage(""); }), "SIP Method Token Expected");
+}
+
 TEST(KvSipMessageParse, ANulInAHeaderLineDamagesIt) {
     KvCapturedLog log;
     for (std::string line :

@@ -18,9 +18,9 @@ inline bool kvCorpusPresent() {
     return std::filesystem::is_directory(std::filesystem::path(KV_CORPUS_DIR));
 }
 
-// One line: what is missing and how to give the build a corpus.
+// One line: where the corpus was looked for and how to give the build one.
 inline std::string kvCorpusMissing() {
-    const std::string where = *KV_CORPUS_DIR ? std::string(" at ") + KV_CORPUS_DIR : "";
+    const std::string where = *KV_CORPUS_DIR ? std::string(" at ") + KV_CORPUS_DIR : " named";
     return "no message corpus" + where +
            ": configure with -DKV_CORPUS_DIR=<folder holding rfc4475/ and bench/> to run this test";
 }

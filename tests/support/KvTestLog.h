@@ -2,11 +2,13 @@
 #pragma once
 
 #include "KvErrorStream.h"
+#include "KvFileOutputStream.h"
 #include "KvOutputStream.h"
 
 #include <initializer_list>
 #include <mutex>
 #include <string>
+#include <utility>
 
 // Collects everything written to it; safe to write from several threads.
 class KvCapturingSink : public KvOutputStream {
@@ -32,24 +34,44 @@ private:
     std::string m_text;
 };
 
-// Routes the given categories of the error stream into a sink for the scope.
-class KvCapturedLog {
+// Installs an error stream over the sink, with the given categories entered, for the scope.
+class KvInstalledLog {
 public:
-    explicit KvCapturedLog(std::initializer_list<const char*> categories = {"KvException"})
-        : m_sink(new KvCapturingSink) {
-        KvHandle<KvErrorStream> stream(new KvErrorStream(KvHandle<KvOutputStream>(m_sink.get())));
+    KvInstalledLog(KvHandle<KvOutputStream> sink, std::initializer_list<const char*> categories) {
+        KvHandle<KvErrorStream> stream(new KvErrorStream(std::move(sink)));
         for (const char* category : categories)
             stream->addCategory(category);
         m_previous = KvErrorStream::setInstance(stream);
     }
-    ~KvCapturedLog() { KvErrorStream::setInstance(m_previous); }
-    KvCapturedLog(const KvCapturedLog&) = delete;
-    KvCapturedLog& operator=(const KvCapturedLog&) = delete;
+    ~KvInstalledLog() { KvErrorStream::setInstance(m_previous); }
+    KvInstalledLog(const KvInstalledLog&) = delete;
+    KvInstalledLog& operator=(const KvInstalledLog&) = delete;
+
+private:
+    KvHandle<KvErrorStream> m_previous;
+};
+
+// Routes the given categories of the error stream into a sink for the scope.
+class KvCapturedLog : public KvInstalledLog {
+public:
+    explicit KvCapturedLog(std::initializer_list<const char*> categories = {"KvException"})
+        : KvCapturedLog(KvHandle<KvCapturingSink>(new KvCapturingSink), categories) {}
 
     std::string text() { return m_sink->text(); }
     bool contains(const std::string& part) { return text().find(part) != std::string::npos; }
 
 private:
+    KvCapturedLog(KvHandle<KvCapturingSink> sink, std::initializer_list<const char*> categories)
+        : KvInstalledLog(KvHandle<KvOutputStream>(sink.get()), categories), m_sink(sink) {}
+
     KvHandle<KvCapturingSink> m_sink;
-    KvHandle<KvErrorStream> m_previous;
+};
+
+// For the scope, a log file on a full disk that the application's log set-up made: every
+// category entered, every write failing.
+class KvUnwritableLog : public KvInstalledLog {
+public:
+    KvUnwritableLog()
+        : KvInstalledLog(KvHandle<KvOutputStream>(new KvFileOutputStream("/dev/full")),
+                         {"KvException", "KvSocket", "KvThread", "KvSipMlException"}) {}
 };
