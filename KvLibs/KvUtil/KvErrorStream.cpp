@@ -49,14 +49,6 @@ void KvErrorStream::write(const void* buffer, uint32_t length, uint32_t offset) 
     }
 }
 
-void KvErrorStream::writeCounted(const void* buffer, uint32_t length, uint32_t offset,
-                                 uint32_t& taken) {
-    if (!m_sink.isNull())
-        m_sink->writeCounted(buffer, length, offset, taken);
-    else
-        KvOutputStream::writeCounted(buffer, length, offset, taken);
-}
-
 void KvErrorStream::write(uint8_t byte) {
     if (!m_sink.isNull())
         toSink([&] { m_sink->write(byte); });

@@ -21,9 +21,6 @@ public:
 
     using KvOutputStream::write;
     void write(const void* buffer, uint32_t length, uint32_t offset) override;
-    // Tells what the sink kept.
-    void writeCounted(const void* buffer, uint32_t length, uint32_t offset,
-                      uint32_t& taken) override;
     void write(uint8_t byte) override;
     void flush() override;
     // Writes the text without its terminating NUL.

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "KvBufferedOutputStream.h"
-#include "KvErrorStream.h"
 #include "KvException.h"
 #include "KvOutputStream.h"
 
@@ -129,13 +128,10 @@ inline ::testing::AssertionResult kvLosesNothingOf(const std::string& text,
            << " and what follows is no part of the whole before it";
 }
 
-// The layer of an error stream in a stack of streams.
-constexpr uint32_t kKvErrorStreamLayer = 0;
-
 // Fails the target's first write, then its second, and so on until the write-out no longer fails;
-// straight to the target and through stacks of buffered streams (sizes, outermost first) and error
-// streams. After each failure the target holds a prefix of the text (once the stack has handed on
-// what it held), and the write-out done again adds the whole text once.
+// straight to the target and through stacks of buffered streams (sizes, outermost first). After
+// each failure the target holds a prefix of the text (once the stack has handed on what it held),
+// and the write-out done again adds the whole text once.
 template <class Target = KvFailingTarget, class WriteOut>
 void kvExpectAPrefixWhicheverWriteFails(const std::string& whole, WriteOut writeOut) {
     constexpr bool encodes = requires {
@@ -146,23 +142,19 @@ void kvExpectAPrefixWhicheverWriteFails(const std::string& whole, WriteOut write
         expected = Target::sEncode(whole);
     else
         expected = whole;
-    const std::vector<std::vector<uint32_t>> stacks = {
-        {}, {512}, {4096}, {4096, 64}, {64, 4096}, {512, kKvErrorStreamLayer, 64}};
+    const std::vector<std::vector<uint32_t>> stacks = {{},         {512},      {4096},
+                                                       {4096, 64}, {64, 4096}, {512, 4096, 64}};
     for (const std::vector<uint32_t>& stack : stacks) {
         for (uint32_t failing = 1;; ++failing) {
             std::string name = "streams";
             for (uint32_t layer : stack)
-                name += layer == kKvErrorStreamLayer ? " error" : " " + std::to_string(layer);
+                name += " " + std::to_string(layer);
             SCOPED_TRACE(name + ", write " + std::to_string(failing) + " fails");
             KvHandle<Target> target(new Target(failing));
             std::vector<KvHandle<KvOutputStream>> layers(1, target);
             for (auto layer = stack.rbegin(); layer != stack.rend(); ++layer) {
-                KvHandle<KvOutputStream> over;
-                if (*layer == kKvErrorStreamLayer)
-                    over = new KvErrorStream(layers.front());
-                else
-                    over = new KvBufferedOutputStream(layers.front(), *layer);
-                layers.insert(layers.begin(), over);
+                layers.insert(layers.begin(), KvHandle<KvOutputStream>(new KvBufferedOutputStream(
+                                                  layers.front(), *layer)));
             }
             KvOutputStream& out = *layers.front();
             // A buffered stream does not flush its target: each layer is flushed in turn.
