@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <typeinfo>
 #include <vector>
 
 // Who watches whom.
@@ -23,10 +24,11 @@
 // keep its relay alive, and the relay keeps the observer. When the relay's list becomes empty
 // (sources removed, detached or destroyed), relay and observer let go of each other in that step.
 //
-// A notification holds the observer it calls (through an entry, the relay too) until the update
-// returns; its caller holds the source. An update may detach or drop anything: what it lets go of
-// goes when the notification ends. A change is made in one hold of the lock, so a notifying thread
-// sees the links before it or after it: a relay takes a direct link's place with no gap between.
+// A notification reads, in one hold of the lock, the observer it calls (through a relay, the
+// relay's observer) and holds it until the update returns; its caller holds the source. An update
+// may detach or drop anything: what it lets go of goes when the notification ends. A change is made
+// in one hold of the lock, so a notifying thread sees the links before it or after it: a relay
+// takes a direct link's place with no gap between.
 //
 // A source or observer deleted while linked (one on the stack) cuts its links without counting;
 // no other thread may be reaching it then.
@@ -124,6 +126,18 @@ public:
         mark(source.get());
         mark(entry);
         entry->m_source = std::move(source);
+    }
+
+    // Whom a notify of the source calls: through an entry of a plain relay, the relay's observer
+    // at once, read in the same hold of the lock.
+    static KvHandle<KvObserver> recipient(const KvObservable* source) {
+        KvObserver* linked = source->m_observer.get();
+        if (linked && typeid(*linked) == typeid(KvAggregatedObserver)) {
+            KvMultiSourceObserver* relay = static_cast<KvAggregatedObserver*>(linked)->getOwner();
+            if (typeid(*relay) == typeid(KvMultiSourceObserver))
+                return relay->m_observer;
+        }
+        return source->m_observer;
     }
 
     // False when the source has an observer already.
@@ -301,7 +315,11 @@ bool KvObservable::block() {
 }
 
 void KvObservable::notifyObserver(KvHandle<KvObject> argument) {
-    KvHandle<KvObserver> observer = getObserver();
+    KvHandle<KvObserver> observer;
+    {
+        GraphGuard guard(graphLock());
+        observer = KvObserverGraph::recipient(this);
+    }
     if (!observer.isNull())
         observer->update(KvHandle<KvObject>(this), argument);
 }
