@@ -30,8 +30,11 @@
 // in one hold of the lock, so a notifying thread sees the links before it or after it: a relay
 // takes a direct link's place with no gap between.
 //
-// A source or observer deleted while linked (one on the stack) cuts its links without counting;
-// no other thread may be reaching it then.
+// A destructor takes the lock only when its object was ever linked: a flag set under the lock
+// with the first link and never cleared, so that one never linked (most streams) pays nothing and
+// one that was cannot miss a link that another thread moves meanwhile. A source or observer
+// deleted while linked (one on the stack) cuts its links without counting; no other thread may be
+// reaching it then.
 
 namespace {
 

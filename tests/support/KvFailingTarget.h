@@ -60,18 +60,15 @@ private:
 // A hex dump: its own write of a run hands two digits a byte to the base byte loop, and its k-th
 // digit fails once. It cannot tell how many of a run's bytes it kept, so a stream over it may write
 // some again; none may be lost.
-class KvFailingHexTarget : public KvOutputStream {
+class KvFailingHexTarget : public KvFailingByteTarget {
 public:
-    explicit KvFailingHexTarget(uint32_t failing) : m_failing(failing) {}
+    using KvFailingByteTarget::KvFailingByteTarget;
     using KvOutputStream::write;
     void write(uint8_t byte) override {
-        if (!m_inDigits) {
+        if (m_inDigits)
+            KvFailingByteTarget::write(byte);
+        else
             write(&byte, 1, 0);
-        } else if (++m_digits == m_failing) {
-            KvException::sThrow("target failed");
-        } else {
-            text.push_back(static_cast<char>(byte));
-        }
     }
     void write(const void* buffer, uint32_t length, uint32_t offset) override {
         if (!buffer)
@@ -95,11 +92,8 @@ public:
         }
         return digits;
     }
-    std::string text;
 
 private:
-    uint32_t m_failing;
-    uint32_t m_digits = 0;
     bool m_inDigits = false;
 };
 
