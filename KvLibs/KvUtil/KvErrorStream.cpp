@@ -8,6 +8,17 @@
 #include <iostream>
 #include <mutex>
 
+// Many threads log through one error stream at once. Two locks, each with one job:
+// - m_mutex is the callers': lock() and unlock() hold it around a trace of several parts, so that
+//   two such traces never interleave. The stream never takes it on its own.
+// - m_sinkLock guards the sink: every write and flush reaches the sink under it, so that a sink
+//   made for one thread (a byte-array stream, a caller's class) is never entered by two. It is held
+//   across that one call only; lines written piece by piece may interleave between pieces.
+// Order: m_mutex, when a caller holds it, before m_sinkLock, never the other way. The sink's own
+// write is the one piece of a caller's code that runs under a lock here, as it is what the lock
+// guards; the lock is recursive, so a sink that logs from its write re-enters on its own thread. A
+// sink must not wait for another thread that logs.
+
 namespace {
 
 // The installed instance. Neither the holder nor its lock is ever destroyed: code that runs during
@@ -24,8 +35,9 @@ InstanceHolder& holder() {
 
 // A log line is written while its caller handles something else: when the sink fails (a full
 // disk), the line is lost and the caller goes on as if it had been written.
-template <class Write> void toSink(Write&& write) {
+template <class Write> void toSink(std::recursive_mutex& sinkLock, Write&& write) {
     try {
+        std::lock_guard<std::recursive_mutex> guard(sinkLock);
         write();
     } catch (...) {
     }
@@ -43,7 +55,7 @@ KvErrorStream::~KvErrorStream() {
 
 void KvErrorStream::write(const void* buffer, uint32_t length, uint32_t offset) {
     if (!m_sink.isNull()) {
-        toSink([&] { m_sink->write(buffer, length, offset); });
+        toSink(m_sinkLock, [&] { m_sink->write(buffer, length, offset); });
     } else if (buffer) {
         std::cerr.write(static_cast<const char*>(buffer) + offset, length);
     }
@@ -51,14 +63,14 @@ void KvErrorStream::write(const void* buffer, uint32_t length, uint32_t offset) 
 
 void KvErrorStream::write(uint8_t byte) {
     if (!m_sink.isNull())
-        toSink([&] { m_sink->write(byte); });
+        toSink(m_sinkLock, [&] { m_sink->write(byte); });
     else
         std::cerr.put(static_cast<char>(byte));
 }
 
 void KvErrorStream::flush() {
     if (!m_sink.isNull())
-        toSink([&] { m_sink->flush(); });
+        toSink(m_sinkLock, [&] { m_sink->flush(); });
     else
         std::cerr.flush();
 }

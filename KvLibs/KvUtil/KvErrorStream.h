@@ -9,13 +9,14 @@
 #include "KvOutputStream.h"
 
 #include <cstdint>
+#include <mutex>
 
 class KvMutex;
 
 class KvErrorStream : public KvOutputStream {
 public:
     // The sink may be null: text then goes to the standard error output. What the sink throws is
-    // dropped with the text.
+    // dropped with the text. The sink is entered by one thread at a time.
     explicit KvErrorStream(KvHandle<KvOutputStream> sink = KvHandle<KvOutputStream>());
     ~KvErrorStream() override;
 
@@ -60,4 +61,5 @@ private:
     KvHandle<KvKeyTable> m_categories;
     KvHandle<KvOutputStream> m_sink;
     KvMutex* m_mutex;
+    std::recursive_mutex m_sinkLock; // one thread at a time in the sink
 };

@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <random>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -205,3 +208,64 @@ TEST(KvErrorStream, LogSetUpTruncatesALogThatCouldNotBeMoved) {
 }
 
 } // namespace
+
+TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATime) {
+    // A sink made for one thread, as a byte-array stream is; it refuses a text that starts "!".
+    struct OneThreadSink : KvOutputStream {
+        using KvOutputStream::write;
+        void write(uint8_t byte) override { write(&byte, 1, 0); }
+        void write(const void* buffer, uint32_t length, uint32_t offset) override {
+            if (inside.fetch_add(1) != 0)
+                ++overlaps;
+            const char* bytes = static_cast<const char*>(buffer) + offset;
+            const bool refused = length && bytes[0] == '!';
+            if (!refused)
+                text.append(bytes, length);
+            --inside;
+            if (refused)
+                KvException::sThrow("sink failed");
+        }
+        std::atomic<int> inside{0}, overlaps{0};
+        std::string text;
+    };
+    const char* seedText = std::getenv("KV_ERRORSTREAM_SEED");
+    const uint64_t seed = seedText ? std::strtoull(seedText, nullptr, 10)
+                                   : static_cast<uint64_t>(std::random_device{}());
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (KV_ERRORSTREAM_SEED reruns it)");
+    KvHandle<OneThreadSink> sink(new OneThreadSink);
+    KvHandle<KvErrorStream> stream(new KvErrorStream(sink));
+    stream->addCategory("KvException");
+    std::atomic<size_t> expected{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            std::mt19937_64 random(seed + t);
+            for (int i = 0; i < 2000; ++i) {
+                const std::string line = std::to_string(t) + "." + std::to_string(i) + "\n";
+                switch (random() % 4) {
+                case 0: // a line of one piece
+                    stream->getStream("KvException", 0) << line.c_str();
+                    expected += line.size();
+                    break;
+                case 1: // refused by the sink, lost alone
+                    stream->writeText(("!" + line).c_str());
+                    break;
+                case 2: // a trace of several parts
+                    stream->lock();
+                    stream->writeText("<");
+                    stream->writeText(line.c_str());
+                    stream->unlock();
+                    expected += 1 + line.size();
+                    break;
+                default:
+                    stream->flush();
+                }
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(sink->overlaps, 0);
+    // What the sink refused was lost alone; everything else arrived whole.
+    EXPECT_EQ(sink->text.size(), expected.load());
+    EXPECT_EQ(sink->text.find('!'), std::string::npos);
+}
