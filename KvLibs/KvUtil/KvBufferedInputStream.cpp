@@ -332,7 +332,9 @@ void KvBufferedInputStream::closeConnection() {
     KvClientSocket* socket = nullptr;
     if (KvSocketInputStream* socketStream = asSocketStream(m_stream))
         socket = socketStream->getSocket();
-    KvOutputStream& log = KvErrorStream::instance()->getStream("KvSocket", 0);
+    // Held while the line is written: another thread may install another error stream meanwhile.
+    KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
+    KvOutputStream& log = errorStream->getStream("KvSocket", 0);
     log << "KvBufferedInputStream::block(): closing the connection";
     if (socket) {
         KvInetAddress peer = socket->getPeerAddress();

@@ -8,15 +8,21 @@
 #include "KvOutputSink.h"
 #include "KvOutputStream.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 class KvMutex;
 
 class KvErrorStream : public KvOutputStream {
 public:
     // The sink may be null: text then goes to the standard error output. What the sink throws is
-    // dropped with the text. The sink is entered by one thread at a time.
+    // dropped with the text. The sink is entered by one thread at a time, under no lock of the
+    // stream's: a write returns once its text is in the sink or waits for the thread that is in
+    // the sink, which writes it before it leaves.
     explicit KvErrorStream(KvHandle<KvOutputStream> sink = KvHandle<KvOutputStream>());
     ~KvErrorStream() override;
 
@@ -38,7 +44,8 @@ public:
     // instance, which costs a process-wide lock.
     static constexpr uint32_t sDefaultLevel() { return kDefaultLevel; }
 
-    // Held around multi-part traces so that they do not interleave with each other.
+    // Held around multi-part traces so that they do not interleave with each other. The holder's
+    // text waits until its last unlock, or until another thread writes.
     void lock();
     void unlock();
 
@@ -57,9 +64,31 @@ public:
 private:
     static constexpr uint32_t kDefaultLevel = 3;
 
+    // One write or flush of the queue: where its bytes end.
+    struct Piece {
+        uint32_t end;
+        bool flush;
+    };
+
+    // Passes the bytes (or a flush) to the sink, or queues them for the thread that is writing.
+    void toSink(const uint8_t* bytes, uint32_t length, bool flush);
+    // The writer's loop: what others queued, until the queue is empty.
+    void writeQueued();
+    void pass(const uint8_t* bytes, uint32_t length, bool flush);
+    bool holdsTrace() const;
+
     uint32_t m_threshold;
     KvHandle<KvKeyTable> m_categories;
     KvHandle<KvOutputStream> m_sink;
     KvMutex* m_mutex;
-    std::recursive_mutex m_sinkLock; // one thread at a time in the sink
+    // The thread that holds m_mutex for a trace, and how often: set by that thread, compared by
+    // any with itself.
+    std::atomic<std::thread::id> m_traceOwner{};
+    uint32_t m_traceDepth = 0;
+    std::mutex m_queueLock;
+    bool m_writing = false;      // a thread is in the sink or about to be; under m_queueLock
+    std::string m_queued;        // under m_queueLock
+    std::vector<Piece> m_pieces; // under m_queueLock
+    std::string m_writtenText;   // the writer's alone
+    std::vector<Piece> m_writtenPieces;
 };

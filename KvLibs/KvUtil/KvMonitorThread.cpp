@@ -12,7 +12,7 @@ std::mutex s_instanceMutex;
 KvMonitorThread* s_instance = nullptr; // guarded by s_instanceMutex
 } // namespace
 
-KvTimerQueue::KvTimerQueue(KvMonitorThread* owner) : m_owner(owner), m_mutex(new KvMutex) {}
+KvTimerQueue::KvTimerQueue(KvMonitorThread* /*owner*/) : m_mutex(new KvMutex) {}
 
 KvTimerQueue::~KvTimerQueue() {
     clear();

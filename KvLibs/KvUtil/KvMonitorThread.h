@@ -21,6 +21,7 @@ public:
         KvHandle<KvObject> argument; // may be null
     };
 
+    // The owner, the scheduler that holds the queue, is not kept, as a thread pool's is not.
     explicit KvTimerQueue(KvMonitorThread* owner);
     ~KvTimerQueue();
     KvTimerQueue(const KvTimerQueue&) = delete;
@@ -39,8 +40,6 @@ public:
 
 private:
     std::multimap<KvTime, Entry> m_entries;
-    [[maybe_unused]] KvMonitorThread* const m_owner; // not counted, as a thread pool's owner
-
     KvMutex* m_mutex;
 };
 

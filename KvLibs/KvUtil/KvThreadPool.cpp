@@ -16,8 +16,8 @@ std::mutex s_linkMutex;
 
 } // namespace
 
-KvThreadPool::KvThreadPool(KvThread* owner, uint32_t maximum)
-    : m_maximum(maximum), m_workerCount(0), m_owner(owner), m_mutex(new KvMutex) {}
+KvThreadPool::KvThreadPool(KvThread* /*owner*/, uint32_t maximum)
+    : m_maximum(maximum), m_workerCount(0), m_mutex(new KvMutex) {}
 
 KvThreadPool::~KvThreadPool() {
     std::vector<KvWorkerThread*> workers;

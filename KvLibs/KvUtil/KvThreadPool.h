@@ -16,6 +16,8 @@ class KvThreadPool {
 public:
     enum JobKind : uint32_t { NO_JOB = 0, NOTIFY = 1, UPDATE = 2 };
 
+    // The owner, the dispatcher that holds the pool, is not kept: a count back would keep one that
+    // never ran alive for good, and while it runs its thread's own reference keeps it.
     KvThreadPool(KvThread* owner, uint32_t maximum);
     // Stops the workers and cuts them loose: a worker that was given a job runs it on its own.
     virtual ~KvThreadPool();
@@ -52,8 +54,5 @@ private:
     uint32_t m_workerCount;
     std::vector<KvWorkerThread*> m_idleWorkers;
     std::vector<KvWorkerThread*> m_allWorkers;
-    // Not counted: the dispatcher holds the pool, and a count back would keep one that never ran
-    // alive for good. While it runs, its thread's own reference keeps it.
-    [[maybe_unused]] KvThread* const m_owner;
     KvMutex* m_mutex;
 };

@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <sstream>
@@ -209,23 +211,47 @@ TEST(KvErrorStream, LogSetUpTruncatesALogThatCouldNotBeMoved) {
 
 } // namespace
 
-TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATime) {
-    // A sink made for one thread, as a byte-array stream is; it refuses a text that starts "!".
+TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATimeAndUnderNoLock) {
+    // A sink made for one thread, as a byte-array stream is. It refuses a text that starts "!";
+    // for one that starts "?" it waits for another thread that logs (a sink that hands its text
+    // to a queue of another thread's, which logs too); for one that starts "~" it logs itself.
     struct OneThreadSink : KvOutputStream {
         using KvOutputStream::write;
         void write(uint8_t byte) override { write(&byte, 1, 0); }
         void write(const void* buffer, uint32_t length, uint32_t offset) override {
             if (inside.fetch_add(1) != 0)
                 ++overlaps;
-            const char* bytes = static_cast<const char*>(buffer) + offset;
-            const bool refused = length && bytes[0] == '!';
+            const std::string piece(static_cast<const char*>(buffer) + offset, length);
+            const bool refused = !piece.empty() && piece[0] == '!';
             if (!refused)
-                text.append(bytes, length);
+                text += piece;
+            if (!piece.empty() && piece[0] == '?')
+                waitForALoggingThread();
+            if (!piece.empty() && piece[0] == '~')
+                stream->writeText("fed to itself\n");
             --inside;
             if (refused)
                 KvException::sThrow("sink failed");
         }
-        std::atomic<int> inside{0}, overlaps{0};
+        void waitForALoggingThread() {
+            KvHandle<KvErrorStream> log = stream;
+            auto done = std::make_shared<std::atomic<bool>>(false);
+            std::thread other([log, done] {
+                log->writeText("h\n");
+                *done = true;
+            });
+            // After one stall, the rest are not waited for.
+            for (int waited = 0; !*done && waited < (stalls ? 0 : 5000); ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (*done) {
+                other.join();
+            } else {
+                ++stalls; // it would wait for good
+                other.detach();
+            }
+        }
+        KvErrorStream* stream = nullptr;
+        std::atomic<int> inside{0}, overlaps{0}, stalls{0};
         std::string text;
     };
     const char* seedText = std::getenv("KV_ERRORSTREAM_SEED");
@@ -234,27 +260,41 @@ TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATime) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " (KV_ERRORSTREAM_SEED reruns it)");
     KvHandle<OneThreadSink> sink(new OneThreadSink);
     KvHandle<KvErrorStream> stream(new KvErrorStream(sink));
+    sink->stream = stream.get();
     stream->addCategory("KvException");
     std::atomic<size_t> expected{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
+    constexpr int kThreads = 4;
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             std::mt19937_64 random(seed + t);
             for (int i = 0; i < 2000; ++i) {
                 const std::string line = std::to_string(t) + "." + std::to_string(i) + "\n";
-                switch (random() % 4) {
+                switch (random() % 8) {
                 case 0: // a line of one piece
+                case 1:
                     stream->getStream("KvException", 0) << line.c_str();
                     expected += line.size();
                     break;
-                case 1: // refused by the sink, lost alone
+                case 2: // refused by the sink, lost alone
                     stream->writeText(("!" + line).c_str());
                     break;
-                case 2: // a trace of several parts
+                case 3: // a trace of several parts
+                case 4:
                     stream->lock();
                     stream->writeText("<");
                     stream->writeText(line.c_str());
                     stream->unlock();
+                    expected += 1 + line.size();
+                    break;
+                case 5: // the sink waits for another thread that logs
+                    if (random() % 8 == 0) {
+                        stream->writeText(("?" + line).c_str());
+                        expected += 1 + line.size() + 2;
+                    }
+                    break;
+                case 6: // the sink logs while it is written to
+                    stream->writeText(("~" + line).c_str());
                     expected += 1 + line.size();
                     break;
                 default:
@@ -264,8 +304,22 @@ TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATime) {
         });
     for (std::thread& thread : threads)
         thread.join();
+    ASSERT_EQ(sink->stalls, 0) << "a sink that waited for a thread that logs never saw it return";
     EXPECT_EQ(sink->overlaps, 0);
-    // What the sink refused was lost alone; everything else arrived whole.
+    // What the sink refused was lost alone, and what it wrote to the stream itself was dropped;
+    // everything else arrived whole, each thread's lines in the order it wrote them.
     EXPECT_EQ(sink->text.size(), expected.load());
     EXPECT_EQ(sink->text.find('!'), std::string::npos);
+    EXPECT_EQ(sink->text.find("fed to itself"), std::string::npos);
+    std::vector<int> last(kThreads, -1);
+    std::istringstream lines(sink->text);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t digits = line.find_first_of("0123456789");
+        if (line == "h" || digits == std::string::npos)
+            continue;
+        const int t = std::stoi(line.substr(digits));
+        const int i = std::stoi(line.substr(line.find('.') + 1));
+        ASSERT_LT(last[t], i) << line;
+        last[t] = i;
+    }
 }
