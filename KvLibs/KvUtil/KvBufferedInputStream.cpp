@@ -305,13 +305,10 @@ KvHandle<KvDatagramPacket> KvBufferedInputStream::readMessagePacket() {
     KvHandle<KvByteArray> bytes =
         KvByteArray::sCreate(length, length ? m_buffer->getData() + m_position : nullptr);
 
-    KvHandle<KvErrorStream> log = KvErrorStream::instance();
-    if (log->isLevelEnabled(7)) {
-        log->lock();
-        *log << "\n Begin #################################\n";
-        bytes->print(*log);
-        *log << " ################################# end\n";
-        log->unlock();
+    if (KvErrorLine line(7); line.isOn()) {
+        line.stream() << "\n Begin #################################\n";
+        bytes->print(line.stream());
+        line.stream() << " ################################# end\n";
     }
 
     KvInetAddress address;
@@ -332,16 +329,17 @@ void KvBufferedInputStream::closeConnection() {
     KvClientSocket* socket = nullptr;
     if (KvSocketInputStream* socketStream = asSocketStream(m_stream))
         socket = socketStream->getSocket();
-    // Held while the line is written: another thread may install another error stream meanwhile.
-    KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
-    KvOutputStream& log = errorStream->getStream("KvSocket", 0);
-    log << "KvBufferedInputStream::block(): closing the connection";
-    if (socket) {
-        KvInetAddress peer = socket->getPeerAddress();
-        uint32_t port = socket->getPeerPort();
-        log << " with " << peer.getHostAddress() << ":" << port;
+    {
+        KvErrorLine line("KvSocket", 0);
+        KvOutputStream& log = line.stream();
+        log << "KvBufferedInputStream::block(): closing the connection";
+        if (socket) {
+            KvInetAddress peer = socket->getPeerAddress();
+            uint32_t port = socket->getPeerPort();
+            log << " with " << peer.getHostAddress() << ":" << port;
+        }
+        log << ": " << m_framingError << endl;
     }
-    log << ": " << m_framingError << endl;
     if (socket)
         socket->close();
     m_ended = true;

@@ -4,6 +4,7 @@
 #include "KvMutex.h"
 #include "KvPlatformFile.h"
 
+#include <chrono>
 #include <cstring>
 #include <iostream>
 #include <mutex>
@@ -12,22 +13,22 @@
 // Many threads log through one error stream at once, into a sink that may be made for one thread
 // (a byte-array stream, a caller's class) and may do anything, even log or wait for a thread that
 // logs. So the sink is entered by one thread at a time, and never under a lock of the stream's.
-// - m_mutex is the callers': lock() and unlock() hold it around a trace of several parts, so that
-//   two such traces never interleave. The stream never takes it on its own.
+// - m_mutex is the trace lock: lock() and unlock() hold it around a trace of several parts (the
+//   library's own lines are such traces, through KvErrorLine). The holder's writes go to m_trace,
+//   which only the holder touches; its last unlock() moves the trace into the queue whole, so
+//   nothing another thread writes comes between its parts. Plain writes never wait for it.
 // - m_queueLock guards the queue (text and flushes that wait for the sink) and m_writing, which
 //   says that a thread is passing text to the sink. It is held only to queue, take or check;
-//   nothing else runs under it.
+//   nothing else runs under it. Order: m_mutex before m_queueLock, never the other way.
 // - A thread that finds nobody writing sets m_writing and becomes the writer: it passes its own
 //   text to the sink, then what others queued meanwhile, a write at a time, until it finds the
 //   queue empty; it clears m_writing in the hold of m_queueLock that found it so, so that nothing
 //   queued is ever left without a writer. A thread that finds a writer queues its text and goes
-//   on: the writer writes it before it leaves.
-// - A thread that holds the trace lock never writes: it queues, and its last unlock() writes what
-//   waits when nobody is writing. So nobody is in the sink under m_mutex either.
+//   on: the writer writes it before it leaves. The writer holds m_mutex never.
 // - What the sink writes to the stream from within its own write is dropped: it would feed itself.
-// When nobody is writing, the queue holds only the text of the thread that holds the trace lock,
-// so a thread's texts reach the sink in the order it wrote them. A write that fails (a full disk)
-// loses its own text alone.
+// When nobody is writing the queue is empty, so a thread's texts reach the sink in the order it
+// wrote them. A write that fails (a full disk) loses its own text alone. What a caller's print
+// writes into a library line runs under m_mutex, so the library makes such text beforehand.
 
 namespace {
 
@@ -87,23 +88,50 @@ bool KvErrorStream::holdsTrace() const {
     return m_traceOwner.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
+void KvErrorStream::Text::add(const uint8_t* bytes, uint32_t length, bool flush) {
+    // Past the bound (a sink that has stopped taking text) or out of memory, the text is lost as
+    // on a full disk, and what is kept stays whole.
+    if (length > kMaxQueued - text.size())
+        return;
+    try {
+        if (length)
+            text.append(reinterpret_cast<const char*>(bytes), length);
+        pieces.push_back({static_cast<uint32_t>(text.size()), flush});
+    } catch (...) {
+        text.resize(pieces.empty() ? 0 : pieces.back().end);
+    }
+}
+
+void KvErrorStream::Text::add(const Text& other) {
+    uint32_t start = 0;
+    for (const Piece& piece : other.pieces) {
+        add(reinterpret_cast<const uint8_t*>(other.text.data()) + start, piece.end - start,
+            piece.flush);
+        start = piece.end;
+    }
+}
+
+void KvErrorStream::Text::clear() {
+    text.clear();
+    pieces.clear();
+    // A burst's room is not kept for good.
+    if (text.capacity() > kKeptRoom) {
+        text.shrink_to_fit();
+        pieces.shrink_to_fit();
+    }
+}
+
 void KvErrorStream::toSink(const uint8_t* bytes, uint32_t length, bool flush) {
     if (tInSink == this)
         return;
+    if (holdsTrace()) {
+        m_trace.add(bytes, length, flush); // ours alone while we hold the trace lock
+        return;
+    }
     {
         std::lock_guard<std::mutex> guard(m_queueLock);
-        if (m_writing || holdsTrace()) {
-            // Past the bound (a sink that has stopped taking text) or out of memory, the text is
-            // lost as on a full disk, and the queue stays whole.
-            if (length > kMaxQueued - m_queued.size())
-                return;
-            try {
-                if (length)
-                    m_queued.append(reinterpret_cast<const char*>(bytes), length);
-                m_pieces.push_back({static_cast<uint32_t>(m_queued.size()), flush});
-            } catch (...) {
-                m_queued.resize(m_pieces.empty() ? 0 : m_pieces.back().end);
-            }
+        if (m_writing) {
+            m_queued.add(bytes, length, flush);
             return;
         }
         m_writing = true;
@@ -116,26 +144,19 @@ void KvErrorStream::writeQueued() {
     for (;;) {
         {
             std::lock_guard<std::mutex> guard(m_queueLock);
-            if (m_pieces.empty()) {
+            if (m_queued.pieces.empty()) {
                 m_writing = false;
                 return;
             }
-            m_writtenText.swap(m_queued);
-            m_writtenPieces.swap(m_pieces);
+            std::swap(m_written, m_queued);
         }
         uint32_t start = 0;
-        for (const Piece& piece : m_writtenPieces) {
-            pass(reinterpret_cast<const uint8_t*>(m_writtenText.data()) + start, piece.end - start,
+        for (const Piece& piece : m_written.pieces) {
+            pass(reinterpret_cast<const uint8_t*>(m_written.text.data()) + start, piece.end - start,
                  piece.flush);
             start = piece.end;
         }
-        m_writtenText.clear();
-        m_writtenPieces.clear();
-        // A burst's room is not kept for good.
-        if (m_writtenText.capacity() > kKeptRoom) {
-            m_writtenText.shrink_to_fit();
-            m_writtenPieces.shrink_to_fit();
-        }
+        m_written.clear();
     }
 }
 
@@ -184,19 +205,54 @@ void KvErrorStream::lock() {
 }
 
 void KvErrorStream::unlock() {
-    const bool last = --m_traceDepth == 0;
-    if (last)
-        m_traceOwner.store(std::thread::id(), std::memory_order_relaxed);
-    m_mutex->unlock();
-    if (!last || m_sink.isNull())
+    if (--m_traceDepth != 0) {
+        m_mutex->unlock();
         return;
+    }
+    m_traceOwner.store(std::thread::id(), std::memory_order_relaxed);
+    // The trace joins the queue whole, before the next holder can add to it.
+    bool write = false;
     {
         std::lock_guard<std::mutex> guard(m_queueLock);
-        if (m_writing || m_pieces.empty())
-            return;
-        m_writing = true;
+        if (!m_trace.pieces.empty()) {
+            m_queued.add(m_trace);
+            write = !m_writing;
+            m_writing = true;
+        }
     }
-    writeQueued();
+    m_trace.clear();
+    m_mutex->unlock();
+    if (write)
+        writeQueued();
+}
+
+void KvErrorStream::sReportFatal(const char* text) {
+    KvHandle<KvErrorStream> log = instance();
+    KvErrorLine(0).stream() << text << endl;
+    for (int waited = 0; waited < 1000; ++waited) {
+        {
+            std::lock_guard<std::mutex> guard(log->m_queueLock);
+            if (!log->m_writing)
+                return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+KvErrorLine::KvErrorLine(const char* category, uint32_t level)
+    : m_stream(&KvOutputSink::sNullStream()) {
+    KvHandle<KvErrorStream> log = KvErrorStream::instance();
+    KvOutputStream& stream = category ? log->getStream(category, level) : log->getStream(level);
+    if (&stream == &KvOutputSink::sNullStream())
+        return;
+    log->lock();
+    m_log = log;
+    m_stream = &stream;
+}
+
+KvErrorLine::~KvErrorLine() {
+    if (!m_log.isNull())
+        m_log->unlock();
 }
 
 KvOutputStream& KvErrorStream::getStream(uint32_t level) {

@@ -44,8 +44,8 @@ public:
     // instance, which costs a process-wide lock.
     static constexpr uint32_t sDefaultLevel() { return kDefaultLevel; }
 
-    // Held around multi-part traces so that they do not interleave with each other. The holder's
-    // text waits until its last unlock, or until another thread writes.
+    // Held around a trace of several parts, which then reaches the sink whole, at the last
+    // unlock: nothing another thread writes comes between its parts.
     void lock();
     void unlock();
 
@@ -61,6 +61,10 @@ public:
     static void sSetUpLog(const char* logName = "./Sip.log",
                           const char* previousLogName = "./SipPrv.log");
 
+    // Writes the line for a fault that ends the process next, and waits, a second at most, until
+    // it has reached the sink: a thread that is in the sink for others would end with it.
+    static void sReportFatal(const char* text);
+
 private:
     static constexpr uint32_t kDefaultLevel = 3;
 
@@ -69,8 +73,17 @@ private:
         uint32_t end;
         bool flush;
     };
+    // Writes and flushes that wait for the sink, each kept apart.
+    struct Text {
+        std::string text;
+        std::vector<Piece> pieces;
+        void add(const uint8_t* bytes, uint32_t length, bool flush);
+        void add(const Text& other);
+        void clear();
+    };
 
-    // Passes the bytes (or a flush) to the sink, or queues them for the thread that is writing.
+    // Passes the bytes (or a flush) to the sink, or keeps them for the thread that is writing or
+    // for the trace's unlock.
     void toSink(const uint8_t* bytes, uint32_t length, bool flush);
     // The writer's loop: what others queued, until the queue is empty.
     void writeQueued();
@@ -85,10 +98,28 @@ private:
     // any with itself.
     std::atomic<std::thread::id> m_traceOwner{};
     uint32_t m_traceDepth = 0;
+    Text m_trace; // the trace holder's, under m_mutex
     std::mutex m_queueLock;
-    bool m_writing = false;      // a thread is in the sink or about to be; under m_queueLock
-    std::string m_queued;        // under m_queueLock
-    std::vector<Piece> m_pieces; // under m_queueLock
-    std::string m_writtenText;   // the writer's alone
-    std::vector<Piece> m_writtenPieces;
+    bool m_writing = false; // a thread is in the sink or about to be; under m_queueLock
+    Text m_queued;          // under m_queueLock
+    Text m_written;         // the writer's alone
+};
+
+// One line (or trace) of the library's own, written under the installed error stream's trace lock
+// so that it reaches the sink whole while other threads log. Off, when the stream drops the level
+// or category, it takes no lock and its stream is the null stream.
+class KvErrorLine {
+public:
+    explicit KvErrorLine(uint32_t level) : KvErrorLine(nullptr, level) {}
+    KvErrorLine(const char* category, uint32_t level);
+    ~KvErrorLine();
+    KvErrorLine(const KvErrorLine&) = delete;
+    KvErrorLine& operator=(const KvErrorLine&) = delete;
+
+    bool isOn() const { return !m_log.isNull(); }
+    KvOutputStream& stream() const { return *m_stream; }
+
+private:
+    KvHandle<KvErrorStream> m_log; // held, and its trace lock, while the line is written
+    KvOutputStream* m_stream;
 };

@@ -92,7 +92,7 @@ bool KvInetAddress::setLocalHost(const char* text) {
         text = "";
     size_t length = std::strlen(text);
     if (length > kMaxLocalHostLength) {
-        KvErrorStream::instance()->getStream("KvSocket", 0)
+        KvErrorLine("KvSocket", 0).stream()
             << "KvInetAddress::setLocalHost(): local host text longer than " << kMaxLocalHostLength
             << " characters refused: " << text << endl;
         return false;

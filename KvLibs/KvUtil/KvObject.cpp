@@ -16,7 +16,7 @@
 
 namespace {
 void kvReportFatal(const char* text) {
-    KvErrorStream::instance()->getStream(0) << text << endl;
+    KvErrorStream::sReportFatal(text);
 }
 } // namespace
 

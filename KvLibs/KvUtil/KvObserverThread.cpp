@@ -1,5 +1,6 @@
 #include "KvObserverThread.h"
 
+#include "KvByteArrayOutputStream.h"
 #include "KvErrorStream.h"
 #include "KvOutputStream.h"
 
@@ -35,5 +36,11 @@ void KvObserverThread::run() {
     }
     m_blockSource.release(); // an ended thread keeps its source alive no longer
     // The thread's print ends the line itself.
-    KvErrorStream::instance()->getStream(5) << "Terminated: " << KvThread::currentThread();
+    // The thread's print, which may be a caller's, is made before the line takes the log's lock;
+    // it ends the line itself.
+    if (KvErrorStream::instance()->isLevelEnabled(5)) {
+        KvHandle<KvByteArrayOutputStream> line(new KvByteArrayOutputStream);
+        *line << "Terminated: " << KvThread::currentThread();
+        line->writeTo(KvErrorLine(5).stream());
+    }
 }

@@ -53,7 +53,7 @@ void KvServerSocket::acceptFailed(uint32_t error) {
     // system time to free some instead of spinning.
     if (!m_acceptFailing) {
         m_acceptFailing = true;
-        KvErrorStream::instance()->getStream("KvSocket", 0)
+        KvErrorLine("KvSocket", 0).stream()
             << "KvServerSocket::block(): accept failed: " << kvSystemErrorText(error).c_str()
             << "; trying again every " << kAcceptRetryMs << " ms" << endl;
     }

@@ -63,19 +63,18 @@ uint16_t toPort(uint32_t port) {
 // Sending <n> bytes to ...") and the datagram's bytes.
 void traceDatagram(const char* what, const char* direction, const void* buffer, uint32_t length,
                    const KvInetAddress& address, uint32_t port) {
-    KvHandle<KvErrorStream> log = KvErrorStream::instance();
-    if (!log->isLevelEnabled(5))
+    KvErrorLine line(5);
+    if (!line.isOn())
         return;
     char stamp[32];
     kvFormatLocalTimestamp(stamp, sizeof stamp);
-    log->lock();
-    *log << "\n"
-         << stamp << "\n"
-         << "\n================UDP " << what << " " << length << " bytes " << direction << " "
-         << address.getHostAddress() << ":" << port << "================\n\n";
-    log->write(buffer, length, 0);
-    *log << "================================================\n" << endl;
-    log->unlock();
+    KvOutputStream& log = line.stream();
+    log << "\n"
+        << stamp << "\n"
+        << "\n================UDP " << what << " " << length << " bytes " << direction << " "
+        << address.getHostAddress() << ":" << port << "================\n\n";
+    log.write(buffer, length, 0);
+    log << "================================================\n" << endl;
 }
 
 } // namespace
@@ -359,7 +358,7 @@ void KvSocketImpl::unregisterSocket(KvHandle<KvObject>& keepAlive) {
 }
 
 void KvSocketImpl::closeAllSockets() {
-    KvErrorStream::instance()->getStream("KvSocket", 0) << "Closing all sockets\n" << endl;
+    KvErrorLine("KvSocket", 0).stream() << "Closing all sockets\n" << endl;
     KvLibraryLockGuard guard;
     if (!gRegistry)
         return;
@@ -439,7 +438,7 @@ int32_t KvSocketImpl::receiveFrom(void* buffer, uint32_t length, KvInetAddress& 
     if (count < 0)
         return -1;
     if (static_cast<uint32_t>(count) > length) {
-        KvErrorStream::instance()->getStream("KvSocket", 0)
+        KvErrorLine("KvSocket", 0).stream()
             << "KvSocketImpl::receiveFrom(): dropped a datagram of " << count << " bytes from "
             << kvInetNtoa(fromAddress) << ":" << static_cast<uint32_t>(fromPort)
             << ", larger than the receive buffer of " << length << " bytes" << endl;
@@ -475,7 +474,7 @@ int32_t KvSocketImpl::available() {
     }
     if (count < 0) {
         uint32_t code = kvGetLastSocketError();
-        KvErrorStream::instance()->getStream(5) << "\nKvSocketImpl::available(): " << code << endl;
+        KvErrorLine(5).stream() << "\nKvSocketImpl::available(): " << code << endl;
         return 0;
     }
     return count;
@@ -511,7 +510,7 @@ uint32_t KvSocketImpl::sendStream(KvSocketHandle handle, const char* buffer, uin
 void KvSocketImpl::logSendTimeout(uint32_t length, uint32_t limit) {
     KvInetAddress peer = getPeerAddress();
     uint32_t port = getPeerPort();
-    KvErrorStream::instance()->getStream("KvSocket", 0)
+    KvErrorLine("KvSocket", 0).stream()
         << "KvSocketImpl::send(): the peer " << peer.getHostAddress() << ":" << port
         << " did not take a message of " << length << " bytes within " << limit
         << " ms; closing the connection" << endl;
@@ -520,17 +519,16 @@ void KvSocketImpl::logSendTimeout(uint32_t length, uint32_t limit) {
 void KvSocketImpl::dumpStream(const char* direction, const void* buffer, int32_t count) {
     if (count <= 0 || getHandle() == kKvInvalidSocket)
         return;
-    KvHandle<KvErrorStream> log = KvErrorStream::instance();
-    if (!log->isLevelEnabled(5))
+    KvErrorLine line(5);
+    if (!line.isOn())
         return;
     KvInetAddress peer = getPeerAddress();
     uint32_t peerPort = getPeerPort();
-    log->lock();
-    *log << "\n================"
-         << "TCP"
-         << " " << direction << " " << count << " bytes Host: " << peer.getHostAddress() << ":"
-         << peerPort << "================\n\n";
-    log->write(buffer, static_cast<uint32_t>(count), 0);
-    *log << "================================================\n" << endl;
-    log->unlock();
+    KvOutputStream& log = line.stream();
+    log << "\n================"
+        << "TCP"
+        << " " << direction << " " << count << " bytes Host: " << peer.getHostAddress() << ":"
+        << peerPort << "================\n\n";
+    log.write(buffer, static_cast<uint32_t>(count), 0);
+    log << "================================================\n" << endl;
 }

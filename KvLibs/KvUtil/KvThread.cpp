@@ -142,7 +142,7 @@ bool KvThread::isProcessEnding() {
 
 void KvThread::sLogCaught(const char* site, const char* text) {
     try {
-        KvErrorStream::instance()->getStream("KvException", 0)
+        KvErrorLine("KvException", 0).stream()
             << "catch exception in " << site << "(): " << (text ? text : "") << endl;
     } catch (...) {
         // The log's own failure must not end the thread that only meant to report one.

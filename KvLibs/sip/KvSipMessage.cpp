@@ -63,7 +63,7 @@ private:
 };
 
 void logException(const char* heading, KvHandle<KvException>& e) {
-    KvErrorStream::instance()->getStream("KvException", 0) << heading << e->getText() << endl;
+    KvErrorLine("KvException", 0).stream() << heading << e->getText() << endl;
 }
 
 const char* const kKeyError = "Unable to create transaction key for INVALID SIP Message";

@@ -374,10 +374,8 @@ void KvSipViaHeader::doParse(KvInputStream& stream) {
             }
             const std::string_view text = readParameterText(cursor, buffer);
             if (KvErrorStream::sDefaultLevel() > 6) {
-                KvHandle<KvErrorStream> errorStream = KvErrorStream::instance();
-                if (errorStream->getLevel() > 6)
-                    *errorStream << "KvSipViaHeader::doParse aBuffer=" << std::string(text).c_str()
-                                 << endl;
+                KvErrorLine(6).stream()
+                    << "KvSipViaHeader::doParse aBuffer=" << std::string(text).c_str() << endl;
             }
             KvSipHeaderTextStream parameters(text.data(), static_cast<uint32_t>(text.size()));
             m_parameters->parse(parameters);

@@ -2,6 +2,7 @@
 #include "KvException.h"
 #include "KvFileOutputStream.h"
 #include "KvOutputSink.h"
+#include "KvThread.h"
 #include "support/KvTestExceptions.h"
 #include "support/KvTestFiles.h"
 
@@ -10,11 +11,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -261,6 +264,7 @@ TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATimeAndUnder
     KvHandle<OneThreadSink> sink(new OneThreadSink);
     KvHandle<KvErrorStream> stream(new KvErrorStream(sink));
     sink->stream = stream.get();
+    KvHandle<KvErrorStream> installed = KvErrorStream::setInstance(stream);
     stream->addCategory("KvException");
     std::atomic<size_t> expected{0};
     std::vector<std::thread> threads;
@@ -270,7 +274,7 @@ TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATimeAndUnder
             std::mt19937_64 random(seed + t);
             for (int i = 0; i < 2000; ++i) {
                 const std::string line = std::to_string(t) + "." + std::to_string(i) + "\n";
-                switch (random() % 8) {
+                switch (random() % 9) {
                 case 0: // a line of one piece
                 case 1:
                     stream->getStream("KvException", 0) << line.c_str();
@@ -297,6 +301,10 @@ TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATimeAndUnder
                     stream->writeText(("~" + line).c_str());
                     expected += 1 + line.size();
                     break;
+                case 7: // a line of the library's own, written in several parts
+                    KvThread::sLogCaught("site", line.substr(0, line.size() - 1).c_str());
+                    expected += std::strlen("catch exception in site(): ") + line.size();
+                    break;
                 default:
                     stream->flush();
                 }
@@ -304,16 +312,20 @@ TEST(KvErrorStream, RandomLoggingOnSeveralThreadsEntersTheSinkOneAtATimeAndUnder
         });
     for (std::thread& thread : threads)
         thread.join();
+    KvErrorStream::setInstance(installed);
     ASSERT_EQ(sink->stalls, 0) << "a sink that waited for a thread that logs never saw it return";
     EXPECT_EQ(sink->overlaps, 0);
     // What the sink refused was lost alone, and what it wrote to the stream itself was dropped;
-    // everything else arrived whole, each thread's lines in the order it wrote them.
+    // everything else arrived, each line whole (a trace's parts, a library line's) and each
+    // thread's lines in the order it wrote them.
     EXPECT_EQ(sink->text.size(), expected.load());
     EXPECT_EQ(sink->text.find('!'), std::string::npos);
     EXPECT_EQ(sink->text.find("fed to itself"), std::string::npos);
     std::vector<int> last(kThreads, -1);
     std::istringstream lines(sink->text);
+    const std::regex whole(R"(h|[<?~]?\d+\.\d+|catch exception in site\(\): \d+\.\d+)");
     for (std::string line; std::getline(lines, line);) {
+        ASSERT_TRUE(std::regex_match(line, whole)) << line;
         const size_t digits = line.find_first_of("0123456789");
         if (line == "h" || digits == std::string::npos)
             continue;

@@ -1,3 +1,4 @@
+#include "KvErrorStream.h"
 #include "KvException.h"
 #include "KvObject.h"
 #include "support/KvTestStreams.h"
@@ -5,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -128,6 +131,36 @@ TEST(KvObject, CloneIsNotSupportedByDefault) {
 TEST(KvObjectDeathTest, DestroyingACountedObjectIsReported) {
     EXPECT_DEATH(
         {
+            auto* object = new Unrelated;
+            object->addReference();
+            delete object;
+        },
+        "Destructing KvObject with live references");
+}
+
+TEST(KvObjectDeathTest, TheReportReachesASinkThatAnotherThreadIsIn) {
+    // A sink on the standard error output that takes its time over a line another thread wrote.
+    struct SlowSink : KvOutputStream {
+        using KvOutputStream::write;
+        void write(uint8_t byte) override { write(&byte, 1, 0); }
+        void write(const void* buffer, uint32_t length, uint32_t offset) override {
+            const std::string text(static_cast<const char*>(buffer) + offset, length);
+            if (text == "slow") {
+                inside = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            }
+            std::fwrite(text.data(), 1, text.size(), stderr);
+        }
+        std::atomic<bool> inside{false};
+    };
+    EXPECT_DEATH(
+        {
+            KvHandle<SlowSink> sink(new SlowSink);
+            KvErrorStream::setInstance(KvHandle<KvErrorStream>(new KvErrorStream(sink)));
+            std::thread other([] { KvErrorStream::instance()->writeText("slow"); });
+            other.detach();
+            while (!sink->inside)
+                std::this_thread::yield();
             auto* object = new Unrelated;
             object->addReference();
             delete object;
