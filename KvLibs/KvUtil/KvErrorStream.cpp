@@ -4,7 +4,9 @@
 #include "KvMutex.h"
 #include "KvPlatformFile.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <mutex>
@@ -14,21 +16,25 @@
 // (a byte-array stream, a caller's class) and may do anything, even log or wait for a thread that
 // logs. So the sink is entered by one thread at a time, and never under a lock of the stream's.
 // - m_mutex is the trace lock: lock() and unlock() hold it around a trace of several parts (the
-//   library's own lines are such traces, through KvErrorLine). The holder's writes go to m_trace,
-//   which only the holder touches; its last unlock() moves the trace into the queue whole, so
-//   nothing another thread writes comes between its parts. Plain writes never wait for it.
-// - m_queueLock guards the queue (text and flushes that wait for the sink) and m_writing, which
-//   says that a thread is passing text to the sink. It is held only to queue, take or check;
-//   nothing else runs under it. Order: m_mutex before m_queueLock, never the other way.
+//   library's own lines are such traces, through KvErrorLine). The holder's writes collect in
+//   m_trace, which only the holder touches; its last unlock() hands the trace on as one unit, one
+//   write to the sink, so nothing another thread writes comes between its parts and a sink that
+//   fails loses it whole. Plain writes never wait for the trace lock.
+// - m_queueLock guards the queue (units that wait for the sink) and m_writing, which says that a
+//   thread is passing text to the sink. It is held only to queue, take or check; nothing else
+//   runs under it. Order: m_mutex before m_queueLock, never the other way.
 // - A thread that finds nobody writing sets m_writing and becomes the writer: it passes its own
-//   text to the sink, then what others queued meanwhile, a write at a time, until it finds the
+//   unit to the sink, then what others queued meanwhile, a unit at a time, until it finds the
 //   queue empty; it clears m_writing in the hold of m_queueLock that found it so, so that nothing
-//   queued is ever left without a writer. A thread that finds a writer queues its text and goes
-//   on: the writer writes it before it leaves. The writer holds m_mutex never.
-// - What the sink writes to the stream from within its own write is dropped: it would feed itself.
-// When nobody is writing the queue is empty, so a thread's texts reach the sink in the order it
-// wrote them. A write that fails (a full disk) loses its own text alone. What a caller's print
-// writes into a library line runs under m_mutex, so the library makes such text beforehand.
+//   queued is ever left without a writer. A thread that finds a writer queues its unit and goes
+//   on: the writer writes it before it leaves. So a writer stays while others keep logging, and a
+//   sink slower than the logging holds it up that long. The queue keeps 16 MiB at most; a unit
+//   past that is lost whole, as on a full disk. The writer holds m_mutex never.
+// - What a thread logs while it is in a sink, of this stream or another, is dropped: it would
+//   feed a sink for good, the same one or one that logs back.
+// When nobody is writing the queue is empty, so a thread's units reach the sink in the order it
+// wrote them. What a caller's print writes into a library line runs under m_mutex, so the library
+// makes such text beforehand.
 
 namespace {
 
@@ -48,8 +54,9 @@ InstanceHolder& holder() {
 constexpr size_t kMaxQueued = 16u << 20;
 constexpr size_t kKeptRoom = 64u << 10;
 
-// The stream whose sink this thread is in.
-thread_local const KvErrorStream* tInSink = nullptr;
+// Set while this thread is in a sink of any error stream: what it logs then would feed a sink,
+// the same or another that logs back, for good.
+thread_local bool tInSink = false;
 
 } // namespace
 
@@ -88,26 +95,19 @@ bool KvErrorStream::holdsTrace() const {
     return m_traceOwner.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
-void KvErrorStream::Text::add(const uint8_t* bytes, uint32_t length, bool flush) {
-    // Past the bound (a sink that has stopped taking text) or out of memory, the text is lost as
-    // on a full disk, and what is kept stays whole.
-    if (length > kMaxQueued - text.size())
-        return;
+bool KvErrorStream::Text::add(const uint8_t* bytes, uint32_t length, bool flush, size_t bound) {
+    // Past the bound (a sink that has stopped taking text) or out of memory, the unit is lost
+    // whole, as on a full disk.
+    if (length > bound - std::min(bound, text.size()))
+        return false;
     try {
         if (length)
             text.append(reinterpret_cast<const char*>(bytes), length);
         pieces.push_back({static_cast<uint32_t>(text.size()), flush});
+        return true;
     } catch (...) {
         text.resize(pieces.empty() ? 0 : pieces.back().end);
-    }
-}
-
-void KvErrorStream::Text::add(const Text& other) {
-    uint32_t start = 0;
-    for (const Piece& piece : other.pieces) {
-        add(reinterpret_cast<const uint8_t*>(other.text.data()) + start, piece.end - start,
-            piece.flush);
-        start = piece.end;
+        return false;
     }
 }
 
@@ -122,16 +122,23 @@ void KvErrorStream::Text::clear() {
 }
 
 void KvErrorStream::toSink(const uint8_t* bytes, uint32_t length, bool flush) {
-    if (tInSink == this)
+    if (tInSink)
         return;
     if (holdsTrace()) {
-        m_trace.add(bytes, length, flush); // ours alone while we hold the trace lock
+        // Ours alone while we hold the trace lock; one unit for the sink at the unlock.
+        try {
+            if (length)
+                m_trace.append(reinterpret_cast<const char*>(bytes), length);
+        } catch (...) {
+            m_traceLost = true;
+        }
+        m_traceFlush |= flush;
         return;
     }
     {
         std::lock_guard<std::mutex> guard(m_queueLock);
         if (m_writing) {
-            m_queued.add(bytes, length, flush);
+            m_queued.add(bytes, length, flush, kMaxQueued);
             return;
         }
         m_writing = true;
@@ -150,28 +157,35 @@ void KvErrorStream::writeQueued() {
             }
             std::swap(m_written, m_queued);
         }
-        uint32_t start = 0;
-        for (const Piece& piece : m_written.pieces) {
-            pass(reinterpret_cast<const uint8_t*>(m_written.text.data()) + start, piece.end - start,
-                 piece.flush);
-            start = piece.end;
-        }
-        m_written.clear();
+        passWritten();
     }
+}
+
+void KvErrorStream::passWritten() {
+    uint32_t start = 0;
+    for (const Piece& piece : m_written.pieces) {
+        pass(reinterpret_cast<const uint8_t*>(m_written.text.data()) + start, piece.end - start,
+             piece.flush);
+        start = piece.end;
+    }
+    m_written.clear();
 }
 
 void KvErrorStream::pass(const uint8_t* bytes, uint32_t length, bool flush) {
     // A log line is written while its caller handles something else: when the sink fails, the
     // line is lost and the caller goes on as if it had been written.
-    const KvErrorStream* outer = std::exchange(tInSink, this);
+    tInSink = true;
     try {
-        if (flush)
-            m_sink->flush();
-        else
+        if (length)
             m_sink->write(bytes, length, 0);
     } catch (...) {
     }
-    tInSink = outer;
+    try {
+        if (flush)
+            m_sink->flush();
+    } catch (...) {
+    }
+    tInSink = false;
 }
 
 void KvErrorStream::writeText(const char* text) {
@@ -210,25 +224,39 @@ void KvErrorStream::unlock() {
         return;
     }
     m_traceOwner.store(std::thread::id(), std::memory_order_relaxed);
-    // The trace joins the queue whole, before the next holder can add to it.
+    // The trace is one unit for the sink, queued or taken to write before the next holder can add
+    // to it. A trace that lost a part to a lack of memory is lost whole.
     bool write = false;
-    {
+    if (!m_traceLost && (!m_trace.empty() || m_traceFlush)) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(m_trace.data());
+        const auto length = static_cast<uint32_t>(m_trace.size());
         std::lock_guard<std::mutex> guard(m_queueLock);
-        if (!m_trace.pieces.empty()) {
-            m_queued.add(m_trace);
-            write = !m_writing;
+        if (m_writing) {
+            m_queued.add(bytes, length, m_traceFlush, kMaxQueued);
+        } else {
             m_writing = true;
+            write = true;
+            m_written.add(bytes, length, m_traceFlush, SIZE_MAX);
         }
     }
     m_trace.clear();
+    if (m_trace.capacity() > kKeptRoom)
+        m_trace.shrink_to_fit();
+    m_traceFlush = false;
+    m_traceLost = false;
     m_mutex->unlock();
-    if (write)
+    if (write) {
+        passWritten();
         writeQueued();
+    }
 }
 
 void KvErrorStream::sReportFatal(const char* text) {
     KvHandle<KvErrorStream> log = instance();
     KvErrorLine(0).stream() << text << endl;
+    if (tInSink)
+        return; // dropped, as whatever a sink logs
+
     for (int waited = 0; waited < 1000; ++waited) {
         {
             std::lock_guard<std::mutex> guard(log->m_queueLock);

@@ -22,7 +22,8 @@ public:
     // The sink may be null: text then goes to the standard error output. What the sink throws is
     // dropped with the text. The sink is entered by one thread at a time, under no lock of the
     // stream's: a write returns once its text is in the sink or waits for the thread that is in
-    // the sink, which writes it before it leaves.
+    // the sink, which writes it before it leaves (16 MiB may wait; more is lost whole). What a
+    // thread writes while it is in a sink, this one's or another's, is dropped.
     explicit KvErrorStream(KvHandle<KvOutputStream> sink = KvHandle<KvOutputStream>());
     ~KvErrorStream() override;
 
@@ -44,7 +45,7 @@ public:
     // instance, which costs a process-wide lock.
     static constexpr uint32_t sDefaultLevel() { return kDefaultLevel; }
 
-    // Held around a trace of several parts, which then reaches the sink whole, at the last
+    // Held around a trace of several parts, which then reaches the sink as one write at the last
     // unlock: nothing another thread writes comes between its parts.
     void lock();
     void unlock();
@@ -68,17 +69,18 @@ public:
 private:
     static constexpr uint32_t kDefaultLevel = 3;
 
-    // One write or flush of the queue: where its bytes end.
+    // One unit for the sink, a write (or a whole trace) and a flush after it when asked: where
+    // its bytes end.
     struct Piece {
         uint32_t end;
         bool flush;
     };
-    // Writes and flushes that wait for the sink, each kept apart.
+    // Units that wait for the sink, each kept apart.
     struct Text {
         std::string text;
         std::vector<Piece> pieces;
-        void add(const uint8_t* bytes, uint32_t length, bool flush);
-        void add(const Text& other);
+        // False when it would pass the bound of bytes kept, or memory ran out: then lost whole.
+        bool add(const uint8_t* bytes, uint32_t length, bool flush, size_t bound);
         void clear();
     };
 
@@ -87,6 +89,7 @@ private:
     void toSink(const uint8_t* bytes, uint32_t length, bool flush);
     // The writer's loop: what others queued, until the queue is empty.
     void writeQueued();
+    void passWritten();
     void pass(const uint8_t* bytes, uint32_t length, bool flush);
     bool holdsTrace() const;
 
@@ -98,7 +101,10 @@ private:
     // any with itself.
     std::atomic<std::thread::id> m_traceOwner{};
     uint32_t m_traceDepth = 0;
-    Text m_trace; // the trace holder's, under m_mutex
+    // The trace holder's, under m_mutex: its text, and whether a flush or a failure came in it.
+    std::string m_trace;
+    bool m_traceFlush = false;
+    bool m_traceLost = false;
     std::mutex m_queueLock;
     bool m_writing = false; // a thread is in the sink or about to be; under m_queueLock
     Text m_queued;          // under m_queueLock

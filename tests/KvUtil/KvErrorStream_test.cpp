@@ -20,6 +20,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <thread>
 #include <vector>
@@ -110,6 +111,56 @@ TEST(KvErrorStream, ASinkThatFailsLosesTheTextAndNothingElse) {
     stream.lock();
     EXPECT_EQ(kvThrownText([&] { stream << "part " << 'a' << endl; }), "(nothing thrown)");
     stream.unlock();
+}
+
+TEST(KvErrorStream, ATraceReachesTheSinkAsOneWriteLostWholeOrWhole) {
+    // Refuses a write that holds "BAD".
+    struct PickySink : TextStream {
+        using TextStream::write;
+        void write(const void* buffer, uint32_t length, uint32_t offset) override {
+            if (std::string_view(static_cast<const char*>(buffer) + offset, length).find("BAD") !=
+                std::string_view::npos)
+                KvException::sThrow("refused");
+            TextStream::write(buffer, length, offset);
+        }
+    };
+    KvHandle<PickySink> sink(new PickySink);
+    KvHandle<KvErrorStream> stream(new KvErrorStream(sink));
+    stream->lock();
+    *stream << "part A, "
+            << "BAD"
+            << " part C" << endl;
+    stream->unlock();
+    *stream << "next line" << endl;
+    EXPECT_EQ(sink->text, "next line\n");
+    // Larger than what may wait for a busy sink: a free one takes it whole.
+    const std::string big((16u << 20) + 1, 'y');
+    stream->lock();
+    stream->writeText(big.c_str());
+    *stream << "\n";
+    stream->unlock();
+    EXPECT_EQ(sink->text.size(), std::strlen("next line\n") + big.size() + 1);
+}
+
+TEST(KvErrorStream, SinksThatLogToEachOtherEndTheirLoop) {
+    // Each hands what it takes to the other stream, a hundred times at most.
+    struct RelaySink : TextStream {
+        using TextStream::write;
+        void write(const void* buffer, uint32_t length, uint32_t offset) override {
+            TextStream::write(buffer, length, offset);
+            if (++relayed <= 100)
+                other->write(buffer, length, offset);
+        }
+        KvErrorStream* other = nullptr;
+        int relayed = 0;
+    };
+    KvHandle<RelaySink> sinkA(new RelaySink), sinkB(new RelaySink);
+    KvHandle<KvErrorStream> a(new KvErrorStream(sinkA)), b(new KvErrorStream(sinkB));
+    sinkA->other = b.get();
+    sinkB->other = a.get();
+    a->writeText("one line\n");
+    EXPECT_EQ(sinkA->text, "one line\n");
+    EXPECT_EQ(sinkB->text, "");
 }
 
 TEST(KvErrorStream, SetInstanceReturnsThePreviousStream) {
